@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QObject>
+
+namespace tallowick {
+
+struct Context;
+
+// What a Send did with the request.
+enum class SendOutcome {
+    Started,  // the waiting state was entered and the line handed on
+    Stopped,  // the button read "Stop": the wait was ended as by a time-out
+    Refused,  // a check failed; nothing was sent and no wait began
+};
+
+// The send paths: the Send button, the command line labels, the label lock,
+// and the end of an exchange that every path returns to.
+class CommandSender : public QObject
+{
+    Q_OBJECT
+public:
+    explicit CommandSender(Context &context, QObject *parent = nullptr);
+
+    SendOutcome send_Click();
+    void Label7_Click(int index);
+    void Label7_DblClick(int index);
+
+    // Leaves the waiting state: "Send" again, Mode enabled, replyDone set.
+    void endExchange();
+
+signals:
+    // Emitted by endExchange(), after the window is idle again.
+    void exchangeEnded();
+};
+
+} // namespace tallowick

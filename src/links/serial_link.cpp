@@ -1,0 +1,95 @@
+#include "links/serial_link.h"
+
+#include "links/serial_settings.h"
+
+namespace tallowick {
+
+SerialLink::SerialLink(QObject *parent) : QObject(parent)
+{
+    m_port.setObjectName(QStringLiteral("MSComm1"));
+    connect(&m_port, &QSerialPort::readyRead, this, &SerialLink::dataReceived);
+    connect(&m_port, &QSerialPort::errorOccurred, this, &SerialLink::onError);
+}
+
+bool SerialLink::isOpen() const
+{
+    return m_port.isOpen();
+}
+
+SerialError SerialLink::open(const QString &comSelect, const QString &configCom)
+{
+    if (m_port.isOpen())
+        return SerialError::None;
+    const auto path = serialDevicePath(comSelect);
+    if (!path)
+        return SerialError::InvalidPort;
+    const auto settings = parseLineSettings(configCom);
+    if (!settings)
+        return SerialError::InvalidSettings;
+
+    m_port.setPortName(*path);
+    if (!m_port.setBaudRate(settings->baudRate) || !m_port.setParity(settings->parity) ||
+        !m_port.setDataBits(settings->dataBits) || !m_port.setStopBits(settings->stopBits))
+        return SerialError::InvalidSettings;
+    m_port.setFlowControl(QSerialPort::NoFlowControl);
+
+    if (!m_port.open(QIODevice::ReadWrite)) {
+        const auto error = m_port.error();
+        m_port.clearError();
+        switch (error) {
+        case QSerialPort::DeviceNotFoundError:
+            return SerialError::InvalidPort;
+        case QSerialPort::UnsupportedOperationError:
+            return SerialError::InvalidSettings;
+        default:
+            return SerialError::Other;
+        }
+    }
+    // Not every device has modem lines (a pty has none); a refusal here must
+    // not fail the opening.
+    m_port.setRequestToSend(false);
+    m_port.clearError();
+    return SerialError::None;
+}
+
+bool SerialLink::write(const QByteArray &frame)
+{
+    if (!m_port.isOpen())
+        return false;
+    return m_port.write(frame) == frame.size();
+}
+
+QByteArray SerialLink::readAll()
+{
+    if (!m_port.isOpen())
+        return {};
+    return m_port.readAll();
+}
+
+void SerialLink::close()
+{
+    if (m_port.isOpen())
+        m_port.close();
+    m_port.clearError();
+}
+
+qint32 SerialLink::baudRate() const
+{
+    return m_port.baudRate();
+}
+
+void SerialLink::onError(QSerialPort::SerialPortError error)
+{
+    if (error == QSerialPort::NoError || !m_port.isOpen())
+        return;
+    if (error == QSerialPort::ResourceError || error == QSerialPort::ReadError ||
+        error == QSerialPort::WriteError) {
+        // Close so that the next Send opens the device again.
+        const QString reason = m_port.errorString();
+        m_port.close();
+        m_port.clearError();
+        emit failed(reason);
+    }
+}
+
+} // namespace tallowick

@@ -1,0 +1,87 @@
+#include "links/tcp_link.h"
+
+#include <array>
+
+namespace tallowick {
+
+TcpLink::TcpLink(QObject *parent) : QObject(parent)
+{
+    m_socket.setObjectName(QStringLiteral("Winsock"));
+    connect(&m_socket, &QTcpSocket::connected, this, [this] {
+        m_failed = false;
+        // A frame must leave at once, not wait for more bytes to join it.
+        m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        emit connected();
+    });
+    connect(&m_socket, &QTcpSocket::readyRead, this, &TcpLink::dataArrived);
+    connect(&m_socket, &QTcpSocket::errorOccurred, this,
+            [this](QAbstractSocket::SocketError error) {
+                m_lastError = m_socket.errorString();
+                // A peer that closes in good order leaves the link closed, not failed.
+                if (error != QAbstractSocket::RemoteHostClosedError)
+                    m_failed = true;
+            });
+}
+
+int TcpLink::state() const
+{
+    switch (m_socket.state()) {
+    case QAbstractSocket::UnconnectedState:
+        return m_failed ? Error : Closed;
+    case QAbstractSocket::HostLookupState:
+        return ResolvingHost;
+    case QAbstractSocket::ConnectingState:
+        return Connecting;
+    case QAbstractSocket::ConnectedState:
+        return Connected;
+    case QAbstractSocket::BoundState:
+        return Open;
+    case QAbstractSocket::ListeningState:
+        return Listening;
+    case QAbstractSocket::ClosingState:
+        return Closing;
+    }
+    return Closed;
+}
+
+QString TcpLink::stateName(int state)
+{
+    static const std::array<const char *, 10> names = {
+        "sckClosed",       "sckOpen",         "sckListening", "sckConnectionPending",
+        "sckResolvingHost", "sckHostResolved", "sckConnecting", "sckConnected",
+        "sckClosing",      "sckError"};
+    if (state < 0 || state >= int(names.size()))
+        return QString();
+    return QString::fromLatin1(names[state]);
+}
+
+void TcpLink::connectTo(const QString &host, quint16 port)
+{
+    m_socket.abort();
+    m_failed = false;
+    m_lastError.clear();
+    m_socket.connectToHost(host, port);
+}
+
+bool TcpLink::send(const QByteArray &frame)
+{
+    if (m_socket.state() != QAbstractSocket::ConnectedState)
+        return false;
+    return m_socket.write(frame) == frame.size();
+}
+
+QByteArray TcpLink::fetch()
+{
+    return m_socket.readAll();
+}
+
+void TcpLink::close()
+{
+    if (m_socket.state() != QAbstractSocket::UnconnectedState) {
+        m_socket.flush();
+        m_socket.abort();
+    }
+    m_failed = false;
+}
+
+} // namespace tallowick

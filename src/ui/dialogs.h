@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <optional>
+
+class QWidget;
+
+namespace tallowick {
+
+// Message box flags as the handlers pass them: buttons plus icon.
+enum MessageFlags : int {
+    MbOkOnly = 0,
+    MbYesNo = 4,
+    MbCritical = 16,
+    MbExclamation = 48,
+    MbInformation = 64,
+};
+
+enum class MessageAnswer { Ok, Yes, No };
+
+struct MessageRequest
+{
+    QString text;
+    int flags = MbOkOnly;
+    QString title; // the program's title when the caller names none
+};
+
+enum class FileDialogMode { Open, Save };
+
+struct FileDialogRequest
+{
+    FileDialogMode mode = FileDialogMode::Open;
+    QString filter;      // "Description|pattern|Description|pattern"
+    int filterIndex = 1; // 1-based, as the filter is written
+};
+
+// The one seam through which every message box and file dialog of the program
+// goes. By default it shows the real QMessageBox and QFileDialog; tests replace
+// the handlers to read what would be shown and to answer it.
+namespace dialogs {
+
+using MessageHandler = std::function<MessageAnswer(QWidget *parent, const MessageRequest &)>;
+// Returns the chosen path, or nothing when the user cancelled.
+using FileHandler =
+    std::function<std::optional<QString>(QWidget *parent, const FileDialogRequest &)>;
+
+MessageAnswer message(QWidget *parent, const QString &text, int flags, const QString &title = {});
+std::optional<QString> fileName(QWidget *parent, const FileDialogRequest &request);
+
+void setMessageHandler(MessageHandler handler); // an empty handler restores the real box
+void setFileHandler(FileHandler handler);
+
+// Qt's filter syntax for a "Description|pattern|..." filter.
+QString qtFilter(const QString &filter);
+
+} // namespace dialogs
+
+inline const QString programTitle = QStringLiteral("Tallowick");
+
+} // namespace tallowick

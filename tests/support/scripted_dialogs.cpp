@@ -1,0 +1,45 @@
+#include "support/scripted_dialogs.h"
+
+namespace tallowick::test {
+
+ScriptedDialogs::ScriptedDialogs()
+{
+    dialogs::setMessageHandler([this](QWidget *, const MessageRequest &request) {
+        messages.append(request);
+        if (answers.empty())
+            return (request.flags & 0x0F) == MbYesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
+        const MessageAnswer answer = answers.front();
+        answers.pop_front();
+        return answer;
+    });
+    dialogs::setFileHandler([this](QWidget *, const FileDialogRequest &request) {
+        fileRequests.append(request);
+        if (files.empty())
+            return std::optional<QString>();
+        auto answer = files.front();
+        files.pop_front();
+        return answer;
+    });
+}
+
+ScriptedDialogs::~ScriptedDialogs()
+{
+    dialogs::setMessageHandler({});
+    dialogs::setFileHandler({});
+}
+
+QStringList ScriptedDialogs::messageTexts() const
+{
+    QStringList texts;
+    for (const auto &m : messages)
+        texts << m.text;
+    return texts;
+}
+
+void ScriptedDialogs::clear()
+{
+    messages.clear();
+    fileRequests.clear();
+}
+
+} // namespace tallowick::test

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "ui/dialogs.h"
+
+#include <QList>
+#include <QString>
+#include <deque>
+#include <optional>
+
+namespace tallowick::test {
+
+// Replaces the real message boxes and file dialogs for as long as it lives:
+// every request is recorded, and each is answered from a queue (OK, or Yes for
+// a Yes/No box, and a cancel for a file dialog, when the queue is empty).
+class ScriptedDialogs
+{
+public:
+    ScriptedDialogs();
+    ~ScriptedDialogs();
+    ScriptedDialogs(const ScriptedDialogs &) = delete;
+    ScriptedDialogs &operator=(const ScriptedDialogs &) = delete;
+
+    QList<MessageRequest> messages;
+    QList<FileDialogRequest> fileRequests;
+
+    std::deque<MessageAnswer> answers;
+    std::deque<std::optional<QString>> files; // nullopt: the user cancels
+
+    // Texts of the boxes shown so far.
+    QStringList messageTexts() const;
+    void clear();
+};
+
+} // namespace tallowick::test
