@@ -12,14 +12,18 @@ ScriptedDialogs::ScriptedDialogs()
         answers.pop_front();
         return answer;
     });
-    dialogs::setFileHandler([this](QWidget *, const FileDialogRequest &request) {
-        fileRequests.append(request);
-        if (files.empty())
-            return std::optional<QString>();
-        auto answer = files.front();
-        files.pop_front();
-        return answer;
-    });
+    dialogs::setFileHandler(
+        [this](QWidget *, const FileDialogRequest &request) -> std::optional<QString> {
+            fileRequests.append(request);
+            if (files.empty())
+                return std::nullopt;
+            const QString chosen = files.front().value_or(QString());
+            const bool cancelled = !files.front().has_value();
+            files.pop_front();
+            if (cancelled)
+                return std::nullopt;
+            return chosen;
+        });
 }
 
 ScriptedDialogs::~ScriptedDialogs()
