@@ -56,7 +56,11 @@ bool SerialLink::write(const QByteArray &frame)
 {
     if (!m_port.isOpen())
         return false;
-    return m_port.write(frame) == frame.size();
+    if (m_port.write(frame) != frame.size())
+        return false;
+    // Put the frame on the line now rather than at the next turn of the event loop.
+    m_port.flush();
+    return true;
 }
 
 QByteArray SerialLink::readAll()

@@ -19,9 +19,8 @@ std::optional<QString> serialDevicePath(const QString &comSelect)
     }
     if (text.startsWith(u'/'))
         return text;
-    static const QRegularExpression bareName(QStringLiteral("^[A-Za-z0-9_.:-]+$"));
-    if (bareName.match(text).hasMatch() && text != QLatin1String(".") &&
-        text != QLatin1String(".."))
+    static const QRegularExpression bareName(QStringLiteral("^[A-Za-z][A-Za-z0-9_.:-]*$"));
+    if (bareName.match(text).hasMatch())
         return QStringLiteral("/dev/") + text;
     return std::nullopt;
 }
