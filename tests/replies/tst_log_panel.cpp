@@ -1,0 +1,148 @@
+#include "support/window_fixture.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTest>
+
+using namespace tallowick;
+using namespace tallowick::test;
+
+class TestLogPanel : public QObject
+{
+    Q_OBJECT
+private slots:
+    void newestEntryOnTop();
+    void clearButton();
+    void saveLogContent();
+    void saveLogReplacesExistingFile();
+    void saveLogEmptyLog();
+    void saveLogCancelled();
+    void saveLogFailureIsReported();
+};
+
+namespace {
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+} // namespace
+
+void TestLogPanel::newestEntryOnTop()
+{
+    WindowFixture f;
+    f.ctx().log->addEntry(QStringLiteral("first"), 2);
+    f.ctx().log->addEntry(QStringLiteral("second"), 1);
+    const QString log = f.logText();
+    static const QRegularExpression shape(
+        QStringLiteral("^\\d\\d:\\d\\d:\\d\\d   second\r\n\\d\\d:\\d\\d:\\d\\d   first\r\n\r\n$"));
+    QVERIFY2(shape.match(log).hasMatch(), qPrintable(log));
+}
+
+void TestLogPanel::clearButton()
+{
+    WindowFixture f;
+    f.ctx().log->addEntry(QStringLiteral("something"), 2);
+    QTest::mouseClick(f.ui().Command1, Qt::LeftButton);
+    QCOMPARE(f.logText(), QString());
+    QCOMPARE(f.ui().status->text(), QStringLiteral("Log box clear"));
+}
+
+void TestLogPanel::saveLogContent()
+{
+    WindowFixture f;
+    f.ctx().log->addEntry(QStringLiteral("傳送CMD1： > 030102030405 0E93"), 2);
+    f.ctx().log->addEntry(QStringLiteral("接收 < 0103020005 7847"), 1);
+    const QString path = f.folder.filePath(QStringLiteral("log.txt"));
+    f.dialogs.clear();
+    f.dialogs.files.push_back(path);
+    QTest::mouseClick(f.ui().savelog, Qt::LeftButton);
+
+    QCOMPARE(f.dialogs.fileRequests.size(), 1);
+    QCOMPARE(f.dialogs.fileRequests[0].mode, FileDialogMode::Save);
+    QCOMPARE(f.dialogs.fileRequests[0].filter,
+             QStringLiteral("All Files (*.*)|*.*|Text Files(*.txt)|*.txt"));
+    QCOMPARE(f.dialogs.fileRequests[0].filterIndex, 2);
+
+    const QByteArray saved = readFile(path);
+    const QByteArray expectedTail = QByteArray("\r\n\r\n") + f.logText().toUtf8() + "\r\n";
+    QVERIFY(saved.endsWith(expectedTail));
+    const QString dateLine = QString::fromUtf8(saved.left(saved.size() - expectedTail.size()));
+    // C locale: its short date ("6 Dec 2026"), an ideographic space, the time of day.
+    static const QRegularExpression dateShape(
+        QStringLiteral("^檔案儲存日期：\\d{1,2} [A-Z][a-z]{2} \\d{4}　\\d\\d:\\d\\d:\\d\\d$"));
+    QVERIFY2(dateShape.match(dateLine).hasMatch(), qPrintable(dateLine));
+
+    QCOMPARE(f.dialogs.messages.size(), 1);
+    QCOMPARE(f.dialogs.messages[0].text, QStringLiteral("    Save Success.   "));
+    QCOMPARE(f.dialogs.messages[0].title, QStringLiteral("Log save"));
+    QCOMPARE(f.dialogs.messages[0].flags, int(MbInformation));
+}
+
+void TestLogPanel::saveLogReplacesExistingFile()
+{
+    WindowFixture f;
+    const QString path = f.folder.filePath(QStringLiteral("old.txt"));
+    {
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write(QByteArray(100000, 'x'));
+    }
+    f.ctx().log->addEntry(QStringLiteral("new"), 1);
+    f.dialogs.files.push_back(path);
+    QTest::mouseClick(f.ui().savelog, Qt::LeftButton);
+    const QByteArray saved = readFile(path);
+    QVERIFY(!saved.contains('x'));
+    QVERIFY(saved.endsWith("   new\r\n\r\n"));
+    QCOMPARE(QDir(f.folder.path()).entryList(QDir::Files).size(), 1); // no temporary left behind
+}
+
+void TestLogPanel::saveLogEmptyLog()
+{
+    WindowFixture f;
+    const QString path = f.folder.filePath(QStringLiteral("empty.txt"));
+    f.dialogs.files.push_back(path);
+    QTest::mouseClick(f.ui().savelog, Qt::LeftButton);
+    const QByteArray saved = readFile(path);
+    QVERIFY(saved.startsWith(QStringLiteral("檔案儲存日期：").toUtf8()));
+    QVERIFY(saved.endsWith("\r\n\r\n\r\n"));
+    QCOMPARE(saved.count("\r\n"), 3);
+}
+
+void TestLogPanel::saveLogCancelled()
+{
+    WindowFixture f;
+    f.dialogs.clear();
+    f.dialogs.files.push_back(std::nullopt);
+    QTest::mouseClick(f.ui().savelog, Qt::LeftButton);
+    QCOMPARE(f.dialogs.fileRequests.size(), 1);
+    QVERIFY(f.dialogs.messages.isEmpty());
+    QCOMPARE(QDir(f.folder.path()).entryList(QDir::Files).size(), 0);
+}
+
+void TestLogPanel::saveLogFailureIsReported()
+{
+    WindowFixture f;
+    // A path below a regular file cannot be created, even by root.
+    const QString blocker = f.folder.filePath(QStringLiteral("blocker"));
+    {
+        QFile file(blocker);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("keep me");
+    }
+    const QString path = blocker + QStringLiteral("/log.txt");
+    f.dialogs.clear();
+    f.dialogs.files.push_back(path);
+    QTest::mouseClick(f.ui().savelog, Qt::LeftButton);
+    QCOMPARE(f.dialogs.messages.size(), 1);
+    QCOMPARE(f.dialogs.messages[0].flags, int(MbCritical));
+    QVERIFY(f.dialogs.messages[0].text.contains(path));
+    QVERIFY(!f.dialogs.messages[0].text.contains(QStringLiteral("Success")));
+    QCOMPARE(readFile(blocker), QByteArray("keep me"));
+}
+
+QTEST_MAIN(TestLogPanel)
+#include "tst_log_panel.moc"
