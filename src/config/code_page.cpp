@@ -1,0 +1,197 @@
+#include "config/code_page.h"
+
+#include <QtGlobal>
+#include <cerrno>
+#include <iconv.h>
+#include <optional>
+
+namespace tallowick::codepage {
+
+namespace {
+
+struct LanguageCodePage
+{
+    const char *language;
+    int codePage;
+};
+
+// The ANSI code page Windows gives each language. Languages missing here get
+// 1252, as Windows gives most Latin-script languages.
+constexpr LanguageCodePage languageCodePages[] = {
+    {"ja", 932},   {"ko", 949},   {"th", 874},  {"cs", 1250}, {"hu", 1250}, {"pl", 1250},
+    {"ro", 1250},  {"sk", 1250},  {"sl", 1250}, {"hr", 1250}, {"sq", 1250}, {"bs", 1250},
+    {"tk", 1250},  {"ru", 1251},  {"uk", 1251}, {"be", 1251}, {"bg", 1251}, {"mk", 1251},
+    {"sr", 1251},  {"kk", 1251},  {"ky", 1251}, {"tt", 1251}, {"mn", 1251}, {"ba", 1251},
+    {"sah", 1251}, {"tg", 1251},  {"el", 1253}, {"tr", 1254}, {"az", 1254}, {"uz", 1254},
+    {"he", 1255},  {"iw", 1255},  {"ar", 1256}, {"fa", 1256}, {"ur", 1256}, {"ug", 1256},
+    {"ckb", 1256}, {"prs", 1256}, {"et", 1257}, {"lv", 1257}, {"lt", 1257}, {"vi", 1258},
+};
+
+constexpr int westernEuropean = 1252;
+
+QByteArray iconvName(int codePage)
+{
+    if (codePage == utf8)
+        return QByteArrayLiteral("UTF-8");
+    return "CP" + QByteArray::number(codePage);
+}
+
+qsizetype utf8SequenceLength(uchar lead)
+{
+    if (lead >= 0xF0 && lead <= 0xF7)
+        return 4;
+    if (lead >= 0xE0)
+        return 3;
+    if (lead >= 0xC0)
+        return 2;
+    return 1;
+}
+
+qsizetype characterLength(uchar lead, int codePage)
+{
+    switch (codePage) {
+    case 932:
+        return (lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xFC) ? 2 : 1;
+    case 936:
+    case 949:
+    case 950:
+        return lead >= 0x81 && lead <= 0xFE ? 2 : 1;
+    case utf8:
+        return lead >= 0xC0 && lead <= 0xF7 ? utf8SequenceLength(lead) : 1;
+    default:
+        return 1;
+    }
+}
+
+enum class Skip { OneByte, Utf8Character };
+
+// Runs iconv over the whole input. A sequence it cannot convert becomes "?"
+// in the output and is skipped, so that one bad character never loses the rest.
+std::optional<QByteArray> convert(const QByteArray &to, const QByteArray &from,
+                                  QByteArrayView input, Skip skip)
+{
+    iconv_t cd = iconv_open(to.constData(), from.constData());
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return std::nullopt;
+
+    QByteArray out(input.size() * 4 + 16, Qt::Uninitialized);
+    char *in = const_cast<char *>(input.data());
+    size_t inLeft = size_t(input.size());
+    qsizetype used = 0;
+    auto room = [&](qsizetype needed) {
+        if (out.size() - used < needed)
+            out.resize(qMax(out.size() * 2, used + needed));
+    };
+    bool flushing = false;
+    for (;;) {
+        char *outPtr = out.data() + used;
+        size_t outLeft = size_t(out.size() - used);
+        // A last call with no input flushes what a stateful converter holds back.
+        const size_t result = flushing ? iconv(cd, nullptr, nullptr, &outPtr, &outLeft)
+                                       : iconv(cd, &in, &inLeft, &outPtr, &outLeft);
+        used = outPtr - out.data();
+        if (result != size_t(-1)) {
+            if (flushing)
+                break;
+            flushing = true;
+            continue;
+        }
+        if (errno == E2BIG) {
+            room(out.size());
+            continue;
+        }
+        if (flushing)
+            break;
+        // EILSEQ or EINVAL: a byte sequence or character the other side lacks.
+        room(1);
+        out[used++] = '?';
+        const qsizetype length =
+            skip == Skip::Utf8Character ? utf8SequenceLength(uchar(*in)) : qsizetype(1);
+        const size_t skipped = qMin(size_t(length), inLeft);
+        in += skipped;
+        inLeft -= skipped;
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    }
+    iconv_close(cd);
+    out.truncate(used);
+    return out;
+}
+
+} // namespace
+
+int forLocale(QByteArrayView localeName)
+{
+    QByteArray name = localeName.toByteArray();
+    QByteArray modifier;
+    if (const qsizetype at = name.indexOf('@'); at >= 0) {
+        modifier = name.mid(at + 1).toLower();
+        name.truncate(at);
+    }
+    if (const qsizetype dot = name.indexOf('.'); dot >= 0)
+        name.truncate(dot);
+    const qsizetype underscore = name.indexOf('_');
+    const QByteArray language = (underscore >= 0 ? name.left(underscore) : name).toLower();
+    const QByteArray territory =
+        underscore >= 0 ? name.mid(underscore + 1).toUpper() : QByteArray();
+
+    if (language.isEmpty() || language == "c" || language == "posix")
+        return traditionalChinese;
+    if (language == "zh") {
+        const bool traditional = territory == "TW" || territory == "HK" || territory == "MO";
+        return traditional ? traditionalChinese : 936;
+    }
+    // Scripts chosen by the modifier, where the language's default script differs.
+    if (modifier == "latin")
+        return language == "uz" || language == "az" ? 1254 : 1250;
+    if (modifier == "cyrillic")
+        return 1251;
+    for (const auto &entry : languageCodePages) {
+        if (language == entry.language)
+            return entry.codePage;
+    }
+    return westernEuropean;
+}
+
+int systemAnsi()
+{
+    // The same order in which the C library picks the character-type locale.
+    for (const char *variable : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+        const QByteArray value = qgetenv(variable);
+        if (!value.isEmpty())
+            return forLocale(value);
+    }
+    return forLocale({});
+}
+
+QByteArray encode(const QString &text, int codePage)
+{
+    const QByteArray utf8Text = text.toUtf8();
+    if (codePage == utf8)
+        return utf8Text;
+    if (auto converted = convert(iconvName(codePage), "UTF-8", utf8Text, Skip::Utf8Character))
+        return *converted;
+    return text.toLatin1();
+}
+
+QString decode(QByteArrayView bytes, int codePage)
+{
+    if (auto converted = convert("UTF-8", iconvName(codePage), bytes, Skip::OneByte))
+        return QString::fromUtf8(*converted);
+    return QString::fromLatin1(bytes);
+}
+
+qsizetype prefixLength(QByteArrayView bytes, qsizetype maxBytes, int codePage)
+{
+    if (bytes.size() <= maxBytes)
+        return bytes.size();
+    qsizetype length = 0;
+    while (length < bytes.size()) {
+        const qsizetype next = length + characterLength(uchar(bytes[length]), codePage);
+        if (next > maxBytes)
+            break;
+        length = next;
+    }
+    return length;
+}
+
+} // namespace tallowick::codepage

@@ -1,0 +1,97 @@
+#include "config/config_format.h"
+
+#include "config/code_page.h"
+#include "config/ini_profile.h"
+
+namespace tallowick {
+
+namespace {
+
+const QByteArray section = QByteArrayLiteral("SETTINGS");
+
+std::array<ConfigKey, configValueCount> makeKeys()
+{
+    std::array<ConfigKey, configValueCount> keys{{
+        {"FILENAME", "filename"},
+        {"IP", "IP"},
+        {"PORT", "port"},
+        {"TIMEOUT", "timeout"},
+        {"REPEAT", "repeat"},
+        {"REPEAT_START", "REPEAT_START"},
+        {"REPEAT_STOP", "REPEAT_STOP"},
+        {"SEND_CNT", "SEND_CNT"},
+        {"REPEAT_CNT", "REPEAT_CNT"},
+    }};
+    for (int i = 0; i < 15; ++i) {
+        const QByteArray cmd = "CMD" + QByteArray::number(i);
+        const QByteArray note = "noteText" + QByteArray::number(i);
+        keys[9 + i] = {cmd, cmd};
+        keys[24 + i] = {note, note};
+    }
+    return keys;
+}
+
+} // namespace
+
+const std::array<ConfigKey, configValueCount> &configKeys()
+{
+    static const auto keys = makeKeys();
+    return keys;
+}
+
+QStringList configValuesFromFile(const QByteArray &file, int codePage)
+{
+    const IniProfile profile(file);
+    const int fileCodePage = profile.hasUtf8Bom() ? codepage::utf8 : codePage;
+    QStringList values;
+    values.reserve(configValueCount);
+    for (const ConfigKey &key : configKeys()) {
+        QByteArray raw = profile.value(section, key.slotKey).value_or(QByteArray());
+        // The value is handed over as a C string.
+        if (const qsizetype nul = raw.indexOf('\0'); nul >= 0)
+            raw.truncate(nul);
+        raw.truncate(codepage::prefixLength(raw, valueBufferSize - 1, fileCodePage));
+        values << codepage::decode(raw, fileCodePage);
+    }
+    return values;
+}
+
+QByteArray slotFileWith(const QByteArray &file, const QStringList &values, int codePage)
+{
+    IniProfile profile(file);
+    // A file someone saved as UTF-8 stays UTF-8 rather than becoming a mixture.
+    const int fileCodePage = profile.hasUtf8Bom() ? codepage::utf8 : codePage;
+    const auto &keys = configKeys();
+    for (int i = 0; i < configValueCount; ++i)
+        profile.setValue(section, keys[i].slotKey, codepage::encode(values.value(i), fileCodePage));
+    return profile.bytes();
+}
+
+QByteArray exportedFile(const QStringList &values, int codePage)
+{
+    // Written through the same line rules as a slot, so that a line break in a
+    // value cannot start a line of its own.
+    IniProfile profile;
+    const auto &keys = configKeys();
+    for (int i = 0; i < configValueCount; ++i)
+        profile.setValue(section, keys[i].exportKey, codepage::encode(values.value(i), codePage));
+    return profile.bytes();
+}
+
+bool isValidSlotFileName(const QString &name)
+{
+    if (name.isEmpty() || name == u"." || name == u"..")
+        return false;
+    for (const QChar c : name) {
+        if (c.unicode() < 0x20 || QStringView(u"\\/:*?\"<>|").contains(c))
+            return false;
+    }
+    return true;
+}
+
+bool matchesIniPattern(const QString &name)
+{
+    return !name.startsWith(u'.') && name.endsWith(QStringLiteral(".ini"), Qt::CaseInsensitive);
+}
+
+} // namespace tallowick

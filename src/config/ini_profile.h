@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <optional>
+#include <vector>
+
+namespace tallowick {
+
+// An INI file held as its bytes, read and changed the way the Windows
+// private-profile functions treat the files they share with this program:
+// - sections and keys match without regard to ASCII letter case;
+// - a value is the text after the first "=", blanks and tabs dropped at both
+//   ends; a key line without "=" has the empty value; a key that stands twice
+//   yields its first value; lines starting with ";" are comments;
+// - lines end in CR LF, LF or CR alone; a UTF-8 byte-order mark is skipped;
+// - changing a value rewrites only the key's own line, a missing key is added
+//   after the last line of its section, a missing section at the end of the
+//   file, and every other byte of the file stays as it was.
+// The bytes are not decoded: values come and go in the file's own encoding.
+class IniProfile
+{
+public:
+    explicit IniProfile(const QByteArray &bytes = {});
+
+    bool hasUtf8Bom() const { return !m_bom.isEmpty(); }
+
+    // Nothing when the file lacks the section or the key in it.
+    std::optional<QByteArray> value(QByteArrayView section, QByteArrayView key) const;
+    // A line break inside the value would start a line of its own; it becomes a
+    // blank. A NUL ends the value, as it ends the text the Windows functions see.
+    void setValue(QByteArrayView section, QByteArrayView key, QByteArrayView value);
+
+    QByteArray bytes() const;
+
+private:
+    enum class Kind { Other, Section, Key };
+    struct Line
+    {
+        QByteArray text;   // without its line break
+        QByteArray ending; // "\r\n", "\n", "\r", or nothing on an unterminated last line
+        Kind kind = Kind::Other;
+        QByteArray name; // the section's name or the key, blanks dropped
+    };
+
+    static Line parseLine(QByteArray text, QByteArray ending);
+    void insertLine(std::size_t index, QByteArray text);
+
+    QByteArray m_bom;
+    std::vector<Line> m_lines;
+};
+
+} // namespace tallowick
