@@ -6,17 +6,49 @@
 #include <QComboBox>
 #include <QFrame>
 #include <QGroupBox>
+#include <QGuiApplication>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
+#include <optional>
+
+// The resource initialiser has a global name; the icons live in the static
+// core library, where nothing else would pull them into the executable.
+static void initIconResources()
+{
+    Q_INIT_RESOURCE(tallowick_icons);
+}
 
 namespace tallowick {
 
 namespace {
 
-// The Traditional Chinese face the captions were drawn for, with the CJK faces
+// Geometry in device-independent pixels: Qt scales it, with the fonts, on
+// high-resolution screens. Every caption has a little room beyond its width at
+// the fonts below.
+constexpr int windowWidth = 1006; // the fixed client area, 1006 x 644
+constexpr int margin = 6;
+constexpr int leftWidth = 442; // the left column, frames and bottom row
+constexpr int rightX = margin + leftWidth + 8;
+constexpr int rightWidth = windowWidth - margin - rightX;
+constexpr int frameInnerRight = leftWidth - 6;
+constexpr int rowInFrame = 24; // controls of a one-row frame
+constexpr int oneRowFrameHeight = 56;
+constexpr int modeWidth = 58;
+constexpr int linkFrameWidth = leftWidth - modeWidth - 4;
+constexpr int commandFrameTop = 176;
+constexpr int firstCommandRow = 62;
+constexpr int commandRowPitch = 24; // 360 twips
+constexpr int commandRowHeight = 22;
+constexpr int commandFrameHeight =
+    firstCommandRow + (commandLineCount - 1) * commandRowPitch + commandRowHeight + 8;
+constexpr int bottomRowTop = 608;
+constexpr int bottomRowHeight = 32; // sendCnt's 12 pt text needs it
+
+// The Traditional Chinese face the captions were drawn for, then the CJK faces
 // a Linux desktop has in its place.
 QFont mingFont(qreal pointSize)
 {
@@ -28,8 +60,19 @@ QFont mingFont(qreal pointSize)
     return font;
 }
 
-template <typename W>
-W *make(QWidget *parent, const QString &name, const QRect &geometry)
+// The window's default font, named rather than taken from the desktop so that
+// the fixed layout holds wherever it runs; Chinese captions take the
+// Traditional Chinese glyphs.
+QFont windowFont()
+{
+    QFont font;
+    font.setFamilies({QStringLiteral("DejaVu Sans"), QStringLiteral("Noto Sans CJK TC"),
+                      QStringLiteral("AR PL UMing TW"), QStringLiteral("WenQuanYi Zen Hei")});
+    font.setPointSizeF(9);
+    return font;
+}
+
+template <typename W> W *make(QWidget *parent, const QString &name, const QRect &geometry)
 {
     auto *widget = new W(parent);
     widget->setObjectName(name);
@@ -37,9 +80,13 @@ W *make(QWidget *parent, const QString &name, const QRect &geometry)
     return widget;
 }
 
-QLabel *label(QWidget *parent, const QString &name, const QString &caption, const QRect &geometry)
+// A label in the window's default font unless it is given one.
+QLabel *label(QWidget *parent, const QString &name, const QString &caption, const QRect &geometry,
+              const std::optional<QFont> &font = std::nullopt)
 {
     auto *widget = make<QLabel>(parent, name, geometry);
+    if (font)
+        widget->setFont(*font);
     widget->setText(caption);
     return widget;
 }
@@ -61,7 +108,8 @@ B *button(QWidget *parent, const QString &name, const QString &caption, const QR
     return widget;
 }
 
-QGroupBox *frame(QWidget *parent, const QString &name, const QString &caption, const QRect &geometry)
+QGroupBox *frame(QWidget *parent, const QString &name, const QString &caption,
+                 const QRect &geometry)
 {
     auto *widget = make<QGroupBox>(parent, name, geometry);
     widget->setTitle(caption);
@@ -76,71 +124,98 @@ QTimer *timer(QWidget *parent, const QString &name)
     return t;
 }
 
-} // namespace
-
-void buildMainWindowControls(QWidget *window, Controls &ui)
+// A control of a one-row frame, `height` high and centred on the row.
+QRect inRow(int x, int width, int height = 24)
 {
-    const QFont labelFont = mingFont(11.25);
+    return {x, rowInFrame + (24 - height) / 2, width, height};
+}
 
-    // Link settings: both frames in one place; Mode beside them on the window.
-    const QRect linkFrame(8, 4, 344, 54);
+void buildLinkSettings(QWidget *window, Controls &ui, const QFont &labelFont)
+{
+    // Both frames in one place, one shown at a time; Mode beside them on the
+    // window itself so that it stays whichever is shown.
+    const QRect linkFrame(margin, 2, linkFrameWidth, oneRowFrameHeight);
     ui.ipSet = frame(window, QStringLiteral("ipSet"), QStringLiteral("IP Settings"), linkFrame);
-    ui.Label1 = label(ui.ipSet, QStringLiteral("Label1"), QStringLiteral("IP："), {8, 22, 34, 22});
+    ui.Label1 = label(ui.ipSet, QStringLiteral("Label1"), QStringLiteral("IP："), inRow(8, 32, 22),
+                      labelFont);
     ui.address = textBox(ui.ipSet, QStringLiteral("address"), QStringLiteral("192.168.1.100"),
-                         {44, 22, 130, 24});
-    ui.Label2 = label(ui.ipSet, QStringLiteral("Label2"), QStringLiteral("PORT："), {184, 22, 60, 22});
-    ui.port = textBox(ui.ipSet, QStringLiteral("port"), QStringLiteral("1560"), {246, 22, 90, 24});
+                         inRow(42, 150));
+    ui.Label2 = label(ui.ipSet, QStringLiteral("Label2"), QStringLiteral("PORT："),
+                      inRow(204, 58, 22), labelFont);
+    ui.port = textBox(ui.ipSet, QStringLiteral("port"), QStringLiteral("1560"), inRow(264, 110));
 
-    ui.comset = frame(window, QStringLiteral("comset"), QStringLiteral("Com port setting"), linkFrame);
+    ui.comset =
+        frame(window, QStringLiteral("comset"), QStringLiteral("Com port setting"), linkFrame);
     ui.Label8 = label(ui.comset, QStringLiteral("Label8"), QStringLiteral("COM Port："),
-                      {6, 22, 88, 22});
-    ui.comSelect = textBox(ui.comset, QStringLiteral("comSelect"), QString(), {94, 22, 48, 24});
+                      inRow(6, 84, 22), labelFont);
+    ui.comSelect = textBox(ui.comset, QStringLiteral("comSelect"), QString(), inRow(90, 40));
     ui.comSelect->setToolTip(QStringLiteral(
         "A number n opens the n-th serial port (1 is /dev/ttyS0, 2 is /dev/ttyS1, ...).\n"
         "A device path such as /dev/ttyUSB0 or /dev/serial/by-id/... opens that device;\n"
         "a bare name such as ttyUSB0 opens it under /dev."));
     ui.baudrate = label(ui.comset, QStringLiteral("baudrate"),
-                        QStringLiteral("Configure the seial line："), {146, 22, 112, 22});
-    ui.baudrate->setWordWrap(false);
+                        QStringLiteral("Configure the seial line："), inRow(134, 156, 22));
     ui.configCOM = textBox(ui.comset, QStringLiteral("configCOM"), QStringLiteral("9600,n,8,1"),
-                           {258, 22, 80, 24});
-    ui.configCOM->setToolTip(QStringLiteral(
-        "baud,parity,data bits,stop bits: parity n, e, o, m or s; data bits 5 to 8; "
-        "stop bits 1, 1.5 or 2"));
-    ui.modeSelect = button<QPushButton>(window, QStringLiteral("modeSelect"), QStringLiteral("Mode"),
-                                        {358, 20, 62, 34});
+                           inRow(290, 84));
+    ui.configCOM->setToolTip(
+        QStringLiteral("baud,parity,data bits,stop bits: parity n, e, o, m or s; data bits 5 to 8; "
+                       "stop bits 1, 1.5 or 2"));
 
+    ui.modeSelect =
+        button<QPushButton>(window, QStringLiteral("modeSelect"), QStringLiteral("Mode"),
+                            {margin + leftWidth - modeWidth, 20, modeWidth, 34});
+}
+
+void buildConnectionSettings(QWidget *window, Controls &ui, const QFont &labelFont)
+{
     ui.Frame2 = frame(window, QStringLiteral("Frame2"), QStringLiteral("Connection Settings"),
-                      {8, 62, 412, 54});
-    ui.Label3 = label(ui.Frame2, QStringLiteral("Label3"), QStringLiteral("Timeout："), {8, 22, 80, 22});
-    ui.timeout = textBox(ui.Frame2, QStringLiteral("timeout"), QStringLiteral("3000"), {90, 22, 70, 24});
+                      {margin, 60, leftWidth, oneRowFrameHeight});
+    ui.Label3 = label(ui.Frame2, QStringLiteral("Label3"), QStringLiteral("Timeout："),
+                      inRow(8, 80, 22), labelFont);
+    ui.timeout =
+        textBox(ui.Frame2, QStringLiteral("timeout"), QStringLiteral("3000"), inRow(90, 64));
+    // One group of two: they share the frame as parent, so Qt keeps one checked.
     ui.connect[0] = button<QRadioButton>(ui.Frame2, QStringLiteral("connect_0"),
-                                         QStringLiteral("間斷連線"), {176, 22, 110, 24});
+                                         QStringLiteral("間斷連線"), inRow(180, 110));
     ui.connect[1] = button<QRadioButton>(ui.Frame2, QStringLiteral("connect_1"),
-                                         QStringLiteral("保持連線"), {292, 22, 110, 24});
+                                         QStringLiteral("保持連線"), inRow(300, 110));
     ui.connect[0]->setChecked(true);
+}
 
+void buildRepeatSend(QWidget *window, Controls &ui, const QFont &labelFont)
+{
     ui.Frame3 = frame(window, QStringLiteral("Frame3"), QStringLiteral("Repeat Send"),
-                      {8, 120, 412, 54});
+                      {margin, 118, leftWidth, oneRowFrameHeight});
     ui.Label4 = label(ui.Frame3, QStringLiteral("Label4"), QStringLiteral("Repeat Time："),
-                      {6, 22, 104, 22});
-    ui.repeat = textBox(ui.Frame3, QStringLiteral("repeat"), QStringLiteral("1000"), {110, 22, 50, 24});
-    ui.Label5 = label(ui.Frame3, QStringLiteral("Label5"), QStringLiteral("Repeat："), {164, 22, 66, 22});
-    ui.rpStart = textBox(ui.Frame3, QStringLiteral("rpStart"), QStringLiteral("1"), {230, 22, 28, 24});
-    ui.Label6 = label(ui.Frame3, QStringLiteral("Label6"), QStringLiteral("～"), {260, 22, 18, 22});
-    ui.rpStop = textBox(ui.Frame3, QStringLiteral("rpStop"), QStringLiteral("1"), {278, 22, 28, 24});
-    ui.rCNT = textBox(ui.Frame3, QStringLiteral("rCNT"), QString(), {310, 22, 34, 24});
-    ui.Command2 = button<QPushButton>(ui.Frame3, QStringLiteral("Command2"),
-                                      QStringLiteral("Repeat Send"), {346, 20, 62, 28});
+                      inRow(6, 108, 22), labelFont);
+    ui.repeat =
+        textBox(ui.Frame3, QStringLiteral("repeat"), QStringLiteral("1000"), inRow(114, 46));
+    ui.Label5 = label(ui.Frame3, QStringLiteral("Label5"), QStringLiteral("Repeat："),
+                      inRow(164, 68, 22), labelFont);
+    ui.rpStart = textBox(ui.Frame3, QStringLiteral("rpStart"), QStringLiteral("1"), inRow(232, 28));
+    ui.Label6 = label(ui.Frame3, QStringLiteral("Label6"), QStringLiteral("～"), inRow(261, 18, 22),
+                      labelFont);
+    ui.Label6->setAlignment(Qt::AlignCenter);
+    ui.rpStop = textBox(ui.Frame3, QStringLiteral("rpStop"), QStringLiteral("1"), inRow(280, 28));
+    ui.rCNT = textBox(ui.Frame3, QStringLiteral("rCNT"), QString(), inRow(312, 34));
+    ui.Command2 =
+        button<QPushButton>(ui.Frame3, QStringLiteral("Command2"), QStringLiteral("Repeat Send"),
+                            inRow(350, frameInnerRight - 350, 28));
+}
 
+void buildCommandLines(QWidget *window, Controls &ui, const QFont &labelFont)
+{
     ui.Frame4 = frame(window, QStringLiteral("Frame4"), QStringLiteral("Command Line"),
-                      {8, 178, 412, 426});
+                      {margin, commandFrameTop, leftWidth, commandFrameHeight});
+    // The caption names the current slot ("config1：" ...) once start-up has run.
     ui.filename = label(ui.Frame4, QStringLiteral("filename"), QStringLiteral("File Name："),
-                        {6, 22, 76, 22});
+                        {6, 24, 80, 24});
     ui.filetitle = textBox(ui.Frame4, QStringLiteral("filetitle"), QStringLiteral("fileName"),
-                           {84, 22, 112, 24});
-    ui.filetitle->setStyleSheet(QStringLiteral("background-color: palette(window);"));
-    ui.filecombo = make<QComboBox>(ui.Frame4, QStringLiteral("filecombo"), {202, 22, 92, 24});
+                           {88, 24, 120, 24});
+    QPalette menuColoured = ui.filetitle->palette();
+    menuColoured.setColor(QPalette::Base, menuColoured.color(QPalette::Window));
+    ui.filetitle->setPalette(menuColoured);
+    ui.filecombo = make<QComboBox>(ui.Frame4, QStringLiteral("filecombo"), {214, 24, 100, 24});
     ui.filecombo->setEditable(true);
     ui.filecombo->addItems({QStringLiteral("config1"), QStringLiteral("config2"),
                             QStringLiteral("config3"), QStringLiteral("config4"),
@@ -148,77 +223,146 @@ void buildMainWindowControls(QWidget *window, Controls &ui)
     ui.filecombo->setCurrentIndex(-1);
     ui.filecombo->setEditText(QStringLiteral("config1"));
     ui.save = button<QPushButton>(ui.Frame4, QStringLiteral("save"), QStringLiteral("Save setting"),
-                                  {300, 20, 104, 28});
-    ui.Line1 = make<QFrame>(ui.Frame4, QStringLiteral("Line1"), {6, 52, 400, 2});
+                                  {320, 22, frameInnerRight - 320, 28});
+    ui.Line1 = make<QFrame>(ui.Frame4, QStringLiteral("Line1"), {6, 55, frameInnerRight - 6, 3});
     ui.Line1->setFrameShape(QFrame::HLine);
     ui.Line1->setFrameShadow(QFrame::Sunken);
+
     for (int i = 0; i < commandLineCount; ++i) {
-        const int y = 58 + i * 24; // 360 twips a row
+        const int y = firstCommandRow + i * commandRowPitch;
         auto *caption = make<ClickableLabel>(ui.Frame4, QStringLiteral("Label7_%1").arg(i),
-                                             {6, y, 74, 22});
-        caption->setText(QStringLiteral("CMD%1：").arg(i + 1));
+                                             {6, y, 70, commandRowHeight});
         caption->setFont(labelFont);
+        caption->setText(QStringLiteral("CMD%1：").arg(i + 1));
         ui.Label7[i] = caption;
-        ui.cmd[i] = textBox(ui.Frame4, QStringLiteral("cmd_%1").arg(i), QStringLiteral("030102030405"),
-                            {82, y, 204, 22});
+        ui.cmd[i] = textBox(ui.Frame4, QStringLiteral("cmd_%1").arg(i),
+                            QStringLiteral("030102030405"), {78, y, 230, commandRowHeight});
         ui.noteText[i] = textBox(ui.Frame4, QStringLiteral("noteText_%1").arg(i), QString(),
-                                 {290, y, 116, 22});
+                                 {312, y, frameInnerRight - 312, commandRowHeight});
     }
+}
 
-    // Bottom row.
-    ui.sendCnt = textBox(window, QStringLiteral("sendCnt"), QStringLiteral("1"), {8, 610, 36, 28});
+void buildBottomRow(QWidget *window, Controls &ui)
+{
+    const auto cell = [](int x, int width) {
+        return QRect(x, bottomRowTop, width, bottomRowHeight);
+    };
+    ui.sendCnt = textBox(window, QStringLiteral("sendCnt"), QStringLiteral("1"), cell(margin, 40));
     ui.sendCnt->setFont(mingFont(12));
-    ui.crcEN = button<QCheckBox>(window, QStringLiteral("crcEN"), QStringLiteral("CRC EN"),
-                                 {50, 612, 76, 24});
+    ui.crcEN =
+        button<QCheckBox>(window, QStringLiteral("crcEN"), QStringLiteral("CRC EN"), cell(52, 76));
     ui.crcEN->setChecked(true);
-    ui.send = button<QPushButton>(window, QStringLiteral("send"), QStringLiteral("Send"),
-                                  {128, 608, 64, 30});
+    ui.send =
+        button<QPushButton>(window, QStringLiteral("send"), QStringLiteral("Send"), cell(130, 64));
     ui.crcCalc = button<QPushButton>(window, QStringLiteral("crcCalc"),
-                                     QStringLiteral("CRC Calculate"), {196, 608, 104, 30});
+                                     QStringLiteral("CRC Calculate"), cell(198, 104));
     ui.savelog = button<QPushButton>(window, QStringLiteral("savelog"), QStringLiteral("Save Log"),
-                                     {304, 608, 76, 30});
+                                     cell(306, 76));
     ui.Command1 = button<QPushButton>(window, QStringLiteral("Command1"), QStringLiteral("Clear"),
-                                      {384, 608, 60, 30});
-    ui.status = label(window, QStringLiteral("status"), QString(), {450, 612, 548, 24});
+                                      cell(386, margin + leftWidth - 386));
+    // The row goes on under the log; the status takes the rest of it.
+    ui.status = label(window, QStringLiteral("status"), QString(), cell(rightX, rightWidth));
+}
 
-    // Right column.
+void buildRightColumn(QWidget *window, Controls &ui, const QFont &labelFont)
+{
     ui.winsockstatus = label(window, QStringLiteral("winsockstatus"), QStringLiteral("Initial...."),
-                             {428, 4, 220, 20});
-    ui.winsockstatus->setFont(mingFont(8.25));
-    ui.ver = label(window, QStringLiteral("ver"), QStringLiteral("Label8"), {880, 4, 118, 20});
-    QFont consolas(QStringLiteral("Consolas"));
+                             {rightX, 3, 300, 20}, mingFont(8.25));
+    QFont consolas;
     consolas.setFamilies({QStringLiteral("Consolas"), QStringLiteral("DejaVu Sans Mono"),
                           QStringLiteral("Monospace")});
     consolas.setPointSizeF(8.25);
-    ui.ver->setFont(consolas);
+    ui.ver = label(window, QStringLiteral("ver"), QStringLiteral("Label8"),
+                   {rightX + rightWidth - 140, 3, 140, 20}, consolas);
     ui.ver->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    ui.getMsg = make<LogBox>(window, QStringLiteral("getMsg"), {428, 26, 570, 578});
+    // The log reaches down to the bottom row, level with the command frame.
+    ui.getMsg = make<LogBox>(window, QStringLiteral("getMsg"),
+                             {rightX, 26, rightWidth, commandFrameTop + commandFrameHeight - 26});
     ui.getMsg->setFont(labelFont);
     ui.getMsg->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     ui.getMsg->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // Tab moves on to the next control, as in every text box of the window.
+    ui.getMsg->setTabChangesFocus(true);
+}
 
-    // Frames over the log, near its left edge.
+void buildFramesOverLog(QWidget *window, Controls &ui)
+{
+    // Made after the log, so they lie on top of it; filled, so that the log's
+    // text does not show through.
+    const int x = rightX + 12;
     ui.Frame6 = frame(window, QStringLiteral("Frame6"), QStringLiteral("Im/Export config file"),
-                      {440, 40, 190, 92});
+                      {x, 40, 200, 96});
+    ui.Frame6->setAutoFillBackground(true);
     ui.Command3 = button<QPushButton>(ui.Frame6, QStringLiteral("Command3"),
-                                      QStringLiteral("Import config file"), {10, 22, 170, 28});
+                                      QStringLiteral("Import config file"), {10, 24, 180, 30});
     ui.Command4 = button<QPushButton>(ui.Frame6, QStringLiteral("Command4"),
-                                      QStringLiteral("Export config file"), {10, 54, 170, 28});
+                                      QStringLiteral("Export config file"), {10, 58, 180, 30});
+
     ui.Frame5 = frame(window, QStringLiteral("Frame5"), QStringLiteral("Kill file menu"),
-                      {440, 138, 270, 182});
+                      {x, 142, 290, 190});
+    ui.Frame5->setAutoFillBackground(true);
     for (int i = 0; i < 5; ++i)
         ui.killCmd[i] = button<QPushButton>(ui.Frame5, QStringLiteral("killCmd_%1").arg(i),
                                             QStringLiteral("Kill config%1.ini").arg(i + 1),
-                                            {10, 22 + i * 31, 140, 28});
-    ui.killCmd[5] = button<QPushButton>(ui.Frame5, QStringLiteral("killCmd_5"),
-                                        QStringLiteral("Kill All Files"), {156, 22, 104, 152});
+                                            {10, 24 + i * 32, 150, 30});
+    // As high as the whole column of five.
+    ui.killCmd[5] =
+        button<QPushButton>(ui.Frame5, QStringLiteral("killCmd_5"),
+                            QStringLiteral("Kill All Files"), {166, 24, 114, 4 * 32 + 30});
+}
 
-    for (QLabel *l : {ui.Label1, ui.Label2, ui.Label3, ui.Label4, ui.Label5, ui.Label6, ui.Label8})
-        l->setFont(labelFont);
+// `send` first, so it has the focus when the window opens; then the rest of
+// the bottom row and the window from top to bottom.
+void setTabOrder(const Controls &ui)
+{
+    QList<QWidget *> order = {ui.send,       ui.crcCalc, ui.savelog,    ui.Command1,   ui.sendCnt,
+                              ui.crcEN,      ui.address, ui.port,       ui.comSelect,  ui.configCOM,
+                              ui.modeSelect, ui.timeout, ui.connect[0], ui.connect[1], ui.repeat,
+                              ui.rpStart,    ui.rpStop,  ui.rCNT,       ui.Command2,   ui.filetitle,
+                              ui.filecombo,  ui.save};
+    for (int i = 0; i < commandLineCount; ++i)
+        order << ui.cmd[i] << ui.noteText[i];
+    order << ui.getMsg << ui.Command3 << ui.Command4;
+    for (QPushButton *kill : ui.killCmd)
+        order << kill;
+    for (qsizetype i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
+} // namespace
+
+QIcon programIcon()
+{
+    initIconResources();
+    QIcon icon;
+    for (int size : {16, 32, 48, 64, 128})
+        icon.addFile(QStringLiteral(":/tallowick/icons/tallowick-%1.png").arg(size), {size, size});
+    return icon;
+}
+
+void buildMainWindowControls(QWidget *window, Controls &ui)
+{
+    window->setFont(windowFont());
+    window->setWindowIcon(programIcon());
+    // Windows that name no icon of their own (the decoder window) take it too.
+    if (QGuiApplication::windowIcon().isNull())
+        QGuiApplication::setWindowIcon(window->windowIcon());
+
+    const QFont labelFont = mingFont(11.25);
+    buildLinkSettings(window, ui, labelFont);
+    buildConnectionSettings(window, ui, labelFont);
+    buildRepeatSend(window, ui, labelFont);
+    buildCommandLines(window, ui, labelFont);
+    buildBottomRow(window, ui);
+    buildRightColumn(window, ui, labelFont);
+    buildFramesOverLog(window, ui);
+    setTabOrder(ui);
 
     ui.Timer = timer(window, QStringLiteral("Timer"));
     ui.repTimer = timer(window, QStringLiteral("repTimer"));
     ui.winsockchk = timer(window, QStringLiteral("winsockchk"));
+    // The reply time-out and repeated sending get their intervals from their
+    // handlers; a timer is started only when it is to tick.
     ui.winsockchk->setInterval(1000);
 }
 
