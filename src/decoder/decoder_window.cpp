@@ -1,5 +1,7 @@
 #include "decoder/decoder_window.h"
 
+#include "ui/fonts.h"
+
 #include "decoder/frame_decoder.h"
 
 #include <QApplication>
@@ -22,16 +24,6 @@ namespace {
 // that follows a close at once loads a fresh window instead of reusing one
 // that is about to be deleted.
 QPointer<DecoderWindow> openWindow;
-
-QFont mingFont(qreal pointSize)
-{
-    QFont font;
-    font.setFamilies({QStringLiteral("新細明體"), QStringLiteral("PMingLiU"),
-                      QStringLiteral("Noto Sans CJK TC"), QStringLiteral("Noto Serif CJK TC"),
-                      QStringLiteral("AR PL UMing TW"), QStringLiteral("WenQuanYi Zen Hei")});
-    font.setPointSizeF(pointSize);
-    return font;
-}
 
 QPushButton *button(QWidget *parent, const QString &name, const QString &caption,
                     const QRect &geometry)

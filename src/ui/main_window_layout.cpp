@@ -1,5 +1,7 @@
 #include "ui/main_window_layout.h"
 
+#include "ui/fonts.h"
+
 #include "ui/log_box.h"
 
 #include <QCheckBox>
@@ -47,18 +49,6 @@ constexpr int commandFrameHeight =
     firstCommandRow + (commandLineCount - 1) * commandRowPitch + commandRowHeight + 8;
 constexpr int bottomRowTop = 608;
 constexpr int bottomRowHeight = 32; // sendCnt's 12 pt text needs it
-
-// The Traditional Chinese face the captions were drawn for, then the CJK faces
-// a Linux desktop has in its place.
-QFont mingFont(qreal pointSize)
-{
-    QFont font;
-    font.setFamilies({QStringLiteral("新細明體"), QStringLiteral("PMingLiU"),
-                      QStringLiteral("Noto Sans CJK TC"), QStringLiteral("Noto Serif CJK TC"),
-                      QStringLiteral("AR PL UMing TW"), QStringLiteral("WenQuanYi Zen Hei")});
-    font.setPointSizeF(pointSize);
-    return font;
-}
 
 // The window's default font, named rather than taken from the desktop so that
 // the fixed layout holds wherever it runs; Chinese captions take the
