@@ -1,7 +1,6 @@
 #include "ui/main_window_layout.h"
 
 #include "ui/fonts.h"
-
 #include "ui/log_box.h"
 
 #include <QCheckBox>
