@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QByteArray>
 #include <QObject>
+#include <QTimer>
 
 namespace tallowick {
 
@@ -14,8 +16,19 @@ class ReplyReceiver : public QObject
 public:
     explicit ReplyReceiver(Context &context, QObject *parent = nullptr);
 
+    // Bytes arrived on the serial port: collected until the line goes quiet.
+    void MSComm1_OnComm();
+    // Bytes arrived on the socket: each arrival is one reply.
+    void Winsock_DataArrival();
+
 private:
+    void serialReplyEnded();
+    void serialPortFailed();
+    void handleReply(const QByteArray &reply, bool fromSerial);
+
     Context &m_ctx;
+    QByteArray m_serialReply; // bytes of the serial reply still arriving
+    QTimer m_serialQuiet;     // ends the serial reply when the line goes quiet
 };
 
 } // namespace tallowick

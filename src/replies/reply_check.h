@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QString>
+#include <chrono>
+#include <optional>
+
+namespace tallowick {
+
+// The log entry for a received reply: "接收 < " and its frame text, followed by
+// the CRC it should have ended with when its last two bytes do not match.
+// Nothing for a reply of fewer than two bytes, which has no CRC to check.
+std::optional<QString> replyEntryText(QByteArrayView reply);
+
+// A CRC as the mismatch entry shows it: low byte, then high byte, each in
+// uppercase hexadecimal without a leading zero (0x0A84 gives "84A").
+QString expectedCrcText(quint16 crc);
+
+// Why a reply could not be handled, as the failure entry numbers and names it.
+struct ReplyFailure
+{
+    int number = 0;
+    QString description;
+};
+
+// A reply of no or one byte: the byte before the last, where the CRC would
+// begin, does not exist. Reported as this case always has been.
+inline const ReplyFailure replyTooShort{9, QStringLiteral("Subscript out of range")};
+
+// "------9:Subscript out of range------"
+QString failureEntryText(const ReplyFailure &failure);
+
+// The length of the Modbus RTU reply that the bytes begin with, as its function
+// code implies; nothing while the bytes do not tell it (no function code yet, a
+// function code without a known reply layout, or a byte count still missing).
+std::optional<qsizetype> rtuReplyLength(QByteArrayView bytes);
+
+// True when the bytes are exactly one whole RTU reply whose CRC checks.
+bool isCompleteRtuReply(QByteArrayView bytes);
+
+// The RTU inter-frame silence t3.5: three and a half characters of 11 bits at
+// the given baud rate, never less than 1.75 ms (the fixed value for fast lines).
+std::chrono::microseconds interFrameSilence(qint32 baudRate);
+
+// Quiet time after which bytes that do not (yet) form a well-formed reply are
+// taken as the whole reply. USB serial adapters hand received bytes over in
+// batches up to 16 ms apart; one burst must never be cut in two.
+inline constexpr std::chrono::milliseconds batchedQuietTime{20};
+
+// How long the line must stay quiet before the bytes received so far count as
+// the whole reply: t3.5 (rounded up to whole milliseconds) for a complete,
+// CRC-correct reply, so it is logged without delay; batchedQuietTime otherwise.
+std::chrono::milliseconds replyQuietTime(QByteArrayView bytes, qint32 baudRate);
+
+} // namespace tallowick

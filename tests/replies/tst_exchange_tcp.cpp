@@ -1,0 +1,446 @@
+// Whole exchanges on the TCP link: against the libmodbus RTU slave serving RTU
+// frames over loopback TCP, and against a scripted loopback peer for what a
+// real slave will not do. CRCs: pymodbus 3.0 utilities.computeCRC, computed once.
+#include "engine/command_sender.h"
+#include "links/tcp_link.h"
+#include "replies/slave_peer.h"
+#include "support/window_fixture.h"
+#include "ui/log_box.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+#include <sys/socket.h>
+
+using namespace tallowick;
+using namespace tallowick::test;
+
+namespace {
+
+const QString closed = QStringLiteral("-------關閉連線-------");
+const QString noReply = QStringLiteral("--------無回應--------");
+const QString connecting = QStringLiteral("-------正在連線-------");
+const QString sendCmd1 = QStringLiteral("傳送CMD1： > 010300000001 840A");
+const QString goodReply = QStringLiteral("接收 < 0103020005 7847");
+
+QString ipEntry(quint16 port)
+{
+    return QStringLiteral("IP:127.0.0.1:") + QString::number(port);
+}
+
+// A loopback peer that does what each test tells it with every request.
+class ScriptedPeer : public QObject
+{
+public:
+    std::function<void(QTcpSocket *, const QByteArray &)> onRequest;
+    int connections = 0;
+    QByteArray received;
+
+    ScriptedPeer()
+    {
+        m_server.listen(QHostAddress::LocalHost);
+        connect(&m_server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+                ++connections;
+                m_last = socket;
+                connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
+                    const QByteArray request = socket->readAll();
+                    received += request;
+                    if (onRequest)
+                        onRequest(socket, request);
+                });
+            }
+        });
+    }
+
+    quint16 port() const { return m_server.serverPort(); }
+    QTcpSocket *last() const { return m_last; }
+
+    static void replyLater(QTcpSocket *socket, int ms, const QByteArray &bytes)
+    {
+        QTimer::singleShot(ms, socket, [socket, bytes] { socket->write(bytes); });
+    }
+
+    // Drops the connection with a reset instead of an orderly close.
+    static void reset(QTcpSocket *socket)
+    {
+        const linger hard{1, 0};
+        setsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+        socket->abort();
+    }
+
+private:
+    QTcpServer m_server;
+    QPointer<QTcpSocket> m_last;
+};
+
+void useTcp(WindowFixture &f, quint16 port, const QString &timeout, bool keepLink)
+{
+    f.ui().address->setText(QStringLiteral("127.0.0.1"));
+    f.ui().port->setText(QString::number(port));
+    f.ui().timeout->setText(timeout);
+    f.ui().connect[keepLink ? 1 : 0]->setChecked(true);
+    f.ui().cmd[0]->setText(QStringLiteral("010300000001"));
+}
+
+bool isIdle(WindowFixture &f)
+{
+    return f.ctx().state.replyDone && f.ui().send->text() == QLatin1String("Send");
+}
+
+// Runs the event loop itself (no polling with sleeps in between), so that the
+// program sees the link's events as soon as they come, as it would on its own.
+bool waitIdle(WindowFixture &f, int ms = 3000)
+{
+    if (isIdle(f))
+        return true;
+    QSignalSpy ended(f.ctx().sender, &CommandSender::exchangeEnded);
+    return ended.wait(ms) && isIdle(f);
+}
+
+void send(WindowFixture &f)
+{
+    QTest::mouseClick(f.ui().send, Qt::LeftButton);
+}
+
+quint16 unusedPort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost);
+    return probe.serverPort(); // nothing listens once the probe is gone
+}
+
+} // namespace
+
+class TestExchangeTcp : public QObject
+{
+    Q_OBJECT
+private slots:
+    void realSlaveDropLink();
+    void realSlaveKeepLink();
+    void scriptedReply_data();
+    void scriptedReply();
+    void segmentsAreReplies();
+    void lateReply();
+    void silence_data();
+    void silence();
+    void stopEndsWaitAtOnce();
+    void refusedConnection_data();
+    void refusedConnection();
+    void peerClosesKeptLink();
+    void peerResetsConnection();
+    void timeOutLeavesLiveConnection();
+    void stateLabel();
+};
+
+void TestExchangeTcp::realSlaveDropLink()
+{
+    SlavePeer slave(QStringLiteral("tcp"));
+    QVERIFY(slave.isRunning());
+    const quint16 port = quint16(slave.where().toUInt());
+    WindowFixture f(true);
+    useTcp(f, port, QStringLiteral("2000"), false);
+
+    send(f);
+    QCOMPARE(f.ui().status->text(), QStringLiteral("Connecting..."));
+    QCOMPARE(logLines(f.logText()), QStringList({connecting, "", ipEntry(port), "", ""}));
+    QVERIFY(waitIdle(f));
+    QCOMPARE(logLines(f.logText()), QStringList({closed, "", goodReply, sendCmd1, "", connecting,
+                                                 "", ipEntry(port), "", ""}));
+    QCOMPARE(f.ui().status->text(), QStringLiteral("Disconnected."));
+    QVERIFY(!f.ctx().state.linkOpen);
+    QCOMPARE(f.ctx().tcp->state(), int(TcpLink::Closed));
+    QVERIFY(f.ui().modeSelect->isEnabled());
+}
+
+void TestExchangeTcp::realSlaveKeepLink()
+{
+    SlavePeer slave(QStringLiteral("tcp"));
+    QVERIFY(slave.isRunning());
+    const quint16 port = quint16(slave.where().toUInt());
+    WindowFixture f(true);
+    useTcp(f, port, QStringLiteral("2000"), true);
+    f.ui().cmd[1]->setText(QStringLiteral("010600010007"));
+
+    send(f);
+    QVERIFY(waitIdle(f));
+    QVERIFY(f.ctx().state.linkOpen);
+    QCOMPARE(f.ctx().tcp->state(), int(TcpLink::Connected));
+    // Over the kept connection the frame goes out at once.
+    QTest::mouseClick(f.ui().Label7[1], Qt::LeftButton);
+    QCOMPARE(f.ui().status->text(), QStringLiteral("Send command2"));
+    QVERIFY(waitIdle(f));
+    QCOMPARE(logLines(f.logText()),
+             QStringList({"接收 < 010600010007 99C8", "傳送CMD2： > 010600010007 99C8", "",
+                          goodReply, sendCmd1, "", connecting, "", ipEntry(port), "", ""}));
+    QVERIFY(!f.ctx().state.linkError);
+}
+
+void TestExchangeTcp::scriptedReply_data()
+{
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QString>("entry");
+    QTest::newRow("wrong CRC") << QByteArray::fromHex("01030200057848")
+                               << "接收 < 0103020005 7848  *CRC錯誤　正確為  7847";
+    QTest::newRow("one byte") << QByteArray::fromHex("01")
+                              << "------9:Subscript out of range------";
+    QTest::newRow("two bytes FF FF") << QByteArray::fromHex("FFFF") << "接收 <  FFFF";
+    QTest::newRow("two other bytes")
+        << QByteArray::fromHex("0103") << "接收 <  0103  *CRC錯誤　正確為  FFFF";
+    QTest::newRow("Modbus TCP layout") << QByteArray::fromHex("0001000000050103020005")
+                                       << "接收 < 000100000005010302 0005  *CRC錯誤　正確為  1B1";
+}
+
+void TestExchangeTcp::scriptedReply()
+{
+    QFETCH(QByteArray, reply);
+    QFETCH(QString, entry);
+    ScriptedPeer peer;
+    peer.onRequest = [&](QTcpSocket *socket, const QByteArray &) { socket->write(reply); };
+    WindowFixture f(true);
+    useTcp(f, peer.port(), QStringLiteral("5000"), false);
+
+    send(f);
+    // The exchange ends normally, whatever the reply was.
+    QVERIFY(waitIdle(f));
+    QCOMPARE(peer.received, QByteArray::fromHex("010300000001840A"));
+    QCOMPARE(logLines(f.logText()), QStringList({closed, "", entry, sendCmd1, "", connecting, "",
+                                                 ipEntry(peer.port()), "", ""}));
+    QCOMPARE(f.ui().status->text(), QStringLiteral("Disconnected."));
+    QVERIFY(f.ui().modeSelect->isEnabled());
+    QVERIFY(!f.ui().Timer->isActive());
+}
+
+void TestExchangeTcp::segmentsAreReplies()
+{
+    ScriptedPeer peer;
+    peer.onRequest = [&](QTcpSocket *socket, const QByteArray &) {
+        socket->write(QByteArray::fromHex("010302"));
+        ScriptedPeer::replyLater(socket, 100, QByteArray::fromHex("00057847"));
+    };
+    WindowFixture f(true);
+    useTcp(f, peer.port(), QStringLiteral("5000"), true);
+
+    send(f);
+    QVERIFY(waitIdle(f)); // the first part ends the exchange
+    QTRY_COMPARE_WITH_TIMEOUT(logLines(f.logText()),
+                              QStringList({"接收 < 0005 7847  *CRC錯誤　正確為  C1B3",
+                                           "接收 < 01 0302  *CRC錯誤　正確為  7E80", sendCmd1, "",
+                                           connecting, "", ipEntry(peer.port()), "", ""}),
+                              2000);
+}
+
+void TestExchangeTcp::lateReply()
+{
+    ScriptedPeer peer;
+    peer.onRequest = [&](QTcpSocket *socket, const QByteArray &) {
+        ScriptedPeer::replyLater(socket, 500, QByteArray::fromHex("01030200057847"));
+    };
+    WindowFixture f(true);
+    useTcp(f, peer.port(), QStringLiteral("200"), true);
+
+    send(f);
+    QVERIFY(waitIdle(f));
+    QCOMPARE(logLines(f.logText()), QStringList({noReply, "", sendCmd1, "", connecting, "",
+                                                 ipEntry(peer.port()), "", ""}));
+    QTRY_COMPARE_WITH_TIMEOUT(logLines(f.logText()).first(), goodReply, 2000);
+    QCOMPARE(f.ui().send->text(), QStringLiteral("Send"));
+}
+
+void TestExchangeTcp::silence_data()
+{
+    QTest::addColumn<bool>("keepLink");
+    QTest::newRow("間斷連線") << false;
+    QTest::newRow("保持連線") << true;
+}
+
+void TestExchangeTcp::silence()
+{
+    QFETCH(bool, keepLink);
+    ScriptedPeer peer;
+    WindowFixture f(true);
+    useTcp(f, peer.port(), QStringLiteral("200"), keepLink);
+
+    send(f);
+    QVERIFY(waitIdle(f));
+    QStringList expected{noReply, "", sendCmd1, "", connecting, "", ipEntry(peer.port()), "", ""};
+    if (!keepLink)
+        expected = QStringList{closed, ""} + expected;
+    QCOMPARE(logLines(f.logText()), expected);
+    QCOMPARE(f.ctx().state.linkError, !keepLink);
+    QCOMPARE(f.ctx().state.linkOpen, keepLink);
+    QCOMPARE(f.ctx().tcp->state(), keepLink ? int(TcpLink::Connected) : int(TcpLink::Closed));
+    QCOMPARE(f.ui().status->text(),
+             keepLink ? QStringLiteral("Connecting...") : QStringLiteral("No Connected."));
+    QCOMPARE(peer.connections, 1);
+}
+
+void TestExchangeTcp::stopEndsWaitAtOnce()
+{
+    ScriptedPeer peer;
+    WindowFixture f(true);
+    useTcp(f, peer.port(), QStringLiteral("60000"), false);
+
+    send(f);
+    QTRY_VERIFY_WITH_TIMEOUT(!peer.received.isEmpty(), 2000);
+    QCOMPARE(f.ui().send->text(), QStringLiteral("Stop"));
+    QVERIFY(!f.ui().modeSelect->isEnabled());
+    send(f);
+    QCOMPARE(f.ui().send->text(), QStringLiteral("Send"));
+    QVERIFY(f.ui().modeSelect->isEnabled());
+    QVERIFY(!f.ui().Timer->isActive());
+    QCOMPARE(logLines(f.logText()), QStringList({closed, "", noReply, "", sendCmd1, "", connecting,
+                                                 "", ipEntry(peer.port()), "", ""}));
+    QCOMPARE(f.ui().status->text(), QStringLiteral("No Connected."));
+}
+
+void TestExchangeTcp::refusedConnection_data()
+{
+    QTest::addColumn<bool>("keepLink");
+    QTest::newRow("間斷連線") << false;
+    QTest::newRow("保持連線") << true;
+}
+
+void TestExchangeTcp::refusedConnection()
+{
+    QFETCH(bool, keepLink);
+    const quint16 port = unusedPort();
+    WindowFixture f(true);
+    useTcp(f, port, QStringLiteral("300"), keepLink);
+
+    send(f);
+    QVERIFY(waitIdle(f));
+    QStringList expected{"------9:連線錯誤------", "", connecting, "", ipEntry(port), "", ""};
+    if (!keepLink)
+        expected = QStringList{closed, ""} + expected;
+    QCOMPARE(logLines(f.logText()), expected);
+    QCOMPARE(f.ui().status->text(),
+             keepLink ? QStringLiteral("Connecting...") : QStringLiteral("No Connected."));
+    QVERIFY(f.ctx().state.linkError);
+
+    // The failed socket is not kept: the next Send connects again.
+    ScriptedPeer peer;
+    peer.onRequest = [](QTcpSocket *socket, const QByteArray &) {
+        socket->write(QByteArray::fromHex("01030200057847"));
+    };
+    f.ui().port->setText(QString::number(peer.port()));
+    f.ctx().log->clear();
+    send(f);
+    QVERIFY(waitIdle(f));
+    QCOMPARE(logLines(f.logText()).mid(keepLink ? 0 : 2, 6),
+             QStringList({goodReply, sendCmd1, "", connecting, "", ipEntry(peer.port())}));
+}
+
+void TestExchangeTcp::peerClosesKeptLink()
+{
+    ScriptedPeer peer;
+    peer.onRequest = [](QTcpSocket *socket, const QByteArray &) {
+        socket->write(QByteArray::fromHex("01030200057847"));
+    };
+    WindowFixture f(true);
+    useTcp(f, peer.port(), QStringLiteral("200"), true);
+    send(f);
+    QVERIFY(waitIdle(f));
+
+    QVERIFY(peer.last());
+    peer.last()->disconnectFromHost();
+    QTRY_COMPARE_WITH_TIMEOUT(f.ctx().tcp->state(), int(TcpLink::Closed), 2000);
+    f.ctx().log->clear();
+    // The socket the peer closed is reported and nothing is sent ...
+    send(f);
+    QCOMPARE(logLines(f.logText()), QStringList({"-------0:sckClosed-------", "", ""}));
+    QVERIFY(f.ctx().state.linkError);
+    QVERIFY(waitIdle(f));
+    QCOMPARE(logLines(f.logText()),
+             QStringList({noReply, "", "-------0:sckClosed-------", "", ""}));
+    QCOMPARE(peer.connections, 1);
+    // ... and the Send after it connects again.
+    send(f);
+    QVERIFY(waitIdle(f));
+    QCOMPARE(logLines(f.logText()).mid(0, 6),
+             QStringList({goodReply, sendCmd1, "", connecting, "", ipEntry(peer.port())}));
+    QCOMPARE(peer.connections, 2);
+}
+
+void TestExchangeTcp::peerResetsConnection()
+{
+    ScriptedPeer peer;
+    peer.onRequest = [](QTcpSocket *socket, const QByteArray &) { ScriptedPeer::reset(socket); };
+    WindowFixture f(true);
+    useTcp(f, peer.port(), QStringLiteral("300"), true);
+
+    send(f);
+    // No crash: the exchange ends by its time-out.
+    QVERIFY(waitIdle(f));
+    const QStringList lines = logLines(f.logText());
+    // A reset reads as a connection the peer closed.
+    QCOMPARE(lines, QStringList(
+                        {noReply, "", sendCmd1, "", connecting, "", ipEntry(peer.port()), "", ""}));
+    QVERIFY(!f.ctx().state.linkOpen);
+
+    // The next Send opens a new connection.
+    peer.onRequest = [](QTcpSocket *socket, const QByteArray &) {
+        socket->write(QByteArray::fromHex("01030200057847"));
+    };
+    f.ctx().log->clear();
+    send(f);
+    QVERIFY(waitIdle(f));
+    QCOMPARE(logLines(f.logText()),
+             QStringList({goodReply, sendCmd1, "", connecting, "", ipEntry(peer.port()), "", ""}));
+    QCOMPARE(peer.connections, 2);
+}
+
+void TestExchangeTcp::timeOutLeavesLiveConnection()
+{
+    ScriptedPeer peer;
+    WindowFixture f(true);
+    useTcp(f, peer.port(), QStringLiteral("200"), true);
+    send(f);
+    QVERIFY(waitIdle(f));
+    QCOMPARE(f.ctx().tcp->state(), int(TcpLink::Connected));
+
+    // A live connection the program no longer counts as its own (as one made
+    // by an earlier reconnection) is not torn down by the next time-out.
+    f.ctx().state.linkOpen = false;
+    QSignalSpy connected(f.ctx().tcp, &TcpLink::connected);
+    send(f); // reconnects: the connection is not ours
+    QVERIFY(connected.wait(2000));
+    QCOMPARE(peer.connections, 2);
+    f.ctx().state.linkOpen = false;
+    f.ui().send->click(); // Stop runs the time-out
+    QCOMPARE(f.ctx().tcp->state(), int(TcpLink::Connected));
+    QVERIFY(peer.last());
+    QVERIFY(!connected.wait(200));
+    QCOMPARE(peer.connections, 2);
+}
+
+void TestExchangeTcp::stateLabel()
+{
+    ScriptedPeer peer;
+    WindowFixture f(true);
+    useTcp(f, peer.port(), QStringLiteral("200"), true);
+    QVERIFY(f.ui().winsockstatus->isHidden());
+    QTest::keyClick(f.ui().send, '-');
+    QVERIFY(!f.ui().winsockstatus->isHidden());
+    QVERIFY(f.ui().winsockchk->isActive());
+    QTRY_COMPARE_WITH_TIMEOUT(f.ui().winsockstatus->text(), QStringLiteral("winsock status :0"),
+                              2500);
+    send(f);
+    QTRY_COMPARE_WITH_TIMEOUT(f.ui().winsockstatus->text(), QStringLiteral("winsock status :7"),
+                              2500);
+    QTest::keyClick(f.ui().send, '-');
+    QVERIFY(f.ui().winsockstatus->isHidden());
+    QVERIFY(!f.ui().winsockchk->isActive());
+}
+
+QTEST_MAIN(TestExchangeTcp)
+#include "tst_exchange_tcp.moc"
