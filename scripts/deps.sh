@@ -6,9 +6,15 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev
-  qt6-qpa-plugins fonts-noto-cjk
+  qt6-qpa-plugins fonts-noto-cjk fonts-dejavu-core desktop-file-utils
   libmodbus-dev python3 python3-pymodbus
 )
+
+# With --fuzz also what the libFuzzer harnesses need (scripts/fuzz, and
+# scripts/test, which runs them): clang and its sanitizer and fuzzer runtimes.
+if [ "${1:-}" = "--fuzz" ]; then
+  packages+=(clang libclang-rt-14-dev)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
