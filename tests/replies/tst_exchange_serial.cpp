@@ -6,7 +6,7 @@
 #include "links/tcp_link.h"
 #include "replies/slave_peer.h"
 #include "support/pty_pair.h"
-#include "support/window_fixture.h"
+#include "support/exchange.h"
 
 #include <QElapsedTimer>
 #include <QGroupBox>
@@ -30,35 +30,6 @@ const QString closed = QStringLiteral("-------關閉連線-------");
 const QString noReply = QStringLiteral("--------無回應--------");
 const QString sendCmd1 = QStringLiteral("傳送CMD1： > 010300000001 840A");
 const QString goodReply = QStringLiteral("接收 < 0103020005 7847");
-
-void useSerial(WindowFixture &f, const QString &path, const QString &timeout, bool keepLink)
-{
-    QTest::mouseClick(f.ui().modeSelect, Qt::LeftButton);
-    f.ui().comSelect->setText(path);
-    f.ui().timeout->setText(timeout);
-    f.ui().connect[keepLink ? 1 : 0]->setChecked(true);
-    f.ui().cmd[0]->setText(QStringLiteral("010300000001"));
-}
-
-bool isIdle(WindowFixture &f)
-{
-    return f.ctx().state.replyDone && f.ui().send->text() == QLatin1String("Send");
-}
-
-// Runs the event loop itself (no polling with sleeps in between), so that the
-// program sees the link's events as soon as they come, as it would on its own.
-bool waitIdle(WindowFixture &f, int ms = 3000)
-{
-    if (isIdle(f))
-        return true;
-    QSignalSpy ended(f.ctx().sender, &CommandSender::exchangeEnded);
-    return ended.wait(ms) && isIdle(f);
-}
-
-void send(WindowFixture &f)
-{
-    QTest::mouseClick(f.ui().send, Qt::LeftButton);
-}
 
 double cpuSeconds()
 {
@@ -121,7 +92,7 @@ void TestExchangeSerial::realSlave()
     useSerial(f, slave.where(), QStringLiteral("2000"), false);
     f.ui().cmd[0]->setText(command);
 
-    send(f);
+    clickSend(f);
     QCOMPARE(f.ui().send->text(), QStringLiteral("Stop"));
     QVERIFY(!f.ui().modeSelect->isEnabled());
     QVERIFY(waitIdle(f));
@@ -139,22 +110,22 @@ void TestExchangeSerial::keepOrDropThePort()
     WindowFixture f(true);
     useSerial(f, slave.where(), QStringLiteral("2000"), true);
 
-    send(f);
+    clickSend(f);
     QVERIFY(waitIdle(f));
     QVERIFY(f.ctx().serial->isOpen());
     // An open port is used as it is: a changed comSelect has no say.
     f.ui().comSelect->setText(QStringLiteral("/dev/nonexistent-tty"));
-    send(f);
+    clickSend(f);
     QVERIFY(waitIdle(f));
     QVERIFY(f.ctx().serial->isOpen());
 
     f.ui().comSelect->setText(slave.where());
     f.ui().connect[0]->setChecked(true);
-    send(f);
+    clickSend(f);
     QVERIFY(waitIdle(f));
     QVERIFY(!f.ctx().serial->isOpen());
     // The next Send opens the port again.
-    send(f);
+    clickSend(f);
     QVERIFY(waitIdle(f));
     QCOMPARE(logLines(f.logText()),
              QStringList({closed, "", goodReply, sendCmd1, "", closed, "", goodReply, sendCmd1, "",
@@ -183,7 +154,7 @@ void TestExchangeSerial::scriptedReply()
     WindowFixture f(true);
     useSerial(f, pty.slavePath(), QStringLiteral("5000"), false);
 
-    send(f);
+    clickSend(f);
     QCOMPARE(pty.read(), QByteArray::fromHex("010300000001840A"));
     pty.write(reply);
     // The exchange ends normally, whatever the reply was.
@@ -201,7 +172,7 @@ void TestExchangeSerial::adapterBatchesMakeOneReply()
     WindowFixture f(true);
     useSerial(f, pty.slavePath(), QStringLiteral("5000"), true);
 
-    send(f);
+    clickSend(f);
     QVERIFY(!pty.read().isEmpty());
     // A USB adapter hands a reply over in batches up to 16 ms apart. A pty on
     // a busy machine adds its own delivery delay to every gap, so the batches
@@ -232,7 +203,7 @@ void TestExchangeSerial::wellFormedReplyIsNotHeldBack()
         connect(f.ctx().sender, &CommandSender::exchangeEnded, &context,
                 [&] { ended = double(clock.nsecsElapsed()) / 1e6; });
         for (int i = 0; i < 5; ++i) {
-            send(f);
+            clickSend(f);
             pty.read();
             QSignalSpy done(f.ctx().sender, &CommandSender::exchangeEnded);
             ended = -1;
@@ -259,13 +230,13 @@ void TestExchangeSerial::timeOutWhileReplyArrives()
     WindowFixture f(true);
     useSerial(f, pty.slavePath(), QStringLiteral("5000"), false);
 
-    send(f);
+    clickSend(f);
     QVERIFY(!pty.read().isEmpty());
     QSignalSpy arrived(f.ctx().serial, &SerialLink::dataReceived);
     pty.write(QByteArray::fromHex("01030200057848")); // waits out the long quiet time
     QVERIFY(arrived.wait(2000));
     // The wait ends now, while the reply is still being collected.
-    send(f);
+    clickSend(f);
     QCOMPARE(logLines(f.logText()), QStringList({closed, "", noReply, "", sendCmd1, "", ""}));
     QTRY_COMPARE_WITH_TIMEOUT(
         logLines(f.logText()),
@@ -281,7 +252,7 @@ void TestExchangeSerial::lateReply()
     WindowFixture f(true);
     useSerial(f, pty.slavePath(), QStringLiteral("200"), false);
 
-    send(f);
+    clickSend(f);
     QVERIFY(!pty.read().isEmpty());
     QVERIFY(waitIdle(f));
     // The time-out leaves the serial port open, so a late reply still comes in.
@@ -304,9 +275,9 @@ void TestExchangeSerial::timeOutStartsNoConnection()
     useSerial(f, pty.slavePath(), QStringLiteral("300"), false);
 
     // Stop ends the wait at once, exactly as the time-out does.
-    send(f);
+    clickSend(f);
     QVERIFY(!pty.read().isEmpty());
-    send(f);
+    clickSend(f);
     QCOMPARE(f.ui().send->text(), QStringLiteral("Send"));
     QCOMPARE(logLines(f.logText()), QStringList({closed, "", noReply, "", sendCmd1, "", ""}));
 
@@ -315,7 +286,7 @@ void TestExchangeSerial::timeOutStartsNoConnection()
     const double cpuBefore = cpuSeconds();
     QElapsedTimer clock;
     clock.start();
-    send(f);
+    clickSend(f);
     QVERIFY(waitIdle(f));
     const qint64 waited = clock.elapsed();
     const double cpu = cpuSeconds() - cpuBefore;
@@ -339,7 +310,7 @@ void TestExchangeSerial::connectionEventSendsNothing()
     QVERIFY(pty.isValid());
     WindowFixture f(true);
     useSerial(f, pty.slavePath(), QStringLiteral("2000"), true);
-    send(f);
+    clickSend(f);
     QVERIFY(!pty.read().isEmpty());
     pty.write(QByteArray::fromHex("01030200057847"));
     QVERIFY(waitIdle(f));
@@ -359,7 +330,7 @@ void TestExchangeSerial::portDisappears()
     QVERIFY(pty->isValid());
     WindowFixture f(true);
     useSerial(f, pty->slavePath(), QStringLiteral("300"), true);
-    send(f);
+    clickSend(f);
     QVERIFY(!pty->read().isEmpty());
 
     pty.reset(); // the adapter is pulled out
@@ -371,7 +342,7 @@ void TestExchangeSerial::portDisappears()
     SlavePeer slave(QStringLiteral("pty"));
     QVERIFY(slave.isRunning());
     f.ui().comSelect->setText(slave.where());
-    send(f);
+    clickSend(f);
     QVERIFY(waitIdle(f));
     QCOMPARE(logLines(f.logText()).mid(0, 2), QStringList({goodReply, sendCmd1}));
 }
@@ -404,7 +375,7 @@ void TestExchangeSerial::openingFails()
     f.ui().configCOM->setText(configCOM);
     f.dialogs.clear();
 
-    send(f);
+    clickSend(f);
     QCOMPARE(f.dialogs.messageTexts(), QStringList({message}));
     QCOMPARE(f.dialogs.messages.at(0).title, QStringLiteral("COM Port Error"));
     QCOMPARE(f.dialogs.messages.at(0).flags, int(MbCritical));

@@ -4,7 +4,7 @@
 #include "engine/command_sender.h"
 #include "links/tcp_link.h"
 #include "replies/slave_peer.h"
-#include "support/window_fixture.h"
+#include "support/exchange.h"
 #include "ui/log_box.h"
 
 #include <QLabel>
@@ -35,88 +35,6 @@ const QString goodReply = QStringLiteral("接收 < 0103020005 7847");
 QString ipEntry(quint16 port)
 {
     return QStringLiteral("IP:127.0.0.1:") + QString::number(port);
-}
-
-// A loopback peer that does what each test tells it with every request.
-class ScriptedPeer : public QObject
-{
-public:
-    std::function<void(QTcpSocket *, const QByteArray &)> onRequest;
-    int connections = 0;
-    QByteArray received;
-
-    ScriptedPeer()
-    {
-        m_server.listen(QHostAddress::LocalHost);
-        connect(&m_server, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket *socket = m_server.nextPendingConnection()) {
-                ++connections;
-                m_last = socket;
-                connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
-                    const QByteArray request = socket->readAll();
-                    received += request;
-                    if (onRequest)
-                        onRequest(socket, request);
-                });
-            }
-        });
-    }
-
-    quint16 port() const { return m_server.serverPort(); }
-    QTcpSocket *last() const { return m_last; }
-
-    static void replyLater(QTcpSocket *socket, int ms, const QByteArray &bytes)
-    {
-        QTimer::singleShot(ms, socket, [socket, bytes] { socket->write(bytes); });
-    }
-
-    // Drops the connection with a reset instead of an orderly close.
-    static void reset(QTcpSocket *socket)
-    {
-        const linger hard{1, 0};
-        setsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
-        socket->abort();
-    }
-
-private:
-    QTcpServer m_server;
-    QPointer<QTcpSocket> m_last;
-};
-
-void useTcp(WindowFixture &f, quint16 port, const QString &timeout, bool keepLink)
-{
-    f.ui().address->setText(QStringLiteral("127.0.0.1"));
-    f.ui().port->setText(QString::number(port));
-    f.ui().timeout->setText(timeout);
-    f.ui().connect[keepLink ? 1 : 0]->setChecked(true);
-    f.ui().cmd[0]->setText(QStringLiteral("010300000001"));
-}
-
-bool isIdle(WindowFixture &f)
-{
-    return f.ctx().state.replyDone && f.ui().send->text() == QLatin1String("Send");
-}
-
-// Runs the event loop itself (no polling with sleeps in between), so that the
-// program sees the link's events as soon as they come, as it would on its own.
-bool waitIdle(WindowFixture &f, int ms = 3000)
-{
-    if (isIdle(f))
-        return true;
-    QSignalSpy ended(f.ctx().sender, &CommandSender::exchangeEnded);
-    return ended.wait(ms) && isIdle(f);
-}
-
-void send(WindowFixture &f)
-{
-    QTest::mouseClick(f.ui().send, Qt::LeftButton);
-}
-
-quint16 unusedPort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost);
-    return probe.serverPort(); // nothing listens once the probe is gone
 }
 
 } // namespace
@@ -150,7 +68,7 @@ void TestExchangeTcp::realSlaveDropLink()
     WindowFixture f(true);
     useTcp(f, port, QStringLiteral("2000"), false);
 
-    send(f);
+    clickSend(f);
     QCOMPARE(f.ui().status->text(), QStringLiteral("Connecting..."));
     QCOMPARE(logLines(f.logText()), QStringList({connecting, "", ipEntry(port), "", ""}));
     QVERIFY(waitIdle(f));
@@ -171,7 +89,7 @@ void TestExchangeTcp::realSlaveKeepLink()
     useTcp(f, port, QStringLiteral("2000"), true);
     f.ui().cmd[1]->setText(QStringLiteral("010600010007"));
 
-    send(f);
+    clickSend(f);
     QVERIFY(waitIdle(f));
     QVERIFY(f.ctx().state.linkOpen);
     QCOMPARE(f.ctx().tcp->state(), int(TcpLink::Connected));
@@ -209,7 +127,7 @@ void TestExchangeTcp::scriptedReply()
     WindowFixture f(true);
     useTcp(f, peer.port(), QStringLiteral("5000"), false);
 
-    send(f);
+    clickSend(f);
     // The exchange ends normally, whatever the reply was.
     QVERIFY(waitIdle(f));
     QCOMPARE(peer.received, QByteArray::fromHex("010300000001840A"));
@@ -230,7 +148,7 @@ void TestExchangeTcp::segmentsAreReplies()
     WindowFixture f(true);
     useTcp(f, peer.port(), QStringLiteral("5000"), true);
 
-    send(f);
+    clickSend(f);
     QVERIFY(waitIdle(f)); // the first part ends the exchange
     QTRY_COMPARE_WITH_TIMEOUT(logLines(f.logText()),
                               QStringList({"接收 < 0005 7847  *CRC錯誤　正確為  C1B3",
@@ -248,7 +166,7 @@ void TestExchangeTcp::lateReply()
     WindowFixture f(true);
     useTcp(f, peer.port(), QStringLiteral("200"), true);
 
-    send(f);
+    clickSend(f);
     QVERIFY(waitIdle(f));
     QCOMPARE(logLines(f.logText()), QStringList({noReply, "", sendCmd1, "", connecting, "",
                                                  ipEntry(peer.port()), "", ""}));
@@ -270,7 +188,7 @@ void TestExchangeTcp::silence()
     WindowFixture f(true);
     useTcp(f, peer.port(), QStringLiteral("200"), keepLink);
 
-    send(f);
+    clickSend(f);
     QVERIFY(waitIdle(f));
     QStringList expected{noReply, "", sendCmd1, "", connecting, "", ipEntry(peer.port()), "", ""};
     if (!keepLink)
@@ -290,11 +208,11 @@ void TestExchangeTcp::stopEndsWaitAtOnce()
     WindowFixture f(true);
     useTcp(f, peer.port(), QStringLiteral("60000"), false);
 
-    send(f);
+    clickSend(f);
     QTRY_VERIFY_WITH_TIMEOUT(!peer.received.isEmpty(), 2000);
     QCOMPARE(f.ui().send->text(), QStringLiteral("Stop"));
     QVERIFY(!f.ui().modeSelect->isEnabled());
-    send(f);
+    clickSend(f);
     QCOMPARE(f.ui().send->text(), QStringLiteral("Send"));
     QVERIFY(f.ui().modeSelect->isEnabled());
     QVERIFY(!f.ui().Timer->isActive());
@@ -317,7 +235,7 @@ void TestExchangeTcp::refusedConnection()
     WindowFixture f(true);
     useTcp(f, port, QStringLiteral("300"), keepLink);
 
-    send(f);
+    clickSend(f);
     QVERIFY(waitIdle(f));
     QStringList expected{"------9:連線錯誤------", "", connecting, "", ipEntry(port), "", ""};
     if (!keepLink)
@@ -334,7 +252,7 @@ void TestExchangeTcp::refusedConnection()
     };
     f.ui().port->setText(QString::number(peer.port()));
     f.ctx().log->clear();
-    send(f);
+    clickSend(f);
     QVERIFY(waitIdle(f));
     QCOMPARE(logLines(f.logText()).mid(keepLink ? 0 : 2, 6),
              QStringList({goodReply, sendCmd1, "", connecting, "", ipEntry(peer.port())}));
@@ -348,7 +266,7 @@ void TestExchangeTcp::peerClosesKeptLink()
     };
     WindowFixture f(true);
     useTcp(f, peer.port(), QStringLiteral("200"), true);
-    send(f);
+    clickSend(f);
     QVERIFY(waitIdle(f));
 
     QVERIFY(peer.last());
@@ -356,7 +274,7 @@ void TestExchangeTcp::peerClosesKeptLink()
     QTRY_COMPARE_WITH_TIMEOUT(f.ctx().tcp->state(), int(TcpLink::Closed), 2000);
     f.ctx().log->clear();
     // The socket the peer closed is reported and nothing is sent ...
-    send(f);
+    clickSend(f);
     QCOMPARE(logLines(f.logText()), QStringList({"-------0:sckClosed-------", "", ""}));
     QVERIFY(f.ctx().state.linkError);
     QVERIFY(waitIdle(f));
@@ -364,7 +282,7 @@ void TestExchangeTcp::peerClosesKeptLink()
              QStringList({noReply, "", "-------0:sckClosed-------", "", ""}));
     QCOMPARE(peer.connections, 1);
     // ... and the Send after it connects again.
-    send(f);
+    clickSend(f);
     QVERIFY(waitIdle(f));
     QCOMPARE(logLines(f.logText()).mid(0, 6),
              QStringList({goodReply, sendCmd1, "", connecting, "", ipEntry(peer.port())}));
@@ -378,7 +296,7 @@ void TestExchangeTcp::peerResetsConnection()
     WindowFixture f(true);
     useTcp(f, peer.port(), QStringLiteral("300"), true);
 
-    send(f);
+    clickSend(f);
     // No crash: the exchange ends by its time-out.
     QVERIFY(waitIdle(f));
     const QStringList lines = logLines(f.logText());
@@ -392,7 +310,7 @@ void TestExchangeTcp::peerResetsConnection()
         socket->write(QByteArray::fromHex("01030200057847"));
     };
     f.ctx().log->clear();
-    send(f);
+    clickSend(f);
     QVERIFY(waitIdle(f));
     QCOMPARE(logLines(f.logText()),
              QStringList({goodReply, sendCmd1, "", connecting, "", ipEntry(peer.port()), "", ""}));
@@ -404,7 +322,7 @@ void TestExchangeTcp::timeOutLeavesLiveConnection()
     ScriptedPeer peer;
     WindowFixture f(true);
     useTcp(f, peer.port(), QStringLiteral("200"), true);
-    send(f);
+    clickSend(f);
     QVERIFY(waitIdle(f));
     QCOMPARE(f.ctx().tcp->state(), int(TcpLink::Connected));
 
@@ -412,7 +330,7 @@ void TestExchangeTcp::timeOutLeavesLiveConnection()
     // by an earlier reconnection) is not torn down by the next time-out.
     f.ctx().state.linkOpen = false;
     QSignalSpy connected(f.ctx().tcp, &TcpLink::connected);
-    send(f); // reconnects: the connection is not ours
+    clickSend(f); // reconnects: the connection is not ours
     QVERIFY(connected.wait(2000));
     QCOMPARE(peer.connections, 2);
     f.ctx().state.linkOpen = false;
@@ -434,7 +352,7 @@ void TestExchangeTcp::stateLabel()
     QVERIFY(f.ui().winsockchk->isActive());
     QTRY_COMPARE_WITH_TIMEOUT(f.ui().winsockstatus->text(), QStringLiteral("winsock status :0"),
                               2500);
-    send(f);
+    clickSend(f);
     QTRY_COMPARE_WITH_TIMEOUT(f.ui().winsockstatus->text(), QStringLiteral("winsock status :7"),
                               2500);
     QTest::keyClick(f.ui().send, '-');
