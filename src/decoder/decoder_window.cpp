@@ -52,6 +52,10 @@ DecoderWindow::DecoderWindow(QWidget *parent) : QWidget(parent)
     m_getString->setGeometry(16, 8, 721, 193);
     m_getString->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_getString->setTabChangesFocus(true);
+    // A frame is one long word of digits. Wrapped at word boundaries, a word
+    // as long as a whole log takes minutes to lay out; wrapped anywhere, it
+    // takes as long as its length.
+    m_getString->setWordWrapMode(QTextOption::WrapAnywhere);
     m_getString->setPlainText(QStringLiteral("Text1"));
 
     m_close = button(this, QStringLiteral("close"), QStringLiteral("close"), {576, 216, 153, 25});

@@ -4,9 +4,18 @@
 
 namespace tallowick {
 
+namespace {
+// Bytes the socket hands over per arrival at most. A Modbus reply is far
+// smaller; a peer that floods the link is taken in arrivals of this size, each
+// logged on its own, so that the window keeps turning between them instead of
+// rendering megabytes of frame text in one go.
+constexpr qint64 arrivalLimit = 8 * 1024;
+} // namespace
+
 TcpLink::TcpLink(QObject *parent) : QObject(parent)
 {
     m_socket.setObjectName(QStringLiteral("Winsock"));
+    m_socket.setReadBufferSize(arrivalLimit);
     connect(&m_socket, &QTcpSocket::connected, this, [this] {
         m_failed = false;
         // A frame must leave at once, not wait for more bytes to join it.

@@ -93,6 +93,10 @@ void Repeater::Command2_Click()
         return;
     }
     state.repeating = true;
+    // A link failure seen before the run (the time-out of the last exchange
+    // closing the link) is no failure of this run: left standing, it would end
+    // the run before its first line, without a word to the user.
+    state.linkError = false;
     ui.Command2->setText(QStringLiteral("Stop Send"));
     ui.repTimer->setInterval(1);
     state.repeatIndex = startLine() - 1;

@@ -14,6 +14,13 @@
 
 namespace tallowick {
 
+namespace {
+// A device that keeps sending never lets the line go quiet. What it sent so
+// far is taken as a reply once it reaches this size (far beyond any Modbus
+// reply), so the log takes a flood in pieces and the window keeps turning.
+constexpr qsizetype serialReplyLimit = 8 * 1024;
+} // namespace
+
 ReplyReceiver::ReplyReceiver(Context &context, QObject *parent) : QObject(parent), m_ctx(context)
 {
     m_serialQuiet.setSingleShot(true);
@@ -31,6 +38,11 @@ void ReplyReceiver::MSComm1_OnComm()
     m_serialReply += m_ctx.serial->readAll();
     if (m_serialReply.isEmpty())
         return;
+    if (m_serialReply.size() >= serialReplyLimit) {
+        m_serialQuiet.stop();
+        serialReplyEnded();
+        return;
+    }
     // Every arrival restarts the wait: a reply is what came until the line
     // went quiet. The reply time-out keeps running meanwhile, so one that
     // falls inside this wait is logged before the reply.

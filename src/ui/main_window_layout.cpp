@@ -269,7 +269,11 @@ void buildRightColumn(QWidget *window, Controls &ui, const QFont &labelFont)
                              {rightX, 26, rightWidth, commandFrameTop + commandFrameHeight - 26});
     ui.getMsg->setFont(labelFont);
     ui.getMsg->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    ui.getMsg->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // Long lines wrap, as in a text box with only a vertical scroll bar. Only
+    // the lines in view are then drawn, however long an entry grows (a device
+    // flooding the link), and frame text wraps wherever it reaches the edge.
+    ui.getMsg->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    ui.getMsg->setWordWrapMode(QTextOption::WrapAnywhere);
     // Tab moves on to the next control, as in every text box of the window.
     ui.getMsg->setTabChangesFocus(true);
 }
