@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 namespace tallowick {
 
@@ -9,7 +10,8 @@ class LogBox;
 
 // The log: newest entry on top, each the time stamp, three spaces, the text and
 // one or two CR LF. Entries are inserted at the start of the document, so an
-// entry costs the same however long the log has grown.
+// entry costs the same however long the log has grown. While entries come
+// fast the log is redrawn a few times a second, not after each of them.
 class LogPanel : public QObject
 {
     Q_OBJECT
@@ -27,7 +29,11 @@ public:
     static QByteArray savedFileContent(const QString &dateLine, const QString &logText);
 
 private:
+    void holdBackRedraw();
+    void redrawHeldBack();
+
     LogBox *m_box;
+    QTimer m_redraw; // runs while redrawing the log is held back
 };
 
 } // namespace tallowick

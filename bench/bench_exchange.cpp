@@ -1,0 +1,423 @@
+// Scenarios that run exchanges: TCP throughput, the serial end of reply, the
+// timing of repeat passes and the CPU a waiting program uses.
+#include "bench_scenarios.h"
+
+#include "engine/command_sender.h"
+#include "engine/command_text.h"
+#include "replies/log_panel.h"
+#include "ui/log_box.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSocketNotifier>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTimer>
+
+#include <cmath>
+#include <cstdio>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace tallowick::bench {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// The newest line of the log.
+QString newestLogLine(Window &w)
+{
+    return w.ui().getMsg->document()->firstBlock().text();
+}
+
+// Report server ID (function 11 hex): a reply whose first bytes do not tell
+// its length, CRC correct.
+QByteArray unknownLengthAnswer()
+{
+    QByteArray answer("\x01\x11\x03TWK\0\0", 8);
+    const quint16 crc = CRC16(answer);
+    answer[6] = char(crc & 0xFF);
+    answer[7] = char(crc >> 8);
+    return answer;
+}
+
+// A plain blocking socket client: one request, wait for the whole answer, next.
+class BlockingClient
+{
+public:
+    explicit BlockingClient(quint16 port)
+    {
+        m_fd = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(port);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        const int yes = 1;
+        setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
+        if (::connect(m_fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0) {
+            ::close(m_fd);
+            m_fd = -1;
+        }
+    }
+    ~BlockingClient()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    BlockingClient(const BlockingClient &) = delete;
+    BlockingClient &operator=(const BlockingClient &) = delete;
+
+    bool exchange(const QByteArray &request, qsizetype answerLength)
+    {
+        if (m_fd < 0 ||
+            ::write(m_fd, request.constData(), size_t(request.size())) != request.size())
+            return false;
+        char answer[256];
+        qsizetype got = 0;
+        while (got < answerLength) {
+            const ssize_t n = ::read(m_fd, answer + got, size_t(answerLength - got));
+            if (n <= 0)
+                return false;
+            got += n;
+        }
+        return true;
+    }
+
+private:
+    int m_fd = -1;
+};
+
+// Counts the ends of exchanges while it lives.
+struct ExchangeCounter
+{
+    explicit ExchangeCounter(Window &w)
+    {
+        m_connection = QObject::connect(w.ctx().sender, &CommandSender::exchangeEnded,
+                                        w.ctx().sender, [this] { ++count; });
+    }
+    ~ExchangeCounter() { QObject::disconnect(m_connection); }
+    int count = 0;
+
+private:
+    QMetaObject::Connection m_connection;
+};
+
+QString fixed(double value, const QString &unit, int decimals)
+{
+    return QString::number(value, 'f', decimals) + u' ' + unit;
+}
+
+} // namespace
+
+std::vector<Row> tcpExchanges(const Plan &plan)
+{
+    ResponderProcess responder;
+    if (!responder.port())
+        return {setupFailed(QStringLiteral("TCP exchanges per second"),
+                            QStringLiteral("no responder"))};
+    Window w(responder.port());
+    w.useTcp(responder.port());
+    w.keepLink(true);
+    w.ui().timeout->setText(QStringLiteral("1000"));
+    w.setRepeat(1, 15, plan.tcpPasses, 1);
+    const int exchanges = 15 * plan.tcpPasses;
+
+    QString trouble;
+    const auto programRun = [&] {
+        w.click(w.ui().Command1); // an empty log for every run
+        ExchangeCounter counter(w);
+        const qint64 start = monotonicNs();
+        w.click(w.ui().Command2);
+        if (!w.waitRunEnded(120'000))
+            trouble = QStringLiteral("a run did not end");
+        const qint64 end = monotonicNs();
+        if (counter.count != exchanges || w.ctx().log->text().contains(u"無回應"))
+            trouble =
+                QStringLiteral("%1 of %2 exchanges answered").arg(counter.count).arg(exchanges);
+        return exchanges / (double(end - start) / 1e9);
+    };
+
+    std::vector<QByteArray> frames;
+    for (int i = 0; i < 15; ++i)
+        frames.push_back(commandLineFrame(i));
+    const qsizetype answerLength = rtuAnswer(frames[0]).size();
+    BlockingClient client(responder.port());
+    const auto baselineRun = [&] {
+        const qint64 start = monotonicNs();
+        for (int i = 0; i < exchanges; ++i) {
+            if (!client.exchange(frames[size_t(i % 15)], answerLength)) {
+                trouble = QStringLiteral("the plain client failed");
+                break;
+            }
+        }
+        return exchanges / (double(monotonicNs() - start) / 1e9);
+    };
+
+    programRun(); // warm-up: the connection is made here
+    baselineRun();
+    std::vector<double> program, baseline;
+    for (int r = 0; r < plan.tcpRepetitions; ++r) {
+        program.push_back(programRun());
+        baseline.push_back(baselineRun());
+    }
+    const Stats p = statsOf(program);
+    const Stats b = statsOf(baseline);
+    const double ratio = p.median / b.median;
+    // Even a program that cost nothing would wait out the pause once a pass.
+    const double cap = 15 / (0.001 + 15 / b.median) / b.median;
+    const bool valid = trouble.isEmpty();
+    const QString note =
+        valid ? QStringLiteral("%1 exchanges a run; the 1 ms pause alone caps the ratio at %2")
+                    .arg(exchanges)
+                    .arg(cap, 0, 'f', 2)
+              : trouble;
+    return {{QStringLiteral("TCP exchanges per second (15 lines, 1 ms pause, log on)"),
+             formatStats(p, QStringLiteral("/s"), 0), formatStats(b, QStringLiteral("/s"), 0),
+             QString::number(ratio, 'f', 2), QStringLiteral(">= 0.5"), valid && ratio >= 0.5,
+             note}};
+}
+
+std::vector<Row> serialEndOfReply(const Plan &plan)
+{
+    Pty pty;
+    if (pty.master() < 0)
+        return {setupFailed(QStringLiteral("Serial end of reply"), QStringLiteral("no pty"))};
+    Window w;
+    w.useSerial(pty.slavePath(), QStringLiteral("9600,n,8,1"));
+    w.keepLink(false);
+    w.ui().timeout->setText(QStringLiteral("1000"));
+    w.ui().sendCnt->setText(QStringLiteral("1"));
+
+    // The device end: answers each request with one write and notes when
+    // its last byte went on the line.
+    bool wellFormed = true;
+    QByteArray request;
+    qint64 lastByteAt = 0;
+    qint64 entryAt = 0;
+    QSocketNotifier device(qintptr(pty.master()), QSocketNotifier::Read);
+    QObject::connect(&device, &QSocketNotifier::activated, &device, [&] {
+        char chunk[256];
+        ssize_t n;
+        while ((n = ::read(pty.master(), chunk, sizeof chunk)) > 0)
+            request.append(chunk, n);
+        if (!rtuRequestLength(request))
+            return;
+        const QByteArray answer = wellFormed ? rtuAnswer(request) : unknownLengthAnswer();
+        request.clear();
+        if (::write(pty.master(), answer.constData(), size_t(answer.size())) == answer.size())
+            lastByteAt = monotonicNs();
+    });
+    QTextDocument *log = w.ui().getMsg->document();
+    QObject::connect(log, &QTextDocument::contentsChange, &device, [&] {
+        if (lastByteAt && !entryAt && newestLogLine(w).contains(u"接收"))
+            entryAt = monotonicNs();
+    });
+
+    struct Case
+    {
+        QString name;
+        QString lineSettings;
+        bool wellFormed;
+        double promiseMs;
+        QString promise;
+    };
+    // t3.5: 3.5 characters of 11 bits, never below 1.75 ms; a reply of
+    // unknown length ends after the 20 ms a USB adapter may hold bytes back.
+    const std::vector<Case> cases{
+        {QStringLiteral("well-formed reply, 9600 baud"), QStringLiteral("9600,n,8,1"), true,
+         3.5 * 11 / 9600 * 1000, QStringLiteral("t3.5")},
+        {QStringLiteral("well-formed reply, 115200 baud"), QStringLiteral("115200,n,8,1"), true,
+         1.75, QStringLiteral("t3.5")},
+        {QStringLiteral("reply of unknown length, 9600 baud"), QStringLiteral("9600,n,8,1"), false,
+         20.0, QStringLiteral("adapter quiet time")}};
+
+    std::vector<Row> rows;
+    for (const Case &c : cases) {
+        wellFormed = c.wellFormed;
+        w.ui().configCOM->setText(c.lineSettings);
+        std::vector<double> latencies;
+        int lost = 0;
+        for (int i = 0; i < plan.serialReplies + 1; ++i) {
+            lastByteAt = 0;
+            entryAt = 0;
+            w.click(w.ui().send);
+            if (!w.waitIdle(3000) || !lastByteAt || !entryAt) {
+                ++lost;
+                continue;
+            }
+            if (i > 0) // the first one opens the port for the first time
+                latencies.push_back(double(entryAt - lastByteAt) / 1e6);
+        }
+        const Stats s = statsOf(latencies);
+        const double off = s.median - c.promiseMs;
+        // The quiet timer counts whole milliseconds, so a well-formed reply
+        // waits for t3.5 rounded up.
+        const double timerMs = c.wellFormed ? std::ceil(c.promiseMs) : c.promiseMs;
+        const QString overTimer = timerMs != c.promiseMs
+                                      ? QStringLiteral(", %1 ms over its %2 ms timer")
+                                            .arg(s.median - timerMs, 0, 'f', 2)
+                                            .arg(timerMs, 0, 'f', 0)
+                                      : QString();
+        rows.push_back(
+            {QStringLiteral("Serial end of reply to log entry, ") + c.name,
+             formatStats(s, QStringLiteral("ms"), 2),
+             fixed(c.promiseMs, QStringLiteral("ms (") + c.promise + u')', 2),
+             QString::number(s.median / c.promiseMs, 'f', 2), QStringLiteral("within 1 ms"),
+             lost == 0 && std::abs(off) <= 1.0,
+             QStringLiteral("median %1%2 ms").arg(off >= 0 ? "+" : "").arg(off, 0, 'f', 2) +
+                 overTimer + (lost ? QStringLiteral(", %1 replies lost").arg(lost) : QString())});
+    }
+    return rows;
+}
+
+std::vector<Row> repeatTiming(const Plan &plan)
+{
+    ResponderProcess responder;
+    if (!responder.port())
+        return {setupFailed(QStringLiteral("Repeat timing"), QStringLiteral("no responder"))};
+    constexpr int pauseMs = 10;
+    Window w(responder.port());
+    w.useTcp(responder.port());
+    w.keepLink(true);
+    w.ui().timeout->setText(QStringLiteral("1000"));
+    w.click(w.ui().send); // the connection is made before the run
+    w.waitIdle(3000);
+    w.setRepeat(1, 15, plan.repeatPasses, pauseMs);
+
+    // Every transmit entry, as the line it sent and when.
+    std::vector<std::pair<int, qint64>> sends;
+    QTextDocument *log = w.ui().getMsg->document();
+    const auto watch = QObject::connect(log, &QTextDocument::contentsChange, log, [&] {
+        const QString line = newestLogLine(w);
+        if (line.contains(QStringLiteral("傳送CMD"))) {
+            const qsizetype at = line.indexOf(QStringLiteral("傳送CMD")) + 5;
+            sends.emplace_back(line.mid(at, line.indexOf(u'：', at) - at).toInt(), monotonicNs());
+        }
+    });
+    w.click(w.ui().Command2);
+    const bool ended = w.waitRunEnded(plan.repeatPasses * 1000);
+    QObject::disconnect(watch);
+
+    std::vector<double> gaps, deviations;
+    for (size_t i = 1; i < sends.size(); ++i) {
+        if (sends[i - 1].first == 15 && sends[i].first == 1) {
+            const double gap = double(sends[i].second - sends[i - 1].second) / 1e6;
+            gaps.push_back(gap);
+            deviations.push_back(std::abs(gap - pauseMs));
+        }
+    }
+    const Stats g = statsOf(gaps);
+    const Stats d = statsOf(deviations);
+    const bool complete = ended && int(gaps.size()) == plan.repeatPasses - 1;
+    return {{QStringLiteral("Repeat timing: last send of a pass to first of the next"),
+             formatStats(g, QStringLiteral("ms"), 2),
+             fixed(pauseMs, QStringLiteral("ms (pause)"), 2),
+             QString::number(g.median / pauseMs, 'f', 2), QStringLiteral("p99 within 2 ms"),
+             complete && d.p99 <= 2.0,
+             QStringLiteral("p99 %1 ms, %2 gaps").arg(g.p99, 0, 'f', 2).arg(gaps.size()) +
+                 (complete ? QString() : QStringLiteral(", run incomplete"))}};
+}
+
+std::vector<Row> idleCpu(const Plan &plan)
+{
+    const auto measure = [&plan](const std::function<void()> &begin,
+                                 const std::function<void()> &end) {
+        std::vector<double> percent;
+        for (int r = 0; r < plan.idleRepetitions; ++r) {
+            begin();
+            // The wait is measured once the window has drawn what the click changed.
+            runEventLoopFor(200ms);
+            const auto cpu = processCpuTime();
+            const qint64 start = monotonicNs();
+            runEventLoopFor(std::chrono::milliseconds(plan.idleMs));
+            const double wall = double(monotonicNs() - start);
+            percent.push_back(100.0 * double((processCpuTime() - cpu).count()) / wall);
+            end();
+        }
+        return statsOf(percent);
+    };
+    const QString wall = fixed(plan.idleMs / 1000.0, QStringLiteral("s wall time"), 1);
+    std::vector<Row> rows;
+    const auto row = [&](const QString &name, const Stats &s, bool valid) {
+        rows.push_back({QStringLiteral("Idle CPU, ") + name, formatStats(s, QStringLiteral("%"), 3),
+                        wall, QString::number(s.median / 100, 'f', 5), QStringLiteral("<= 1 %"),
+                        valid && s.max <= 1.0, valid ? QString() : QStringLiteral("setup failed")});
+    };
+
+    {
+        // A peer that takes the request and never answers.
+        QTcpServer silent;
+        silent.listen(QHostAddress::LocalHost);
+        QByteArray heard;
+        QObject::connect(&silent, &QTcpServer::newConnection, &silent, [&] {
+            while (QTcpSocket *socket = silent.nextPendingConnection())
+                QObject::connect(socket, &QTcpSocket::readyRead, socket,
+                                 [&heard, socket] { heard += socket->readAll(); });
+        });
+        Window w(silent.serverPort());
+        w.useTcp(silent.serverPort());
+        w.keepLink(true);
+        w.ui().timeout->setText(QStringLiteral("600000"));
+        bool valid = true;
+        const Stats s = measure(
+            [&] {
+                heard.clear();
+                w.click(w.ui().send);
+                valid = w.waitUntil([&] { return !heard.isEmpty(); }, 3000) && valid;
+            },
+            [&] {
+                w.click(w.ui().send); // "Stop"
+                valid = w.waitIdle(3000) && valid;
+            });
+        row(QStringLiteral("TCP reply awaited"), s, valid);
+    }
+    {
+        Pty pty; // nobody answers on the device end
+        Window w;
+        w.useSerial(pty.slavePath(), QStringLiteral("9600,n,8,1"));
+        w.keepLink(true);
+        w.ui().timeout->setText(QStringLiteral("600000"));
+        bool valid = pty.master() >= 0;
+        const Stats s = measure([&] { w.click(w.ui().send); },
+                                [&] {
+                                    w.click(w.ui().send);
+                                    valid = w.waitIdle(3000) && valid;
+                                    char drain[256];
+                                    while (::read(pty.master(), drain, sizeof drain) > 0) {
+                                    }
+                                });
+        row(QStringLiteral("serial reply awaited"), s, valid);
+    }
+    {
+        ResponderProcess responder;
+        Window w(responder.port());
+        w.useTcp(responder.port());
+        w.keepLink(true);
+        w.ui().timeout->setText(QStringLiteral("1000"));
+        w.setRepeat(1, 15, 2, plan.idleMs + 2000);
+        bool valid = responder.port() != 0;
+        const Stats s = measure(
+            [&] {
+                w.click(w.ui().Command2);
+                // Paused: the first pass is over and its last reply is in.
+                valid =
+                    w.waitUntil([&] { return w.idle() && w.ui().repTimer->isActive(); }, 5000) &&
+                    valid;
+            },
+            [&] {
+                w.click(w.ui().Command2); // "Stop Send"
+                valid = w.waitRunEnded(3000) && valid;
+            });
+        row(QStringLiteral("repeat run paused"), s, valid);
+    }
+    return rows;
+}
+
+} // namespace tallowick::bench

@@ -1,0 +1,322 @@
+#include "bench_support.h"
+
+#include "engine/command_sender.h"
+#include "engine/command_text.h"
+#include "ui/dialogs.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+
+#include <fcntl.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace tallowick::bench {
+
+qint64 monotonicNs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return qint64(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+}
+
+std::chrono::nanoseconds processCpuTime()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return std::chrono::seconds(ts.tv_sec) + std::chrono::nanoseconds(ts.tv_nsec);
+}
+
+qint64 residentKiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    }
+    return 0;
+}
+
+double loadAverage()
+{
+    double load = 0;
+    if (FILE *file = std::fopen("/proc/loadavg", "r")) {
+        if (std::fscanf(file, "%lf", &load) != 1)
+            load = 0;
+        std::fclose(file);
+    }
+    return load;
+}
+
+Stats statsOf(std::vector<double> values)
+{
+    Stats s;
+    if (values.empty())
+        return s;
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    s.count = int(n);
+    s.min = values.front();
+    s.max = values.back();
+    s.median = n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+    // Nearest rank.
+    s.p99 = values[size_t(std::ceil(0.99 * double(n))) - 1];
+    return s;
+}
+
+QString commandLineText(int index)
+{
+    return QStringLiteral("0103%1").arg(index, 4, 16, QChar(u'0')).toUpper() +
+           QStringLiteral("0001");
+}
+
+QByteArray commandLineFrame(int index)
+{
+    return commandFrame(commandLineText(index), true)->bytes;
+}
+
+qsizetype rtuRequestLength(QByteArrayView buffer)
+{
+    if (buffer.size() < 2)
+        return 0;
+    qsizetype length = buffer.size();
+    switch (quint8(buffer[1])) {
+    case 0x01:
+    case 0x02:
+    case 0x03:
+    case 0x04:
+    case 0x05:
+    case 0x06:
+        length = 8;
+        break;
+    case 0x0F:
+    case 0x10:
+        if (buffer.size() < 7)
+            return 0;
+        length = 9 + quint8(buffer[6]);
+        break;
+    default:
+        break; // unknown: whatever has come
+    }
+    return buffer.size() >= length ? length : 0;
+}
+
+QByteArray rtuAnswer(QByteArrayView request)
+{
+    QByteArray answer;
+    const auto function = request.size() >= 2 ? quint8(request[1]) : 0;
+    if ((function == 0x03 || function == 0x04) && request.size() >= 6) {
+        const int first = quint8(request[2]) << 8 | quint8(request[3]);
+        const int count = std::min(quint8(request[4]) << 8 | quint8(request[5]), 125);
+        answer.append(request.first(2).toByteArray());
+        answer.append(char(count * 2));
+        for (int i = 0; i < count; ++i) {
+            answer.append(char(((first + i) >> 8) & 0xFF));
+            answer.append(char((first + i) & 0xFF));
+        }
+        answer.append(2, '\0');
+    } else {
+        answer = request.toByteArray(); // single writes and the rest: an echo
+        if (answer.size() < 4)
+            answer.append(2, '\0');
+    }
+    const quint16 crc = CRC16(answer);
+    answer[answer.size() - 2] = char(crc & 0xFF);
+    answer[answer.size() - 1] = char(crc >> 8);
+    return answer;
+}
+
+QByteArray fullConfigFile(quint16 port)
+{
+    QList<QByteArray> lines{
+        "[SETTINGS]",   "FILENAME=benchmark", "IP=127.0.0.1",   "PORT=" + QByteArray::number(port),
+        "TIMEOUT=1000", "REPEAT=10",          "REPEAT_START=1", "REPEAT_STOP=15",
+        "SEND_CNT=1",   "REPEAT_CNT=1"};
+    for (int i = 0; i < 15; ++i)
+        lines << "CMD" + QByteArray::number(i) + '=' + commandLineText(i).toLatin1();
+    for (int i = 0; i < 15; ++i)
+        lines << "noteText" + QByteArray::number(i) + "=read holding register " +
+                     QByteArray::number(i);
+    return lines.join("\r\n") + "\r\n";
+}
+
+// --- peers -----------------------------------------------------------------
+
+ResponderProcess::ResponderProcess()
+{
+    m_process.setProgram(QCoreApplication::applicationFilePath());
+    m_process.setArguments({QStringLiteral("--responder")});
+    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_process.start();
+    if (!m_process.waitForStarted(5000))
+        return;
+    while (!m_process.canReadLine() && m_process.waitForReadyRead(5000)) {
+    }
+    const QList<QByteArray> words = m_process.readLine().trimmed().split(' ');
+    if (words.size() == 2 && words[0] == "PORT")
+        m_port = quint16(words[1].toUInt());
+}
+
+ResponderProcess::~ResponderProcess()
+{
+    m_process.closeWriteChannel();
+    if (!m_process.waitForFinished(2000)) {
+        m_process.kill();
+        m_process.waitForFinished(2000);
+    }
+}
+
+Pty::Pty()
+{
+    char name[256] = {};
+    int master = -1;
+    int slave = -1;
+    if (openpty(&master, &slave, name, nullptr, nullptr) != 0)
+        return;
+    for (const int fd : {master, slave}) {
+        termios tio{};
+        tcgetattr(fd, &tio);
+        cfmakeraw(&tio);
+        tcsetattr(fd, TCSANOW, &tio);
+    }
+    fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+    m_master = master;
+    m_slave = slave;
+    m_slavePath = QString::fromLocal8Bit(name);
+}
+
+Pty::~Pty()
+{
+    if (m_master >= 0)
+        ::close(m_master);
+    if (m_slave >= 0)
+        ::close(m_slave);
+}
+
+// --- the window ------------------------------------------------------------
+
+Window::Window(quint16 port)
+{
+    QFile config(m_folder.filePath(QStringLiteral("config1.ini")));
+    if (config.open(QIODevice::WriteOnly))
+        config.write(fullConfigFile(port));
+    config.close();
+    m_window = std::make_unique<MainWindow>(m_folder.path());
+    m_window->show();
+    if (!QTest::qWaitForWindowExposed(m_window.get()))
+        std::fprintf(stderr, "the main window was not exposed\n");
+    if (!ui().crcEN->isChecked())
+        click(ui().crcEN);
+}
+
+Window::~Window() = default;
+
+void Window::click(QWidget *widget)
+{
+    QTest::mouseClick(widget, Qt::LeftButton);
+}
+
+void Window::keepLink(bool keep)
+{
+    click(ui().connect[keep ? 1 : 0]);
+}
+
+void Window::useTcp(quint16 port)
+{
+    if (ctx().state.serialMode)
+        click(ui().modeSelect);
+    ui().address->setText(QStringLiteral("127.0.0.1"));
+    ui().port->setText(QString::number(port));
+}
+
+void Window::useSerial(const QString &path, const QString &lineSettings)
+{
+    if (!ctx().state.serialMode)
+        click(ui().modeSelect);
+    ui().comSelect->setText(path);
+    ui().configCOM->setText(lineSettings);
+}
+
+void Window::setRepeat(int first, int last, int passes, int pauseMs)
+{
+    ui().rpStart->setText(QString::number(first));
+    ui().rpStop->setText(QString::number(last));
+    ui().rCNT->setText(QString::number(passes));
+    ui().repeat->setText(QString::number(pauseMs));
+}
+
+bool Window::idle()
+{
+    return ctx().state.replyDone && ui().send->text() == QLatin1String("Send");
+}
+
+bool Window::waitUntil(const std::function<bool()> &done, int ms)
+{
+    if (done())
+        return true;
+    QEventLoop loop;
+    const auto check = [&] {
+        if (done())
+            loop.quit();
+    };
+    QObject::connect(ctx().sender, &CommandSender::exchangeEnded, &loop, check);
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, check);
+    poll.start(20);
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+    return done();
+}
+
+bool Window::waitRunEnded(int ms)
+{
+    return waitUntil(
+        [this] {
+            return !ctx().state.repeating &&
+                   ui().Command2->text() == QLatin1String("Repeat Send") && idle();
+        },
+        ms);
+}
+
+void runEventLoopFor(std::chrono::milliseconds time)
+{
+    QEventLoop loop;
+    QTimer::singleShot(time, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+DialogAnswers &dialogAnswers()
+{
+    static DialogAnswers answers;
+    return answers;
+}
+
+void installDialogAnswers()
+{
+    dialogs::setMessageHandler([](QWidget *, const MessageRequest &request) {
+        dialogAnswers().messages << request.text;
+        return (request.flags & 0x0F) == MbYesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
+    });
+    dialogs::setFileHandler([](QWidget *, const FileDialogRequest &) -> std::optional<QString> {
+        if (dialogAnswers().saveFilePath.isEmpty())
+            return std::nullopt;
+        return dialogAnswers().saveFilePath;
+    });
+}
+
+} // namespace tallowick::bench
