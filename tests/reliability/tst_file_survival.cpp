@@ -198,12 +198,18 @@ void TestFileSurvival::killedWhileSaving()
         slotSeen = slotNow;
         exportSeen = exportNow;
         logSeen = logNow;
-        // No half-written file is left beside them either.
-        QCOMPARE(
+        // A kill in the middle of a write may leave that write's temporary
+        // file behind, but never under one of the real names.
+        QStringList names =
             QDir(folder.path())
-                .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
-            QStringList({QStringLiteral("config1.ini"), QStringLiteral("exported.ini"),
-                         QStringLiteral("log.txt")}));
+                .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        names.removeIf([](const QString &name) {
+            return name.startsWith(QLatin1String("config1.ini.")) ||
+                   name.startsWith(QLatin1String("exported.ini.")) ||
+                   name.startsWith(QLatin1String("log.txt."));
+        });
+        QCOMPARE(names, QStringList({QStringLiteral("config1.ini"), QStringLiteral("exported.ini"),
+                                     QStringLiteral("log.txt")}));
     }
     qInfo("about %d generations written, the last seen: slot %lld, export %lld, log %lld",
           generations, slotSeen, exportSeen, logSeen);
