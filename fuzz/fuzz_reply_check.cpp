@@ -1,0 +1,91 @@
+// The reply check and the reply text, and the length and quiet time that tell
+// where a serial reply ends.
+#include "engine/command_text.h"
+#include "fuzz_check.h"
+#include "replies/reply_check.h"
+
+#include <QRegularExpression>
+
+using namespace tallowick;
+
+namespace {
+
+const QString received = QStringLiteral("接收 < ");
+const QString crcWrong = QStringLiteral("  *CRC錯誤　正確為  ");
+
+bool crcMatches(QByteArrayView reply)
+{
+    const quint16 crc = CRC16(reply);
+    return quint8(reply[reply.size() - 2]) == (crc & 0xFF) && quint8(reply.back()) == (crc >> 8);
+}
+
+void checkEntry(QByteArrayView reply)
+{
+    const auto entry = replyEntryText(reply);
+    FUZZ_CHECK(entry.has_value() == (reply.size() >= 2));
+    if (!entry)
+        return;
+    const QString head = received + frameText(reply, true);
+    FUZZ_CHECK(entry->startsWith(head));
+    if (crcMatches(reply)) {
+        FUZZ_CHECK(*entry == head);
+    } else {
+        FUZZ_CHECK(*entry == head + crcWrong + expectedCrcText(CRC16(reply)));
+    }
+}
+
+void checkExpectedCrcText(quint16 crc)
+{
+    static const QRegularExpression shape(QStringLiteral("^[0-9A-F]{1,2}[0-9A-F]{1,2}$"));
+    const QString text = expectedCrcText(crc);
+    FUZZ_CHECK(shape.match(text).hasMatch());
+    const QString low = QString::number(crc & 0xFF, 16).toUpper();
+    FUZZ_CHECK(text.startsWith(low) && text.sliced(low.size()).toUInt(nullptr, 16) == (crc >> 8));
+}
+
+void checkFraming(QByteArrayView bytes, qint32 baudRate)
+{
+    const auto length = rtuReplyLength(bytes);
+    if (length) {
+        FUZZ_CHECK(*length >= 5 && *length <= 3 + 255 + 2);
+        // Once the first bytes tell the length, more bytes do not change it.
+        for (qsizetype prefix = bytes.size(); prefix >= 3; --prefix) {
+            const auto shorter = rtuReplyLength(bytes.first(prefix));
+            FUZZ_CHECK(!shorter || *shorter == *length);
+        }
+    }
+    const bool complete = isCompleteRtuReply(bytes);
+    FUZZ_CHECK(!complete || (length && *length == bytes.size() && crcMatches(bytes)));
+
+    const auto silence = interFrameSilence(baudRate);
+    FUZZ_CHECK(silence >= std::chrono::microseconds(1750));
+    if (baudRate > 0 && baudRate < std::numeric_limits<qint32>::max())
+        FUZZ_CHECK(interFrameSilence(baudRate + 1) <= silence);
+    const auto quiet = replyQuietTime(bytes, baudRate);
+    if (complete && baudRate > 0) {
+        FUZZ_CHECK(quiet == std::chrono::ceil<std::chrono::milliseconds>(silence));
+        FUZZ_CHECK(quiet >= std::chrono::milliseconds(2));
+    } else {
+        FUZZ_CHECK(quiet == batchedQuietTime);
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const QByteArray bytes = fuzz::bytes(data, size);
+    checkEntry(bytes);
+    // The same bytes as the data of a frame with its right CRC: never an error.
+    const QByteArray frame = buildFrame(bytes, true);
+    checkEntry(frame);
+    FUZZ_CHECK(!replyEntryText(frame)->contains(crcWrong));
+
+    qint32 baudRate = 9600;
+    if (size >= sizeof baudRate)
+        std::memcpy(&baudRate, data, sizeof baudRate);
+    checkFraming(bytes, baudRate);
+    checkFraming(frame, baudRate);
+    checkExpectedCrcText(CRC16(bytes));
+    return 0;
+}
