@@ -257,14 +257,6 @@ std::vector<Row> serialEndOfReply(const Plan &plan)
         }
         const Stats s = statsOf(latencies);
         const double off = s.median - c.promiseMs;
-        // The quiet timer counts whole milliseconds, so a well-formed reply
-        // waits for t3.5 rounded up.
-        const double timerMs = c.wellFormed ? std::ceil(c.promiseMs) : c.promiseMs;
-        const QString overTimer = timerMs != c.promiseMs
-                                      ? QStringLiteral(", %1 ms over its %2 ms timer")
-                                            .arg(s.median - timerMs, 0, 'f', 2)
-                                            .arg(timerMs, 0, 'f', 0)
-                                      : QString();
         rows.push_back(
             {QStringLiteral("Serial end of reply to log entry, ") + c.name,
              formatStats(s, QStringLiteral("ms"), 2),
@@ -272,7 +264,7 @@ std::vector<Row> serialEndOfReply(const Plan &plan)
              QString::number(s.median / c.promiseMs, 'f', 2), QStringLiteral("within 1 ms"),
              lost == 0 && std::abs(off) <= 1.0,
              QStringLiteral("median %1%2 ms").arg(off >= 0 ? "+" : "").arg(off, 0, 'f', 2) +
-                 overTimer + (lost ? QStringLiteral(", %1 replies lost").arg(lost) : QString())});
+                 (lost ? QStringLiteral(", %1 replies lost").arg(lost) : QString())});
     }
     return rows;
 }

@@ -78,12 +78,11 @@ std::chrono::microseconds interFrameSilence(qint32 baudRate)
     return std::max(microseconds(micros), fastLineSilence);
 }
 
-std::chrono::milliseconds replyQuietTime(QByteArrayView bytes, qint32 baudRate)
+std::chrono::microseconds replyQuietTime(QByteArrayView bytes, qint32 baudRate)
 {
-    using namespace std::chrono;
     if (baudRate <= 0 || !isCompleteRtuReply(bytes))
         return batchedQuietTime;
-    return ceil<milliseconds>(interFrameSilence(baudRate));
+    return interFrameSilence(baudRate);
 }
 
 } // namespace tallowick

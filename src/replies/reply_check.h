@@ -48,8 +48,8 @@ std::chrono::microseconds interFrameSilence(qint32 baudRate);
 inline constexpr std::chrono::milliseconds batchedQuietTime{20};
 
 // How long the line must stay quiet before the bytes received so far count as
-// the whole reply: t3.5 (rounded up to whole milliseconds) for a complete,
-// CRC-correct reply, so it is logged without delay; batchedQuietTime otherwise.
-std::chrono::milliseconds replyQuietTime(QByteArrayView bytes, qint32 baudRate);
+// the whole reply: t3.5 for a complete, CRC-correct reply, so it is logged
+// without delay; batchedQuietTime otherwise.
+std::chrono::microseconds replyQuietTime(QByteArrayView bytes, qint32 baudRate);
 
 } // namespace tallowick

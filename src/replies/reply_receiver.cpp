@@ -23,9 +23,7 @@ constexpr qsizetype serialReplyLimit = 8 * 1024;
 
 ReplyReceiver::ReplyReceiver(Context &context, QObject *parent) : QObject(parent), m_ctx(context)
 {
-    m_serialQuiet.setSingleShot(true);
-    m_serialQuiet.setTimerType(Qt::PreciseTimer);
-    connect(&m_serialQuiet, &QTimer::timeout, this, &ReplyReceiver::serialReplyEnded);
+    connect(&m_serialQuiet, &PreciseTimer::timeout, this, &ReplyReceiver::serialReplyEnded);
     connect(m_ctx.serial, &SerialLink::dataReceived, this, &ReplyReceiver::MSComm1_OnComm);
     connect(m_ctx.serial, &SerialLink::failed, this, &ReplyReceiver::serialPortFailed);
     connect(m_ctx.tcp, &TcpLink::dataArrived, this, &ReplyReceiver::Winsock_DataArrival);

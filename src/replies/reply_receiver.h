@@ -1,8 +1,9 @@
 #pragma once
 
+#include "replies/precise_timer.h"
+
 #include <QByteArray>
 #include <QObject>
-#include <QTimer>
 
 namespace tallowick {
 
@@ -27,8 +28,8 @@ private:
     void handleReply(const QByteArray &reply, bool fromSerial);
 
     Context &m_ctx;
-    QByteArray m_serialReply; // bytes of the serial reply still arriving
-    QTimer m_serialQuiet;     // ends the serial reply when the line goes quiet
+    QByteArray m_serialReply;   // bytes of the serial reply still arriving
+    PreciseTimer m_serialQuiet; // ends the serial reply when the line goes quiet
 };
 
 } // namespace tallowick

@@ -55,33 +55,40 @@ void TestReplyCheck::endOfSerialReply_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<int>("baud");
-    QTest::addColumn<int>("quietMs");
+    QTest::addColumn<qint64>("quietUs");
 
-    // A whole, CRC-correct reply ends after t3.5 rounded up to milliseconds:
-    // 4.01 ms at 9600 baud, the 1.75 ms floor at 115200.
-    QTest::newRow("03 reply") << QByteArray::fromHex("01030200057847") << 9600 << 5;
-    QTest::newRow("03 reply, fast line") << QByteArray::fromHex("01030200057847") << 115200 << 2;
-    QTest::newRow("04 reply") << QByteArray::fromHex("01040400050000EB85") << 9600 << 5;
-    QTest::newRow("06 echo") << QByteArray::fromHex("01060001000799C8") << 9600 << 5;
-    QTest::newRow("05 echo") << QByteArray::fromHex("0105000AFF00AC38") << 9600 << 5;
-    QTest::newRow("exception") << QByteArray::fromHex("018302C0F1") << 9600 << 5;
-    QTest::newRow("slow line") << QByteArray::fromHex("01030200057847") << 1200 << 33;
-    // Anything else waits out the batching of USB adapters.
-    QTest::newRow("part of a reply") << QByteArray::fromHex("010302000578") << 9600 << 20;
-    QTest::newRow("no byte count yet") << QByteArray::fromHex("0103") << 9600 << 20;
-    QTest::newRow("wrong CRC") << QByteArray::fromHex("01030200057848") << 9600 << 20;
-    QTest::newRow("one byte too many") << QByteArray::fromHex("0103020005784700") << 9600 << 20;
+    // A whole, CRC-correct reply ends after t3.5 to the microsecond, rounded
+    // up: 3.5 * 11 / baud s, never below 1.75 ms (/usr/bin/python3,
+    // max(math.ceil(3.5 * 11 / baud * 1e6), 1750)):
+    // 9600 baud 4010.42 us -> 4011; 115200 baud 334.2 us -> 1750;
+    // 1200 baud 32083.33 us -> 32084.
+    QTest::newRow("03 reply") << QByteArray::fromHex("01030200057847") << 9600 << qint64(4011);
+    QTest::newRow("03 reply, fast line")
+        << QByteArray::fromHex("01030200057847") << 115200 << qint64(1750);
+    QTest::newRow("04 reply") << QByteArray::fromHex("01040400050000EB85") << 9600 << qint64(4011);
+    QTest::newRow("06 echo") << QByteArray::fromHex("01060001000799C8") << 9600 << qint64(4011);
+    QTest::newRow("05 echo") << QByteArray::fromHex("0105000AFF00AC38") << 9600 << qint64(4011);
+    QTest::newRow("exception") << QByteArray::fromHex("018302C0F1") << 9600 << qint64(4011);
+    QTest::newRow("slow line") << QByteArray::fromHex("01030200057847") << 1200 << qint64(32084);
+    // Anything else waits out the batching of USB adapters, 20 ms.
+    QTest::newRow("part of a reply")
+        << QByteArray::fromHex("010302000578") << 9600 << qint64(20000);
+    QTest::newRow("no byte count yet") << QByteArray::fromHex("0103") << 9600 << qint64(20000);
+    QTest::newRow("wrong CRC") << QByteArray::fromHex("01030200057848") << 9600 << qint64(20000);
+    QTest::newRow("one byte too many")
+        << QByteArray::fromHex("0103020005784700") << 9600 << qint64(20000);
     QTest::newRow("unknown layout")
-        << QByteArray::fromHex("01110AB4FF4C4D42332E312E3648AE") << 9600 << 20;
-    QTest::newRow("single byte") << QByteArray::fromHex("01") << 9600 << 20;
+        << QByteArray::fromHex("01110AB4FF4C4D42332E312E3648AE") << 9600 << qint64(20000);
+    QTest::newRow("single byte") << QByteArray::fromHex("01") << 9600 << qint64(20000);
+    QTest::newRow("no baud rate") << QByteArray::fromHex("01030200057847") << 0 << qint64(20000);
 }
 
 void TestReplyCheck::endOfSerialReply()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(int, baud);
-    QFETCH(int, quietMs);
-    QCOMPARE(replyQuietTime(bytes, baud), std::chrono::milliseconds(quietMs));
+    QFETCH(qint64, quietUs);
+    QCOMPARE(replyQuietTime(bytes, baud).count(), quietUs);
 }
 
 void TestReplyCheck::interFrameSilence_data()

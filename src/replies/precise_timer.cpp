@@ -1,0 +1,79 @@
+#include "replies/precise_timer.h"
+
+#include <QSocketNotifier>
+
+#include <algorithm>
+#include <sys/timerfd.h>
+#include <unistd.h>
+
+namespace tallowick {
+
+PreciseTimer::PreciseTimer(QObject *parent)
+    : QObject(parent), m_fd(::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC))
+{
+    m_fallback.setSingleShot(true);
+    m_fallback.setTimerType(Qt::PreciseTimer);
+    connect(&m_fallback, &QTimer::timeout, this, &PreciseTimer::timeout);
+    if (m_fd < 0)
+        return;
+    m_notifier = std::make_unique<QSocketNotifier>(qintptr(m_fd), QSocketNotifier::Read);
+    connect(m_notifier.get(), &QSocketNotifier::activated, this, &PreciseTimer::expired);
+}
+
+PreciseTimer::~PreciseTimer()
+{
+    // The event loop must forget the descriptor before it is closed and
+    // perhaps reused.
+    m_notifier.reset();
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+void PreciseTimer::start(std::chrono::microseconds interval)
+{
+    using namespace std::chrono;
+    stop();
+    if (m_fd >= 0) {
+        // An all-zero value would disarm the timer instead of firing it at once.
+        const nanoseconds due = std::max<nanoseconds>(interval, 1ns);
+        const auto whole = duration_cast<seconds>(due);
+        itimerspec spec{};
+        spec.it_value.tv_sec = time_t(whole.count());
+        spec.it_value.tv_nsec = long((due - whole).count());
+        m_armed = ::timerfd_settime(m_fd, 0, &spec, nullptr) == 0;
+        if (m_armed)
+            return;
+    }
+    m_fallback.start(ceil<milliseconds>(std::max(interval, microseconds::zero())));
+}
+
+void PreciseTimer::stop()
+{
+    m_fallback.stop();
+    if (!m_armed)
+        return;
+    m_armed = false;
+    // Disarming also drops an expiration that the event loop has seen but not
+    // yet delivered: its read below then finds nothing.
+    const itimerspec disarm{};
+    ::timerfd_settime(m_fd, 0, &disarm, nullptr);
+}
+
+bool PreciseTimer::isActive() const
+{
+    return m_armed || m_fallback.isActive();
+}
+
+void PreciseTimer::expired()
+{
+    // Reading takes the expiration off the descriptor, so the event loop does
+    // not keep waking up for it.
+    quint64 expirations = 0;
+    if (::read(m_fd, &expirations, sizeof expirations) != ssize_t(sizeof expirations) ||
+        expirations == 0 || !m_armed)
+        return;
+    m_armed = false;
+    emit timeout();
+}
+
+} // namespace tallowick

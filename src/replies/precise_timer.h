@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QObject>
+#include <QTimer>
+
+#include <chrono>
+#include <memory>
+
+class QSocketNotifier;
+
+namespace tallowick {
+
+// A one-shot timer with microsecond resolution. QTimer counts whole
+// milliseconds, which turns the 4.01 ms end-of-frame silence at 9600 baud into
+// 5 ms; a timerfd on the monotonic clock, watched by the event loop, expires
+// when asked to and costs nothing while it waits.
+class PreciseTimer : public QObject
+{
+    Q_OBJECT
+public:
+    explicit PreciseTimer(QObject *parent = nullptr);
+    ~PreciseTimer() override;
+
+    // Fires timeout() once, after the interval; starting it again while it
+    // runs replaces the interval, counted from now.
+    void start(std::chrono::microseconds interval);
+    void stop();
+    bool isActive() const;
+
+signals:
+    void timeout();
+
+private:
+    void expired();
+
+    int m_fd = -1;
+    bool m_armed = false;
+    std::unique_ptr<QSocketNotifier> m_notifier;
+    // Only used when no timerfd could be had (descriptors exhausted): late by
+    // up to a millisecond is better than never ending the wait.
+    QTimer m_fallback;
+};
+
+} // namespace tallowick
