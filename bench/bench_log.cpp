@@ -59,6 +59,10 @@ std::vector<Row> logGrowthAndSave(const Plan &plan, Memory &memory)
         while (entries < size) {
             log.addEntry(entries % 2 ? replyEntry : sentEntry, entries % 2 ? 1 : 2);
             ++entries;
+            // As in a run, where every exchange goes back to the event loop:
+            // what the text box posts to itself is handled, not heaped up.
+            if (entries % 1000 == 0)
+                QCoreApplication::processEvents();
         }
     };
 

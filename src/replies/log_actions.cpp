@@ -9,6 +9,8 @@
 #include <QPushButton>
 #include <QSaveFile>
 
+#include <algorithm>
+
 namespace tallowick {
 
 namespace {
@@ -36,17 +38,17 @@ void LogActions::savelog_Click()
 
     const QString dateLine =
         QStringLiteral("檔案儲存日期：") + dateStamp() + QStringLiteral("　") + timeStamp();
-    const QByteArray content = LogPanel::savedFileContent(dateLine, m_ctx.log->text());
+    const QList<QByteArray> content = m_ctx.log->savedFileContent(dateLine);
 
     // Written beside the target and renamed over it, so that a failure never
     // leaves half a log or destroys the file being replaced.
     QSaveFile file(*path);
+    const auto written = [&file](const QByteArray &piece) {
+        return file.write(piece) == piece.size();
+    };
     QString reason;
-    if (!file.open(QIODevice::WriteOnly))
-        reason = file.errorString();
-    else if (file.write(content) != content.size())
-        reason = file.errorString();
-    else if (!file.commit())
+    if (!file.open(QIODevice::WriteOnly) || !std::all_of(content.begin(), content.end(), written) ||
+        !file.commit())
         reason = file.errorString();
     if (!reason.isEmpty()) {
         file.cancelWriting();

@@ -3,7 +3,8 @@
 #include "ui/log_box.h"
 #include "ui/time_stamp.h"
 
-#include <QStringEncoder>
+#include <QScrollBar>
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 
@@ -13,31 +14,112 @@ namespace tallowick {
 
 namespace {
 constexpr std::chrono::milliseconds redrawInterval{50};
-}
 
-LogPanel::LogPanel(LogBox *box, QObject *parent) : QObject(parent), m_box(box)
+// What the box keeps of the log: far more than a screenful, little enough for
+// its bookkeeping not to matter. Once it holds twice as much, the oldest
+// lines beyond this are stored.
+constexpr int keptLines = 2048;
+constexpr int keptCharacters = 1 << 20;
+
+// A text box keeps line breaks as paragraph ends; the log has CR LF.
+// Copied in one pass: QString::replace() with a longer text moves the tail of
+// the string over and over, which made saving a long log take seconds.
+QString withCrLf(QStringView raw)
+{
+    const QChar paragraphEnd(QChar::ParagraphSeparator);
+    QString text(raw.size() + raw.count(paragraphEnd), Qt::Uninitialized);
+    const QChar *in = raw.data();
+    const QChar *const end = in + raw.size();
+    QChar *out = text.data();
+    for (;;) {
+        const QChar *const lineEnd = std::find(in, end, paragraphEnd);
+        out = std::copy(in, lineEnd, out);
+        if (lineEnd == end)
+            break;
+        *out++ = u'\r';
+        *out++ = u'\n';
+        in = lineEnd + 1;
+    }
+    return text;
+}
+} // namespace
+
+LogPanel::LogPanel(LogBox *box, QObject *parent)
+    : QObject(parent), m_box(box), m_storeAtLines(2 * keptLines)
 {
     // The log is never trimmed and would otherwise keep every insertion twice.
     m_box->setUndoRedoEnabled(false);
     m_redraw.setSingleShot(true);
     m_redraw.setInterval(redrawInterval);
     connect(&m_redraw, &QTimer::timeout, this, &LogPanel::redrawHeldBack);
+    connect(m_box->verticalScrollBar(), &QScrollBar::valueChanged, this, &LogPanel::scrolled);
 }
 
 void LogPanel::addEntry(const QString &text, int lineBreaks)
 {
-    // The document keeps line breaks as paragraph ends; text() restores CR LF.
+    // The box keeps line breaks as paragraph ends; text() restores CR LF.
     QString entry = timeStamp() + QStringLiteral("   ") + text;
     entry.append(QString(lineBreaks, u'\n'));
     // A new cursor stands at the start. Inside an edit block the cursor does
     // not lay out the block it ends in to remember its x position; that layout
-    // would cost more than the insertion and stay cached with every block of
-    // a log that is never trimmed.
-    QTextCursor cursor(m_box->document());
+    // would cost more than the insertion and stay cached with every block.
+    QTextDocument *document = m_box->document();
+    QTextCursor cursor(document);
     cursor.beginEditBlock();
     cursor.insertText(entry);
     cursor.endEditBlock();
+    if (document->blockCount() > m_storeAtLines || document->characterCount() > 2 * keptCharacters)
+        storeOldestLines();
     holdBackRedraw();
+}
+
+void LogPanel::storeOldestLines()
+{
+    QTextDocument *document = m_box->document();
+    int kept = 0;
+    qsizetype characters = 0;
+    for (QTextBlock block = document->firstBlock();
+         block.isValid() && kept < keptLines && characters < keptCharacters; block = block.next()) {
+        characters += block.length();
+        ++kept;
+    }
+    // Nothing the user is looking at or has selected leaves the box.
+    const int lastShown =
+        m_box->cursorForPosition(QPoint(0, m_box->viewport()->height() - 1)).blockNumber();
+    const QTextCursor selection = m_box->textCursor();
+    const int lastSelected =
+        selection.hasSelection() ? document->findBlock(selection.selectionEnd()).blockNumber() : 0;
+    kept = std::max({kept, lastShown + 1, lastSelected + 1});
+    if (kept < document->blockCount()) {
+        // From the paragraph end before the first line that goes.
+        QTextCursor cursor(document);
+        cursor.setPosition(document->findBlockByNumber(kept).position() - 1);
+        cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+        QByteArray piece = withCrLf(cursor.selectedText()).toUtf8();
+        piece.squeeze(); // the encoder reserves room for three bytes a character
+        m_stored.push_back(std::move(piece));
+        cursor.beginEditBlock();
+        cursor.removeSelectedText();
+        cursor.endEditBlock();
+    }
+    // While the user keeps the end in view, the box grows by another batch
+    // before this is tried again.
+    m_storeAtLines = std::max(2 * keptLines, document->blockCount() + keptLines);
+}
+
+void LogPanel::scrolled(int value)
+{
+    // At the end of the box, the next older piece of the log follows on.
+    if (m_stored.empty() || value < m_box->verticalScrollBar()->maximum())
+        return;
+    QTextDocument *document = m_box->document();
+    QTextCursor cursor(document);
+    cursor.movePosition(QTextCursor::End);
+    cursor.beginEditBlock();
+    cursor.insertText(QString::fromUtf8(m_stored.back())); // CR LF becomes one paragraph end
+    cursor.endEditBlock();
+    m_stored.pop_back();
+    m_storeAtLines = std::max(2 * keptLines, document->blockCount() + keptLines);
 }
 
 void LogPanel::holdBackRedraw()
@@ -63,54 +145,44 @@ void LogPanel::redrawHeldBack()
 
 void LogPanel::appendLineBreak()
 {
+    if (!m_stored.empty()) {
+        m_stored.front().append("\r\n");
+        return;
+    }
     QTextCursor cursor(m_box->document());
     cursor.movePosition(QTextCursor::End);
     cursor.insertText(QStringLiteral("\n"));
 }
 
-QString LogPanel::text() const
+QString LogPanel::boxText() const
 {
     // The raw text keeps every character as inserted; only paragraph ends differ.
-    // Copied in one pass: QString::replace() with a longer text moves the tail
-    // of the string over and over, which made saving a long log take seconds.
-    const QString raw = m_box->document()->toRawText();
-    const QChar paragraphEnd(QChar::ParagraphSeparator);
-    QString text(raw.size() + raw.count(paragraphEnd), Qt::Uninitialized);
-    const QChar *in = raw.constData();
-    const QChar *const end = in + raw.size();
-    QChar *out = text.data();
-    for (;;) {
-        const QChar *const lineEnd = std::find(in, end, paragraphEnd);
-        out = std::copy(in, lineEnd, out);
-        if (lineEnd == end)
-            break;
-        *out++ = u'\r';
-        *out++ = u'\n';
-        in = lineEnd + 1;
-    }
+    return withCrLf(m_box->document()->toRawText());
+}
+
+QString LogPanel::text() const
+{
+    QString text = boxText();
+    for (auto piece = m_stored.rbegin(); piece != m_stored.rend(); ++piece)
+        text += QString::fromUtf8(*piece);
     return text;
 }
 
 void LogPanel::clear()
 {
     m_box->clear();
+    m_stored.clear();
+    m_storeAtLines = 2 * keptLines;
 }
 
-QByteArray LogPanel::savedFileContent(const QString &dateLine, const QString &logText)
+QList<QByteArray> LogPanel::savedFileContent(const QString &dateLine) const
 {
-    // Encoded piece by piece into one buffer, without first joining the pieces
-    // into another copy of the whole log.
-    const QString breaks = QStringLiteral("\r\n\r\n");
-    const QStringView pieces[] = {dateLine, breaks, logText, QStringView(breaks).first(2)};
-    qsizetype length = 0;
-    for (const QStringView piece : pieces)
-        length += piece.size();
-    QStringEncoder utf8(QStringEncoder::Utf8);
-    QByteArray content(utf8.requiredSpace(length), Qt::Uninitialized);
-    char *end = content.data();
-    for (const QStringView piece : pieces)
-        end = utf8.appendToBuffer(end, piece);
-    content.truncate(end - content.constData());
+    // The stored pieces are written as they are; only the box's text is encoded.
+    QList<QByteArray> content;
+    content.reserve(qsizetype(m_stored.size()) + 2);
+    content << (dateLine + QStringLiteral("\r\n\r\n") + boxText()).toUtf8();
+    content.append({m_stored.rbegin(), m_stored.rend()});
+    content << QByteArrayLiteral("\r\n");
     return content;
 }
 

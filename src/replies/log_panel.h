@@ -1,17 +1,27 @@
 #pragma once
 
+#include <QByteArray>
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QTimer>
+
+#include <vector>
 
 namespace tallowick {
 
 class LogBox;
 
 // The log: newest entry on top, each the time stamp, three spaces, the text and
-// one or two CR LF. Entries are inserted at the start of the document, so an
+// one or two CR LF. Entries are inserted at the start of the text box, so an
 // entry costs the same however long the log has grown. While entries come
 // fast the log is redrawn a few times a second, not after each of them.
+//
+// A text box spends several hundred bytes of bookkeeping on every line, more
+// than the line itself. So the box holds the newest few thousand lines, and
+// the older part of the log is kept here as the UTF-8 bytes Save Log writes,
+// to be put back into the box, piece by piece, when the user scrolls to its
+// end. The log text is the box's text followed by that older part.
 class LogPanel : public QObject
 {
     Q_OBJECT
@@ -25,15 +35,24 @@ public:
     QString text() const;
     void clear();
 
-    // What Save Log writes: the date line, an empty line, the log, a final CR LF.
-    static QByteArray savedFileContent(const QString &dateLine, const QString &logText);
+    // What Save Log writes, in pieces to be written one after the other: the
+    // date line, an empty line, the log, a final CR LF, all in UTF-8.
+    QList<QByteArray> savedFileContent(const QString &dateLine) const;
 
 private:
     void holdBackRedraw();
     void redrawHeldBack();
+    void storeOldestLines();
+    void scrolled(int value);
+    QString boxText() const;
 
     LogBox *m_box;
     QTimer m_redraw; // runs while redrawing the log is held back
+    // The part of the log no longer in the box, its newest piece last; each
+    // piece in UTF-8 with CR LF, and each beginning with the CR LF that ended
+    // the line before it.
+    std::vector<QByteArray> m_stored;
+    int m_storeAtLines; // the box's line count at which its oldest lines are stored
 };
 
 } // namespace tallowick

@@ -1,10 +1,14 @@
 #include "support/window_fixture.h"
+#include "ui/log_box.h"
 
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <QTest>
 
 using namespace tallowick;
@@ -21,6 +25,9 @@ private slots:
     void saveLogEmptyLog();
     void saveLogCancelled();
     void saveLogFailureIsReported();
+    void longLogKeepsEveryLine();
+    void scrollingToTheEndShowsOlderLines();
+    void linesInViewOrSelectedStayInTheBox();
 };
 
 namespace {
@@ -142,6 +149,103 @@ void TestLogPanel::saveLogFailureIsReported()
     QVERIFY(f.dialogs.messages[0].text.contains(path));
     QVERIFY(!f.dialogs.messages[0].text.contains(QStringLiteral("Success")));
     QCOMPARE(readFile(blocker), QByteArray("keep me"));
+}
+
+namespace {
+// Entries numbered 0..count-1, each with one or two line breaks and some
+// with characters outside ASCII; what the log should read, newest first,
+// without time stamps.
+QStringList fillLog(LogPanel &log, int count)
+{
+    QStringList expected;
+    for (int i = 0; i < count; ++i) {
+        const QString text = i % 3 ? QStringLiteral("entry %1").arg(i)
+                                   : QStringLiteral("接收 < %1 𝄞").arg(i);
+        log.addEntry(text, i % 2 + 1);
+        QStringList lines{text};
+        if (i % 2)
+            lines << QString();
+        expected = lines + expected;
+    }
+    return expected;
+}
+
+QTextDocument *box(WindowFixture &f)
+{
+    return f.ui().getMsg->document();
+}
+} // namespace
+
+void TestLogPanel::longLogKeepsEveryLine()
+{
+    WindowFixture f(true);
+    LogPanel &log = *f.ctx().log;
+    const int count = 20000;
+    const QStringList expected = fillLog(log, count);
+    f.ctx().log->appendLineBreak();
+    // The box holds only the newest part: its bookkeeping does not grow with the log.
+    QVERIFY2(box(f)->blockCount() < 5000, qPrintable(QString::number(box(f)->blockCount())));
+
+    const QString text = f.logText();
+    QCOMPARE(logLines(text), expected + QStringList(2, QString()));
+    QVERIFY(text.endsWith(QStringLiteral("   接收 < 0 𝄞\r\n\r\n")));
+    QCOMPARE(text.count(u'\n'), text.count(QStringLiteral("\r\n")));
+
+    const QString path = f.folder.filePath(QStringLiteral("long.txt"));
+    f.dialogs.files.push_back(path);
+    QTest::mouseClick(f.ui().savelog, Qt::LeftButton);
+    const QByteArray saved = readFile(path);
+    const qsizetype logStart = saved.indexOf("\r\n\r\n") + 4;
+    QCOMPARE(saved.sliced(logStart), (text + QStringLiteral("\r\n")).toUtf8());
+
+    QTest::mouseClick(f.ui().Command1, Qt::LeftButton);
+    QCOMPARE(f.logText(), QString());
+    log.addEntry(QStringLiteral("after"), 1);
+    QCOMPARE(logLines(f.logText()), (QStringList{QStringLiteral("after"), QString()}));
+}
+
+void TestLogPanel::scrollingToTheEndShowsOlderLines()
+{
+    WindowFixture f(true);
+    const int count = 12000;
+    const QStringList expected = fillLog(*f.ctx().log, count);
+    const int linesInBox = box(f)->blockCount();
+    QScrollBar *bar = f.ui().getMsg->verticalScrollBar();
+    // Each time the user reaches the end, an older part follows, until the
+    // box holds the whole log: every line, newest first, ending in the oldest.
+    for (int scrolls = 0; box(f)->blockCount() < 2 * count - count / 2; ++scrolls) {
+        QVERIFY(scrolls < 20);
+        QTRY_VERIFY_WITH_TIMEOUT(bar->maximum() > 0, 5000);
+        bar->setValue(bar->maximum());
+    }
+    QVERIFY(box(f)->blockCount() > linesInBox);
+    QCOMPARE(logLines(f.logText()), expected + QStringList{QString()});
+    QVERIFY(box(f)->lastBlock().previous().text().endsWith(QStringLiteral("   接收 < 0 𝄞")));
+}
+
+void TestLogPanel::linesInViewOrSelectedStayInTheBox()
+{
+    WindowFixture f(true);
+    LogPanel &log = *f.ctx().log;
+    fillLog(log, 2000);
+    // The user selects the oldest line at the bottom of the box...
+    LogBox *getMsg = f.ui().getMsg;
+    QTextCursor oldest(box(f));
+    oldest.movePosition(QTextCursor::End);
+    oldest.movePosition(QTextCursor::PreviousBlock);
+    oldest.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+    getMsg->setTextCursor(oldest);
+    const QString selected = getMsg->textCursor().selectedText();
+    QVERIFY(selected.endsWith(QStringLiteral("   接收 < 0 𝄞")));
+    // ...and keeps it while entries keep coming.
+    const QStringList more = fillLog(log, 6000);
+    QCOMPARE(getMsg->textCursor().selectedText(), selected);
+    QVERIFY(box(f)->blockCount() >= 3000 + 9000); // every line up to the selection is still there
+    // Once the selection is gone, the next entries store the old lines away.
+    getMsg->moveCursor(QTextCursor::Start);
+    getMsg->verticalScrollBar()->setValue(0);
+    fillLog(log, 1500);
+    QVERIFY(box(f)->blockCount() < 5000);
 }
 
 QTEST_MAIN(TestLogPanel)
