@@ -2,6 +2,8 @@
 #include "fuzz_check.h"
 #include "links/serial_settings.h"
 
+#include <QRegularExpression>
+
 using namespace tallowick;
 
 namespace {
@@ -61,7 +63,11 @@ void checkComSelect(const QString &text)
     FUZZ_CHECK(path->startsWith(QStringLiteral("/dev/")));
     const QString name = path->mid(5);
     FUZZ_CHECK(!name.isEmpty() && !name.contains(u'/') && name != u"." && name != u"..");
-    FUZZ_CHECK(!name.startsWith(QStringLiteral("ttyS-")));
+    // Port n is the n-th serial port; no number reaches below the first.
+    // (A name such as "ttyS-1" typed out is just a name.)
+    static const QRegularExpression digits(QStringLiteral("^[0-9]+$"));
+    if (digits.match(given).hasMatch())
+        FUZZ_CHECK(given.toInt() >= 1 && name == QStringLiteral("ttyS%1").arg(given.toInt() - 1));
 }
 
 void checkConfigCom(const QString &text)
