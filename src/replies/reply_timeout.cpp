@@ -62,10 +62,14 @@ void ReplyTimeout::Timer_Timer()
         if (tcp.state() != TcpLink::Connected)
             state.linkError = true;
         state.linkOpen = false;
-    } else if (state.linkOpen && (after == TcpLink::Closed || after == TcpLink::Error)) {
-        // The peer closed or reset the connection we keep. Forget it, so that
-        // the next Send connects again instead of reporting the dead socket
-        // for as long as the connection is to be kept.
+    } else if (state.linkOpen && (after == TcpLink::Closed || after == TcpLink::Error ||
+                                  after == TcpLink::Connecting)) {
+        // The peer closed or reset the connection we keep, or the connection
+        // has not come about within the time-out (a peer that resets every
+        // connection it accepts keeps the socket connecting again and again
+        // for half a minute). Forget it, so that the next Send connects
+        // afresh instead of reporting the dead socket or waiting behind the
+        // old attempt for as long as the connection is to be kept.
         tcp.close();
         state.linkOpen = false;
     }
