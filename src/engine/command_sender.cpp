@@ -134,8 +134,8 @@ SendOutcome CommandSender::startTransmission()
     }
 
     state.replyDone = false;
-    ui.send->setText(QStringLiteral("Stop"));
-    ui.modeSelect->setEnabled(false);
+    m_redraw.setText(ui.send, QStringLiteral("Stop"));
+    m_redraw.setEnabled(ui.modeSelect, false);
     ui.Timer->setInterval(*interval);
     ui.Timer->start();
 
@@ -181,7 +181,7 @@ void CommandSender::sendTcp()
         m_ctx.tcp->connectTo(ui.address->text(), *tcpPort(ui.port->text()));
         m_ctx.log->addEntry(QStringLiteral("IP:") + ui.address->text() + u':' + ui.port->text(), 2);
         m_ctx.log->addEntry(QStringLiteral("-------正在連線-------"), 2);
-        ui.status->setText(QStringLiteral("Connecting..."));
+        m_redraw.setText(ui.status, QStringLiteral("Connecting..."));
         state.linkOpen = true;
     } else if (socketState == TcpLink::Connected || socketState == TcpLink::Connecting) {
         m_ctx.transmitter->Winsock_Connect();
@@ -197,8 +197,8 @@ void CommandSender::sendTcp()
 void CommandSender::endExchange()
 {
     m_ctx.state.replyDone = true;
-    m_ctx.ui.send->setText(QStringLiteral("Send"));
-    m_ctx.ui.modeSelect->setEnabled(true);
+    m_redraw.setText(m_ctx.ui.send, QStringLiteral("Send"));
+    m_redraw.setEnabled(m_ctx.ui.modeSelect, true);
     emit exchangeEnded();
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/repaint_hold_back.h"
+
 #include <QObject>
 #include <chrono>
 
@@ -49,6 +51,8 @@ private:
     void sendTcp();
 
     Context &m_ctx;
+    // Send, Mode and the status label change with every exchange.
+    RepaintHoldBack m_redraw;
 };
 
 } // namespace tallowick

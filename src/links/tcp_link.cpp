@@ -76,7 +76,12 @@ bool TcpLink::send(const QByteArray &frame)
 {
     if (m_socket.state() != QAbstractSocket::ConnectedState)
         return false;
-    return m_socket.write(frame) == frame.size();
+    if (m_socket.write(frame) != frame.size())
+        return false;
+    // Out now, not once the event loop has finished its turn and polled the
+    // socket: the reply is on its way while the window finishes the turn.
+    m_socket.flush();
+    return true;
 }
 
 QByteArray TcpLink::fetch()

@@ -47,6 +47,7 @@ Repeater::Repeater(Context &context, QObject *parent) : QObject(parent), m_ctx(c
 {
     connect(m_ctx.ui.Command2, &QPushButton::clicked, this, &Repeater::Command2_Click);
     connect(m_ctx.ui.repTimer, &QTimer::timeout, this, &Repeater::repTimer_Timer);
+    connect(&m_pauseEnd, &PreciseTimer::timeout, this, &Repeater::repTimer_Timer);
     // The events that can let a waiting pass go on: an exchange ended, or a
     // connection came up and its connection event took the line.
     connect(m_ctx.sender, &CommandSender::exchangeEnded, this, [this] {
@@ -88,7 +89,7 @@ void Repeater::Command2_Click()
     if (state.repeating) {
         state.repeating = false;
         ui.Command2->setText(QStringLiteral("Repeat Send"));
-        ui.repTimer->stop();
+        stopPause();
         // A pass waiting for its exchange ends at its next check.
         return;
     }
@@ -98,16 +99,28 @@ void Repeater::Command2_Click()
     // the run before its first line, without a word to the user.
     state.linkError = false;
     ui.Command2->setText(QStringLiteral("Stop Send"));
-    ui.repTimer->setInterval(1);
     state.repeatIndex = startLine() - 1;
     state.repeatLeft = qint16(roundHalfEven(numericValue(ui.rCNT->text())));
-    ui.repTimer->start();
+    startPause(1);
+}
+
+void Repeater::startPause(int ms)
+{
+    m_ctx.ui.repTimer->setInterval(ms);
+    m_ctx.ui.repTimer->start();
+    m_pauseEnd.start(std::chrono::milliseconds(ms));
+}
+
+void Repeater::stopPause()
+{
+    m_ctx.ui.repTimer->stop();
+    m_pauseEnd.stop();
 }
 
 void Repeater::repTimer_Timer()
 {
     m_ctx.state.nextLineReady = true;
-    m_ctx.ui.repTimer->stop();
+    stopPause();
     // A pass still waiting from before is superseded by this one.
     m_passWaiting = false;
     repeatFunc();
@@ -155,8 +168,7 @@ void Repeater::passEnded()
     if (state.repeatLeft - 1 >= 1 && !state.linkError) {
         state.repeatLeft -= 1;
         state.repeatIndex = startLine() - 1;
-        m_ctx.ui.repTimer->setInterval(int(roundHalfEven(numericValue(m_ctx.ui.repeat->text()))));
-        m_ctx.ui.repTimer->start();
+        startPause(int(roundHalfEven(numericValue(m_ctx.ui.repeat->text()))));
         return;
     }
     endRun();
@@ -168,7 +180,7 @@ void Repeater::endRun()
     m_ctx.state.linkError = false;
     m_ctx.state.repeating = false;
     m_ctx.ui.Command2->setText(QStringLiteral("Repeat Send"));
-    m_ctx.ui.repTimer->stop();
+    stopPause();
 }
 
 } // namespace tallowick

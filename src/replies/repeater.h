@@ -1,5 +1,7 @@
 #pragma once
 
+#include "replies/precise_timer.h"
+
 #include <QObject>
 #include <QString>
 #include <optional>
@@ -41,11 +43,17 @@ private:
     void passEnded();
     void endRun();
     void refuse();
+    void startPause(int ms);
+    void stopPause();
     double stopLine() const;
     double startLine() const;
 
     Context &m_ctx;
     bool m_passWaiting = false; // a pass waits for its exchange to end
+    // repTimer wakes up as much as a millisecond late: the event loop waits
+    // for it in whole milliseconds. This one ends the pause on time; the
+    // first of the two to fire starts the pass.
+    PreciseTimer m_pauseEnd;
 };
 
 } // namespace tallowick

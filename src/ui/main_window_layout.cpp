@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
+#include <initializer_list>
 #include <optional>
 
 // The resource initialiser has a global name; the icons live in the static
@@ -153,6 +154,7 @@ void buildLinkSettings(QWidget *window, Controls &ui, const QFont &labelFont)
     ui.modeSelect =
         button<QPushButton>(window, QStringLiteral("modeSelect"), QStringLiteral("Mode"),
                             {margin + leftWidth - modeWidth, 20, modeWidth, 34});
+    ui.modeSelect->setFixedSize(ui.modeSelect->size()); // as the Send button, see there
 }
 
 void buildConnectionSettings(QWidget *window, Controls &ui, const QFont &labelFont)
@@ -251,6 +253,11 @@ void buildBottomRow(QWidget *window, Controls &ui)
                                       cell(386, margin + leftWidth - 386));
     // The row goes on under the log; the status takes the rest of it.
     ui.status = label(window, QStringLiteral("status"), QString(), cell(rightX, rightWidth));
+    // The Send caption and the status change with every exchange. A control
+    // whose size may follow its text asks the window to lay itself out again
+    // each time; these keep their places, as every control here does.
+    for (QWidget *control : std::initializer_list<QWidget *>{ui.send, ui.status})
+        control->setFixedSize(control->size());
 }
 
 void buildRightColumn(QWidget *window, Controls &ui, const QFont &labelFont)

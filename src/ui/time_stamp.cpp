@@ -34,6 +34,21 @@ QString timeStamp(const QTime &time)
     return QLocale::system().toString(time, format);
 }
 
+QString timeStamp()
+{
+    // Reading the system clock costs nothing; its local time costs a look at
+    // the time zone file. Time zones differ from it by whole seconds, so the
+    // text of a clock second stays right for all of it.
+    thread_local qint64 second = -1;
+    thread_local QString text;
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    if (now / 1000 != second) {
+        second = now / 1000;
+        text = timeStamp(QDateTime::fromMSecsSinceEpoch(now).time());
+    }
+    return text;
+}
+
 QString dateStamp(const QDate &date)
 {
     return QLocale::system().toString(date, QLocale::ShortFormat);
