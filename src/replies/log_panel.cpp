@@ -13,7 +13,6 @@
 namespace tallowick {
 
 namespace {
-constexpr std::chrono::milliseconds redrawInterval{50};
 
 // What the box keeps of the log: far more than a screenful, little enough for
 // its bookkeeping not to matter. Once it holds twice as much, the oldest
@@ -49,9 +48,6 @@ LogPanel::LogPanel(LogBox *box, QObject *parent)
 {
     // The log is never trimmed and would otherwise keep every insertion twice.
     m_box->setUndoRedoEnabled(false);
-    m_redraw.setSingleShot(true);
-    m_redraw.setInterval(redrawInterval);
-    connect(&m_redraw, &QTimer::timeout, this, &LogPanel::redrawHeldBack);
     connect(m_box->verticalScrollBar(), &QScrollBar::valueChanged, this, &LogPanel::scrolled);
 }
 
@@ -64,13 +60,13 @@ void LogPanel::addEntry(const QString &text, int lineBreaks)
     // not lay out the block it ends in to remember its x position; that layout
     // would cost more than the insertion and stay cached with every block.
     QTextDocument *document = m_box->document();
+    m_redraw.aboutToChange(m_box);
     QTextCursor cursor(document);
     cursor.beginEditBlock();
     cursor.insertText(entry);
     cursor.endEditBlock();
     if (document->blockCount() > m_storeAtLines || document->characterCount() > 2 * keptCharacters)
         storeOldestLines();
-    holdBackRedraw();
 }
 
 void LogPanel::storeOldestLines()
@@ -120,27 +116,6 @@ void LogPanel::scrolled(int value)
     cursor.endEditBlock();
     m_stored.pop_back();
     m_storeAtLines = std::max(2 * keptLines, document->blockCount() + keptLines);
-}
-
-void LogPanel::holdBackRedraw()
-{
-    // Every entry moves the whole visible log down a line, so each one redraws
-    // all of it. The first entry after a quiet spell is drawn at once; while
-    // entries keep coming, as from a fast device, the log is drawn again at
-    // most once per redrawInterval instead of after every exchange.
-    if (!m_redraw.isActive()) {
-        m_redraw.start();
-        return;
-    }
-    m_box->setUpdatesEnabled(false);
-}
-
-void LogPanel::redrawHeldBack()
-{
-    if (m_box->updatesEnabled())
-        return;
-    m_box->setUpdatesEnabled(true);
-    m_redraw.start(); // entries may still be coming
 }
 
 void LogPanel::appendLineBreak()

@@ -1,10 +1,11 @@
 #pragma once
 
+#include "ui/repaint_hold_back.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QObject>
 #include <QString>
-#include <QTimer>
 
 #include <vector>
 
@@ -14,8 +15,7 @@ class LogBox;
 
 // The log: newest entry on top, each the time stamp, three spaces, the text and
 // one or two CR LF. Entries are inserted at the start of the text box, so an
-// entry costs the same however long the log has grown. While entries come
-// fast the log is redrawn a few times a second, not after each of them.
+// entry costs the same however long the log has grown.
 //
 // A text box spends several hundred bytes of bookkeeping on every line, more
 // than the line itself. So the box holds the newest few thousand lines, and
@@ -40,14 +40,15 @@ public:
     QList<QByteArray> savedFileContent(const QString &dateLine) const;
 
 private:
-    void holdBackRedraw();
-    void redrawHeldBack();
     void storeOldestLines();
     void scrolled(int value);
     QString boxText() const;
 
     LogBox *m_box;
-    QTimer m_redraw; // runs while redrawing the log is held back
+    // Every entry moves the whole visible log down a line, so each one redraws
+    // all of it; while entries keep coming, as from a fast device, the log is
+    // drawn a few times a second instead of after every exchange.
+    RepaintHoldBack m_redraw;
     // The part of the log no longer in the box, its newest piece last; each
     // piece in UTF-8 with CR LF, and each beginning with the CR LF that ended
     // the line before it.

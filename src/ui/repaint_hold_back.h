@@ -22,8 +22,7 @@ namespace tallowick {
 // once, and only the drawing waits. A control's first change after a quiet
 // spell is drawn at once; while changes keep coming it is drawn again at most
 // once per interval, and its last state at most one interval after the last
-// change. The log holds back its drawing at the same pace, so that the window
-// catches up as a whole.
+// change. The log holds back its drawing with one of these too.
 class RepaintHoldBack : public QObject
 {
     Q_OBJECT
