@@ -15,8 +15,7 @@ namespace tallowick {
 namespace {
 
 // What the box keeps of the log: far more than a screenful, little enough for
-// its bookkeeping not to matter. Once it holds twice as much, the oldest
-// lines beyond this are stored.
+// its bookkeeping not to matter.
 constexpr int keptLines = 2048;
 constexpr int keptCharacters = 1 << 20;
 
@@ -44,11 +43,12 @@ QString withCrLf(QStringView raw)
 } // namespace
 
 LogPanel::LogPanel(LogBox *box, QObject *parent)
-    : QObject(parent), m_box(box), m_storeAtLines(2 * keptLines)
+    : QObject(parent), m_box(box)
 {
     // The log is never trimmed and would otherwise keep every insertion twice.
     m_box->setUndoRedoEnabled(false);
     connect(m_box->verticalScrollBar(), &QScrollBar::valueChanged, this, &LogPanel::scrolled);
+    storeAgainLater();
 }
 
 void LogPanel::addEntry(const QString &text, int lineBreaks)
@@ -65,7 +65,8 @@ void LogPanel::addEntry(const QString &text, int lineBreaks)
     cursor.beginEditBlock();
     cursor.insertText(entry);
     cursor.endEditBlock();
-    if (document->blockCount() > m_storeAtLines || document->characterCount() > 2 * keptCharacters)
+    if (document->blockCount() > m_storeAtLines ||
+        document->characterCount() > m_storeAtCharacters)
         storeOldestLines();
 }
 
@@ -98,9 +99,17 @@ void LogPanel::storeOldestLines()
         cursor.removeSelectedText();
         cursor.endEditBlock();
     }
-    // While the user keeps the end in view, the box grows by another batch
-    // before this is tried again.
+    storeAgainLater();
+}
+
+void LogPanel::storeAgainLater()
+{
+    // Once the box holds twice what it keeps; and while the user keeps its
+    // end in view, not before it has grown by as much again.
+    const QTextDocument *document = m_box->document();
     m_storeAtLines = std::max(2 * keptLines, document->blockCount() + keptLines);
+    m_storeAtCharacters =
+        std::max<qsizetype>(2 * keptCharacters, document->characterCount() + keptCharacters);
 }
 
 void LogPanel::scrolled(int value)
@@ -115,7 +124,7 @@ void LogPanel::scrolled(int value)
     cursor.insertText(QString::fromUtf8(m_stored.back())); // CR LF becomes one paragraph end
     cursor.endEditBlock();
     m_stored.pop_back();
-    m_storeAtLines = std::max(2 * keptLines, document->blockCount() + keptLines);
+    storeAgainLater();
 }
 
 void LogPanel::appendLineBreak()
@@ -147,7 +156,7 @@ void LogPanel::clear()
 {
     m_box->clear();
     m_stored.clear();
-    m_storeAtLines = 2 * keptLines;
+    storeAgainLater();
 }
 
 QList<QByteArray> LogPanel::savedFileContent(const QString &dateLine) const

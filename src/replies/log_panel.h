@@ -41,6 +41,7 @@ public:
 
 private:
     void storeOldestLines();
+    void storeAgainLater();
     void scrolled(int value);
     QString boxText() const;
 
@@ -53,7 +54,9 @@ private:
     // piece in UTF-8 with CR LF, and each beginning with the CR LF that ended
     // the line before it.
     std::vector<QByteArray> m_stored;
-    int m_storeAtLines; // the box's line count at which its oldest lines are stored
+    // The box's size at which its oldest lines are stored.
+    int m_storeAtLines = 0;
+    qsizetype m_storeAtCharacters = 0;
 };
 
 } // namespace tallowick
