@@ -47,6 +47,38 @@ qsizetype utf8SequenceLength(uchar lead)
     return 1;
 }
 
+// The length of the well-formed UTF-8 sequence that bytes start with, or 0.
+// Well-formed: no overlong forms, no surrogates, nothing beyond U+10FFFF.
+qsizetype wellFormedUtf8Length(const uchar *bytes, qsizetype available)
+{
+    const uchar lead = bytes[0];
+    if (lead < 0x80)
+        return 1;
+    qsizetype length = 0;
+    uchar low = 0x80;
+    uchar high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : low;
+        high = lead == 0xED ? 0x9F : high;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : low;
+        high = lead == 0xF4 ? 0x8F : high;
+    } else {
+        return 0;
+    }
+    if (available < length || bytes[1] < low || bytes[1] > high)
+        return 0;
+    for (qsizetype i = 2; i < length; ++i) {
+        if (bytes[i] < 0x80 || bytes[i] > 0xBF)
+            return 0;
+    }
+    return length;
+}
+
 qsizetype characterLength(uchar lead, int codePage)
 {
     switch (codePage) {
@@ -175,6 +207,28 @@ QByteArray encode(const QString &text, int codePage)
 
 QString decode(QByteArrayView bytes, int codePage)
 {
+    if (codePage == utf8) {
+        // Checked here rather than by iconv, whose UTF-8 reader lets code
+        // points beyond U+10FFFF and the old five- and six-byte forms through.
+        // Those became one U+FFFD each, three bytes on the next save, so a
+        // value near the read buffer's end grew past it and lost its end.
+        // Every byte that starts no well-formed character reads as "?", as
+        // in the other code pages.
+        const auto *in = reinterpret_cast<const uchar *>(bytes.data());
+        QByteArray checked;
+        checked.reserve(bytes.size());
+        for (qsizetype at = 0; at < bytes.size();) {
+            const qsizetype length = wellFormedUtf8Length(in + at, bytes.size() - at);
+            if (length == 0) {
+                checked += '?';
+                ++at;
+            } else {
+                checked.append(bytes.sliced(at, length));
+                at += length;
+            }
+        }
+        return QString::fromUtf8(checked);
+    }
     if (auto converted = convert("UTF-8", iconvName(codePage), bytes, Skip::OneByte))
         return QString::fromUtf8(*converted);
     return QString::fromLatin1(bytes);

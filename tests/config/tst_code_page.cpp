@@ -14,6 +14,8 @@ private slots:
     void convert();
     void lostCharacters();
     void invalidBytesDecode();
+    void malformedUtf8Decode_data();
+    void malformedUtf8Decode();
     void cutKeepsDoubleByteCharacters_data();
     void cutKeepsDoubleByteCharacters();
 };
@@ -89,6 +91,34 @@ void TestCodePage::invalidBytesDecode()
     QCOMPARE(codepage::decode(QByteArray::fromHex("a130"), 950), QStringLiteral("?0"));
     QCOMPARE(codepage::decode(QByteArray::fromHex("41ff42"), codepage::utf8),
              QStringLiteral("A?B"));
+}
+
+void TestCodePage::malformedUtf8Decode_data()
+{
+    // Every byte that starts no well-formed UTF-8 character reads as one "?":
+    // the well-formed forms are those of Unicode's table 3-7.
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("beyond U+10FFFF") << QByteArray::fromHex("41f4b6b6b642") << "A????B";
+    QTest::newRow("five-byte form") << QByteArray::fromHex("f888808080") << "?????";
+    QTest::newRow("overlong slash") << QByteArray::fromHex("c0af") << "??";
+    QTest::newRow("overlong three bytes") << QByteArray::fromHex("e080af") << "???";
+    QTest::newRow("surrogate") << QByteArray::fromHex("eda080") << "???";
+    QTest::newRow("cut at the end") << QByteArray::fromHex("41e696") << "A??";
+    QTest::newRow("lone continuation") << QByteArray::fromHex("80e696b0") << "?新";
+    QTest::newRow("largest and smallest four-byte")
+        << QByteArray::fromHex("f48fbfbff0908080") << QString::fromUcs4(U"\U0010FFFF\U00010000");
+    QTest::newRow("NUL passes") << QByteArray("a\0b", 3) << QString::fromUtf16(u"a\0b", 3);
+}
+
+void TestCodePage::malformedUtf8Decode()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, expected);
+    const QString text = codepage::decode(bytes, codepage::utf8);
+    QCOMPARE(text, expected);
+    // Written back, it takes no more bytes than it was read from.
+    QVERIFY(codepage::encode(text, codepage::utf8).size() <= bytes.size());
 }
 
 void TestCodePage::cutKeepsDoubleByteCharacters_data()
