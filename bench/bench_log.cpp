@@ -49,8 +49,8 @@ bool durableWrite(const QString &path, const QByteArray &bytes)
     const bool synced = fd >= 0 && ::fdatasync(fd) == 0;
     if (fd >= 0)
         ::close(fd);
-    return synced && ::rename(QFile::encodeName(fresh).constData(),
-                              QFile::encodeName(path).constData()) == 0;
+    return synced &&
+           ::rename(QFile::encodeName(fresh).constData(), QFile::encodeName(path).constData()) == 0;
 }
 
 QString entriesName(int entries)

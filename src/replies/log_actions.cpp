@@ -31,8 +31,7 @@ void LogActions::Command1_Click()
 
 void LogActions::savelog_Click()
 {
-    const auto path =
-        dialogs::fileName(m_ctx.window, {FileDialogMode::Save, fileFilter, 2});
+    const auto path = dialogs::fileName(m_ctx.window, {FileDialogMode::Save, fileFilter, 2});
     if (!path || path->isEmpty())
         return;
 
@@ -52,8 +51,7 @@ void LogActions::savelog_Click()
         reason = file.errorString();
     if (!reason.isEmpty()) {
         file.cancelWriting();
-        dialogs::message(m_ctx.window,
-                         QStringLiteral("Save Log failed: %1\n%2").arg(*path, reason),
+        dialogs::message(m_ctx.window, QStringLiteral("Save Log failed: %1\n%2").arg(*path, reason),
                          MbCritical, QStringLiteral("Log save"));
         return;
     }

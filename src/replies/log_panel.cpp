@@ -42,8 +42,7 @@ QString withCrLf(QStringView raw)
 }
 } // namespace
 
-LogPanel::LogPanel(LogBox *box, QObject *parent)
-    : QObject(parent), m_box(box)
+LogPanel::LogPanel(LogBox *box, QObject *parent) : QObject(parent), m_box(box)
 {
     // The log is never trimmed and would otherwise keep every insertion twice.
     m_box->setUndoRedoEnabled(false);
@@ -65,8 +64,7 @@ void LogPanel::addEntry(const QString &text, int lineBreaks)
     cursor.beginEditBlock();
     cursor.insertText(entry);
     cursor.endEditBlock();
-    if (document->blockCount() > m_storeAtLines ||
-        document->characterCount() > m_storeAtCharacters)
+    if (document->blockCount() > m_storeAtLines || document->characterCount() > m_storeAtCharacters)
         storeOldestLines();
 }
 

@@ -7,9 +7,9 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollBar>
+#include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>
-#include <QTest>
 
 using namespace tallowick;
 using namespace tallowick::test;
@@ -159,8 +159,8 @@ QStringList fillLog(LogPanel &log, int count)
 {
     QStringList expected;
     for (int i = 0; i < count; ++i) {
-        const QString text = i % 3 ? QStringLiteral("entry %1").arg(i)
-                                   : QStringLiteral("接收 < %1 𝄞").arg(i);
+        const QString text =
+            i % 3 ? QStringLiteral("entry %1").arg(i) : QStringLiteral("接收 < %1 𝄞").arg(i);
         log.addEntry(text, i % 2 + 1);
         QStringList lines{text};
         if (i % 2)
