@@ -37,10 +37,10 @@ void PreciseTimer::start(std::chrono::microseconds interval)
         // An all-zero value would disarm the timer instead of firing it at once.
         const nanoseconds due = std::max<nanoseconds>(interval, 1ns);
         const auto whole = duration_cast<seconds>(due);
-        itimerspec spec{};
-        spec.it_value.tv_sec = time_t(whole.count());
-        spec.it_value.tv_nsec = long((due - whole).count());
-        m_armed = ::timerfd_settime(m_fd, 0, &spec, nullptr) == 0;
+        itimerspec expiry{};
+        expiry.it_value.tv_sec = time_t(whole.count());
+        expiry.it_value.tv_nsec = long((due - whole).count());
+        m_armed = ::timerfd_settime(m_fd, 0, &expiry, nullptr) == 0;
         if (m_armed)
             return;
     }
