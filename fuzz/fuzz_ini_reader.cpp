@@ -3,6 +3,7 @@
 #include "config/config_format.h"
 #include "config/ini_profile.h"
 #include "fuzz_check.h"
+#include "loaded_values.h"
 
 #include <algorithm>
 #include <array>
@@ -82,17 +83,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // costs more than everything else here; it runs on one input in sixteen,
     // picked by the length as the code page is. The round-trip harness checks
     // the same on every file it reads.
-    if (size % 16 == 0) {
-        const QStringList values = configValuesFromFile(file, codePage);
-        FUZZ_CHECK(values.size() == configValueCount);
-        for (const QString &value : values) {
-            FUZZ_CHECK(!value.contains(QChar(0)) && !value.contains(u'\r') &&
-                       !value.contains(u'\n'));
-            // The read buffer holds 255 bytes; even a value whose bytes became
-            // "?" has no more characters than that.
-            FUZZ_CHECK(value.size() < valueBufferSize);
-        }
-    }
+    if (size % 16 == 0)
+        fuzz::loadedValues(file, codePage);
 
     // A cut for the read buffer never goes past it, and gives up no more than
     // the bytes of one unfinished character (in the code page the length
