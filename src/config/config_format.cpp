@@ -31,6 +31,37 @@ std::array<ConfigKey, configValueCount> makeKeys()
     return keys;
 }
 
+std::vector<QByteArrayView> slotKeys()
+{
+    std::vector<QByteArrayView> keys;
+    for (const ConfigKey &key : configKeys())
+        keys.push_back(key.slotKey);
+    return keys;
+}
+
+std::vector<QByteArrayView> exportKeys()
+{
+    std::vector<QByteArrayView> keys;
+    for (const ConfigKey &key : configKeys())
+        keys.push_back(key.exportKey);
+    return keys;
+}
+
+// Encoded values stay alive in the list while the views point into them.
+std::vector<QByteArrayView> viewsOf(const QList<QByteArray> &encoded)
+{
+    return {encoded.cbegin(), encoded.cend()};
+}
+
+QList<QByteArray> encoded(const QStringList &values, int codePage)
+{
+    QList<QByteArray> out;
+    out.reserve(configValueCount);
+    for (int i = 0; i < configValueCount; ++i)
+        out << codepage::encode(values.value(i), codePage);
+    return out;
+}
+
 } // namespace
 
 const std::array<ConfigKey, configValueCount> &configKeys()
@@ -45,8 +76,8 @@ QStringList configValuesFromFile(const QByteArray &file, int codePage)
     const int fileCodePage = profile.hasUtf8Bom() ? codepage::utf8 : codePage;
     QStringList values;
     values.reserve(configValueCount);
-    for (const ConfigKey &key : configKeys()) {
-        QByteArray raw = profile.value(section, key.slotKey).value_or(QByteArray());
+    for (const std::optional<QByteArray> &found : profile.values(section, slotKeys())) {
+        QByteArray raw = found.value_or(QByteArray());
         // The value is handed over as a C string.
         if (const qsizetype nul = raw.indexOf('\0'); nul >= 0)
             raw.truncate(nul);
@@ -61,9 +92,8 @@ QByteArray slotFileWith(const QByteArray &file, const QStringList &values, int c
     IniProfile profile(file);
     // A file someone saved as UTF-8 stays UTF-8 rather than becoming a mixture.
     const int fileCodePage = profile.hasUtf8Bom() ? codepage::utf8 : codePage;
-    const auto &keys = configKeys();
-    for (int i = 0; i < configValueCount; ++i)
-        profile.setValue(section, keys[i].slotKey, codepage::encode(values.value(i), fileCodePage));
+    const QList<QByteArray> bytes = encoded(values, fileCodePage);
+    profile.setValues(section, slotKeys(), viewsOf(bytes));
     return profile.bytes();
 }
 
@@ -72,9 +102,8 @@ QByteArray exportedFile(const QStringList &values, int codePage)
     // Written through the same line rules as a slot, so that a line break in a
     // value cannot start a line of its own.
     IniProfile profile;
-    const auto &keys = configKeys();
-    for (int i = 0; i < configValueCount; ++i)
-        profile.setValue(section, keys[i].exportKey, codepage::encode(values.value(i), codePage));
+    const QList<QByteArray> bytes = encoded(values, codePage);
+    profile.setValues(section, exportKeys(), viewsOf(bytes));
     return profile.bytes();
 }
 

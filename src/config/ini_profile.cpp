@@ -1,5 +1,8 @@
 #include "config/ini_profile.h"
 
+#include <QHash>
+#include <QList>
+
 namespace tallowick {
 
 namespace {
@@ -26,6 +29,14 @@ QByteArrayView trimmed(QByteArrayView text)
 char asciiLower(char c)
 {
     return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+}
+
+QByteArray asciiLowered(QByteArrayView name)
+{
+    QByteArray lowered(name.size(), Qt::Uninitialized);
+    for (qsizetype i = 0; i < name.size(); ++i)
+        lowered[i] = asciiLower(name[i]);
+    return lowered;
 }
 
 // Only ASCII letters fold: the other bytes may be halves of double-byte characters.
@@ -87,58 +98,102 @@ IniProfile::Line IniProfile::parseLine(QByteArray text, QByteArray ending)
     return line;
 }
 
-std::optional<QByteArray> IniProfile::value(QByteArrayView section, QByteArrayView key) const
+std::vector<std::optional<std::size_t>>
+IniProfile::keyLines(QByteArrayView section, const std::vector<QByteArrayView> &keys) const
 {
+    // Keys are looked up by their folded names, so that a file of n lines
+    // costs n lookups however many keys are asked for.
+    QHash<QByteArray, std::size_t> wanted;
+    wanted.reserve(qsizetype(keys.size()));
+    for (std::size_t k = 0; k < keys.size(); ++k)
+        wanted.insert(asciiLowered(keys[k]), k);
+
+    std::vector<std::optional<std::size_t>> found(keys.size());
+    std::size_t missing = keys.size();
     bool inSection = false;
-    for (const Line &line : m_lines) {
+    for (std::size_t i = 0; i < m_lines.size() && missing > 0; ++i) {
+        const Line &line = m_lines[i];
         if (line.kind == Kind::Section) {
             inSection = sameName(line.name, section);
-        } else if (inSection && line.kind == Kind::Key && sameName(line.name, key)) {
-            const qsizetype equals = line.text.indexOf('=');
-            if (equals < 0)
-                return QByteArray();
-            return trimmed(QByteArrayView(line.text).sliced(equals + 1)).toByteArray();
+        } else if (inSection && line.kind == Kind::Key) {
+            const auto it = wanted.constFind(asciiLowered(line.name));
+            if (it != wanted.cend() && !found[*it]) {
+                found[*it] = i;
+                --missing;
+            }
         }
     }
-    return std::nullopt;
+    return found;
+}
+
+std::optional<QByteArray> IniProfile::value(QByteArrayView section, QByteArrayView key) const
+{
+    return values(section, {key}).front();
+}
+
+std::vector<std::optional<QByteArray>>
+IniProfile::values(QByteArrayView section, const std::vector<QByteArrayView> &keys) const
+{
+    std::vector<std::optional<QByteArray>> result(keys.size());
+    const auto lines = keyLines(section, keys);
+    for (std::size_t k = 0; k < keys.size(); ++k) {
+        if (!lines[k])
+            continue;
+        const QByteArray &text = m_lines[*lines[k]].text;
+        const qsizetype equals = text.indexOf('=');
+        result[k] = equals < 0 ? QByteArray()
+                               : trimmed(QByteArrayView(text).sliced(equals + 1)).toByteArray();
+    }
+    return result;
 }
 
 void IniProfile::setValue(QByteArrayView section, QByteArrayView key, QByteArrayView value)
 {
-    QByteArray written = value.toByteArray();
-    if (const qsizetype nul = written.indexOf('\0'); nul >= 0)
-        written.truncate(nul);
-    written.replace('\r', ' ').replace('\n', ' ');
+    setValues(section, {key}, {value});
+}
 
-    // The key's first line in any section of that name takes the new value.
-    bool inSection = false;
-    for (Line &line : m_lines) {
-        if (line.kind == Kind::Section) {
-            inSection = sameName(line.name, section);
-        } else if (inSection && line.kind == Kind::Key && sameName(line.name, key)) {
-            line.text = line.name + '=' + written;
-            return;
+void IniProfile::setValues(QByteArrayView section, const std::vector<QByteArrayView> &keys,
+                           const std::vector<QByteArrayView> &values)
+{
+    auto written = [&](std::size_t k) {
+        QByteArray text = values[k].toByteArray();
+        if (const qsizetype nul = text.indexOf('\0'); nul >= 0)
+            text.truncate(nul);
+        return text.replace('\r', ' ').replace('\n', ' ');
+    };
+
+    // A key's first line in any section of that name takes the new value.
+    const auto lines = keyLines(section, keys);
+    QList<QByteArray> added;
+    for (std::size_t k = 0; k < keys.size(); ++k) {
+        if (lines[k]) {
+            Line &line = m_lines[*lines[k]];
+            line.text = line.name + '=' + written(k);
+        } else {
+            added << keys[k].toByteArray() + '=' + written(k);
         }
     }
+    if (added.isEmpty())
+        return;
 
-    // Otherwise it joins the first such section after its last non-blank line,
-    // so that blank lines before the next section stay where they are.
+    // The other keys join the first such section after its last non-blank
+    // line, so that blank lines before the next section stay where they are.
     std::size_t header = 0;
     while (header < m_lines.size() &&
            !(m_lines[header].kind == Kind::Section && sameName(m_lines[header].name, section)))
         ++header;
-    const QByteArray keyLine = key.toByteArray() + '=' + written;
+    std::size_t insertAt = header + 1;
     if (header == m_lines.size()) {
         insertLine(m_lines.size(), '[' + section.toByteArray() + ']');
-        insertLine(m_lines.size(), keyLine);
-        return;
+    } else {
+        for (std::size_t i = header + 1; i < m_lines.size() && m_lines[i].kind != Kind::Section;
+             ++i) {
+            if (!trimmed(m_lines[i].text).isEmpty())
+                insertAt = i + 1;
+        }
     }
-    std::size_t insertAt = header + 1;
-    for (std::size_t i = header + 1; i < m_lines.size() && m_lines[i].kind != Kind::Section; ++i) {
-        if (!trimmed(m_lines[i].text).isEmpty())
-            insertAt = i + 1;
-    }
-    insertLine(insertAt, keyLine);
+    for (QByteArray &keyLine : added)
+        insertLine(insertAt++, std::move(keyLine));
 }
 
 void IniProfile::insertLine(std::size_t index, QByteArray text)

@@ -31,6 +31,14 @@ public:
     // blank. A NUL ends the value, as it ends the text the Windows functions see.
     void setValue(QByteArrayView section, QByteArrayView key, QByteArrayView value);
 
+    // The same for many keys of one section at once, in one pass over the
+    // lines: the result is that of reading or writing them one after another.
+    // The keys differ from one another in more than letter case.
+    std::vector<std::optional<QByteArray>> values(QByteArrayView section,
+                                                  const std::vector<QByteArrayView> &keys) const;
+    void setValues(QByteArrayView section, const std::vector<QByteArrayView> &keys,
+                   const std::vector<QByteArrayView> &values);
+
     QByteArray bytes() const;
 
 private:
@@ -44,6 +52,9 @@ private:
     };
 
     static Line parseLine(QByteArray text, QByteArray ending);
+    // For each key, the index of its first line in a section of that name.
+    std::vector<std::optional<std::size_t>> keyLines(QByteArrayView section,
+                                                     const std::vector<QByteArrayView> &keys) const;
     void insertLine(std::size_t index, QByteArray text);
 
     QByteArray m_bom;

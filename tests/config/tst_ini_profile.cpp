@@ -13,6 +13,8 @@ private slots:
     void read();
     void writeInPlace_data();
     void writeInPlace();
+    void manyKeysAtOnce_data();
+    void manyKeysAtOnce();
     void anyContentLoads_data();
     void anyContentLoads();
     void exportedFileLoadsBack();
@@ -87,6 +89,41 @@ void TestIniProfile::writeInPlace()
     IniProfile profile(before);
     profile.setValue("SETTINGS", "IP", "v");
     QCOMPARE(profile.bytes(), after);
+}
+
+void TestIniProfile::manyKeysAtOnce_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::newRow("new file") << QByteArray();
+    QTest::newRow("some keys there") << QByteArray("[settings]\r\n port = 1 \r\nCMD0\r\n");
+    QTest::newRow("key twice, sections twice")
+        << QByteArray("[SETTINGS]\nIP=a\nip=b\n\n[B]\nPORT=x\n[Settings]\nPORT=c\nX=1");
+    QTest::newRow("blank lines before the next section")
+        << QByteArray("[A]\r\n[SETTINGS]\r\nX=1\r\n;c\r\n\r\n\r\n[B]\r\nIP=b\r\n");
+    QTest::newRow("other section only") << QByteArray("[A]\nIP=1");
+    QTest::newRow("unterminated header") << QByteArray("[SETTINGS]");
+}
+
+// Many keys read or written in one pass give exactly what one key after
+// another gives.
+void TestIniProfile::manyKeysAtOnce()
+{
+    QFETCH(QByteArray, file);
+    const std::vector<QByteArrayView> keys{"IP", "port", "REPEAT", "CMD0", "X", "noteText1"};
+    const std::vector<QByteArrayView> values{"1", "2\r\n3", "", " 4 ", QByteArrayView("5\0006", 3),
+                                             "六"};
+
+    IniProfile oneByOne(file);
+    std::vector<std::optional<QByteArray>> readOneByOne;
+    for (std::size_t k = 0; k < keys.size(); ++k)
+        readOneByOne.push_back(oneByOne.value("SETTINGS", keys[k]));
+    QVERIFY(IniProfile(file).values("SETTINGS", keys) == readOneByOne);
+
+    for (std::size_t k = 0; k < keys.size(); ++k)
+        oneByOne.setValue("SETTINGS", keys[k], values[k]);
+    IniProfile atOnce(file);
+    atOnce.setValues("SETTINGS", keys, values);
+    QCOMPARE(atOnce.bytes(), oneByOne.bytes());
 }
 
 void TestIniProfile::anyContentLoads_data()
