@@ -31,20 +31,13 @@ std::array<ConfigKey, configValueCount> makeKeys()
     return keys;
 }
 
-std::vector<QByteArrayView> slotKeys()
+// The slot or the exported names of the keys, in order.
+std::vector<QByteArrayView> keyNames(QByteArray ConfigKey::*name)
 {
-    std::vector<QByteArrayView> keys;
+    std::vector<QByteArrayView> names;
     for (const ConfigKey &key : configKeys())
-        keys.push_back(key.slotKey);
-    return keys;
-}
-
-std::vector<QByteArrayView> exportKeys()
-{
-    std::vector<QByteArrayView> keys;
-    for (const ConfigKey &key : configKeys())
-        keys.push_back(key.exportKey);
-    return keys;
+        names.push_back(key.*name);
+    return names;
 }
 
 // Encoded values stay alive in the list while the views point into them.
@@ -76,7 +69,8 @@ QStringList configValuesFromFile(const QByteArray &file, int codePage)
     const int fileCodePage = profile.hasUtf8Bom() ? codepage::utf8 : codePage;
     QStringList values;
     values.reserve(configValueCount);
-    for (const std::optional<QByteArray> &found : profile.values(section, slotKeys())) {
+    for (const std::optional<QByteArray> &found :
+         profile.values(section, keyNames(&ConfigKey::slotKey))) {
         QByteArray raw = found.value_or(QByteArray());
         // The value is handed over as a C string.
         if (const qsizetype nul = raw.indexOf('\0'); nul >= 0)
@@ -93,7 +87,7 @@ QByteArray slotFileWith(const QByteArray &file, const QStringList &values, int c
     // A file someone saved as UTF-8 stays UTF-8 rather than becoming a mixture.
     const int fileCodePage = profile.hasUtf8Bom() ? codepage::utf8 : codePage;
     const QList<QByteArray> bytes = encoded(values, fileCodePage);
-    profile.setValues(section, slotKeys(), viewsOf(bytes));
+    profile.setValues(section, keyNames(&ConfigKey::slotKey), viewsOf(bytes));
     return profile.bytes();
 }
 
@@ -103,7 +97,7 @@ QByteArray exportedFile(const QStringList &values, int codePage)
     // value cannot start a line of its own.
     IniProfile profile;
     const QList<QByteArray> bytes = encoded(values, codePage);
-    profile.setValues(section, exportKeys(), viewsOf(bytes));
+    profile.setValues(section, keyNames(&ConfigKey::exportKey), viewsOf(bytes));
     return profile.bytes();
 }
 
