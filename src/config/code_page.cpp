@@ -1,5 +1,6 @@
 #include "config/code_page.h"
 
+#include <QStringDecoder>
 #include <QtGlobal>
 #include <cerrno>
 #include <iconv.h>
@@ -93,6 +94,15 @@ qsizetype characterLength(uchar lead, int codePage)
     default:
         return 1;
     }
+}
+
+// QString::fromUtf8 drops a byte-order mark at the start, which in a value is
+// a character like any other: dropped, it would let the blanks after it be
+// trimmed away on the next save.
+QString fromUtf8KeepingBom(QByteArrayView utf8Text)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    return decoder(utf8Text);
 }
 
 enum class Skip { OneByte, Utf8Character };
@@ -227,10 +237,10 @@ QString decode(QByteArrayView bytes, int codePage)
                 at += length;
             }
         }
-        return QString::fromUtf8(checked);
+        return fromUtf8KeepingBom(checked);
     }
     if (auto converted = convert("UTF-8", iconvName(codePage), bytes, Skip::OneByte))
-        return QString::fromUtf8(*converted);
+        return fromUtf8KeepingBom(*converted);
     return QString::fromLatin1(bytes);
 }
 

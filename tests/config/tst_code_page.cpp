@@ -108,6 +108,8 @@ void TestCodePage::malformedUtf8Decode_data()
     QTest::newRow("lone continuation") << QByteArray::fromHex("80e696b0") << "?新";
     QTest::newRow("largest and smallest four-byte")
         << QByteArray::fromHex("f48fbfbff0908080") << QString::fromUcs4(U"\U0010FFFF\U00010000");
+    QTest::newRow("byte-order mark at the start")
+        << QByteArray::fromHex("efbbbf2041") << QChar(0xFEFF) + QStringLiteral(" A");
     QTest::newRow("NUL passes") << QByteArray("a\0b", 3) << QString::fromUtf16(u"a\0b", 3);
 }
 

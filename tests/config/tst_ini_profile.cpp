@@ -18,6 +18,7 @@ private slots:
     void anyContentLoads_data();
     void anyContentLoads();
     void exportedFileLoadsBack();
+    void leadingByteOrderMarkSurvivesSave();
 };
 
 void TestIniProfile::read_data()
@@ -171,6 +172,17 @@ void TestIniProfile::exportedFileLoadsBack()
                           "38=x\r\n"));
     QCOMPARE(file.count("\r\n"), 40);
     QCOMPARE(configValuesFromFile(file, 950), values);
+}
+
+// In a file saved as UTF-8, a value may itself start with a byte-order mark;
+// it stays a character of the value, so the blanks after it stay too.
+void TestIniProfile::leadingByteOrderMarkSurvivesSave()
+{
+    const QByteArray file("\xEF\xBB\xBF[SETTINGS]\r\nCMD0=\xEF\xBB\xBF  01 03\r\n");
+    const QStringList values = configValuesFromFile(file, 950);
+    QCOMPARE(values.at(9), QChar(0xFEFF) + QStringLiteral("  01 03"));
+    const QByteArray saved = slotFileWith(file, values, 950);
+    QCOMPARE(configValuesFromFile(saved, 950), values);
 }
 
 QTEST_GUILESS_MAIN(TestIniProfile)
