@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QList>
+#include <QVarLengthArray>
 
 namespace tallowick {
 
@@ -31,12 +32,14 @@ char asciiLower(char c)
     return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
 }
 
-QByteArray asciiLowered(QByteArrayView name)
+// The name with ASCII letters folded, in a buffer the caller keeps, so that
+// folding a line's name for a lookup allocates nothing.
+QByteArrayView folded(QByteArrayView name, QVarLengthArray<char, 64> &buffer)
 {
-    QByteArray lowered(name.size(), Qt::Uninitialized);
+    buffer.resize(name.size());
     for (qsizetype i = 0; i < name.size(); ++i)
-        lowered[i] = asciiLower(name[i]);
-    return lowered;
+        buffer[i] = asciiLower(name[i]);
+    return {buffer.constData(), buffer.size()};
 }
 
 // Only ASCII letters fold: the other bytes may be halves of double-byte characters.
@@ -103,10 +106,11 @@ IniProfile::keyLines(QByteArrayView section, const std::vector<QByteArrayView> &
 {
     // Keys are looked up by their folded names, so that a file of n lines
     // costs n lookups however many keys are asked for.
+    QVarLengthArray<char, 64> buffer;
     QHash<QByteArray, std::size_t> wanted;
     wanted.reserve(qsizetype(keys.size()));
     for (std::size_t k = 0; k < keys.size(); ++k)
-        wanted.insert(asciiLowered(keys[k]), k);
+        wanted.insert(folded(keys[k], buffer).toByteArray(), k);
 
     std::vector<std::optional<std::size_t>> found(keys.size());
     std::size_t missing = keys.size();
@@ -116,7 +120,8 @@ IniProfile::keyLines(QByteArrayView section, const std::vector<QByteArrayView> &
         if (line.kind == Kind::Section) {
             inSection = sameName(line.name, section);
         } else if (inSection && line.kind == Kind::Key) {
-            const auto it = wanted.constFind(asciiLowered(line.name));
+            const QByteArrayView name = folded(line.name, buffer);
+            const auto it = wanted.constFind(QByteArray::fromRawData(name.data(), name.size()));
             if (it != wanted.cend() && !found[*it]) {
                 found[*it] = i;
                 --missing;
