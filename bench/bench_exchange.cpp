@@ -2,9 +2,9 @@
 // timing of repeat passes and the CPU a waiting program uses.
 #include "bench_scenarios.h"
 
-#include "engine/command_sender.h"
+#include "engine/exchange_engine.h"
 #include "engine/command_text.h"
-#include "replies/log_panel.h"
+#include "ui/log_panel.h"
 #include "ui/log_box.h"
 
 #include <QLineEdit>
@@ -99,8 +99,8 @@ struct ExchangeCounter
 {
     explicit ExchangeCounter(Window &w)
     {
-        m_connection = QObject::connect(w.ctx().sender, &CommandSender::exchangeEnded,
-                                        w.ctx().sender, [this] { ++count; });
+        m_connection = QObject::connect(&w.engine(), &ExchangeEngine::exchangeEnded,
+                                        &w.engine(), [this] { ++count; });
     }
     ~ExchangeCounter() { QObject::disconnect(m_connection); }
     int count = 0;
@@ -138,7 +138,7 @@ std::vector<Row> tcpExchanges(const Plan &plan)
         if (!w.waitRunEnded(120'000))
             trouble = QStringLiteral("a run did not end");
         const qint64 end = monotonicNs();
-        if (counter.count != exchanges || w.ctx().log->text().contains(u"無回應"))
+        if (counter.count != exchanges || w.log().text().contains(u"無回應"))
             trouble =
                 QStringLiteral("%1 of %2 exchanges answered").arg(counter.count).arg(exchanges);
         return exchanges / (double(end - start) / 1e9);

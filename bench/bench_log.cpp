@@ -2,7 +2,7 @@
 // it, and the memory it takes.
 #include "bench_scenarios.h"
 
-#include "replies/log_panel.h"
+#include "ui/log_panel.h"
 #include "ui/log_box.h"
 
 #include <QCoreApplication>
@@ -63,7 +63,7 @@ QString entriesName(int entries)
 std::vector<Row> logGrowthAndSave(const Plan &plan, Memory &memory)
 {
     Window w;
-    LogPanel &log = *w.ctx().log;
+    LogPanel &log = w.log();
     w.click(w.ui().Command1);
     memory.emptyLogKiB = residentKiB();
 

@@ -1,6 +1,6 @@
 #include "bench_support.h"
 
-#include "engine/command_sender.h"
+#include "engine/exchange_engine.h"
 #include "engine/command_text.h"
 #include "ui/dialogs.h"
 
@@ -238,7 +238,7 @@ void Window::keepLink(bool keep)
 
 void Window::useTcp(quint16 port)
 {
-    if (ctx().state.serialMode)
+    if (engine().serialMode())
         click(ui().modeSelect);
     ui().address->setText(QStringLiteral("127.0.0.1"));
     ui().port->setText(QString::number(port));
@@ -246,7 +246,7 @@ void Window::useTcp(quint16 port)
 
 void Window::useSerial(const QString &path, const QString &lineSettings)
 {
-    if (!ctx().state.serialMode)
+    if (!engine().serialMode())
         click(ui().modeSelect);
     ui().comSelect->setText(path);
     ui().configCOM->setText(lineSettings);
@@ -262,7 +262,7 @@ void Window::setRepeat(int first, int last, int passes, int pauseMs)
 
 bool Window::idle()
 {
-    return ctx().state.replyDone && ui().send->text() == QLatin1String("Send");
+    return !engine().isWaiting() && ui().send->text() == QLatin1String("Send");
 }
 
 bool Window::waitUntil(const std::function<bool()> &done, int ms)
@@ -274,7 +274,7 @@ bool Window::waitUntil(const std::function<bool()> &done, int ms)
         if (done())
             loop.quit();
     };
-    QObject::connect(ctx().sender, &CommandSender::exchangeEnded, &loop, check);
+    QObject::connect(&engine(), &ExchangeEngine::exchangeEnded, &loop, check);
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, &loop, check);
     poll.start(20);
@@ -287,7 +287,7 @@ bool Window::waitRunEnded(int ms)
 {
     return waitUntil(
         [this] {
-            return !ctx().state.repeating &&
+            return !engine().isRepeating() &&
                    ui().Command2->text() == QLatin1String("Repeat Send") && idle();
         },
         ms);

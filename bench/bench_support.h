@@ -2,6 +2,8 @@
 
 // What every scenario of the benchmark needs: clocks, statistics, the main
 // window in a program folder of its own, and the peers it talks to.
+#include "engine/exchange_engine.h"
+#include "ui/log_panel.h"
 #include "ui/main_window.h"
 
 #include <QByteArray>
@@ -104,8 +106,9 @@ public:
     explicit Window(quint16 port = 1);
     ~Window();
 
-    Controls &ui() { return m_window->context().ui; }
-    Context &ctx() { return m_window->context(); }
+    Controls &ui() { return m_window->controls(); }
+    ExchangeEngine &engine() { return m_window->engine(); }
+    LogPanel &log() { return m_window->log(); }
     QString folder() const { return m_folder.path(); }
 
     void click(QWidget *widget);

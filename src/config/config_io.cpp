@@ -1,14 +1,10 @@
 #include "config/config_io.h"
 
 #include "config/code_page.h"
-#include "ui/context.h"
-#include "ui/dialogs.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLabel>
-#include <QLineEdit>
 #include <QSaveFile>
 #include <filesystem>
 #include <optional>
@@ -17,8 +13,6 @@
 namespace tallowick {
 
 namespace {
-
-const QString failedTitle = QStringLiteral("Failed Msg");
 
 std::optional<QByteArray> readFile(const QString &path)
 {
@@ -46,85 +40,38 @@ QString writeAtomically(const QString &path, const QByteArray &bytes)
     return {};
 }
 
-QStringList currentValues(const Context &ctx)
-{
-    QStringList values;
-    for (const QLineEdit *box : configBoxes(ctx.ui))
-        values << box->text();
-    return values;
-}
-
 } // namespace
 
-std::array<QLineEdit *, configValueCount> configBoxes(const Controls &ui)
+QString slotFilePath(const QString &programFolder, const QString &fileName)
 {
-    std::array<QLineEdit *, configValueCount> boxes{ui.filetitle, ui.address, ui.port,
-                                                    ui.timeout,   ui.repeat,  ui.rpStart,
-                                                    ui.rpStop,    ui.sendCnt, ui.rCNT};
-    for (int i = 0; i < commandLineCount; ++i) {
-        boxes[9 + i] = ui.cmd[i];
-        boxes[24 + i] = ui.noteText[i];
-    }
-    return boxes;
+    return isValidSlotFileName(fileName) ? QDir(programFolder).filePath(fileName) : QString();
 }
 
-QString slotFilePath(const Context &ctx)
+std::optional<QStringList> readConfigFile(const QString &path)
 {
-    const QString &name = ctx.state.configFileName;
-    return isValidSlotFileName(name) ? QDir(ctx.programFolder).filePath(name) : QString();
-}
-
-void loadConfig(Context &ctx, const QString &path, const QString &name, bool clearWhenMissing)
-{
-    const auto boxes = configBoxes(ctx.ui);
-    std::optional<QByteArray> file;
     // Only a file counts: a folder or a device of that name is as good as none.
-    if (!path.isEmpty() && QFileInfo(path).isFile())
-        file = readFile(path);
-    if (!file) {
-        const QString text = QStringLiteral("Load Save File ") + name + QStringLiteral(" Failed.");
-        dialogs::message(ctx.window, text, MbExclamation, failedTitle);
-        ctx.ui.status->setText(text);
-        if (clearWhenMissing) {
-            for (QLineEdit *box : boxes)
-                box->clear();
-        }
-        return;
-    }
-    const QStringList values = configValuesFromFile(*file, codepage::systemAnsi());
-    for (int i = 0; i < configValueCount; ++i)
-        boxes[i]->setText(values.at(i));
-    ctx.ui.status->setText(QStringLiteral("Load Save File ") + name + QStringLiteral(" Success."));
+    if (path.isEmpty() || !QFileInfo(path).isFile())
+        return std::nullopt;
+    const std::optional<QByteArray> file = readFile(path);
+    if (!file)
+        return std::nullopt;
+    return configValuesFromFile(*file, codepage::systemAnsi());
 }
 
-void saveConfig(Context &ctx)
+bool saveSlotFile(const QString &path, const QStringList &values)
 {
-    const QString path = slotFilePath(ctx);
-    bool saved = false;
-    if (!path.isEmpty()) {
-        // The lines the program does not write stay, so an existing file that
-        // cannot be read is not replaced.
-        const std::optional<QByteArray> existing =
-            QFileInfo::exists(path) ? readFile(path) : std::optional<QByteArray>(QByteArray());
-        if (existing) {
-            const QStringList values = currentValues(ctx);
-            saved = writeAtomically(path, slotFileWith(*existing, values, codepage::systemAnsi()))
-                        .isEmpty();
-        }
-    }
-    const QString &name = ctx.state.configFileName;
-    if (!saved) {
-        const QString text = QStringLiteral("Save File ") + name + QStringLiteral(" Failed.");
-        dialogs::message(ctx.window, text, MbExclamation, failedTitle);
-        ctx.ui.status->setText(text);
-        return;
-    }
-    ctx.ui.status->setText(QStringLiteral("Save File ") + name + QStringLiteral(" Success."));
+    if (path.isEmpty())
+        return false;
+    const std::optional<QByteArray> existing =
+        QFileInfo::exists(path) ? readFile(path) : std::optional<QByteArray>(QByteArray());
+    if (!existing)
+        return false;
+    return writeAtomically(path, slotFileWith(*existing, values, codepage::systemAnsi())).isEmpty();
 }
 
-QString exportConfig(Context &ctx, const QString &path)
+QString exportConfigFile(const QString &path, const QStringList &values)
 {
-    return writeAtomically(path, exportedFile(currentValues(ctx), codepage::systemAnsi()));
+    return writeAtomically(path, exportedFile(values, codepage::systemAnsi()));
 }
 
 bool deleteFile(const QString &path)

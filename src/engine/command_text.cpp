@@ -37,17 +37,6 @@ std::optional<QByteArray> textToFrame(QStringView commandText)
     return data;
 }
 
-quint16 CRC16(QByteArrayView bytes)
-{
-    quint16 crc = 0xFFFF;
-    for (qsizetype i = 0; i + 2 < bytes.size(); ++i) {
-        crc ^= quint8(bytes[i]);
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc & 1) ? quint16((crc >> 1) ^ 0xA001) : quint16(crc >> 1);
-    }
-    return crc;
-}
-
 QByteArray buildFrame(const QByteArray &data, bool withCrc)
 {
     if (!withCrc)
@@ -58,21 +47,6 @@ QByteArray buildFrame(const QByteArray &data, bool withCrc)
     frame[frame.size() - 2] = char(crc & 0xFF);
     frame[frame.size() - 1] = char(crc >> 8);
     return frame;
-}
-
-QString frameText(QByteArrayView frame, bool endsInCrc)
-{
-    static constexpr char digits[] = "0123456789ABCDEF";
-    QString text;
-    text.reserve(frame.size() * 2 + 1);
-    for (qsizetype i = 0; i < frame.size(); ++i) {
-        if (endsInCrc && i == frame.size() - 2)
-            text.append(u' ');
-        const auto byte = quint8(frame[i]);
-        text.append(QLatin1Char(digits[byte >> 4]));
-        text.append(QLatin1Char(digits[byte & 0x0F]));
-    }
-    return text;
 }
 
 std::optional<BuiltFrame> commandFrame(QStringView commandText, bool withCrc)

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "replies/frame_text.h"
+
 #include <QByteArray>
-#include <QByteArrayView>
 #include <QString>
 #include <optional>
 
@@ -12,15 +13,8 @@ namespace tallowick {
 // Anything that is not a hexadecimal digit rejects the whole line.
 std::optional<QByteArray> textToFrame(QStringView commandText);
 
-// CRC-16/MODBUS over every byte except the last two, so that one routine both
-// fills the CRC slots of a frame buffer and checks a received frame.
-quint16 CRC16(QByteArrayView bytes);
-
 // The frame put on the wire: the data bytes, plus the CRC low byte first when on.
 QByteArray buildFrame(const QByteArray &data, bool withCrc);
-
-// Two uppercase digits per byte; a frame ending in a CRC gets one space before it.
-QString frameText(QByteArrayView frame, bool endsInCrc);
 
 struct BuiltFrame
 {

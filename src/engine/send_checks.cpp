@@ -4,6 +4,7 @@
 
 #include <QStringList>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <limits>
@@ -58,6 +59,43 @@ std::optional<quint16> tcpPort(const QString &port)
     if (!isWholeNumber(value) || value < 1 || value > 65535)
         return std::nullopt;
     return quint16(value);
+}
+
+namespace {
+constexpr double maxPasses = std::numeric_limits<qint16>::max();
+constexpr double maxPauseMs = std::numeric_limits<int>::max();
+} // namespace
+
+bool repeatCountValid(const RepeatFields &fields)
+{
+    return numericValue(fields.rCNT) > 0 && numericValue(fields.rpStop) < 16;
+}
+
+bool repeatStartValid(const RepeatFields &fields)
+{
+    if (!repeatCountValid(fields))
+        return false;
+    // The pass counter holds 32767 passes, and a count that rounds to none
+    // would still run one pass; a timer holds no pause of 0 ms or less, nor
+    // one of more than 2^31 - 1 ms.
+    const double passes = roundHalfEven(numericValue(fields.rCNT));
+    const double pause = roundHalfEven(numericValue(fields.repeat));
+    const double start = numericValue(fields.rpStart);
+    const double stop = numericValue(fields.rpStop);
+    if (!(passes >= 1 && passes <= maxPasses) || !(pause >= 1 && pause <= maxPauseMs))
+        return false;
+    // The range must be able to name one of the fifteen lines. A start above
+    // the stop is allowed: its passes send nothing.
+    return roundHalfEven(start - 1) >= 0 && roundHalfEven(start - 1) <= 14 &&
+           roundHalfEven(stop - 1) >= 0;
+}
+
+std::chrono::milliseconds repeatPause(const RepeatFields &fields)
+{
+    const double pause = roundHalfEven(numericValue(fields.repeat));
+    if (!(pause >= 0))
+        return std::chrono::milliseconds(0);
+    return std::chrono::milliseconds(qint64(std::min(pause, maxPauseMs)));
 }
 
 } // namespace tallowick

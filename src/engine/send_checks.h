@@ -27,4 +27,21 @@ std::optional<std::chrono::milliseconds> replyTimerInterval(const QString &timeo
 // The TCP port a `port` text names: a whole number from 1 to 65535.
 std::optional<quint16> tcpPort(const QString &port);
 
+// The fields of a repeat run, as typed.
+struct RepeatFields
+{
+    QString rCNT;    // passes
+    QString rpStart; // first line
+    QString rpStop;  // last line
+    QString repeat;  // pause between passes, ms
+};
+// The count and stop line checks apply to starting and stopping a run alike;
+// the others only to starting one.
+bool repeatCountValid(const RepeatFields &fields);
+bool repeatStartValid(const RepeatFields &fields);
+// The pause before the next pass, in whole milliseconds. Fields changed during
+// a run are no longer checked: whatever they say is kept within what a timer
+// holds.
+std::chrono::milliseconds repeatPause(const RepeatFields &fields);
+
 } // namespace tallowick

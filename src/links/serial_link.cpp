@@ -4,33 +4,33 @@
 
 namespace tallowick {
 
-SerialLink::SerialLink(QObject *parent) : QObject(parent)
+SerialLink::SerialLink(QObject *parent) : Link(parent)
 {
     m_port.setObjectName(QStringLiteral("MSComm1"));
-    connect(&m_port, &QSerialPort::readyRead, this, &SerialLink::dataReceived);
+    connect(&m_port, &QSerialPort::readyRead, this, &SerialLink::dataArrived);
     connect(&m_port, &QSerialPort::errorOccurred, this, &SerialLink::onError);
 }
 
-bool SerialLink::isOpen() const
+int SerialLink::state() const
 {
-    return m_port.isOpen();
+    return m_port.isOpen() ? Connected : Closed;
 }
 
-SerialError SerialLink::open(const QString &comSelect, const QString &configCom)
+LinkError SerialLink::open(const LinkTarget &target)
 {
     if (m_port.isOpen())
-        return SerialError::None;
-    const auto path = serialDevicePath(comSelect);
+        return LinkError::None;
+    const auto path = serialDevicePath(target.comSelect);
     if (!path)
-        return SerialError::InvalidPort;
-    const auto settings = parseLineSettings(configCom);
+        return LinkError::InvalidPort;
+    const auto settings = parseLineSettings(target.configCom);
     if (!settings)
-        return SerialError::InvalidSettings;
+        return LinkError::InvalidSettings;
 
     m_port.setPortName(*path);
     if (!m_port.setBaudRate(settings->baudRate) || !m_port.setParity(settings->parity) ||
         !m_port.setDataBits(settings->dataBits) || !m_port.setStopBits(settings->stopBits))
-        return SerialError::InvalidSettings;
+        return LinkError::InvalidSettings;
     m_port.setFlowControl(QSerialPort::NoFlowControl);
 
     if (!m_port.open(QIODevice::ReadWrite)) {
@@ -38,18 +38,18 @@ SerialError SerialLink::open(const QString &comSelect, const QString &configCom)
         m_port.clearError();
         switch (error) {
         case QSerialPort::DeviceNotFoundError:
-            return SerialError::InvalidPort;
+            return LinkError::InvalidPort;
         case QSerialPort::UnsupportedOperationError:
-            return SerialError::InvalidSettings;
+            return LinkError::InvalidSettings;
         default:
-            return SerialError::Other;
+            return LinkError::Other;
         }
     }
     // Not every device has modem lines (a pty has none); a refusal here must
     // not fail the opening.
     m_port.setRequestToSend(false);
     m_port.clearError();
-    return SerialError::None;
+    return LinkError::None;
 }
 
 bool SerialLink::write(const QByteArray &frame)

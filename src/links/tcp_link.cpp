@@ -1,7 +1,5 @@
 #include "links/tcp_link.h"
 
-#include <array>
-
 namespace tallowick {
 
 namespace {
@@ -12,7 +10,7 @@ namespace {
 constexpr qint64 arrivalLimit = 8 * 1024;
 } // namespace
 
-TcpLink::TcpLink(QObject *parent) : QObject(parent)
+TcpLink::TcpLink(QObject *parent) : Link(parent)
 {
     m_socket.setObjectName(QStringLiteral("Winsock"));
     m_socket.setReadBufferSize(arrivalLimit);
@@ -53,26 +51,16 @@ int TcpLink::state() const
     return Closed;
 }
 
-QString TcpLink::stateName(int state)
-{
-    static const std::array<const char *, 10> names = {
-        "sckClosed",       "sckOpen",         "sckListening", "sckConnectionPending",
-        "sckResolvingHost", "sckHostResolved", "sckConnecting", "sckConnected",
-        "sckClosing",      "sckError"};
-    if (state < 0 || state >= int(names.size()))
-        return QString();
-    return QString::fromLatin1(names[state]);
-}
-
-void TcpLink::connectTo(const QString &host, quint16 port)
+LinkError TcpLink::open(const LinkTarget &target)
 {
     m_socket.abort();
     m_failed = false;
     m_lastError.clear();
-    m_socket.connectToHost(host, port);
+    m_socket.connectToHost(target.host, target.port);
+    return LinkError::None;
 }
 
-bool TcpLink::send(const QByteArray &frame)
+bool TcpLink::write(const QByteArray &frame)
 {
     if (m_socket.state() != QAbstractSocket::ConnectedState)
         return false;
@@ -84,7 +72,7 @@ bool TcpLink::send(const QByteArray &frame)
     return true;
 }
 
-QByteArray TcpLink::fetch()
+QByteArray TcpLink::readAll()
 {
     return m_socket.readAll();
 }

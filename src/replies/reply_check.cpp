@@ -1,6 +1,6 @@
 #include "replies/reply_check.h"
 
-#include "engine/command_text.h"
+#include "replies/frame_text.h"
 
 #include <algorithm>
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/exchange_inputs.h"
+
 #include <array>
 
 class QCheckBox;
@@ -16,8 +18,6 @@ namespace tallowick {
 
 class ClickableLabel;
 class LogBox;
-
-inline constexpr int commandLineCount = 15;
 
 // Every control of the main window under the name the handlers use; each
 // widget's objectName is the same name (array elements as name_index).

@@ -4,6 +4,7 @@
 #include <functional>
 #include <optional>
 
+class QObject;
 class QWidget;
 
 namespace tallowick {
@@ -47,6 +48,10 @@ using FileHandler =
 
 MessageAnswer message(QWidget *parent, const QString &text, int flags, const QString &title = {});
 std::optional<QString> fileName(QWidget *parent, const FileDialogRequest &request);
+
+// The window an object belongs to, as the parent of its message boxes: the
+// object itself or its nearest ancestor that is a widget; nullptr for none.
+QWidget *windowOf(const QObject *object);
 
 void setMessageHandler(MessageHandler handler); // an empty handler restores the real box
 void setFileHandler(FileHandler handler);

@@ -1,24 +1,24 @@
 #include "ui/main_window.h"
 
-#include "config/config_slots.h"
 #include "decoder/decoder_window.h"
-#include "engine/command_sender.h"
-#include "engine/transmitter.h"
+#include "engine/exchange_engine.h"
+#include "engine/one_shot_timer.h"
+#include "engine/precise_timer.h"
 #include "links/serial_link.h"
 #include "links/tcp_link.h"
-#include "replies/log_actions.h"
-#include "replies/log_panel.h"
-#include "replies/repeater.h"
-#include "replies/reply_receiver.h"
-#include "replies/reply_timeout.h"
+#include "ui/config_slots.h"
+#include "ui/control_inputs.h"
 #include "ui/dialogs.h"
+#include "ui/log_actions.h"
 #include "ui/log_box.h"
+#include "ui/log_panel.h"
 #include "ui/main_window_layout.h"
 
 #include <QEvent>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
 
@@ -26,59 +26,121 @@ namespace tallowick {
 
 namespace {
 constexpr int versionNumber = 1311141140;
+constexpr std::chrono::milliseconds stateLabelInterval{1000};
+
+ConfigControls configControls(QWidget *window, const QString &programFolder, const Controls &ui)
+{
+    ConfigControls c;
+    c.window = window;
+    c.programFolder = programFolder;
+    c.boxes = configBoxes(ui);
+    c.filecombo = ui.filecombo;
+    c.filename = ui.filename;
+    c.status = ui.status;
+    c.save = ui.save;
+    c.killCmd = ui.killCmd;
+    c.importButton = ui.Command3;
+    c.exportButton = ui.Command4;
+    return c;
 }
+} // namespace
 
 MainWindow::MainWindow(const QString &programFolder, QWidget *parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(programTitle);
     setFixedSize(1006, 644);
+    buildMainWindowControls(this, m_ui);
 
-    m_ctx.window = this;
-    m_ctx.programFolder = programFolder;
-    buildMainWindowControls(this, m_ctx.ui);
-
-    m_ctx.serial = new SerialLink(this);
-    m_ctx.tcp = new TcpLink(this);
-    m_ctx.log = new LogPanel(m_ctx.ui.getMsg, this);
-    m_logActions = new LogActions(m_ctx, this);
-    // Each handler object connects the controls and links it handles.
-    m_ctx.transmitter = new Transmitter(m_ctx, this);
-    m_ctx.sender = new CommandSender(m_ctx, this);
-    m_ctx.receiver = new ReplyReceiver(m_ctx, this);
-    m_ctx.timeout = new ReplyTimeout(m_ctx, this);
-    m_ctx.repeater = new Repeater(m_ctx, this);
-    m_ctx.config = new ConfigSlots(m_ctx, this);
-    connect(m_ctx.ui.getMsg, &LogBox::doubleClicked, this, &MainWindow::getMsg_DblClick);
+    m_inputs = std::make_unique<ControlInputs>(m_ui);
+    m_serial = new SerialLink(this);
+    m_tcp = new TcpLink(this);
+    // The reply time-out and the repeat pause run on the window's own timers;
+    // the repeat pause and the serial quiet time end on the microsecond timer.
+    ExchangeTimers timers;
+    timers.replyTimeout = new QTimerWait(m_ui.Timer, this);
+    timers.serialQuiet = new PreciseTimer(this);
+    timers.repeatPause =
+        new FirstOfTwoWait(new QTimerWait(m_ui.repTimer, this), new PreciseTimer(this), this);
+    m_engine = new ExchangeEngine(*m_inputs, *m_serial, *m_tcp, timers, this);
+    m_log = new LogPanel(m_ui.getMsg, this);
+    new LogActions(m_log, m_ui.status, m_ui.Command1, m_ui.savelog, this);
+    m_config = new ConfigSlots(configControls(this, programFolder, m_ui), this);
+    bindEngine();
+    connect(m_ui.getMsg, &LogBox::doubleClicked, this, &MainWindow::getMsg_DblClick);
+    connect(m_ui.winsockchk, &QTimer::timeout, this, &MainWindow::showLinkState);
 
     installEventFilter(this);
     for (QWidget *child : findChildren<QWidget *>())
         child->installEventFilter(this);
 
     startUp();
-    m_ctx.ui.send->setFocus();
+    m_ui.send->setFocus();
 }
 
 MainWindow::~MainWindow() = default;
 
+void MainWindow::bindEngine()
+{
+    ExchangeEngine *engine = m_engine;
+    connect(m_ui.send, &QPushButton::clicked, engine, [engine] { engine->send(); });
+    connect(m_ui.crcCalc, &QPushButton::clicked, engine, &ExchangeEngine::showCrc);
+    connect(m_ui.Command2, &QPushButton::clicked, engine, &ExchangeEngine::toggleRepeat);
+    connect(m_ui.modeSelect, &QPushButton::clicked, this, [this] {
+        m_engine->toggleMode();
+        showMode();
+    });
+    for (int i = 0; i < commandLineCount; ++i) {
+        connect(m_ui.Label7[i], &ClickableLabel::clicked, engine,
+                [engine, i] { engine->sendLineOf(i); });
+        // A double-click locks the line against editing, or unlocks it.
+        connect(m_ui.Label7[i], &ClickableLabel::doubleClicked, this, [this, i] {
+            const bool lock = m_ui.cmd[i]->isEnabled();
+            m_ui.cmd[i]->setEnabled(!lock);
+            m_ui.noteText[i]->setEnabled(!lock);
+        });
+    }
+
+    connect(engine, &ExchangeEngine::logEntry, m_log, &LogPanel::addEntry);
+    connect(engine, &ExchangeEngine::logLineBreak, m_log, &LogPanel::appendLineBreak);
+    connect(engine, &ExchangeEngine::statusChanged, this,
+            [this](const QString &caption) { m_redraw.setText(m_ui.status, caption); });
+    connect(engine, &ExchangeEngine::lineNumberChosen, m_ui.sendCnt, &QLineEdit::setText);
+    connect(engine, &ExchangeEngine::waitingChanged, this, [this](bool waiting) {
+        m_redraw.setText(m_ui.send, waiting ? QStringLiteral("Stop") : QStringLiteral("Send"));
+        m_redraw.setEnabled(m_ui.modeSelect, !waiting);
+    });
+    connect(engine, &ExchangeEngine::repeatingChanged, this, [this](bool repeating) {
+        m_ui.Command2->setText(repeating ? QStringLiteral("Stop Send")
+                                         : QStringLiteral("Repeat Send"));
+    });
+}
+
 void MainWindow::startUp()
 {
-    Controls &ui = m_ctx.ui;
-    ui.ver->setText(QString::number(versionNumber));
-    m_ctx.state.serialMode = false;
-    ui.ipSet->setVisible(true);
-    ui.comset->setVisible(false);
-    m_ctx.state.configFileName = QStringLiteral("config1.ini");
-    m_ctx.config->loadAtStartUp();
-    m_ctx.state.repeating = false;
-    m_ctx.state.linkError = false;
-    m_ctx.state.crcOnly = false;
-    m_ctx.state.replyDone = true;
-    ui.winsockstatus->setVisible(false);
-    ui.winsockchk->stop();
-    ui.Frame5->setVisible(false);
-    ui.Frame6->setVisible(false);
-    ui.filename->setText(QStringLiteral("config1："));
+    m_ui.ver->setText(QString::number(versionNumber));
+    showMode();
+    m_config->loadAtStartUp();
+    m_ui.winsockstatus->setVisible(false);
+    m_ui.winsockchk->stop();
+    m_ui.Frame5->setVisible(false);
+    m_ui.Frame6->setVisible(false);
+    m_ui.filename->setText(QStringLiteral("config1："));
+}
+
+void MainWindow::showMode()
+{
+    const bool serial = m_engine->serialMode();
+    m_ui.comset->setVisible(serial);
+    m_ui.ipSet->setVisible(!serial);
+}
+
+void MainWindow::showLinkState()
+{
+    m_ui.winsockstatus->setText(QStringLiteral("winsock status :") +
+                                QString::number(m_tcp->state()));
+    m_ui.winsockchk->setInterval(stateLabelInterval);
+    m_ui.winsockchk->start();
 }
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
@@ -100,25 +162,24 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 
 void MainWindow::getMsg_DblClick()
 {
-    QString selected = m_ctx.ui.getMsg->textCursor().selectedText();
+    QString selected = m_ui.getMsg->textCursor().selectedText();
     selected.replace(QChar(QChar::ParagraphSeparator), QStringLiteral("\r\n"));
     DecoderWindow::handOver(selected);
 }
 
 void MainWindow::Form_KeyPress(const QString &key)
 {
-    Controls &ui = m_ctx.ui;
     if (key == u"-") {
-        const bool show = ui.winsockstatus->isHidden();
-        ui.winsockstatus->setVisible(show);
+        const bool show = m_ui.winsockstatus->isHidden();
+        m_ui.winsockstatus->setVisible(show);
         if (show)
-            ui.winsockchk->start();
+            m_ui.winsockchk->start();
         else
-            ui.winsockchk->stop();
+            m_ui.winsockchk->stop();
     } else if (key == u"=") {
-        const bool show = ui.Frame6->isHidden();
-        ui.Frame6->setVisible(show);
-        ui.Frame5->setVisible(show);
+        const bool show = m_ui.Frame6->isHidden();
+        m_ui.Frame6->setVisible(show);
+        m_ui.Frame5->setVisible(show);
     }
 }
 

@@ -1,17 +1,25 @@
 #pragma once
 
-#include "ui/context.h"
+#include "ui/controls.h"
+#include "ui/repaint_hold_back.h"
 
 #include <QCoreApplication>
 #include <QPointer>
 #include <QWidget>
+#include <memory>
 
 namespace tallowick {
 
-class LogActions;
+class ConfigSlots;
+class ControlInputs;
+class ExchangeEngine;
+class LogPanel;
+class SerialLink;
+class TcpLink;
 
 // The main window "Tallowick". Creating it runs start-up against the given
-// program folder, where the configuration slot files live.
+// program folder, where the configuration slot files live. It binds its
+// controls to the exchange engine, the log and the configuration slots.
 class MainWindow : public QWidget
 {
     Q_OBJECT
@@ -20,22 +28,35 @@ public:
                         QWidget *parent = nullptr);
     ~MainWindow() override;
 
-    Context &context() { return m_ctx; }
+    Controls &controls() { return m_ui; }
+    ExchangeEngine &engine() { return *m_engine; }
+    LogPanel &log() { return *m_log; }
+    const ConfigSlots &configSlots() const { return *m_config; }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void bindEngine();
     void startUp();
     // The window sees every key typed into its controls before they do.
     void Form_KeyPress(const QString &key);
     // Hands the selected log text to the decoder window.
     void getMsg_DblClick();
+    void showLinkState();
+    void showMode();
 
-    Context m_ctx;
+    Controls m_ui;
+    std::unique_ptr<ControlInputs> m_inputs;
+    SerialLink *m_serial = nullptr;
+    TcpLink *m_tcp = nullptr;
+    ExchangeEngine *m_engine = nullptr;
+    LogPanel *m_log = nullptr;
+    ConfigSlots *m_config = nullptr;
+    // Send, Mode and the status label change with every exchange.
+    RepaintHoldBack m_redraw;
     const QEvent *m_lastKey = nullptr;
     QPointer<QWidget> m_lastKeyTarget;
-    LogActions *m_logActions = nullptr;
 };
 
 } // namespace tallowick

@@ -331,6 +331,18 @@ void setTabOrder(const Controls &ui)
 
 } // namespace
 
+std::array<QLineEdit *, configValueCount> configBoxes(const Controls &ui)
+{
+    std::array<QLineEdit *, configValueCount> boxes{ui.filetitle, ui.address, ui.port,
+                                                    ui.timeout,   ui.repeat,  ui.rpStart,
+                                                    ui.rpStop,    ui.sendCnt, ui.rCNT};
+    for (int i = 0; i < commandLineCount; ++i) {
+        boxes[9 + i] = ui.cmd[i];
+        boxes[24 + i] = ui.noteText[i];
+    }
+    return boxes;
+}
+
 QIcon programIcon()
 {
     initIconResources();

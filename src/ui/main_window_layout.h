@@ -1,8 +1,12 @@
 #pragma once
 
+#include "config/config_format.h"
 #include "ui/controls.h"
 
+#include <array>
+
 class QIcon;
+class QLineEdit;
 class QWidget;
 
 namespace tallowick {
@@ -11,6 +15,9 @@ namespace tallowick {
 // caption, default text, font and place, and gives the window its font, icon
 // and tab order.
 void buildMainWindowControls(QWidget *window, Controls &ui);
+
+// The text boxes that hold the configuration set, in key order.
+std::array<QLineEdit *, configValueCount> configBoxes(const Controls &ui);
 
 // The application icon, with images of 16, 32, 48, 64 and 128 pixels.
 QIcon programIcon();

@@ -1,4 +1,6 @@
 #include "config/config_io.h"
+#include "ui/config_slots.h"
+#include "ui/main_window_layout.h"
 #include "support/window_fixture.h"
 
 #include <QComboBox>
@@ -157,7 +159,7 @@ void TestConfigSlots::startUp()
     writeFile(folder.filePath(QStringLiteral("config1.ini")), file);
     ScriptedDialogs dialogs;
     MainWindow window(folder.path());
-    const Controls &ui = window.context().ui;
+    const Controls &ui = window.controls();
     QCOMPARE(dialogs.messages.size(), 0);
     QCOMPARE(ui.status->text(), QStringLiteral("Load Save File config1.ini Success."));
     const QStringList seen{ui.filetitle->text(),   ui.port->text(), ui.repeat->text(),
@@ -277,7 +279,7 @@ void TestConfigSlots::saveFailures()
     f.dialogs.clear();
     f.dialogs.answers.push_back(MessageAnswer::No);
     QTest::mouseClick(f.ui().killCmd[5], Qt::LeftButton);
-    QCOMPARE(f.ctx().state.configFileName, QStringLiteral("*.ini"));
+    QCOMPARE(f.window->configSlots().fileName(), QStringLiteral("*.ini"));
     QTest::mouseClick(f.ui().save, Qt::LeftButton);
     QCOMPARE(f.dialogs.messageTexts(), (QStringList{QStringLiteral("Sure?Kill all files?"),
                                                     QStringLiteral("Save File *.ini Failed.")}));
@@ -297,7 +299,7 @@ void TestConfigSlots::killFailures()
     QTest::mouseClick(f.ui().killCmd[1], Qt::LeftButton);
     expectMessage(f.dialogs, QStringLiteral("no found file config2.ini"), 0,
                   QStringLiteral("Tallowick"));
-    QCOMPARE(f.ctx().state.configFileName, QStringLiteral("config2.ini"));
+    QCOMPARE(f.window->configSlots().fileName(), QStringLiteral("config2.ini"));
     QCOMPARE(f.ui().status->text(), QStringLiteral("Load Save File config1.ini Failed."));
 
     // Nothing left to match "*.ini": the name stays as it was.
@@ -305,7 +307,7 @@ void TestConfigSlots::killFailures()
     QTest::mouseClick(f.ui().killCmd[5], Qt::LeftButton);
     QCOMPARE(f.dialogs.messageTexts(), (QStringList{QStringLiteral("Sure?Kill all files?"),
                                                     QStringLiteral("no found file config2.ini")}));
-    QCOMPARE(f.ctx().state.configFileName, QStringLiteral("config2.ini"));
+    QCOMPARE(f.window->configSlots().fileName(), QStringLiteral("config2.ini"));
 }
 
 void TestConfigSlots::killAll()
@@ -331,7 +333,7 @@ void TestConfigSlots::killAll()
              (QStringList{QStringLiteral("folder.ini"), QStringLiteral("keep.txt")}));
     QVERIFY(QFile::exists(folder.filePath(QStringLiteral("folder.ini/inside.ini"))));
     QVERIFY(QFile::exists(target));
-    QCOMPARE(f.ctx().state.configFileName, QStringLiteral("*.ini"));
+    QCOMPARE(f.window->configSlots().fileName(), QStringLiteral("*.ini"));
 }
 
 void TestConfigSlots::exportImportRoundTrip()
@@ -340,7 +342,7 @@ void TestConfigSlots::exportImportRoundTrip()
     const QString path = f.folder.filePath(QStringLiteral("exported.txt"));
     writeFile(path, QByteArray(5000, 'z')); // replaced without a question
     setBoxTexts(f.ui(), sampleValues());
-    f.ctx().state.configFileName = QStringLiteral("config4.ini");
+    f.ui().killCmd[3]->click(); // makes config4.ini the slot, finding no file to delete
     f.dialogs.clear();
     f.dialogs.files.push_back(path);
     QTest::mouseClick(f.ui().Command4, Qt::LeftButton);
@@ -355,7 +357,7 @@ void TestConfigSlots::exportImportRoundTrip()
     QVERIFY(exported.startsWith("[SETTINGS]\r\nfilename=\xB4\xFA"));
     QVERIFY(exported.contains("\r\nport=\r\ntimeout=v3\r\nrepeat=v4\r\nREPEAT_START=v5\r\n"));
     QCOMPARE(exported.count("\r\n"), 40);
-    QCOMPARE(f.ctx().state.configFileName, QStringLiteral("config4.ini"));
+    QCOMPARE(f.window->configSlots().fileName(), QStringLiteral("config4.ini"));
 
     setBoxTexts(f.ui(), QStringList(configValueCount, QStringLiteral("edited")));
     f.ui().filename->setText(QStringLiteral("config4："));
@@ -366,7 +368,7 @@ void TestConfigSlots::exportImportRoundTrip()
     QCOMPARE(f.dialogs.messages.size(), 0);
     QCOMPARE(boxTexts(f.ui()), sampleValuesLoaded());
     QCOMPARE(f.ui().status->text(), QStringLiteral("Load Save File config1.ini Success."));
-    QCOMPARE(f.ctx().state.configFileName, QStringLiteral("config1.ini"));
+    QCOMPARE(f.window->configSlots().fileName(), QStringLiteral("config1.ini"));
     QCOMPARE(f.ui().filename->text(), QStringLiteral("config4："));
 }
 
@@ -393,7 +395,7 @@ void TestConfigSlots::cancelsAndFailures()
     f.dialogs.clear();
     QTest::mouseClick(f.ui().Command3, Qt::LeftButton);
     QCOMPARE(f.dialogs.messages.size(), 0);
-    QCOMPARE(f.ctx().state.configFileName, QStringLiteral("config4.ini"));
+    QCOMPARE(f.window->configSlots().fileName(), QStringLiteral("config4.ini"));
     f.dialogs.files.push_back(f.folder.filePath(QStringLiteral("missing.ini")));
     f.ui().cmd[0]->setText(QStringLiteral("kept"));
     QTest::mouseClick(f.ui().Command3, Qt::LeftButton);

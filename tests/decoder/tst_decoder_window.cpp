@@ -179,13 +179,13 @@ void TestDecoderWindow::closing()
 void TestDecoderWindow::doubleClickOnTheLog()
 {
     WindowFixture fixture(true);
-    Context &ctx = fixture.ctx();
-    ctx.log->addEntry(QStringLiteral("接收 < 010304000A0014 3EDA"), 1);
-    QTextCursor word = ctx.ui.getMsg->document()->find(workedExample);
+    Controls &ui = fixture.ui();
+    fixture.window->log().addEntry(QStringLiteral("接收 < 010304000A0014 3EDA"), 1);
+    QTextCursor word = ui.getMsg->document()->find(workedExample);
     QVERIFY(!word.isNull());
     word.setPosition(word.selectionStart() + 5);
-    const QPoint inWord = ctx.ui.getMsg->cursorRect(word).center();
-    QTest::mouseDClick(ctx.ui.getMsg->viewport(), Qt::LeftButton, {}, inWord);
+    const QPoint inWord = ui.getMsg->cursorRect(word).center();
+    QTest::mouseDClick(ui.getMsg->viewport(), Qt::LeftButton, {}, inWord);
 
     QVERIFY(DecoderWindow::instance());
     QVERIFY(!DecoderWindow::instance()->parentWidget());

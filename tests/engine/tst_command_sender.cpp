@@ -21,7 +21,7 @@ namespace {
 
 bool isIdle(WindowFixture &f)
 {
-    return f.ctx().state.replyDone && f.ui().send->text() == QLatin1String("Send") &&
+    return !f.engine().isWaiting() && f.ui().send->text() == QLatin1String("Send") &&
            f.ui().modeSelect->isEnabled() && !f.ui().Timer->isActive();
 }
 
@@ -173,7 +173,7 @@ void TestCommandSender::settingsTable()
     QCOMPARE(f.ui().status->text(), status);
     QCOMPARE(f.logText(), QString());
     QVERIFY(isIdle(f));
-    QCOMPARE(f.ctx().tcp->state(), int(TcpLink::Closed));
+    QCOMPARE(f.engine().tcpLink().state(), int(TcpLink::Closed));
 }
 
 void TestCommandSender::labelClickWithSettingsMissing_data()
@@ -335,7 +335,7 @@ void TestCommandSender::unusableLinkSettings()
     QCOMPARE(f.ui().status->text(), status);
     QCOMPARE(f.logText(), QString());
     QVERIFY(isIdle(f));
-    QCOMPARE(f.ctx().tcp->state(), int(TcpLink::Closed));
+    QCOMPARE(f.engine().tcpLink().state(), int(TcpLink::Closed));
 }
 
 void TestCommandSender::replyTimerInterval_data()
@@ -364,7 +364,7 @@ void TestCommandSender::replyTimerInterval()
 
     QTest::mouseClick(f.ui().send, Qt::LeftButton);
     QCOMPARE(f.ui().Timer->interval(), interval);
-    QVERIFY(!f.ctx().state.replyDone);
+    QVERIFY(!!f.engine().isWaiting());
     QCOMPARE(f.ui().send->text(), QStringLiteral("Stop"));
     QVERIFY(!f.ui().modeSelect->isEnabled());
     if (interval == 1)
@@ -428,11 +428,11 @@ void TestCommandSender::modeSwitch()
     QVERIFY(!f.ui().ipSet->isHidden());
     QVERIFY(f.ui().comset->isHidden());
     QTest::mouseClick(f.ui().modeSelect, Qt::LeftButton);
-    QVERIFY(f.ctx().state.serialMode);
+    QVERIFY(f.engine().serialMode());
     QVERIFY(f.ui().ipSet->isHidden());
     QVERIFY(!f.ui().comset->isHidden());
     QTest::mouseClick(f.ui().modeSelect, Qt::LeftButton);
-    QVERIFY(!f.ctx().state.serialMode);
+    QVERIFY(!f.engine().serialMode());
     QVERIFY(!f.ui().ipSet->isHidden());
     QVERIFY(f.ui().comset->isHidden());
     QCOMPARE(f.logText(), QString());

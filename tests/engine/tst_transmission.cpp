@@ -1,6 +1,6 @@
 // The transmit routine on real links: what reaches the far side byte for byte
 // and what the log says. CRCs: pymodbus 3.0 computeCRC, computed once.
-#include "engine/transmitter.h"
+#include "engine/exchange_engine.h"
 #include "links/serial_link.h"
 #include "links/tcp_link.h"
 #include "support/pty_pair.h"
@@ -29,7 +29,6 @@ private slots:
     void lineNumberNamesNoLine();
     void serialFrameOnTheWire();
     void tcpFrameOnConnection();
-    void repeatPositionWalksTheRange();
 };
 
 void TestTransmission::crcCalculate_data()
@@ -56,8 +55,7 @@ void TestTransmission::crcCalculate()
     const QString log = f.logText();
     QVERIFY2(log.contains(timeStampPrefix), qPrintable(log));
     QCOMPARE(logLines(log), QStringList({entry, QString(), QString()}));
-    QVERIFY(!f.ctx().state.crcOnly);
-    QVERIFY(f.ctx().state.replyDone);
+    QVERIFY(!f.engine().isWaiting());
 }
 
 void TestTransmission::rejectedLineShowsWhy()
@@ -87,7 +85,7 @@ void TestTransmission::lineNumberNamesNoLine()
 {
     QFETCH(QString, sendCnt);
     WindowFixture f;
-    f.ctx().log->addEntry(QStringLiteral("older"), 1);
+    f.window->log().addEntry(QStringLiteral("older"), 1);
     const QString before = f.logText();
     f.dialogs.clear();
     f.ui().sendCnt->setText(sendCnt);
@@ -108,18 +106,20 @@ void TestTransmission::serialFrameOnTheWire()
     PtyPair pty;
     QVERIFY(pty.isValid());
     WindowFixture f;
-    Context &ctx = f.ctx();
-    ctx.state.serialMode = true;
-    QCOMPARE(ctx.serial->open(pty.slavePath(), QStringLiteral("9600,n,8,1")), SerialError::None);
-    ctx.ui.cmd[2]->setText(QStringLiteral("010300000001"));
-    ctx.ui.sendCnt->setText(QStringLiteral("3"));
+    f.ui().modeSelect->click();
+    f.ui().comSelect->setText(pty.slavePath());
+    f.ui().configCOM->setText(QStringLiteral("9600,n,8,1"));
+    f.ui().timeout->setText(QStringLiteral("60000"));
+    f.ui().cmd[2]->setText(QStringLiteral("010300000001"));
+    f.ui().sendCnt->setText(QStringLiteral("3"));
 
-    QCOMPARE(ctx.transmitter->Winsock_Connect(), TransmitResult::Sent);
+    f.ui().send->click();
     QByteArray onWire;
     QTRY_VERIFY_WITH_TIMEOUT((onWire += pty.read(0, 0), onWire.size() >= 8), 3000);
     QCOMPARE(onWire, QByteArray::fromHex("010300000001840A"));
     QCOMPARE(logLines(f.logText()),
              QStringList({QStringLiteral("傳送CMD3： > 010300000001 840A"), QString(), QString()}));
+    f.ui().send->click(); // Stop
 }
 
 void TestTransmission::tcpFrameOnConnection()
@@ -127,13 +127,12 @@ void TestTransmission::tcpFrameOnConnection()
     QTcpServer server;
     QVERIFY(server.listen(QHostAddress::LocalHost));
     WindowFixture f;
-    Context &ctx = f.ctx();
-    ctx.ui.cmd[1]->setText(QStringLiteral("0106000100039"));
-    ctx.ui.sendCnt->setText(QStringLiteral("1"));
+    f.ui().cmd[1]->setText(QStringLiteral("0106000100039"));
+    f.ui().sendCnt->setText(QStringLiteral("1"));
 
-    ctx.tcp->connectTo(QStringLiteral("127.0.0.1"), server.serverPort());
+    f.engine().tcpLink().open(LinkTarget::tcp(QStringLiteral("127.0.0.1"), server.serverPort()));
     // The line is read when the connection is made, not when it was asked for.
-    ctx.ui.sendCnt->setText(QStringLiteral("2"));
+    f.ui().sendCnt->setText(QStringLiteral("2"));
     QVERIFY(server.waitForNewConnection(3000));
     QTcpSocket *peer = server.nextPendingConnection();
     QByteArray received;
@@ -141,28 +140,8 @@ void TestTransmission::tcpFrameOnConnection()
     // 13 digits: the last one is a byte of its own (09). CRC from pymodbus.
     QCOMPARE(received, QByteArray::fromHex("010600010003") + QByteArray::fromHex("09") +
                            QByteArray::fromHex("CAAC"));
-    QCOMPARE(ctx.tcp->state(), int(TcpLink::Connected));
+    QCOMPARE(f.engine().tcpLink().state(), int(TcpLink::Connected));
     QCOMPARE(logLines(f.logText()).first(), QStringLiteral("傳送CMD2： > 01060001000309 CAAC"));
-}
-
-void TestTransmission::repeatPositionWalksTheRange()
-{
-    WindowFixture f;
-    Context &ctx = f.ctx();
-    ctx.state.repeating = true;
-    ctx.state.repeatIndex = 1;
-    ctx.ui.rpStart->setText(QStringLiteral("2"));
-    ctx.ui.rpStop->setText(QStringLiteral("4"));
-    for (int i = 0; i < 4; ++i) {
-        ctx.state.nextLineReady = false;
-        QTest::mouseClick(ctx.ui.crcCalc, Qt::LeftButton);
-        QVERIFY(ctx.state.nextLineReady);
-    }
-    QStringList shown;
-    for (const QString &line : logLines(f.logText()))
-        if (!line.isEmpty())
-            shown.prepend(line.section(u' ', 1, 1));
-    QCOMPARE(shown, QStringList({"CMD2：>", "CMD3：>", "CMD4：>", "CMD2：>"}));
 }
 
 QTEST_MAIN(TestTransmission)

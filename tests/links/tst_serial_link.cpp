@@ -100,10 +100,10 @@ void TestSerialLink::openErrors_data()
     QTest::addColumn<QString>("configCom");
     QTest::addColumn<int>("error");
     QTest::newRow("no such device") << "/dev/tallowick-no-such-port" << "9600,n,8,1"
-                                    << int(SerialError::InvalidPort);
-    QTest::newRow("names no port") << "0" << "9600,n,8,1" << int(SerialError::InvalidPort);
-    QTest::newRow("bad parity letter") << "PTY" << "9600,q,8,1" << int(SerialError::InvalidSettings);
-    QTest::newRow("in use") << "BUSY" << "9600,n,8,1" << int(SerialError::Other);
+                                    << int(LinkError::InvalidPort);
+    QTest::newRow("names no port") << "0" << "9600,n,8,1" << int(LinkError::InvalidPort);
+    QTest::newRow("bad parity letter") << "PTY" << "9600,q,8,1" << int(LinkError::InvalidSettings);
+    QTest::newRow("in use") << "BUSY" << "9600,n,8,1" << int(LinkError::Other);
 }
 
 void TestSerialLink::openErrors()
@@ -115,11 +115,11 @@ void TestSerialLink::openErrors()
     QVERIFY(pty.isValid());
     SerialLink holder;
     if (comSelect == u"BUSY")
-        QCOMPARE(holder.open(pty.slavePath(), configCom), SerialError::None);
+        QCOMPARE(holder.open(LinkTarget::serial(pty.slavePath(), configCom)), LinkError::None);
     if (comSelect == u"PTY" || comSelect == u"BUSY")
         comSelect = pty.slavePath();
     SerialLink link;
-    QCOMPARE(int(link.open(comSelect, configCom)), error);
+    QCOMPARE(int(link.open(LinkTarget::serial(comSelect, configCom))), error);
     QVERIFY(!link.isOpen());
 }
 
@@ -128,7 +128,7 @@ void TestSerialLink::bytesBothWays()
     PtyPair pty;
     QVERIFY(pty.isValid());
     SerialLink link;
-    QCOMPARE(link.open(pty.slavePath(), QStringLiteral("19200,e,8,1")), SerialError::None);
+    QCOMPARE(link.open(LinkTarget::serial(pty.slavePath(), QStringLiteral("19200,e,8,1"))), LinkError::None);
     QVERIFY(link.isOpen());
     QCOMPARE(link.baudRate(), 19200);
 
@@ -141,7 +141,7 @@ void TestSerialLink::bytesBothWays()
     QTRY_VERIFY_WITH_TIMEOUT((onWire += pty.read(0, 0), onWire.size() >= all.size()), 3000);
     QCOMPARE(onWire, all);
 
-    QSignalSpy received(&link, &SerialLink::dataReceived);
+    QSignalSpy received(&link, &Link::dataArrived);
     pty.write(all);
     QByteArray got;
     QTRY_VERIFY_WITH_TIMEOUT((got += link.readAll(), got.size() == all.size()), 3000);
@@ -158,7 +158,7 @@ void TestSerialLink::deviceGoneWhileOpen()
 {
     auto pty = std::make_unique<PtyPair>();
     SerialLink link;
-    QCOMPARE(link.open(pty->slavePath(), QStringLiteral("9600,n,8,1")), SerialError::None);
+    QCOMPARE(link.open(LinkTarget::serial(pty->slavePath(), QStringLiteral("9600,n,8,1"))), LinkError::None);
     QSignalSpy failed(&link, &SerialLink::failed);
     pty.reset(); // the far end and the device vanish
     QTRY_VERIFY_WITH_TIMEOUT(!link.isOpen(), 3000);

@@ -10,7 +10,8 @@
 // file dialogs itself. After each generation it prints "G g". A failure box
 // ends it with exit code 3.
 #include "config/config_io.h"
-#include "replies/log_panel.h"
+#include "ui/main_window_layout.h"
+#include "ui/log_panel.h"
 #include "ui/dialogs.h"
 #include "ui/main_window.h"
 
@@ -48,19 +49,19 @@ int main(int argc, char **argv)
     });
 
     MainWindow window(folder);
-    Context &ctx = window.context();
-    const auto boxes = configBoxes(ctx.ui);
+    Controls &ui = window.controls();
+    const auto boxes = configBoxes(ui);
     for (long long g = first;; ++g) {
         // Values of varying length, so that a file of one generation is never
         // a prefix or a tail of another's.
         for (int i = 0; i < configValueCount; ++i)
             boxes[i]->setText(QStringLiteral("v%1-%2-").arg(i).arg(g).repeated(1 + (g + i) % 5));
-        ctx.ui.save->click();
+        ui.save->click();
         nextPath = exportPath;
-        ctx.ui.Command4->click();
-        ctx.log->addEntry(QStringLiteral("generation %1").arg(g), 2);
+        ui.Command4->click();
+        window.log().addEntry(QStringLiteral("generation %1").arg(g), 2);
         nextPath = logPath;
-        ctx.ui.savelog->click();
+        ui.savelog->click();
         std::printf("G %lld\n", g);
         std::fflush(stdout);
     }

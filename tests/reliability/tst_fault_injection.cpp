@@ -4,7 +4,7 @@
 // replies cut in two. Every case ends with the window idle, the log saying
 // what happened, and a Send that works again.
 // CRCs and reply entries: pymodbus 3.0 utilities.computeCRC, computed once.
-#include "engine/command_sender.h"
+#include "engine/exchange_engine.h"
 #include "links/serial_link.h"
 #include "links/tcp_link.h"
 #include "support/exchange.h"
@@ -115,7 +115,7 @@ int countLines(const QStringList &lines, const QString &line)
 
 bool isRunEnded(WindowFixture &f)
 {
-    return !f.ctx().state.repeating && f.ui().Command2->text() == QLatin1String("Repeat Send") &&
+    return !f.engine().isRepeating() && f.ui().Command2->text() == QLatin1String("Repeat Send") &&
            !f.ui().repTimer->isActive();
 }
 
@@ -250,12 +250,12 @@ private:
 void TestFaultInjection::expectSendWorks(WindowFixture &f)
 {
     f.ui().cmd[0]->setText(QStringLiteral("010300000001"));
-    f.ctx().log->clear();
+    f.window->log().clear();
     clickSend(f);
     QVERIFY(waitIdle(f));
     if (logLines(f.logText()).contains(sckClosed)) {
         QVERIFY(f.ui().connect[1]->isChecked());
-        f.ctx().log->clear();
+        f.window->log().clear();
         clickSend(f);
         QVERIFY(waitIdle(f));
     }
@@ -302,9 +302,9 @@ void TestFaultInjection::slaveKilledWhileAwaited()
         expected = QStringList{closed, ""} + expected;
     QCOMPARE(logLines(f.logText()).mid(0, expected.size()), expected);
     QVERIFY(!f.ui().Timer->isActive());
-    QVERIFY(!f.ctx().state.linkOpen);
+    QVERIFY(!f.engine().linkOpen());
     if (serial)
-        QVERIFY(!f.ctx().serial->isOpen()); // the hang-up closed it
+        QVERIFY(!f.engine().serialLink().isOpen()); // the hang-up closed it
 
     // The slave comes back where it was.
     if (serial) {
@@ -347,7 +347,7 @@ void TestFaultInjection::slaveKilledDuringRun()
 
     QTest::mouseClick(f.ui().Command2, Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(countLines(logLines(f.logText()), goodReply) >= 2, 3000);
-    QVERIFY(f.ctx().state.repeating);
+    QVERIFY(f.engine().isRepeating());
     slave->kill();
     const int answered = countLines(logLines(f.logText()), goodReply);
 
@@ -372,7 +372,7 @@ void TestFaultInjection::slaveKilledDuringRun()
     }
     expectSendWorks(f);
     // And a new run goes through all its passes.
-    f.ctx().log->clear();
+    f.window->log().clear();
     f.ui().rCNT->setText(QStringLiteral("2"));
     f.ui().repeat->setText(QStringLiteral("10"));
     QTest::mouseClick(f.ui().Command2, Qt::LeftButton);
@@ -402,17 +402,17 @@ void TestFaultInjection::serialDeviceGoneAndBack()
     QCOMPARE(pty->read(), QByteArray::fromHex("010300000001840A"));
     pty->write(goodReplyBytes);
     QVERIFY(waitIdle(f));
-    QVERIFY(f.ctx().serial->isOpen());
+    QVERIFY(f.engine().serialLink().isOpen());
     if (whileAwaited) {
         clickSend(f);
         QVERIFY(!pty->read().isEmpty());
     }
-    f.ctx().log->clear();
+    f.window->log().clear();
 
     // Pulled out: the far end closes and the path goes away.
     pty->closeMaster();
     QVERIFY(device.pullOut());
-    QTRY_VERIFY_WITH_TIMEOUT(!f.ctx().serial->isOpen(), 2000);
+    QTRY_VERIFY_WITH_TIMEOUT(!f.engine().serialLink().isOpen(), 2000);
     QVERIFY(waitIdle(f));
     QCOMPARE(logLines(f.logText()),
              whileAwaited ? QStringList({noReply, "", ""}) : QStringList({""}));
@@ -429,13 +429,13 @@ void TestFaultInjection::serialDeviceGoneAndBack()
     pty = std::make_unique<PtyPair>();
     QVERIFY(pty->isValid());
     QVERIFY(device.plugIn(pty->slavePath()));
-    f.ctx().log->clear();
+    f.window->log().clear();
     clickSend(f);
     QCOMPARE(pty->read(), QByteArray::fromHex("010300000001840A"));
     pty->write(goodReplyBytes);
     QVERIFY(waitIdle(f));
     QCOMPARE(logLines(f.logText()), QStringList({goodReply, sendCmd1, "", ""}));
-    QVERIFY(f.ctx().serial->isOpen());
+    QVERIFY(f.engine().serialLink().isOpen());
 }
 
 namespace {
@@ -531,8 +531,8 @@ void TestFaultInjection::tcpPeerFaults()
         // Qt takes the ECONNRESET that connect() may report for such a peer as
         // "still connecting" and tries again for half a minute; the time-out
         // ends that attempt, so the next Send connects afresh.
-        QCOMPARE(f.ctx().tcp->state(), int(TcpLink::Closed));
-        QVERIFY(!f.ctx().state.linkOpen);
+        QCOMPARE(f.engine().tcpLink().state(), int(TcpLink::Closed));
+        QVERIFY(!f.engine().linkOpen());
         f.ui().port->setText(QString::number(peer.port()));
     } else {
         clickSend(f);
@@ -555,9 +555,9 @@ void TestFaultInjection::tcpPeerFaults()
         QCOMPARE(logLines(f.logText()), expected);
         if (keepLink && entries.first() != noReply) {
             // The connection the peer ended is seen as closed.
-            QTRY_COMPARE_WITH_TIMEOUT(f.ctx().tcp->state(), int(TcpLink::Closed), 2000);
+            QTRY_COMPARE_WITH_TIMEOUT(f.engine().tcpLink().state(), int(TcpLink::Closed), 2000);
         } else {
-            QVERIFY(!f.ctx().state.linkOpen);
+            QVERIFY(!f.engine().linkOpen());
         }
     }
     QVERIFY(f.ui().modeSelect->isEnabled());
@@ -661,7 +661,7 @@ void TestFaultInjection::garbage()
     QCOMPARE(logLines(f.logText()).mid(0, 2), QStringList({entry, sendCmd1}));
 
     if (serial) {
-        f.ctx().log->clear();
+        f.window->log().clear();
         clickSend(f);
         QVERIFY(!pty.read().isEmpty());
         pty.write(goodReplyBytes);
@@ -685,8 +685,8 @@ void TestFaultInjection::tcpReplyOfNoBytes()
     clickSend(f);
     QVERIFY(waitIdle(f));
     QCOMPARE(logLines(f.logText()).mid(0, 3), QStringList({noReply, "", sendCmd1}));
-    QVERIFY(f.ctx().state.linkOpen);
-    QVERIFY(!f.ctx().state.linkError);
+    QVERIFY(f.engine().linkOpen());
+    QVERIFY(!f.engine().linkFailed());
     peer.onRequest = [](QTcpSocket *socket, const QByteArray &) { socket->write(goodReplyBytes); };
     expectSendWorks(f);
 }
@@ -769,7 +769,7 @@ void TestFaultInjection::flood()
     QVERIFY2(longestGap < 500, qPrintable(QString::number(longestGap)));
 
     if (serial) {
-        f.ctx().log->clear();
+        f.window->log().clear();
         clickSend(f);
         QVERIFY(!pty.read().isEmpty());
         pty.write(goodReplyBytes);

@@ -5,6 +5,7 @@
 //
 // TALLOWICK_KILL_ROUNDS sets the number of kills (30 by default).
 #include "config/config_io.h"
+#include "ui/main_window_layout.h"
 #include "support/window_fixture.h"
 
 #include <QDir>
@@ -242,19 +243,19 @@ void TestFileSurvival::writesFail()
     const QString log = QDir(disk).filePath(QStringLiteral("log.txt"));
     ScriptedDialogs dialogs;
     auto window = std::make_unique<MainWindow>(disk);
-    Context &ctx = window->context();
+    Controls &ui = window->controls();
     auto writeAll = [&] {
         dialogs.clear();
-        ctx.ui.save->click();
+        ui.save->click();
         dialogs.files.push_back(exported);
-        ctx.ui.Command4->click();
+        ui.Command4->click();
         dialogs.files.push_back(log);
-        ctx.ui.savelog->click();
+        ui.savelog->click();
     };
 
     // The old files, written while there is room.
-    fillBoxes(ctx.ui, u'a', 10);
-    ctx.log->addEntry(QStringLiteral("old"), 2);
+    fillBoxes(ui, u'a', 10);
+    window->log().addEntry(QStringLiteral("old"), 2);
     writeAll();
     QCOMPARE(dialogs.messageTexts(), QStringList(2, QStringLiteral("    Save Success.   ")));
     const QByteArray oldSlot = readFile(slot);
@@ -269,13 +270,13 @@ void TestFileSurvival::writesFail()
         QVERIFY(QDir(disk).removeRecursively());
 
     // Larger new contents: each write reports its failure.
-    fillBoxes(ctx.ui, u'b', 2000);
-    ctx.log->addEntry(QString(20000, u'n'), 2);
+    fillBoxes(ui, u'b', 2000);
+    window->log().addEntry(QString(20000, u'n'), 2);
     writeAll();
     QCOMPARE(dialogs.messages.size(), 3);
     QCOMPARE(dialogs.messages[0].text, QStringLiteral("Save File config1.ini Failed."));
     QCOMPARE(dialogs.messages[0].flags, int(MbExclamation));
-    QCOMPARE(ctx.ui.status->text(), QStringLiteral("Save File config1.ini Failed."));
+    QCOMPARE(ui.status->text(), QStringLiteral("Save File config1.ini Failed."));
     QVERIFY2(dialogs.messages[1].text.startsWith(QStringLiteral("Export config file failed: ") +
                                                  exported + u'\n'),
              qPrintable(dialogs.messages[1].text));
@@ -303,7 +304,7 @@ void TestFileSurvival::writesFail()
         QVERIFY(QDir().mkpath(disk));
     writeAll();
     QCOMPARE(dialogs.messageTexts(), QStringList(2, QStringLiteral("    Save Success.   ")));
-    QCOMPARE(ctx.ui.status->text(), QStringLiteral("Save File config1.ini Success."));
+    QCOMPARE(ui.status->text(), QStringLiteral("Save File config1.ini Success."));
     QVERIFY(readFile(slot).contains(QByteArray(2000, 'b')));
     QVERIFY(readFile(exported).contains(QByteArray(2000, 'b')));
     QVERIFY(readFile(log).contains(QByteArray(20000, 'n')));

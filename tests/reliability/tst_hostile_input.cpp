@@ -3,7 +3,7 @@
 // and import, and the decoder handover. Nothing may crash or hang; each action
 // either does what it always does or says why it does not.
 #include "decoder/decoder_window.h"
-#include "engine/command_sender.h"
+#include "engine/exchange_engine.h"
 #include "support/exchange.h"
 #include "support/pty_pair.h"
 
@@ -57,7 +57,7 @@ bool survivesConfigFile(const QString &value)
 
 bool isRunEnded(WindowFixture &f)
 {
-    return !f.ctx().state.repeating && f.ui().Command2->text() == QLatin1String("Repeat Send") &&
+    return !f.engine().isRepeating() && f.ui().Command2->text() == QLatin1String("Repeat Send") &&
            !f.ui().repTimer->isActive();
 }
 
@@ -175,7 +175,7 @@ void TestHostileInput::field()
     before = seen(f);
     QTest::mouseClick(f.ui().Command2, Qt::LeftButton);
     QVERIFY(userWasTold(f, before) || f.ui().Command2->text() == QLatin1String("Stop Send"));
-    if (f.ctx().state.repeating) {
+    if (f.engine().isRepeating()) {
         QElapsedTimer run;
         run.start();
         while (!isRunEnded(f) && run.elapsed() < 1000)
@@ -268,7 +268,7 @@ void TestHostileInput::repeatFieldsChangedDuringRun()
     f.ui().repeat->setText(QStringLiteral("30"));
 
     QTest::mouseClick(f.ui().Command2, Qt::LeftButton);
-    QVERIFY(f.ctx().state.repeating);
+    QVERIFY(f.engine().isRepeating());
     QTRY_VERIFY_WITH_TIMEOUT(peer.connections == 1 && !peer.received.isEmpty(), 2000);
     fieldBox(f, field)->setText(value);
     QElapsedTimer run;
@@ -288,7 +288,7 @@ void TestHostileInput::repeatFieldsChangedDuringRun()
     QVERIFY(isRunEnded(f));
     QVERIFY(waitIdle(f));
     // The window still works.
-    f.ctx().log->clear();
+    f.window->log().clear();
     clickSend(f);
     QVERIFY(waitIdle(f));
     QVERIFY(logLines(f.logText()).contains(QStringLiteral("接收 < 0103020005 7847")));

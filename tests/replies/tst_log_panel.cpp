@@ -41,8 +41,8 @@ QByteArray readFile(const QString &path)
 void TestLogPanel::newestEntryOnTop()
 {
     WindowFixture f;
-    f.ctx().log->addEntry(QStringLiteral("first"), 2);
-    f.ctx().log->addEntry(QStringLiteral("second"), 1);
+    f.window->log().addEntry(QStringLiteral("first"), 2);
+    f.window->log().addEntry(QStringLiteral("second"), 1);
     const QString log = f.logText();
     static const QRegularExpression shape(
         QStringLiteral("^\\d\\d:\\d\\d:\\d\\d   second\r\n\\d\\d:\\d\\d:\\d\\d   first\r\n\r\n$"));
@@ -52,7 +52,7 @@ void TestLogPanel::newestEntryOnTop()
 void TestLogPanel::clearButton()
 {
     WindowFixture f;
-    f.ctx().log->addEntry(QStringLiteral("something"), 2);
+    f.window->log().addEntry(QStringLiteral("something"), 2);
     QTest::mouseClick(f.ui().Command1, Qt::LeftButton);
     QCOMPARE(f.logText(), QString());
     QCOMPARE(f.ui().status->text(), QStringLiteral("Log box clear"));
@@ -61,8 +61,8 @@ void TestLogPanel::clearButton()
 void TestLogPanel::saveLogContent()
 {
     WindowFixture f;
-    f.ctx().log->addEntry(QStringLiteral("傳送CMD1： > 030102030405 0E93"), 2);
-    f.ctx().log->addEntry(QStringLiteral("接收 < 0103020005 7847"), 1);
+    f.window->log().addEntry(QStringLiteral("傳送CMD1： > 030102030405 0E93"), 2);
+    f.window->log().addEntry(QStringLiteral("接收 < 0103020005 7847"), 1);
     const QString path = f.folder.filePath(QStringLiteral("log.txt"));
     f.dialogs.clear();
     f.dialogs.files.push_back(path);
@@ -98,7 +98,7 @@ void TestLogPanel::saveLogReplacesExistingFile()
         QVERIFY(old.open(QIODevice::WriteOnly));
         old.write(QByteArray(100000, 'x'));
     }
-    f.ctx().log->addEntry(QStringLiteral("new"), 1);
+    f.window->log().addEntry(QStringLiteral("new"), 1);
     f.dialogs.files.push_back(path);
     QTest::mouseClick(f.ui().savelog, Qt::LeftButton);
     const QByteArray saved = readFile(path);
@@ -179,10 +179,10 @@ QTextDocument *box(WindowFixture &f)
 void TestLogPanel::longLogKeepsEveryLine()
 {
     WindowFixture f(true);
-    LogPanel &log = *f.ctx().log;
+    LogPanel &log = f.window->log();
     const int count = 20000;
     const QStringList expected = fillLog(log, count);
-    f.ctx().log->appendLineBreak();
+    f.window->log().appendLineBreak();
     // The box holds only the newest part: its bookkeeping does not grow with the log.
     QVERIFY2(box(f)->blockCount() < 5000, qPrintable(QString::number(box(f)->blockCount())));
 
@@ -208,7 +208,7 @@ void TestLogPanel::scrollingToTheEndShowsOlderLines()
 {
     WindowFixture f(true);
     const int count = 12000;
-    const QStringList expected = fillLog(*f.ctx().log, count);
+    const QStringList expected = fillLog(f.window->log(), count);
     const int linesInBox = box(f)->blockCount();
     QScrollBar *bar = f.ui().getMsg->verticalScrollBar();
     // Each time the user reaches the end, an older part follows, until the
@@ -226,7 +226,7 @@ void TestLogPanel::scrollingToTheEndShowsOlderLines()
 void TestLogPanel::linesInViewOrSelectedStayInTheBox()
 {
     WindowFixture f(true);
-    LogPanel &log = *f.ctx().log;
+    LogPanel &log = f.window->log();
     fillLog(log, 2000);
     // The user selects the oldest line at the bottom of the box...
     LogBox *getMsg = f.ui().getMsg;

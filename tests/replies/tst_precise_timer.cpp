@@ -2,7 +2,7 @@
 // it fires once, and that stop and restart take effect. Lower bounds are
 // exact (the monotonic clock never fires early); upper bounds are generous,
 // as the machine is shared.
-#include "replies/precise_timer.h"
+#include "engine/precise_timer.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>

@@ -1,6 +1,6 @@
 // Repeated sending through the real window: Command2 clicked, the lines going
 // out to loopback peers, the log read back. CRCs: pymodbus 3.0 computeCRC.
-#include "engine/command_sender.h"
+#include "engine/exchange_engine.h"
 #include "replies/slave_peer.h"
 #include "support/exchange.h"
 #include "support/pty_pair.h"
@@ -41,10 +41,10 @@ bool waitRunEnded(WindowFixture &f, int ms)
 {
     QElapsedTimer clock;
     clock.start();
-    while (f.ctx().state.repeating || f.ui().Command2->text() != repeatSend) {
+    while (f.engine().isRepeating() || f.ui().Command2->text() != repeatSend) {
         if (clock.elapsed() > ms)
             return false;
-        QSignalSpy ended(f.ctx().sender, &CommandSender::exchangeEnded);
+        QSignalSpy ended(&f.engine(), &ExchangeEngine::exchangeEnded);
         ended.wait(50);
     }
     return true;
@@ -117,7 +117,7 @@ void TestRepeatedSending::twoPassesAgainstSlave()
     QCOMPARE(countEntries(f, QStringLiteral("接收")), 6);
     QCOMPARE(countEntries(f, QStringLiteral("--------無回應--------")), 0);
     QCOMPARE(f.ui().Command2->text(), repeatSend);
-    QVERIFY(!f.ctx().state.linkError);
+    QVERIFY(!f.engine().linkFailed());
 }
 
 void TestRepeatedSending::twoPassesOnSerialSlave()
@@ -150,7 +150,7 @@ void TestRepeatedSending::stopWhileWaiting()
     QTRY_VERIFY_WITH_TIMEOUT(pending != nullptr, 3000);
     QTest::mouseClick(f.ui().Command2, Qt::LeftButton); // "Stop Send"
     QCOMPARE(f.ui().Command2->text(), repeatSend);
-    QVERIFY(!f.ctx().state.replyDone);
+    QVERIFY(!!f.engine().isWaiting());
 
     // The awaited reply is still handled, and nothing more goes out.
     pending->write(QByteArray::fromHex("01030200057847"));
@@ -159,7 +159,7 @@ void TestRepeatedSending::stopWhileWaiting()
     QCOMPARE(sentLines(f), QStringList({"CMD1："}));
     QCOMPARE(countEntries(f, QStringLiteral("接收 < 0103020005 7847")), 1);
     QCOMPARE(peer.received, QByteArray::fromHex("010300000001840A"));
-    QVERIFY(!f.ctx().state.repeating);
+    QVERIFY(!f.engine().isRepeating());
 }
 
 void TestRepeatedSending::startAboveStop()
@@ -192,7 +192,7 @@ void TestRepeatedSending::silentPeerDroppingLink()
     // The first time-out closes the link, and a closed link ends the run.
     QCOMPARE(sentLines(f), QStringList({"CMD1："}));
     QCOMPARE(countEntries(f, QStringLiteral("--------無回應--------")), 1);
-    QVERIFY(!f.ctx().state.linkError); // the end of the run clears it
+    QVERIFY(!f.engine().linkFailed()); // the end of the run clears it
     QVERIFY(isIdle(f));
 }
 
@@ -252,7 +252,7 @@ void TestRepeatedSending::badValues()
     QCOMPARE(f.ui().Command2->text(), repeatSend);
     QTest::qWait(50);
     QCOMPARE(peer.connections, 0);
-    QVERIFY(!f.ctx().state.repeating);
+    QVERIFY(!f.engine().isRepeating());
 }
 
 void TestRepeatedSending::stopRefusedWhileCountInvalid()
@@ -267,11 +267,11 @@ void TestRepeatedSending::stopRefusedWhileCountInvalid()
     f.ui().rCNT->setText(QStringLiteral("0"));
     QTest::mouseClick(f.ui().Command2, Qt::LeftButton);
     QCOMPARE(f.dialogs.messageTexts().last(), QStringLiteral("Repeat count error!"));
-    QVERIFY(f.ctx().state.repeating); // the run goes on
+    QVERIFY(f.engine().isRepeating()); // the run goes on
 
     f.ui().rCNT->setText(QStringLiteral("3"));
     QTest::mouseClick(f.ui().Command2, Qt::LeftButton);
-    QVERIFY(!f.ctx().state.repeating);
+    QVERIFY(!f.engine().isRepeating());
     QCOMPARE(f.ui().Command2->text(), repeatSend);
 }
 

@@ -1,6 +1,6 @@
 #include "support/exchange.h"
 
-#include "engine/command_sender.h"
+#include "engine/exchange_engine.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -31,7 +31,7 @@ void useTcp(WindowFixture &f, quint16 port, const QString &timeout, bool keepLin
 
 void useSerial(WindowFixture &f, const QString &path, const QString &timeout, bool keepLink)
 {
-    if (!f.ctx().state.serialMode)
+    if (!f.engine().serialMode())
         QTest::mouseClick(f.ui().modeSelect, Qt::LeftButton);
     f.ui().comSelect->setText(path);
     useLink(f, timeout, keepLink);
@@ -39,14 +39,14 @@ void useSerial(WindowFixture &f, const QString &path, const QString &timeout, bo
 
 bool isIdle(WindowFixture &f)
 {
-    return f.ctx().state.replyDone && f.ui().send->text() == QLatin1String("Send");
+    return !f.engine().isWaiting() && f.ui().send->text() == QLatin1String("Send");
 }
 
 bool waitIdle(WindowFixture &f, int ms)
 {
     if (isIdle(f))
         return true;
-    QSignalSpy ended(f.ctx().sender, &CommandSender::exchangeEnded);
+    QSignalSpy ended(&f.engine(), &ExchangeEngine::exchangeEnded);
     return ended.wait(ms) && isIdle(f);
 }
 

@@ -7,7 +7,7 @@ namespace tallowick::test {
 WindowFixture::WindowFixture(bool show)
 {
     window = std::make_unique<MainWindow>(folder.path());
-    window->context().ui.address->setText(QStringLiteral("127.0.0.1"));
+    window->controls().address->setText(QStringLiteral("127.0.0.1"));
     if (show)
         window->show();
 }

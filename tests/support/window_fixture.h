@@ -1,6 +1,7 @@
 #pragma once
 
-#include "replies/log_panel.h"
+#include "engine/exchange_engine.h"
+#include "ui/log_panel.h"
 #include "support/scripted_dialogs.h"
 #include "ui/main_window.h"
 
@@ -20,9 +21,9 @@ struct WindowFixture
     std::unique_ptr<MainWindow> window;
 
     explicit WindowFixture(bool show = false);
-    Context &ctx() { return window->context(); }
-    Controls &ui() { return window->context().ui; }
-    QString logText() { return window->context().log->text(); }
+    Controls &ui() { return window->controls(); }
+    ExchangeEngine &engine() { return window->engine(); }
+    QString logText() { return window->log().text(); }
 };
 
 // The log's entries, newest first, with their time stamps cut off; empty lines

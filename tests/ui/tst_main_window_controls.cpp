@@ -53,7 +53,7 @@ private:
     std::unique_ptr<ScriptedDialogs> m_dialogs;
     QTemporaryDir m_folder;
     std::unique_ptr<MainWindow> m_window;
-    Controls &ui() { return m_window->context().ui; }
+    Controls &ui() { return m_window->controls(); }
 };
 
 namespace {
@@ -403,7 +403,7 @@ void TestMainWindowControls::sendHasFocusAndTabReachesEveryControl()
 {
     // A window just made, as the user first sees it.
     auto window = std::make_unique<MainWindow>(m_folder.path());
-    QWidget *send = window->context().ui.send;
+    QWidget *send = window->controls().send;
     window->show();
     QVERIFY(QTest::qWaitForWindowActive(window.get()));
     QCOMPARE(QApplication::focusWidget(), send);

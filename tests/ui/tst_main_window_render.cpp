@@ -125,7 +125,7 @@ void TestMainWindowRender::initTestCase()
 {
     m_dialogs = std::make_unique<ScriptedDialogs>();
     m_window = std::make_unique<MainWindow>(m_folder.path());
-    Controls &ui = m_window->context().ui;
+    Controls &ui = m_window->controls();
     // Everything that can be shown, shown: the optional frames and the
     // socket state label over the log.
     ui.Frame5->show();
@@ -143,8 +143,8 @@ void TestMainWindowRender::cleanupTestCase()
 
 void TestMainWindowRender::showMode(bool serial)
 {
-    m_window->context().ui.ipSet->setVisible(!serial);
-    m_window->context().ui.comset->setVisible(serial);
+    m_window->controls().ipSet->setVisible(!serial);
+    m_window->controls().comset->setVisible(serial);
 }
 
 void TestMainWindowRender::grabbedAtScale()
@@ -193,7 +193,7 @@ void TestMainWindowRender::labelInkStaysInside_data()
     for (QLabel *label : m_window->findChildren<QLabel *>()) {
         if (label->text().isEmpty() || label->objectName().isEmpty())
             continue;
-        const bool serial = label->parentWidget() == m_window->context().ui.comset;
+        const bool serial = label->parentWidget() == m_window->controls().comset;
         QTest::newRow(qPrintable(label->objectName())) << label << serial;
     }
 }
@@ -233,8 +233,8 @@ void TestMainWindowRender::controlsHeightHoldsText()
 {
     for (QWidget *widget : m_window->findChildren<QWidget *>()) {
         if (widget->objectName().isEmpty() || widget->objectName().startsWith(u"qt_") ||
-            qobject_cast<QGroupBox *>(widget) || widget == m_window->context().ui.getMsg ||
-            widget == m_window->context().ui.Line1)
+            qobject_cast<QGroupBox *>(widget) || widget == m_window->controls().getMsg ||
+            widget == m_window->controls().Line1)
             continue;
         QVERIFY2(widget->height() >= widget->minimumSizeHint().height(),
                  qPrintable(QStringLiteral("%1: %2 < %3")
@@ -246,7 +246,7 @@ void TestMainWindowRender::controlsHeightHoldsText()
 
 void TestMainWindowRender::leftColumnDoesNotOverlap()
 {
-    const Controls &c = m_window->context().ui;
+    const Controls &c = m_window->controls();
     // The window's own controls; the two link frames are one place, and the
     // frames over the log lie over it by design.
     const QList<QWidget *> placed = {

@@ -1,7 +1,7 @@
 // Drawing held back while controls change fast: their state is new at once,
 // what is drawn catches up after the burst. Paint events are counted on the
 // real widgets, drawn offscreen.
-#include "engine/command_sender.h"
+#include "engine/exchange_engine.h"
 #include "support/exchange.h"
 #include "ui/repaint_hold_back.h"
 
@@ -177,7 +177,7 @@ void TestRepaintHoldBack::repeatRunOverLoopback()
     clock.start();
     QTest::mouseClick(f.ui().Command2, Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(
-        !f.ctx().state.repeating && f.ui().Command2->text() == QLatin1String("Repeat Send"), 30000);
+        !f.engine().isRepeating() && f.ui().Command2->text() == QLatin1String("Repeat Send"), 30000);
     const qint64 elapsed = clock.elapsed();
 
     QCOMPARE(waitingAtRequest, 100);

@@ -1,7 +1,6 @@
-#include "config/config_slots.h"
+#include "ui/config_slots.h"
 
 #include "config/config_io.h"
-#include "ui/context.h"
 #include "ui/dialogs.h"
 
 #include <QComboBox>
@@ -18,6 +17,7 @@ namespace {
 
 constexpr int slotCount = 5;
 const QString fileFilter = QStringLiteral("All Files (*.*)|*.*|Text Files(*.txt)|*.txt");
+const QString failedTitle = QStringLiteral("Failed Msg");
 
 QString slotFileName(int slot)
 {
@@ -26,9 +26,10 @@ QString slotFileName(int slot)
 
 } // namespace
 
-ConfigSlots::ConfigSlots(Context &context, QObject *parent) : QObject(parent), m_ctx(context)
+ConfigSlots::ConfigSlots(const ConfigControls &controls, QObject *parent)
+    : QObject(parent), m_ui(controls)
 {
-    Controls &ui = m_ctx.ui;
+    ConfigControls &ui = m_ui;
     // Text typed into the box chooses no slot, and must not become an item of
     // the list either.
     ui.filecombo->setInsertPolicy(QComboBox::NoInsert);
@@ -42,24 +43,68 @@ ConfigSlots::ConfigSlots(Context &context, QObject *parent) : QObject(parent), m
     connect(ui.save, &QPushButton::clicked, this, &ConfigSlots::save_Click);
     for (int i = 0; i < int(ui.killCmd.size()); ++i)
         connect(ui.killCmd[i], &QPushButton::clicked, this, [this, i] { killCmd_Click(i); });
-    connect(ui.Command3, &QPushButton::clicked, this, &ConfigSlots::Command3_Click);
-    connect(ui.Command4, &QPushButton::clicked, this, &ConfigSlots::Command4_Click);
+    connect(ui.importButton, &QPushButton::clicked, this, &ConfigSlots::Command3_Click);
+    connect(ui.exportButton, &QPushButton::clicked, this, &ConfigSlots::Command4_Click);
 }
 
 void ConfigSlots::loadAtStartUp()
 {
-    loadConfig(m_ctx, slotFilePath(m_ctx), m_ctx.state.configFileName, false);
+    load(slotPath(), false);
+}
+
+QString ConfigSlots::slotPath() const
+{
+    return slotFilePath(m_ui.programFolder, m_fileName);
+}
+
+QStringList ConfigSlots::currentValues() const
+{
+    QStringList values;
+    for (const QLineEdit *box : m_ui.boxes)
+        values << box->text();
+    return values;
+}
+
+void ConfigSlots::load(const QString &path, bool clearWhenMissing)
+{
+    const std::optional<QStringList> values = readConfigFile(path);
+    if (!values) {
+        const QString text =
+            QStringLiteral("Load Save File ") + m_fileName + QStringLiteral(" Failed.");
+        dialogs::message(m_ui.window, text, MbExclamation, failedTitle);
+        m_ui.status->setText(text);
+        if (clearWhenMissing) {
+            for (QLineEdit *box : m_ui.boxes)
+                box->clear();
+        }
+        return;
+    }
+    for (int i = 0; i < configValueCount; ++i)
+        m_ui.boxes[i]->setText(values->at(i));
+    m_ui.status->setText(QStringLiteral("Load Save File ") + m_fileName +
+                         QStringLiteral(" Success."));
+}
+
+void ConfigSlots::saveSlot()
+{
+    if (!saveSlotFile(slotPath(), currentValues())) {
+        const QString text = QStringLiteral("Save File ") + m_fileName + QStringLiteral(" Failed.");
+        dialogs::message(m_ui.window, text, MbExclamation, failedTitle);
+        m_ui.status->setText(text);
+        return;
+    }
+    m_ui.status->setText(QStringLiteral("Save File ") + m_fileName + QStringLiteral(" Success."));
 }
 
 bool ConfigSlots::eventFilter(QObject *watched, QEvent *event)
 {
-    const QComboBox *combo = m_ctx.ui.filecombo;
+    const QComboBox *combo = m_ui.filecombo;
     if (event->type() == QEvent::FocusOut && (watched == combo || watched == combo->lineEdit())) {
         // Opening the list, another window coming to the front, or the window
         // going away is no move to another control.
         const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
         if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason &&
-            m_ctx.window->isActiveWindow())
+            m_ui.window->isActiveWindow())
             filecombo_LostFocus();
     }
     return QObject::eventFilter(watched, event);
@@ -67,7 +112,7 @@ bool ConfigSlots::eventFilter(QObject *watched, QEvent *event)
 
 int ConfigSlots::selectedSlot() const
 {
-    const QComboBox *combo = m_ctx.ui.filecombo;
+    const QComboBox *combo = m_ui.filecombo;
     const int index = combo->currentIndex();
     if (index < 0 || combo->currentText() != combo->itemText(index))
         return -1;
@@ -83,10 +128,10 @@ void ConfigSlots::filecombo_LostFocus()
     m_slotChosen = false;
     const int slot = selectedSlot();
     if (slot >= 0 && slot < slotCount) {
-        m_ctx.ui.filename->setText(QStringLiteral("config%1：").arg(slot + 1));
-        m_ctx.state.configFileName = slotFileName(slot);
+        m_ui.filename->setText(QStringLiteral("config%1：").arg(slot + 1));
+        m_fileName = slotFileName(slot);
     }
-    loadConfig(m_ctx, slotFilePath(m_ctx), m_ctx.state.configFileName, true);
+    load(slotPath(), true);
 }
 
 void ConfigSlots::save_Click()
@@ -94,25 +139,25 @@ void ConfigSlots::save_Click()
     filecombo_LostFocus();
     const int slot = selectedSlot();
     if (slot >= 0 && slot < slotCount)
-        m_ctx.state.configFileName = slotFileName(slot);
-    saveConfig(m_ctx);
+        m_fileName = slotFileName(slot);
+    saveSlot();
 }
 
 void ConfigSlots::killCmd_Click(int index)
 {
     filecombo_LostFocus();
-    QString &name = m_ctx.state.configFileName;
+    QString &name = m_fileName;
     if (index >= 0 && index < slotCount) {
         name = slotFileName(index);
-        if (!deleteFile(slotFilePath(m_ctx)))
-            dialogs::message(m_ctx.window, QStringLiteral("no found file ") + name, MbOkOnly);
+        if (!deleteFile(slotPath()))
+            dialogs::message(m_ui.window, QStringLiteral("no found file ") + name, MbOkOnly);
         return;
     }
     const MessageAnswer answer =
-        dialogs::message(m_ctx.window, QStringLiteral("Sure?Kill all files?"),
+        dialogs::message(m_ui.window, QStringLiteral("Sure?Kill all files?"),
                          MbYesNo | MbExclamation, QStringLiteral("Kill files"));
-    if (answer == MessageAnswer::Yes && !deleteIniFiles(m_ctx.programFolder)) {
-        dialogs::message(m_ctx.window, QStringLiteral("no found file ") + name, MbOkOnly);
+    if (answer == MessageAnswer::Yes && !deleteIniFiles(m_ui.programFolder)) {
+        dialogs::message(m_ui.window, QStringLiteral("no found file ") + name, MbOkOnly);
         return;
     }
     name = QStringLiteral("*.ini");
@@ -121,26 +166,26 @@ void ConfigSlots::killCmd_Click(int index)
 void ConfigSlots::Command3_Click()
 {
     filecombo_LostFocus();
-    const auto path = dialogs::fileName(m_ctx.window, {FileDialogMode::Open, fileFilter, 2});
+    const auto path = dialogs::fileName(m_ui.window, {FileDialogMode::Open, fileFilter, 2});
     if (!path || path->isEmpty())
         return;
-    m_ctx.state.configFileName = QStringLiteral("config1.ini");
-    loadConfig(m_ctx, *path, m_ctx.state.configFileName, false);
+    m_fileName = QStringLiteral("config1.ini");
+    load(*path, false);
 }
 
 void ConfigSlots::Command4_Click()
 {
     filecombo_LostFocus();
-    const auto path = dialogs::fileName(m_ctx.window, {FileDialogMode::Save, fileFilter, 2});
+    const auto path = dialogs::fileName(m_ui.window, {FileDialogMode::Save, fileFilter, 2});
     if (!path || path->isEmpty())
         return;
-    if (const QString reason = exportConfig(m_ctx, *path); !reason.isEmpty()) {
-        dialogs::message(m_ctx.window,
+    if (const QString reason = exportConfigFile(*path, currentValues()); !reason.isEmpty()) {
+        dialogs::message(m_ui.window,
                          QStringLiteral("Export config file failed: %1\n%2").arg(*path, reason),
                          MbCritical, QStringLiteral("Failed Msg"));
         return;
     }
-    dialogs::message(m_ctx.window, QStringLiteral("    Save Success.   "), MbInformation,
+    dialogs::message(m_ui.window, QStringLiteral("    Save Success.   "), MbInformation,
                      QStringLiteral("Log save"));
 }
 

@@ -1,4 +1,4 @@
-#include "replies/precise_timer.h"
+#include "engine/precise_timer.h"
 
 #include <QSocketNotifier>
 
@@ -9,7 +9,7 @@
 namespace tallowick {
 
 PreciseTimer::PreciseTimer(QObject *parent)
-    : QObject(parent), m_fd(::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC))
+    : OneShotTimer(parent), m_fd(::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC))
 {
     m_fallback.setSingleShot(true);
     m_fallback.setTimerType(Qt::PreciseTimer);

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QObject>
+#include "engine/one_shot_timer.h"
+
 #include <QTimer>
 
 #include <chrono>
@@ -14,21 +15,16 @@ namespace tallowick {
 // milliseconds, which turns the 4.01 ms end-of-frame silence at 9600 baud into
 // 5 ms; a timerfd on the monotonic clock, watched by the event loop, expires
 // when asked to and costs nothing while it waits.
-class PreciseTimer : public QObject
+class PreciseTimer : public OneShotTimer
 {
     Q_OBJECT
 public:
     explicit PreciseTimer(QObject *parent = nullptr);
     ~PreciseTimer() override;
 
-    // Fires timeout() once, after the interval; starting it again while it
-    // runs replaces the interval, counted from now.
-    void start(std::chrono::microseconds interval);
-    void stop();
-    bool isActive() const;
-
-signals:
-    void timeout();
+    void start(std::chrono::microseconds interval) override;
+    void stop() override;
+    bool isActive() const override;
 
 private:
     void expired();

@@ -1,7 +1,7 @@
-#include "replies/log_panel.h"
+#include "ui/log_panel.h"
 
 #include "ui/log_box.h"
-#include "ui/time_stamp.h"
+#include "replies/time_stamp.h"
 
 #include <QScrollBar>
 #include <QTextBlock>

@@ -2,22 +2,29 @@
 
 #include <QObject>
 
+class QAbstractButton;
+class QLabel;
+class QWidget;
+
 namespace tallowick {
 
-struct Context;
+class LogPanel;
 
 // The Clear and Save Log buttons of the log.
 class LogActions : public QObject
 {
     Q_OBJECT
 public:
-    explicit LogActions(Context &context, QObject *parent = nullptr);
+    LogActions(LogPanel *log, QLabel *status, QAbstractButton *clear, QAbstractButton *save,
+               QWidget *window);
 
     void Command1_Click(); // Clear
     void savelog_Click();  // Save Log
 
 private:
-    Context &m_ctx;
+    LogPanel *m_log;
+    QLabel *m_status;
+    QWidget *m_window;
 };
 
 } // namespace tallowick

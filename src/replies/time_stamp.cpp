@@ -1,4 +1,4 @@
-#include "ui/time_stamp.h"
+#include "replies/time_stamp.h"
 
 #include <QLocale>
 

@@ -1,12 +1,12 @@
-#include "replies/log_actions.h"
+#include "ui/log_actions.h"
 
-#include "replies/log_panel.h"
-#include "ui/context.h"
+#include "replies/time_stamp.h"
 #include "ui/dialogs.h"
-#include "ui/time_stamp.h"
+#include "ui/log_panel.h"
 
 #include <QLabel>
-#include <QPushButton>
+#include <QAbstractButton>
+#include <QWidget>
 #include <QSaveFile>
 
 #include <algorithm>
@@ -17,27 +17,29 @@ namespace {
 const QString fileFilter = QStringLiteral("All Files (*.*)|*.*|Text Files(*.txt)|*.txt");
 }
 
-LogActions::LogActions(Context &context, QObject *parent) : QObject(parent), m_ctx(context)
+LogActions::LogActions(LogPanel *log, QLabel *status, QAbstractButton *clear,
+                       QAbstractButton *save, QWidget *window)
+    : QObject(window), m_log(log), m_status(status), m_window(window)
 {
-    connect(m_ctx.ui.Command1, &QPushButton::clicked, this, &LogActions::Command1_Click);
-    connect(m_ctx.ui.savelog, &QPushButton::clicked, this, &LogActions::savelog_Click);
+    connect(clear, &QAbstractButton::clicked, this, &LogActions::Command1_Click);
+    connect(save, &QAbstractButton::clicked, this, &LogActions::savelog_Click);
 }
 
 void LogActions::Command1_Click()
 {
-    m_ctx.log->clear();
-    m_ctx.ui.status->setText(QStringLiteral("Log box clear"));
+    m_log->clear();
+    m_status->setText(QStringLiteral("Log box clear"));
 }
 
 void LogActions::savelog_Click()
 {
-    const auto path = dialogs::fileName(m_ctx.window, {FileDialogMode::Save, fileFilter, 2});
+    const auto path = dialogs::fileName(m_window, {FileDialogMode::Save, fileFilter, 2});
     if (!path || path->isEmpty())
         return;
 
     const QString dateLine =
         QStringLiteral("檔案儲存日期：") + dateStamp() + QStringLiteral("　") + timeStamp();
-    const QList<QByteArray> content = m_ctx.log->savedFileContent(dateLine);
+    const QList<QByteArray> content = m_log->savedFileContent(dateLine);
 
     // Written beside the target and renamed over it, so that a failure never
     // leaves half a log or destroys the file being replaced.
@@ -51,11 +53,11 @@ void LogActions::savelog_Click()
         reason = file.errorString();
     if (!reason.isEmpty()) {
         file.cancelWriting();
-        dialogs::message(m_ctx.window, QStringLiteral("Save Log failed: %1\n%2").arg(*path, reason),
+        dialogs::message(m_window, QStringLiteral("Save Log failed: %1\n%2").arg(*path, reason),
                          MbCritical, QStringLiteral("Log save"));
         return;
     }
-    dialogs::message(m_ctx.window, QStringLiteral("    Save Success.   "), MbInformation,
+    dialogs::message(m_window, QStringLiteral("    Save Success.   "), MbInformation,
                      QStringLiteral("Log save"));
 }
 

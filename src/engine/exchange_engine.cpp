@@ -1,0 +1,405 @@
+#include "engine/exchange_engine.h"
+
+#include "engine/command_text.h"
+#include "engine/numeric_value.h"
+#include "engine/one_shot_timer.h"
+#include "links/link.h"
+#include "links/serial_settings.h"
+#include "replies/reply_check.h"
+#include "ui/dialogs.h"
+
+#include <utility>
+
+namespace tallowick {
+
+namespace {
+
+const QString comPortErrorTitle = QStringLiteral("COM Port Error");
+const QString connectingEntry = QStringLiteral("-------正在連線-------");
+const QString closingEntry = QStringLiteral("-------關閉連線-------");
+
+// A device that keeps sending never lets the line go quiet. What it sent so
+// far is taken as a reply once it reaches this size (far beyond any Modbus
+// reply), so the log takes a flood in pieces and the window keeps turning.
+constexpr qsizetype serialReplyLimit = 8 * 1024;
+
+} // namespace
+
+ExchangeEngine::ExchangeEngine(const ExchangeInputs &inputs, Link &serial, Link &tcp,
+                               const ExchangeTimers &timers, QObject *parent)
+    : QObject(parent), m_in(inputs), m_serial(serial), m_tcp(tcp),
+      m_replyTimeout(*timers.replyTimeout), m_serialQuiet(*timers.serialQuiet),
+      m_repeatPause(*timers.repeatPause)
+{
+    connect(&m_serial, &Link::dataArrived, this, &ExchangeEngine::takeSerialBytes);
+    connect(&m_serial, &Link::failed, this, &ExchangeEngine::dropSerialReply);
+    connect(&m_tcp, &Link::dataArrived, this, &ExchangeEngine::takeTcpReply);
+    connect(&m_tcp, &Link::connected, this, &ExchangeEngine::onTcpConnected);
+    connect(&m_serialQuiet, &OneShotTimer::timeout, this, &ExchangeEngine::serialReplyEnded);
+    connect(&m_replyTimeout, &OneShotTimer::timeout, this, &ExchangeEngine::endWithoutReply);
+    connect(&m_repeatPause, &OneShotTimer::timeout, this, &ExchangeEngine::startPass);
+}
+
+// ---- Sending ---------------------------------------------------------------
+
+int ExchangeEngine::emptySettingsMask() const
+{
+    return checkNullMask(m_in.address(), m_in.port(), m_in.timeout());
+}
+
+SendOutcome ExchangeEngine::send()
+{
+    if (!m_replyDone) {
+        endWithoutReply();
+        return SendOutcome::Stopped;
+    }
+    const int mask = emptySettingsMask();
+    const double line = numericValue(m_in.lineNumber());
+    if (mask != 0 || !(line > 0)) {
+        complainAboutSettings(mask);
+        return SendOutcome::Refused;
+    }
+    // A number between two lines (0.3, 15.6) names none of them either.
+    if (line >= 16 || !isWholeNumber(line)) {
+        refuseLineNumber();
+        return SendOutcome::Refused;
+    }
+    return startExchange();
+}
+
+void ExchangeEngine::sendLineOf(int index)
+{
+    if (!m_replyDone)
+        return;
+    const QString number = QString::number(index + 1);
+    emit lineNumberChosen(number);
+    sendLine(index + 1);
+    emit statusChanged(QStringLiteral("Send command") + number);
+}
+
+SendOutcome ExchangeEngine::sendLine(int lineNumber)
+{
+    const int mask = emptySettingsMask();
+    if (lineNumber == 0 || mask != 0) {
+        complainAboutSettings(mask);
+        return SendOutcome::Refused;
+    }
+    if (lineNumber >= 16) {
+        refuseLineNumber();
+        return SendOutcome::Refused;
+    }
+    return startExchange();
+}
+
+void ExchangeEngine::showCrc()
+{
+    transmitLine(true);
+}
+
+void ExchangeEngine::toggleMode()
+{
+    m_serialMode = !m_serialMode;
+}
+
+void ExchangeEngine::refuse(const QString &message, const QString &status, const QString &title)
+{
+    dialogs::message(dialogs::windowOf(this), message, MbCritical, title);
+    emit statusChanged(status);
+}
+
+void ExchangeEngine::complainAboutSettings(int mask)
+{
+    const SettingsComplaint complaint = settingsComplaint(mask);
+    refuse(complaint.message, complaint.status);
+}
+
+void ExchangeEngine::refuseLineNumber()
+{
+    dialogs::message(dialogs::windowOf(this), QStringLiteral("Error Command Line Index."),
+                     MbCritical);
+    emit logEntry(QStringLiteral("-----沒有指令 ") + m_in.lineNumber() + QStringLiteral("-----"), 2);
+}
+
+SendOutcome ExchangeEngine::startExchange()
+{
+    // Values the link cannot use are refused here, before the window starts
+    // waiting for a reply that could never come.
+    const auto interval = replyTimerInterval(m_in.timeout());
+    if (!interval) {
+        refuse(QStringLiteral("Timeout is too large: at most 2147483647 ms."),
+               QStringLiteral("Check Timeout setting."));
+        return SendOutcome::Refused;
+    }
+    if (m_serialMode) {
+        if (!m_serial.isOpen() && !serialDevicePath(m_in.comSelect())) {
+            refuse(QStringLiteral("Error port setting"), QStringLiteral("Check COM Port setting."),
+                   comPortErrorTitle);
+            return SendOutcome::Refused;
+        }
+    } else if (!tcpPort(m_in.port())) {
+        refuse(QStringLiteral("Port must be a whole number from 1 to 65535."),
+               QStringLiteral("Check Port setting."));
+        return SendOutcome::Refused;
+    }
+
+    m_replyDone = false;
+    emit waitingChanged(true);
+    m_replyTimeout.start(*interval);
+
+    if (m_serialMode)
+        sendSerial();
+    else
+        sendTcp();
+    return SendOutcome::Started;
+}
+
+void ExchangeEngine::sendSerial()
+{
+    // Any failure leaves the window waiting; the time-out then reports the
+    // missing reply.
+    if (!m_serial.isOpen()) {
+        switch (m_serial.open(LinkTarget::serial(m_in.comSelect(), m_in.configCom()))) {
+        case LinkError::None:
+            break;
+        case LinkError::InvalidPort:
+            dialogs::message(dialogs::windowOf(this), QStringLiteral("Error port setting"),
+                             MbCritical, comPortErrorTitle);
+            return;
+        case LinkError::InvalidSettings:
+            dialogs::message(dialogs::windowOf(this), QStringLiteral("Error configure setting"),
+                             MbCritical, comPortErrorTitle);
+            return;
+        case LinkError::Other:
+            return;
+        }
+    }
+    // The port stays open after the transmission; only a reply closes it.
+    transmitLine(false);
+}
+
+void ExchangeEngine::sendTcp()
+{
+    const int socketState = m_tcp.state();
+    if (!m_linkOpen && socketState != Link::Connecting) {
+        // Nothing goes out yet: the connection event transmits the line that
+        // the line number names when the connection is made.
+        const QString address = m_in.address();
+        const QString port = m_in.port();
+        m_tcp.open(LinkTarget::tcp(address, *tcpPort(port)));
+        emit logEntry(QStringLiteral("IP:") + address + u':' + port, 2);
+        emit logEntry(connectingEntry, 2);
+        emit statusChanged(QStringLiteral("Connecting..."));
+        m_linkOpen = true;
+    } else if (socketState == Link::Connected || socketState == Link::Connecting) {
+        transmitLine(false);
+        m_linkError = false;
+    } else {
+        emit logEntry(QStringLiteral("-------") + QString::number(socketState) + u':' +
+                          Link::stateName(socketState) + QStringLiteral("-------"),
+                      2);
+        m_linkError = true;
+    }
+}
+
+// ---- The transmit routine --------------------------------------------------
+
+void ExchangeEngine::refuseLine(const QString &lineText)
+{
+    dialogs::message(dialogs::windowOf(this), QStringLiteral("Command Input Error"), MbCritical);
+    emit logEntry(QStringLiteral("-----沒有指令 ") + lineText + QStringLiteral("-----"), 2);
+    emit logLineBreak();
+}
+
+int ExchangeEngine::chooseLine()
+{
+    double index = 0;
+    QString lineText;
+    if (m_repeating) {
+        const RepeatFields fields = m_in.repeatFields();
+        if (m_repeatIndex > numericValue(fields.rpStop) - 1)
+            m_repeatIndex = numericValue(fields.rpStart) - 1;
+        m_nextLineReady = true;
+        index = roundHalfEven(m_repeatIndex);
+        lineText = QString::number(m_repeatIndex + 1);
+        m_repeatIndex += 1;
+    } else {
+        const QString text = m_in.lineNumber();
+        const double value = numericValue(text);
+        // A number between lines (0.3, 15.6) names no line either.
+        if (text.isEmpty() || value >= 16 || !isWholeNumber(value)) {
+            refuseLine(text);
+            return -1;
+        }
+        index = value - 1;
+        lineText = text;
+    }
+    if (!(index >= 0 && index < commandLineCount)) {
+        refuseLine(lineText);
+        return -1;
+    }
+    return int(index);
+}
+
+TransmitResult ExchangeEngine::transmitLine(bool crcOnly)
+{
+    const int line = chooseLine();
+    if (line < 0)
+        return TransmitResult::Refused;
+
+    const auto frame = commandFrame(m_in.commandText(line), m_in.appendCrc());
+    if (!frame) {
+        // The user learns why nothing was sent or logged.
+        emit statusChanged(QStringLiteral("輸入錯誤"));
+        return TransmitResult::Rejected;
+    }
+
+    const QString caption = m_in.lineCaption(line);
+    if (crcOnly) {
+        emit logEntry(QStringLiteral("CRC計算 ") + caption + QStringLiteral("> ") + frame->text, 2);
+        return TransmitResult::Shown;
+    }
+
+    emit logEntry(QStringLiteral("傳送") + caption + QStringLiteral(" > ") + frame->text, 2);
+    if (!m_serialMode && m_tcp.state() == Link::Connecting) {
+        emit logEntry(connectingEntry, 2);
+        return TransmitResult::Pending;
+    }
+    Link &link = m_serialMode ? m_serial : m_tcp;
+    return link.write(frame->bytes) ? TransmitResult::Sent : TransmitResult::WriteFailed;
+}
+
+void ExchangeEngine::onTcpConnected()
+{
+    // A connection that comes up while the serial link is chosen (one started
+    // by an earlier time-out) must not put a frame nobody asked for on the
+    // serial line.
+    if (!m_serialMode)
+        transmitLine(false);
+    // A repeat pass may wait for this connection to take its line.
+    if (m_passWaiting)
+        continuePass();
+}
+
+// ---- Replies ---------------------------------------------------------------
+
+void ExchangeEngine::takeSerialBytes()
+{
+    if (!m_serial.isOpen())
+        return;
+    m_serialReply += m_serial.readAll();
+    if (m_serialReply.isEmpty())
+        return;
+    if (m_serialReply.size() >= serialReplyLimit) {
+        m_serialQuiet.stop();
+        serialReplyEnded();
+        return;
+    }
+    // Every arrival restarts the wait: a reply is what came until the line
+    // went quiet. The reply time-out keeps running meanwhile, so one that
+    // falls inside this wait is logged before the reply.
+    m_serialQuiet.start(replyQuietTime(m_serialReply, m_serial.baudRate()));
+}
+
+void ExchangeEngine::serialReplyEnded()
+{
+    const QByteArray reply = std::exchange(m_serialReply, {});
+    if (!m_serial.isOpen() || reply.isEmpty())
+        return;
+    handleReply(reply, true);
+}
+
+void ExchangeEngine::dropSerialReply()
+{
+    // The port is gone and already closed; a part reply from it is no reply.
+    // The exchange ends by its time-out, and the next Send opens the port again.
+    m_serialQuiet.stop();
+    m_serialReply.clear();
+}
+
+void ExchangeEngine::takeTcpReply()
+{
+    // Each arrival on the socket is one reply.
+    const QByteArray reply = m_tcp.readAll();
+    if (reply.isEmpty())
+        return;
+    handleReply(reply, false);
+}
+
+void ExchangeEngine::handleReply(const QByteArray &reply, bool fromSerial)
+{
+    m_replyTimeout.stop();
+    m_replyDone = true;
+
+    // A reply too short to check is reported, and the exchange still ends as
+    // after any other reply: a stray byte must not leave the window waiting
+    // with its Send button reading "Stop".
+    const auto entry = replyEntryText(reply);
+    emit logEntry(entry ? *entry : failureEntryText(replyTooShort), 1);
+
+    if (m_in.dropLinkAfterExchange()) {
+        if (fromSerial)
+            m_serial.close();
+        m_tcp.close();
+        emit statusChanged(QStringLiteral("Disconnected."));
+        emit logEntry(closingEntry, 2);
+        m_linkOpen = false;
+    }
+    endExchange();
+}
+
+void ExchangeEngine::endWithoutReply()
+{
+    // Try the TCP peer again when no connection is under way. Not in serial
+    // mode, where it would reach a host the user is not using, and never over
+    // a live connection.
+    const int before = m_tcp.state();
+    if (!m_serialMode && !m_linkOpen && before != Link::Connecting && before != Link::Connected) {
+        if (const auto port = tcpPort(m_in.port()))
+            m_tcp.open(LinkTarget::tcp(m_in.address(), *port));
+    }
+
+    m_replyTimeout.stop();
+
+    const int after = m_tcp.state();
+    if (after == Link::Error) {
+        emit logEntry(QStringLiteral("------9:連線錯誤------"), 2);
+        m_linkError = true;
+    } else {
+        m_linkError = false;
+        emit logEntry(QStringLiteral("--------無回應--------"), 2);
+    }
+
+    if (m_in.dropLinkAfterExchange()) {
+        m_tcp.close();
+        emit statusChanged(QStringLiteral("No Connected."));
+        emit logEntry(closingEntry, 2);
+        if (m_tcp.state() != Link::Connected)
+            m_linkError = true;
+        m_linkOpen = false;
+    } else if (m_linkOpen &&
+               (after == Link::Closed || after == Link::Error || after == Link::Connecting)) {
+        // The peer closed or reset the connection we keep, or the connection
+        // has not come about within the time-out (a peer that resets every
+        // connection it accepts keeps the socket connecting again and again
+        // for half a minute). Forget it, so that the next Send connects
+        // afresh instead of reporting the dead socket or waiting behind the
+        // old attempt for as long as the connection is to be kept.
+        m_tcp.close();
+        m_linkOpen = false;
+    }
+
+    endExchange();
+}
+
+void ExchangeEngine::endExchange()
+{
+    m_replyDone = true;
+    emit waitingChanged(false);
+    // A repeat pass waiting for this exchange goes on before anyone else
+    // hears of the end.
+    if (m_passWaiting)
+        continuePass();
+    emit exchangeEnded();
+}
+
+} // namespace tallowick

@@ -1,0 +1,31 @@
+#include "replies/frame_text.h"
+
+namespace tallowick {
+
+quint16 CRC16(QByteArrayView bytes)
+{
+    quint16 crc = 0xFFFF;
+    for (qsizetype i = 0; i + 2 < bytes.size(); ++i) {
+        crc ^= quint8(bytes[i]);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 1) ? quint16((crc >> 1) ^ 0xA001) : quint16(crc >> 1);
+    }
+    return crc;
+}
+
+QString frameText(QByteArrayView frame, bool endsInCrc)
+{
+    static constexpr char digits[] = "0123456789ABCDEF";
+    QString text;
+    text.reserve(frame.size() * 2 + 1);
+    for (qsizetype i = 0; i < frame.size(); ++i) {
+        if (endsInCrc && i == frame.size() - 2)
+            text.append(u' ');
+        const auto byte = quint8(frame[i]);
+        text.append(QLatin1Char(digits[byte >> 4]));
+        text.append(QLatin1Char(digits[byte & 0x0F]));
+    }
+    return text;
+}
+
+} // namespace tallowick
