@@ -1,0 +1,46 @@
+#pragma once
+
+// A link the test plays the device of: it records what was written and
+// delivers what the test says arrived, at once and without any real I/O.
+#include "links/link.h"
+
+#include <QByteArrayList>
+
+namespace tallowick::test {
+
+class FakeLink : public Link
+{
+    Q_OBJECT
+public:
+    // A serial link opens at once; a TCP link starts connecting and connects
+    // when the test says so.
+    enum Kind { Serial, Tcp };
+    explicit FakeLink(Kind kind, QObject *parent = nullptr) : Link(parent), m_kind(kind) {}
+
+    LinkError open(const LinkTarget &target) override;
+    bool write(const QByteArray &frame) override;
+    QByteArray readAll() override;
+    void close() override;
+    int state() const override { return m_state; }
+    qint32 baudRate() const override { return m_kind == Serial ? baud : 0; }
+
+    // The peer's side.
+    void acceptConnection();                  // a pending TCP connection comes up
+    void arrive(const QByteArray &bytes);     // bytes from the device
+    void peerCloses();                        // an orderly close: the link is closed
+    void peerResets();                        // a reset or a failed attempt: error
+    void deviceGone();                        // a serial device goes away
+
+    LinkError openResult = LinkError::None; // what the next opens report
+    bool refuseWrites = false;
+    qint32 baud = 9600;
+    QByteArrayList written;
+    QList<LinkTarget> opened;
+
+private:
+    Kind m_kind;
+    int m_state = Closed;
+    QByteArray m_pending;
+};
+
+} // namespace tallowick::test
