@@ -1,4 +1,5 @@
-# The fuzz harnesses, written down once for fuzz/CMakeLists.txt.
+# The fuzz harnesses, written down once for both builds of fuzz/CMakeLists.txt:
+# the libFuzzer one and the seed replay of the test suite.
 #
 # tallowick_harness(<name> SOURCES <files under src/> [HELPERS <files under fuzz/>]
 #                   [LIBRARIES <targets beyond QtCore>])
