@@ -1,6 +1,6 @@
 // The reply check and the reply text, and the length and quiet time that tell
 // where a serial reply ends.
-#include "replies/frame_text.h"
+#include "engine/command_text.h"
 #include "fuzz_check.h"
 #include "replies/reply_check.h"
 

@@ -1,0 +1,27 @@
+# The fuzz harnesses, written down once for both builds of fuzz/CMakeLists.txt:
+# the libFuzzer one and the seed replay of the test suite.
+#
+# tallowick_harness(<name> SOURCES <files under src/> [HELPERS <files under fuzz/>]
+#                   [LIBRARIES <targets beyond QtCore>])
+# adds <name> to tallowick_harnesses, for fuzz_<name>.cpp with seeds in
+# corpus/<name>/, and sets tallowick_harness_<name>_SOURCES, _HELPERS and
+# _LIBRARIES. SOURCES are exactly the sources the harness exercises: nothing
+# else of the program is linked.
+set(tallowick_harnesses)
+macro(tallowick_harness name)
+  cmake_parse_arguments(tallowick_harness_${name} "" "" "SOURCES;HELPERS;LIBRARIES" ${ARGN})
+  list(APPEND tallowick_harnesses ${name})
+endmacro()
+
+tallowick_harness(command_text SOURCES engine/command_text.cpp replies/frame_text.cpp)
+tallowick_harness(numeric_value SOURCES engine/numeric_value.cpp engine/send_checks.cpp)
+tallowick_harness(serial_settings SOURCES links/serial_settings.cpp LIBRARIES Qt6::SerialPort)
+tallowick_harness(frame_decoder SOURCES decoder/frame_decoder.cpp)
+tallowick_harness(reply_check SOURCES replies/reply_check.cpp replies/frame_text.cpp
+                  engine/command_text.cpp)
+set(tallowick_config_format_sources
+  config/ini_profile.cpp config/config_format.cpp config/code_page.cpp)
+tallowick_harness(ini_reader SOURCES ${tallowick_config_format_sources}
+                  HELPERS iconv_reuse.cpp LIBRARIES ${CMAKE_DL_LIBS})
+tallowick_harness(config_roundtrip SOURCES ${tallowick_config_format_sources}
+                  HELPERS iconv_reuse.cpp LIBRARIES ${CMAKE_DL_LIBS})
