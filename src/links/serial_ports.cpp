@@ -138,15 +138,25 @@ QStringList lockNames(const PortRecord &record, const QString &realPath)
     return names;
 }
 
-qint64 lockHolder(const QStringList &names, const QStringList &folders)
+// The lock files present, by the name after "LCK..": one look into each
+// folder rather than a try for every name of every port in every folder.
+QMultiHash<QString, QString> lockFiles(const QStringList &folders)
 {
+    QMultiHash<QString, QString> files;
     for (const QString &folder : folders) {
-        for (const QString &name : names) {
-            const QByteArray content =
-                readHead(QFile::encodeName(folder + QStringLiteral("/LCK..") + name), 64);
-            if (content.isEmpty())
-                continue;
-            const qint64 pid = lockPid(content);
+        const QStringList names =
+            QDir(folder).entryList({QStringLiteral("LCK..*")}, QDir::Files | QDir::System);
+        for (const QString &name : names)
+            files.insert(name.mid(5), folder + u'/' + name);
+    }
+    return files;
+}
+
+qint64 lockHolder(const QStringList &names, const QMultiHash<QString, QString> &files)
+{
+    for (const QString &name : names) {
+        for (const QString &file : files.values(name)) {
+            const qint64 pid = lockPid(readHead(QFile::encodeName(file), 64));
             if (pid != ::getpid() && alive(pid))
                 return pid;
         }
@@ -315,6 +325,7 @@ std::vector<PortAccess> checkPortAccess(const std::vector<PortRecord> &records,
                                         const QStringList &lockFolders)
 {
     std::vector<PortAccess> result(records.size());
+    const QMultiHash<QString, QString> locks = lockFiles(lockFolders);
     QHash<QByteArray, std::vector<size_t>> unsettled; // real path → records
     for (size_t i = 0; i < records.size(); ++i) {
         const QByteArray path = QFile::encodeName(records[i].path);
@@ -329,7 +340,7 @@ std::vector<PortAccess> checkPortAccess(const std::vector<PortRecord> &records,
         char real[PATH_MAX];
         const QString realPath =
             ::realpath(path.constData(), real) ? QFile::decodeName(real) : QString();
-        if (const qint64 pid = lockHolder(lockNames(records[i], realPath), lockFolders)) {
+        if (const qint64 pid = lockHolder(lockNames(records[i], realPath), locks)) {
             result[i].problem = PortAccess::InUse;
             result[i].pid = pid;
             result[i].holder = programName(pid);

@@ -9,8 +9,10 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
+#include <QPointer>
 #include <QStyle>
 #include <QStyleOption>
+#include <QThreadPool>
 
 #include <algorithm>
 
@@ -80,29 +82,65 @@ void PortPicker::setLister(PortLister lister)
 
 void PortPicker::showList()
 {
-    QAction *current = fillList(m_lister ? m_lister() : presentSerialPorts());
+    m_records = m_lister ? m_lister() : presentSerialPorts();
+    ++m_generation;
+    QAction *current = fillList();
     m_list->popup(m_edit->mapToGlobal(QPoint(0, m_edit->height())));
     if (current)
         m_list->setActiveAction(current);
+    checkInBackground();
 }
 
-QAction *PortPicker::fillList(const std::vector<PortRecord> &records)
+QAction *PortPicker::fillList()
 {
     m_list->clear();
-    if (records.empty()) {
+    if (m_records.empty()) {
         m_list->addAction(QStringLiteral("No serial port found"))->setEnabled(false);
         return nullptr;
     }
-    const std::vector<PortAccess> access = checkPortAccess(records);
     const QString inBox = serialDevicePath(m_edit->text()).value_or(QString());
-    const QIcon warning = m_edit->style()->standardIcon(QStyle::SP_MessageBoxWarning);
     QAction *current = nullptr;
-    for (size_t i = 0; i < records.size(); ++i) {
-        const PortRecord &record = records[i];
-        QString text = portItemText(record, access[i]);
-        QAction *item = m_list->addAction(text.replace(u'&', QStringLiteral("&&")));
+    for (const PortRecord &record : m_records) {
+        QAction *item = m_list->addAction(QString());
         const QString choice = portChoice(record);
-        QString tip = choice;
+        connect(item, &QAction::triggered, this, [this, choice] { choose(choice); });
+        if (!current && !inBox.isEmpty() && (inBox == record.path || inBox == record.byIdPath))
+            current = item;
+    }
+    markProblems(std::vector<PortAccess>(m_records.size()));
+    return current;
+}
+
+// Looking for the holders of a port reads the open files of every process this
+// user may see, which on a busy desktop takes longer than the list may keep
+// the window waiting.
+void PortPicker::checkInBackground()
+{
+    if (m_records.empty())
+        return;
+    QThreadPool::globalInstance()->start(
+        [self = QPointer<PortPicker>(this), generation = m_generation, records = m_records] {
+            std::vector<PortAccess> access = checkPortAccess(records);
+            QMetaObject::invokeMethod(
+                qApp,
+                [self, generation, access = std::move(access)] {
+                    if (self && self->m_generation == generation) {
+                        self->markProblems(access);
+                        emit self->listChecked();
+                    }
+                },
+                Qt::QueuedConnection);
+        });
+}
+
+void PortPicker::markProblems(const std::vector<PortAccess> &access)
+{
+    const QList<QAction *> items = m_list->actions();
+    const QIcon warning = m_edit->style()->standardIcon(QStyle::SP_MessageBoxWarning);
+    for (size_t i = 0; i < m_records.size() && i < size_t(items.size()); ++i) {
+        QAction *item = items[qsizetype(i)];
+        item->setText(portItemText(m_records[i], access[i]).replace(u'&', QStringLiteral("&&")));
+        QString tip = portChoice(m_records[i]);
         // A port that cannot be opened now stays choosable: the user may be
         // about to close the other program or to log in again, and the lock
         // or process seen may be gone by the time of Send.
@@ -111,11 +149,7 @@ QAction *PortPicker::fillList(const std::vector<PortRecord> &records)
             tip += u'\n' + portProblemText(access[i]);
         }
         item->setToolTip(tip);
-        connect(item, &QAction::triggered, this, [this, choice] { choose(choice); });
-        if (!inBox.isEmpty() && !current && (inBox == record.path || inBox == record.byIdPath))
-            current = item;
     }
-    return current;
 }
 
 void PortPicker::choose(const QString &path)

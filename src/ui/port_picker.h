@@ -27,20 +27,29 @@ public:
     QAction *button() const { return m_button; }
     QMenu *list() const { return m_list; }
 
-    // Reads the ports present, fills the list and shows it under the box.
+    // Reads the ports present, fills the list and shows it under the box; why
+    // a port cannot be opened is found in the background and added to its item.
     void showList();
+
+signals:
+    // The items of the list now say which ports cannot be opened.
+    void listChecked();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    QAction *fillList(const std::vector<PortRecord> &records);
+    QAction *fillList();
+    void checkInBackground();
+    void markProblems(const std::vector<PortAccess> &access);
     void choose(const QString &path);
 
     QLineEdit *m_edit;
     QAction *m_button;
     QMenu *m_list;
     PortLister m_lister;
+    std::vector<PortRecord> m_records; // as the list shows them, item by item
+    quint64 m_generation = 0;          // of the list, so a late check finds its own
 };
 
 } // namespace tallowick

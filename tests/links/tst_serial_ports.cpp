@@ -271,6 +271,16 @@ void TestSerialPorts::inUseMarks()
     const std::vector<PortAccess> access = checkPortAccess({port(device)}, {locks});
     QCOMPARE(portProblemText(access.at(0)),
              inUse ? QStringLiteral("in use by sleep (pid %1)").arg(pid) : QString());
+    if (held) { // the same mark in the list, once its check in the background is done
+        QLineEdit box;
+        PortPicker picker(&box, [&device] { return std::vector<PortRecord>{port(device)}; });
+        QSignalSpy checked(&picker, &PortPicker::listChecked);
+        picker.showList();
+        QVERIFY(checked.wait(10'000));
+        const QAction *item = picker.list()->actions().at(0);
+        QCOMPARE(item->iconText(), device + " — " + portProblemText(access.at(0)));
+        QVERIFY(!item->icon().isNull() && item->isEnabled());
+    }
     other.kill();
     other.waitForFinished();
 }
@@ -431,9 +441,11 @@ void TestSerialPorts::realPtyThroughTheWindow()
         char events[4096];
         return ::read(watch, events, sizeof events) > 0;
     };
+    QSignalSpy checked(box->findChild<PortPicker *>(), &PortPicker::listChecked);
     box->findChild<QAction *>(QStringLiteral("comSelectPorts"))->trigger();
     auto *list = box->findChild<QMenu *>(QStringLiteral("comSelectPortList"));
     QVERIFY(list && list->isVisible());
+    QVERIFY(checked.wait(10'000));
     QAction *ptyItem = list->actions().constLast();
     QCOMPARE(ptyItem->iconText(), pty.slavePath());
     QVERIFY2(!opened(), "the list opened the device");
