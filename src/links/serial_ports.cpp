@@ -77,7 +77,8 @@ void describe(PortRecord &record, const QString &deviceFolder)
 {
     QString interfaceName;
     QString folder = deviceFolder;
-    for (int level = 0; level < 6 && folder.size() > 1; ++level) {
+    // Up to the top of the device tree, and no further.
+    for (int level = 0; level < 6 && QFileInfo(folder).fileName() != u"devices"; ++level) {
         if (interfaceName.isEmpty())
             interfaceName = attribute(folder, "interface");
         bool vendorOk = false;
@@ -144,8 +145,7 @@ QMultiHash<QString, QString> lockFiles(const QStringList &folders)
 {
     QMultiHash<QString, QString> files;
     for (const QString &folder : folders) {
-        const QStringList names =
-            QDir(folder).entryList({QStringLiteral("LCK..*")}, QDir::Files | QDir::System);
+        const QStringList names = QDir(folder).entryList({QStringLiteral("LCK..*")}, QDir::Files);
         for (const QString &name : names)
             files.insert(name.mid(5), folder + u'/' + name);
     }
@@ -221,10 +221,15 @@ PortAccess noPermission(gid_t owner)
 {
     PortAccess access;
     access.problem = PortAccess::NoPermission;
-    if (const group *entry = ::getgrgid(owner))
-        access.group = QString::fromLocal8Bit(entry->gr_name);
-    const passwd *user = ::getpwuid(::getuid());
-    if (!user)
+    // The reentrant look-ups: the list checks its ports on a worker thread.
+    std::vector<char> buffer(64 * 1024);
+    group groupEntry{};
+    group *found = nullptr;
+    if (::getgrgid_r(owner, &groupEntry, buffer.data(), buffer.size(), &found) == 0 && found)
+        access.group = QString::fromLocal8Bit(found->gr_name);
+    passwd userEntry{};
+    passwd *user = nullptr;
+    if (::getpwuid_r(::getuid(), &userEntry, buffer.data(), buffer.size(), &user) != 0 || !user)
         return access;
     access.user = QString::fromLocal8Bit(user->pw_name);
     // A member by the user database whose login does not carry the group yet:

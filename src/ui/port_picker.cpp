@@ -119,11 +119,13 @@ void PortPicker::checkInBackground()
     if (m_records.empty())
         return;
     QThreadPool::globalInstance()->start(
-        [self = QPointer<PortPicker>(this), generation = m_generation, records = m_records] {
+        // The picker is only looked at back on the UI thread, where it may be gone.
+        [self = QPointer<PortPicker>(this), generation = m_generation,
+         records = m_records]() mutable {
             std::vector<PortAccess> access = checkPortAccess(records);
             QMetaObject::invokeMethod(
                 qApp,
-                [self, generation, access = std::move(access)] {
+                [self = std::move(self), generation, access = std::move(access)] {
                     if (self && self->m_generation == generation) {
                         self->markProblems(access);
                         emit self->listChecked();
