@@ -1,7 +1,7 @@
 // tallowick-bench: the program measured against the limits of its links, each
 // figure beside a baseline measured in the same run.
 //
-//   tallowick-bench [--smoke] [--only tcp,serial,repeat,idle,log,startup]
+//   tallowick-bench [--smoke] [--only tcp,serial,repeat,idle,log,startup,ports]
 //
 // It drives the real main window offscreen, clicking its controls, and starts
 // its own peers on loopback and on pty pairs. The same executable serves as
@@ -34,6 +34,7 @@ Plan Plan::smoke()
     plan.idleRepetitions = 1;
     plan.startUps = 1;
     plan.repeatPasses = 3;
+    plan.portRepetitions = 2;
     return plan;
 }
 
@@ -107,6 +108,7 @@ int runBenchmark(const QStringList &arguments)
     run("serial", [&] { return serialEndOfReply(plan); });
     run("idle", [&] { return idleCpu(plan); });
     run("log", [&] { return logGrowthAndSave(plan, memory); });
+    run("ports", [&] { return portList(plan); });
 
     print(QStringLiteral("\n| Scenario | Program (min / median / max) | Baseline in the same run "
                          "| Ratio | Goal | Met | Note |\n|---|---|---|---|---|---|---|\n"));
@@ -162,7 +164,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QStringList arguments = QCoreApplication::arguments();
     if (arguments.contains(QStringLiteral("--help"))) {
-        std::puts("usage: tallowick-bench [--smoke] [--only tcp,serial,repeat,idle,log,startup]\n"
+        std::puts("usage: tallowick-bench [--smoke] [--only tcp,serial,repeat,idle,log,startup,ports]\n"
                   "                       [--passes N] [--log-size N]");
         return 0;
     }

@@ -20,6 +20,7 @@ struct Plan
     int idleRepetitions = 3;
     int startUps = 11;
     int repeatPasses = 200;
+    int portRepetitions = 21;
 
     static Plan smoke();
 };
@@ -60,6 +61,7 @@ std::vector<Row> repeatTiming(const Plan &plan);
 std::vector<Row> idleCpu(const Plan &plan);
 std::vector<Row> logGrowthAndSave(const Plan &plan, Memory &memory);
 std::vector<Row> startUp(const Plan &plan, Memory &memory);
+std::vector<Row> portList(const Plan &plan);
 
 // The start-up child: this executable started again as the program would be
 // (main.cpp), reporting when its main window has been painted.

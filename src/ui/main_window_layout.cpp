@@ -2,6 +2,7 @@
 
 #include "ui/fonts.h"
 #include "ui/log_box.h"
+#include "ui/port_picker.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -143,6 +144,7 @@ void buildLinkSettings(QWidget *window, Controls &ui, const QFont &labelFont)
         "A number n opens the n-th serial port (1 is /dev/ttyS0, 2 is /dev/ttyS1, ...).\n"
         "A device path such as /dev/ttyUSB0 or /dev/serial/by-id/... opens that device;\n"
         "a bare name such as ttyUSB0 opens it under /dev."));
+    PortPicker::attach(ui.comSelect);
     ui.baudrate = label(ui.comset, QStringLiteral("baudrate"),
                         QStringLiteral("Configure the seial line："), inRow(134, 156, 22));
     ui.configCOM = textBox(ui.comset, QStringLiteral("configCOM"), QStringLiteral("9600,n,8,1"),
