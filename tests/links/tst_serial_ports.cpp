@@ -453,7 +453,7 @@ void TestSerialPorts::realPtyThroughTheWindow()
     QCOMPARE(box->text(), byId.filePath(QStringLiteral("usb-Tallowick_pty-if00-port0")));
 
     SerialLink serial;
-    QCOMPARE(serial.open(box->text(), QStringLiteral("9600,n,8,1")), SerialError::None);
+    QCOMPARE(serial.open(LinkTarget::serial(box->text(), QStringLiteral("9600,n,8,1"))), LinkError::None);
     QVERIFY(opened()); // the watch sees opens: the silence above meant something
     QVERIFY(serial.write(QByteArray("\x01\x03", 2)));
     QCOMPARE(pty.read(), QByteArray("\x01\x03", 2));
