@@ -23,9 +23,14 @@ namespace {
 const QString sentEntry = QStringLiteral("傳送CMD1： > 010300000001 840A");
 const QString replyEntry = QStringLiteral("接收 < 0103020000 B844");
 
-bool plainWrite(const QString &path, const QByteArray &bytes)
+// The same bytes as one open, write and close. With `durable`, written as a
+// program that must never lose the old file writes them, and as Save Log
+// does: into a new file beside it, synced to disk, renamed over it.
+bool writeFile(const QString &path, const QByteArray &bytes, bool durable)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const QByteArray target = QFile::encodeName(path);
+    const QByteArray written = durable ? target + ".new" : target;
+    const int fd = ::open(written.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (fd < 0)
         return false;
     qsizetype done = 0;
@@ -35,22 +40,9 @@ bool plainWrite(const QString &path, const QByteArray &bytes)
             break;
         done += n;
     }
-    return ::close(fd) == 0 && done == bytes.size();
-}
-
-// The same bytes written as a program that must never lose the old file
-// writes them: into a new file beside it, synced to disk, renamed over it.
-bool durableWrite(const QString &path, const QByteArray &bytes)
-{
-    const QString fresh = path + QStringLiteral(".new");
-    if (!plainWrite(fresh, bytes))
-        return false;
-    const int fd = ::open(QFile::encodeName(fresh).constData(), O_WRONLY);
-    const bool synced = fd >= 0 && ::fdatasync(fd) == 0;
-    if (fd >= 0)
-        ::close(fd);
-    return synced &&
-           ::rename(QFile::encodeName(fresh).constData(), QFile::encodeName(path).constData()) == 0;
+    const bool synced = !durable || ::fdatasync(fd) == 0;
+    return ::close(fd) == 0 && done == bytes.size() && synced &&
+           (!durable || ::rename(written.constData(), target.constData()) == 0);
 }
 
 QString entriesName(int entries)
@@ -145,7 +137,8 @@ std::vector<Row> logGrowthAndSave(const Plan &plan, Memory &memory)
     memory.fullLogEntries = entries;
     memory.logTextUtf16Bytes = log.text().size() * qint64(sizeof(QChar));
 
-    // Save Log of the whole log, against writing the same bytes plainly.
+    // Save Log of the whole log, against writing the same bytes durably, as
+    // it does, and beside writing them plainly.
     QTemporaryDir files;
     const QString savedPath = files.filePath(QStringLiteral("saved.txt"));
     const QString plainPath = files.filePath(QStringLiteral("plain.txt"));
@@ -167,10 +160,10 @@ std::vector<Row> logGrowthAndSave(const Plan &plan, Memory &memory)
                 bytes = file.readAll();
         }
         start = monotonicNs();
-        valid = plainWrite(plainPath, bytes) && valid;
+        valid = writeFile(plainPath, bytes, false) && valid;
         const double written = double(monotonicNs() - start) / 1e6;
         start = monotonicNs();
-        valid = durableWrite(durablePath, bytes) && valid;
+        valid = writeFile(durablePath, bytes, true) && valid;
         const double durable = double(monotonicNs() - start) / 1e6;
         if (r > 0) { // the first round brings the files into being
             saves.push_back(saved);
@@ -182,16 +175,16 @@ std::vector<Row> logGrowthAndSave(const Plan &plan, Memory &memory)
     memory.logFileBytes = bytes.size();
     memory.afterSaveKiB = residentKiB();
     const Stats s = statsOf(saves);
-    const Stats p = statsOf(writes);
+    const Stats d = statsOf(durableWrites);
     rows.push_back({QStringLiteral("Save Log of a %1-entry log").arg(entriesName(entries)),
                     formatStats(s, QStringLiteral("ms"), 1),
-                    formatStats(p, QStringLiteral("ms"), 1),
-                    QString::number(s.median / p.median, 'f', 2), QStringLiteral("<= 2"),
-                    valid && s.median / p.median <= 2,
-                    QStringLiteral("%1 MB file; the plain write synced and renamed over the "
-                                   "old file, as Save Log does: %2 ms")
+                    formatStats(d, QStringLiteral("ms"), 1) + QStringLiteral(" (durable write)"),
+                    QString::number(s.median / d.median, 'f', 2), QStringLiteral("<= 2"),
+                    valid && s.median / d.median <= 2,
+                    QStringLiteral("%1 MB file; the durable write is a plain write synced and "
+                                   "renamed over the old file; the plain write alone: %2 ms")
                             .arg(double(bytes.size()) / 1e6, 0, 'f', 1)
-                            .arg(statsOf(durableWrites).median, 0, 'f', 1) +
+                            .arg(statsOf(writes).median, 0, 'f', 1) +
                         (valid ? QString() : QStringLiteral(", save failed"))});
     return rows;
 }

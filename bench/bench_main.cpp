@@ -1,7 +1,7 @@
 // tallowick-bench: the program measured against the limits of its links, each
 // figure beside a baseline measured in the same run.
 //
-//   tallowick-bench [--smoke] [--only tcp,serial,repeat,idle,log,startup,ports]
+//   tallowick-bench [--smoke] [--only startup,tcp,repeat,serial,idle,log,flood,soak,hostile,ports]
 //
 // It drives the real main window offscreen, clicking its controls, and starts
 // its own peers on loopback and on pty pairs. The same executable serves as
@@ -16,6 +16,7 @@
 #include <QSysInfo>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <thread>
 
@@ -34,6 +35,11 @@ Plan Plan::smoke()
     plan.idleRepetitions = 1;
     plan.startUps = 1;
     plan.repeatPasses = 3;
+    plan.floodBytes = 64 << 10;
+    plan.floodRepetitions = 1;
+    plan.soakExchanges = 300;
+    plan.hostileBytes = 1 << 10;
+    plan.decoderRepetitions = 1;
     plan.portRepetitions = 2;
     return plan;
 }
@@ -108,6 +114,9 @@ int runBenchmark(const QStringList &arguments)
     run("serial", [&] { return serialEndOfReply(plan); });
     run("idle", [&] { return idleCpu(plan); });
     run("log", [&] { return logGrowthAndSave(plan, memory); });
+    run("flood", [&] { return flood(plan); });
+    run("soak", [&] { return soak(plan); });
+    run("hostile", [&] { return hostileInput(plan); });
     run("ports", [&] { return portList(plan); });
 
     print(QStringLiteral("\n| Scenario | Program (min / median / max) | Baseline in the same run "
@@ -154,7 +163,7 @@ int main(int argc, char *argv[])
 {
     using namespace tallowick::bench;
     if (argc >= 2 && std::strcmp(argv[1], "--responder") == 0)
-        return runResponder();
+        return runResponder(argc >= 3 ? std::atoll(argv[2]) : 0);
     // Offscreen unless told otherwise; the children inherit it.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -164,8 +173,8 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QStringList arguments = QCoreApplication::arguments();
     if (arguments.contains(QStringLiteral("--help"))) {
-        std::puts("usage: tallowick-bench [--smoke] [--only tcp,serial,repeat,idle,log,startup,ports]\n"
-                  "                       [--passes N] [--log-size N]");
+        std::puts("usage: tallowick-bench [--smoke] [--passes N] [--log-size N]\n"
+                  "         [--only startup,tcp,repeat,serial,idle,log,flood,soak,hostile,ports]");
         return 0;
     }
     return runBenchmark(arguments);

@@ -1,4 +1,5 @@
-// The RTU-over-TCP responder: a device that answers every request at once.
+// The RTU-over-TCP responder: a device that answers every request at once, or
+// floods it with a long run of bytes.
 // It runs as a child process, so that its work is not counted against the
 // program, and serves the program and the plain socket client alike.
 #include "bench_responder.h"
@@ -37,11 +38,14 @@ bool writeAll(int fd, const QByteArray &bytes)
     return true;
 }
 
-// Answers every whole request in `buffer`; false when the client is gone.
-bool serveRequests(int fd, QByteArray &buffer)
+// Answers every whole request in `buffer`, with the flood when there is one;
+// false when the client is gone.
+bool serveRequests(int fd, QByteArray &buffer, const QByteArray &flood)
 {
     while (const qsizetype length = rtuRequestLength(buffer)) {
-        if (!writeAll(fd, rtuAnswer(QByteArrayView(buffer).first(length))))
+        const QByteArray answer =
+            flood.isEmpty() ? rtuAnswer(QByteArrayView(buffer).first(length)) : flood;
+        if (!writeAll(fd, answer))
             return false;
         buffer.remove(0, length);
     }
@@ -50,8 +54,9 @@ bool serveRequests(int fd, QByteArray &buffer)
 
 } // namespace
 
-int runResponder()
+int runResponder(qsizetype floodBytes)
 {
+    const QByteArray flood = floodBytes > 0 ? floodPattern(floodBytes) : QByteArray();
     const int listener = socket(AF_INET, SOCK_STREAM, 0);
     const int yes = 1;
     setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
@@ -98,7 +103,7 @@ int runResponder()
             if (n > 0)
                 buffer.append(chunk, n);
             if (n == 0 || (n < 0 && errno != EINTR && errno != EAGAIN) ||
-                !serveRequests(fd, buffer)) {
+                !serveRequests(fd, buffer, flood)) {
                 ::close(fd);
                 clients.erase(fd);
             }

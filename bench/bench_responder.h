@@ -1,9 +1,12 @@
 #pragma once
 
+#include <QtGlobal>
+
 namespace tallowick::bench {
 
 // Serves RTU frames over TCP on 127.0.0.1, answering each request at once,
-// until stdin closes. Prints "PORT <n>" first.
-int runResponder();
+// until stdin closes; with `floodBytes`, answers every request with that many
+// bytes of floodPattern() instead. Prints "PORT <n>" first.
+int runResponder(qsizetype floodBytes);
 
 } // namespace tallowick::bench

@@ -20,6 +20,11 @@ struct Plan
     int idleRepetitions = 3;
     int startUps = 11;
     int repeatPasses = 200;
+    qsizetype floodBytes = 10 << 20;
+    int floodRepetitions = 3;
+    int soakExchanges = 20'000;
+    int hostileBytes = 1 << 20;
+    int decoderRepetitions = 3;
     int portRepetitions = 21;
 
     static Plan smoke();
@@ -61,6 +66,9 @@ std::vector<Row> repeatTiming(const Plan &plan);
 std::vector<Row> idleCpu(const Plan &plan);
 std::vector<Row> logGrowthAndSave(const Plan &plan, Memory &memory);
 std::vector<Row> startUp(const Plan &plan, Memory &memory);
+std::vector<Row> flood(const Plan &plan);
+std::vector<Row> soak(const Plan &plan);
+std::vector<Row> hostileInput(const Plan &plan);
 std::vector<Row> portList(const Plan &plan);
 
 // The start-up child: this executable started again as the program would be

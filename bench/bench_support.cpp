@@ -19,11 +19,6 @@
 #include <cstdio>
 #include <ctime>
 
-#include <fcntl.h>
-#include <pty.h>
-#include <termios.h>
-#include <unistd.h>
-
 namespace tallowick::bench {
 
 qint64 monotonicNs()
@@ -141,6 +136,14 @@ QByteArray rtuAnswer(QByteArrayView request)
     return answer;
 }
 
+QByteArray floodPattern(qsizetype size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (qsizetype i = 0; i < size; ++i)
+        bytes[i] = char((i * 7 + i / 251) & 0xFF);
+    return bytes;
+}
+
 QByteArray fullConfigFile(quint16 port)
 {
     QList<QByteArray> lines{
@@ -157,10 +160,10 @@ QByteArray fullConfigFile(quint16 port)
 
 // --- peers -----------------------------------------------------------------
 
-ResponderProcess::ResponderProcess()
+ResponderProcess::ResponderProcess(qsizetype floodBytes)
 {
     m_process.setProgram(QCoreApplication::applicationFilePath());
-    m_process.setArguments({QStringLiteral("--responder")});
+    m_process.setArguments({QStringLiteral("--responder"), QString::number(floodBytes)});
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.start();
     if (!m_process.waitForStarted(5000))
@@ -179,33 +182,6 @@ ResponderProcess::~ResponderProcess()
         m_process.kill();
         m_process.waitForFinished(2000);
     }
-}
-
-Pty::Pty()
-{
-    char name[256] = {};
-    int master = -1;
-    int slave = -1;
-    if (openpty(&master, &slave, name, nullptr, nullptr) != 0)
-        return;
-    for (const int fd : {master, slave}) {
-        termios tio{};
-        tcgetattr(fd, &tio);
-        cfmakeraw(&tio);
-        tcsetattr(fd, TCSANOW, &tio);
-    }
-    fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
-    m_master = master;
-    m_slave = slave;
-    m_slavePath = QString::fromLocal8Bit(name);
-}
-
-Pty::~Pty()
-{
-    if (m_master >= 0)
-        ::close(m_master);
-    if (m_slave >= 0)
-        ::close(m_slave);
 }
 
 // --- the window ------------------------------------------------------------

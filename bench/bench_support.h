@@ -3,6 +3,7 @@
 // What every scenario of the benchmark needs: clocks, statistics, the main
 // window in a program folder of its own, and the peers it talks to.
 #include "engine/exchange_engine.h"
+#include "support/pty_pair.h" // the serial peers: the tests' pty pair
 #include "ui/log_panel.h"
 #include "ui/main_window.h"
 
@@ -55,6 +56,9 @@ QByteArray rtuAnswer(QByteArrayView request);
 // How many bytes of `buffer` the first request takes; 0 while incomplete.
 qsizetype rtuRequestLength(QByteArrayView buffer);
 
+// `size` bytes that never repeat within 64 KiB: a device gone mad.
+QByteArray floodPattern(qsizetype size);
+
 // A complete config1.ini: the 39 keys under [SETTINGS], CR LF line ends.
 QByteArray fullConfigFile(quint16 port);
 
@@ -65,7 +69,9 @@ QByteArray fullConfigFile(quint16 port);
 class ResponderProcess
 {
 public:
-    ResponderProcess();
+    // With `floodBytes`, every request is answered with that many bytes of
+    // floodPattern().
+    explicit ResponderProcess(qsizetype floodBytes = 0);
     ~ResponderProcess();
     ResponderProcess(const ResponderProcess &) = delete;
     ResponderProcess &operator=(const ResponderProcess &) = delete;
@@ -75,25 +81,6 @@ public:
 private:
     QProcess m_process;
     quint16 m_port = 0;
-};
-
-// A pseudo-terminal pair in raw mode: the program opens the slave path, the
-// benchmark holds the master side.
-class Pty
-{
-public:
-    Pty();
-    ~Pty();
-    Pty(const Pty &) = delete;
-    Pty &operator=(const Pty &) = delete;
-
-    int master() const { return m_master; }
-    QString slavePath() const { return m_slavePath; }
-
-private:
-    int m_master = -1;
-    int m_slave = -1; // kept open, so the program can close and reopen its side
-    QString m_slavePath;
 };
 
 // --- the window ------------------------------------------------------------
@@ -106,6 +93,7 @@ public:
     explicit Window(quint16 port = 1);
     ~Window();
 
+    MainWindow &window() { return *m_window; }
     Controls &ui() { return m_window->controls(); }
     ExchangeEngine &engine() { return m_window->engine(); }
     LogPanel &log() { return m_window->log(); }
