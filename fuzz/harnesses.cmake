@@ -1,15 +1,18 @@
 # The fuzz harnesses, written down once for both builds of fuzz/CMakeLists.txt:
 # the libFuzzer one and the seed replay of the test suite.
 #
-# tallowick_harness(<name> SOURCES <files under src/> [HELPERS <files under fuzz/>]
+# tallowick_harness(<name> [AUTOMOC] SOURCES <files under src/>
+#                   [HELPERS <files, relative to fuzz/>] [INCLUDES <folders, relative to fuzz/>]
 #                   [LIBRARIES <targets beyond QtCore>])
 # adds <name> to tallowick_harnesses, for fuzz_<name>.cpp with seeds in
-# corpus/<name>/, and sets tallowick_harness_<name>_SOURCES, _HELPERS and
-# _LIBRARIES. SOURCES are exactly the sources the harness exercises: nothing
-# else of the program is linked.
+# corpus/<name>/, and sets tallowick_harness_<name>_SOURCES, _HELPERS,
+# _INCLUDES, _LIBRARIES and _AUTOMOC (for sources with QObject classes).
+# SOURCES are exactly the sources the harness exercises: nothing else of the
+# program is linked.
 set(tallowick_harnesses)
 macro(tallowick_harness name)
-  cmake_parse_arguments(tallowick_harness_${name} "" "" "SOURCES;HELPERS;LIBRARIES" ${ARGN})
+  cmake_parse_arguments(tallowick_harness_${name} "AUTOMOC" ""
+                        "SOURCES;HELPERS;INCLUDES;LIBRARIES" ${ARGN})
   list(APPEND tallowick_harnesses ${name})
 endmacro()
 
