@@ -28,3 +28,13 @@ tallowick_harness(ini_reader SOURCES ${tallowick_config_format_sources}
                   HELPERS iconv_reuse.cpp LIBRARIES ${CMAKE_DL_LIBS})
 tallowick_harness(config_roundtrip SOURCES ${tallowick_config_format_sources}
                   HELPERS iconv_reuse.cpp LIBRARIES ${CMAKE_DL_LIBS})
+# The exchange engine on the fake links and the manual clock of the tests; the
+# dialog seam needs the widget library, which shows nothing here.
+tallowick_harness(exchange_engine AUTOMOC
+  SOURCES engine/exchange_engine.cpp engine/exchange_repeat.cpp engine/command_text.cpp
+          engine/numeric_value.cpp engine/send_checks.cpp engine/one_shot_timer.cpp
+          links/link.cpp links/serial_settings.cpp replies/reply_check.cpp
+          replies/frame_text.cpp ui/dialogs.cpp
+  HELPERS ../tests/support/fake_link.cpp ../tests/support/manual_clock.cpp
+  INCLUDES ../tests
+  LIBRARIES Qt6::Widgets Qt6::SerialPort)
