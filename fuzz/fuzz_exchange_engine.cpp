@@ -127,6 +127,11 @@ public:
             }
             // Only a reply has an entry of one line break, and it has ended the exchange.
             FUZZ_CHECK(breaks == 2 || (breaks == 1 && !engine.isWaiting()));
+            // Without a reply, only the time-out or a Stop click ends an exchange.
+            if (text == QStringLiteral("--------無回應--------") ||
+                text == QStringLiteral("------9:連線錯誤------"))
+                FUZZ_CHECK(std::exchange(m_stopClicked, false) ||
+                           clock.now() >= replyTimeout.due());
             if (!text.startsWith(QStringLiteral("傳送")))
                 return;
             FUZZ_CHECK(std::exchange(m_licence, false));
@@ -202,7 +207,7 @@ private:
     ExchangeEngine engine{in, serial, tcp, {&replyTimeout, &serialQuiet, &repeatPause}};
 
     std::optional<QByteArray> m_shown; // the frame of the last "傳送" entry, not yet handed on
-    bool m_licence = false, m_waitingShown = false, m_endPending = false;
+    bool m_licence = false, m_waitingShown = false, m_endPending = false, m_stopClicked = false;
     int m_sends = 0, m_handed = 0, m_pending = 0, m_starts = 0, m_accepts = 0, m_runBase = 0;
     qint64 m_passes = 0;
 };
@@ -212,7 +217,10 @@ void Run::step(Reader &input)
     // What each first byte does (modulo the count).
     using Step = void (*)(Run &, Reader &);
     static constexpr Step steps[] = {
-        [](Run &r, Reader &) { r.engine.send(); }, // Stop while waiting
+        [](Run &r, Reader &) {
+            r.m_stopClicked = r.engine.isWaiting(); // the button reads "Stop"
+            r.engine.send();
+        },
         [](Run &r, Reader &in) { r.engine.sendLineOf(in.byte() % commandLineCount); },
         [](Run &r, Reader &) { r.engine.showCrc(); },
         [](Run &r, Reader &) {
@@ -253,7 +261,7 @@ void Run::step(Reader &input)
                                          : (amount - 128) * 50ms);
         },
     };
-    m_licence = false;
+    m_licence = m_stopClicked = false;
     steps[input.byte() % std::size(steps)](*this, input);
     check();
 }
