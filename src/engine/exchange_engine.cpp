@@ -35,6 +35,12 @@ ExchangeEngine::ExchangeEngine(const ExchangeInputs &inputs, Link &serial, Link 
     connect(&m_serial, &Link::failed, this, &ExchangeEngine::dropSerialReply);
     connect(&m_tcp, &Link::dataArrived, this, &ExchangeEngine::takeTcpReply);
     connect(&m_tcp, &Link::connected, this, &ExchangeEngine::onTcpConnected);
+    // A pass waiting for a connection that fails instead must learn of it, or
+    // the run would show "Stop Send" with nothing left that could end it.
+    connect(&m_tcp, &Link::failed, this, [this] {
+        if (m_passWaiting)
+            continuePass();
+    });
     connect(&m_serialQuiet, &OneShotTimer::timeout, this, &ExchangeEngine::serialReplyEnded);
     connect(&m_replyTimeout, &OneShotTimer::timeout, this, &ExchangeEngine::endWithoutReply);
     connect(&m_repeatPause, &OneShotTimer::timeout, this, &ExchangeEngine::startPass);

@@ -76,7 +76,8 @@ public:
 signals:
     void connected();   // once per connection
     void dataArrived(); // bytes are waiting
-    // The device went away while open (a USB adapter pulled out, a pty closed).
+    // The device went away while open (a USB adapter pulled out, a pty
+    // closed), or the connection failed or was closed by the peer.
     void failed(const QString &reason);
 };
 

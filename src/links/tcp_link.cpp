@@ -27,6 +27,7 @@ TcpLink::TcpLink(QObject *parent) : Link(parent)
                 // A peer that closes in good order leaves the link closed, not failed.
                 if (error != QAbstractSocket::RemoteHostClosedError)
                     m_failed = true;
+                emit failed(m_lastError);
             });
 }
 

@@ -51,11 +51,13 @@ void FakeLink::arrive(const QByteArray &bytes)
 void FakeLink::peerCloses()
 {
     m_state = Closed;
+    emit failed(QStringLiteral("closed"));
 }
 
 void FakeLink::peerResets()
 {
     m_state = Error;
+    emit failed(QStringLiteral("reset"));
 }
 
 void FakeLink::deviceGone()
