@@ -40,6 +40,20 @@ QStringList ScriptedDialogs::messageTexts() const
     return texts;
 }
 
+QStringList ScriptedDialogs::boxes() const
+{
+    QStringList shown;
+    for (const auto &m : messages) {
+        QString box = m.text;
+        if (m.title != programTitle)
+            box += QStringLiteral(" [") + m.title + u']';
+        if (m.flags != MbCritical)
+            box += QStringLiteral(" #") + QString::number(m.flags);
+        shown << box;
+    }
+    return shown;
+}
+
 void ScriptedDialogs::clear()
 {
     messages.clear();

@@ -28,6 +28,9 @@ public:
 
     // Texts of the boxes shown so far.
     QStringList messageTexts() const;
+    // The same, each followed by " [title]" when it names a title of its own
+    // and by " #flags" unless it has the stop icon and an OK button.
+    QStringList boxes() const;
     void clear();
 };
 
