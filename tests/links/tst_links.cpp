@@ -168,6 +168,9 @@ void TestLinks::serialBytesAndDeviceGone()
     QVERIFY(failed.wait(5000));
     QCOMPARE(link.state(), int(Link::Closed));
     QCOMPARE(failed.size(), 1);
+    PtyPair back; // plugged in again
+    QCOMPARE(link.open(LinkTarget::serial(back.slavePath(), QStringLiteral("9600,n,8,1"))),
+             LinkError::None);
 }
 
 // A frame out, arrivals of 8 KiB at most with every byte kept; a peer that

@@ -38,7 +38,11 @@ void TestSlaveSmoke::exchange()
         useTcp(f, slave.where().toUShort(), QStringLiteral("10000"), true);
 
     clickSend(f);
+    QCOMPARE(f.ui().send->text(), QStringLiteral("Stop"));
+    QVERIFY(!f.ui().modeSelect->isEnabled());
     QVERIFY(waitIdle(f, 20000));
+    QVERIFY(f.ui().modeSelect->isEnabled());
+    QVERIFY(!f.ui().Timer->isActive());
     // Newest first; a reply entry ends in one line break, the others in two.
     QStringList expected{"接收 < 0103020005 7847", "傳送CMD1： > 010300000001 840A", ""};
     if (!serial)
