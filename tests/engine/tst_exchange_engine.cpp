@@ -1,6 +1,7 @@
 // Whole exchanges on the engine, with fake links and the manual clock: what
 // the user does, what the peer does and when, and what the log, the status
-// and the links show after it. CRCs: pymodbus 3.0 utilities.computeCRC.
+// and the links show after it. CRCs and reply entries: pymodbus 3.0
+// utilities.computeCRC, and replies of the libmodbus 3.1 slave.
 #include "support/engine_fixture.h"
 
 #include <QTest>
@@ -10,15 +11,43 @@ using namespace tallowick::test;
 
 namespace {
 
-const QString ip = QStringLiteral("IP:127.0.0.1:502");
-const QString connecting = QStringLiteral("-------正在連線-------");
-const QString closing = QStringLiteral("-------關閉連線-------");
-const QString noReply = QStringLiteral("--------無回應--------");
-const QString send1 = QStringLiteral("傳送CMD1： > 010300000001 840A");
-const QString send2 = QStringLiteral("傳送CMD2： > 010300010001 D5CA");
+const QString wrong = QStringLiteral("  *CRC錯誤　正確為  ");
 const QString reply = QStringLiteral("接收 < 0103020005 7847|1");
-const QString reply2 = QStringLiteral("接收 < 0103020007 F986|1");
-const QString refusedCount = QStringLiteral("----輸入重複次數----");
+const QString tooShort = QStringLiteral("------9:Subscript out of range------|1");
+const QString half = QStringLiteral("接收 < 01 0302  *CRC錯誤　正確為  7E80|1");
+// Log entries by short names, for the rows below: name, entry, name, entry ...
+const QStringList named{"ip",         "IP:127.0.0.1:502",
+                        "connecting", "-------正在連線-------",
+                        "closing",    "-------關閉連線-------",
+                        "noReply",    "--------無回應--------",
+                        "linkError",  "------9:連線錯誤------",
+                        "sckClosed",  "-------0:sckClosed-------",
+                        "send1",      "傳送CMD1： > 010300000001 840A",
+                        "send2",      "傳送CMD2： > 010300010001 D5CA",
+                        "send3",      "傳送CMD3： > 010300000001 840A",
+                        "reply",      reply,
+                        "reply2",     "接收 < 0103020007 F986|1",
+                        "wrongCrc",   "接收 < 0103020005 FFFF" + wrong + "7847|1",
+                        "half",       half,
+                        "tooShort",   tooShort,
+                        "portBox",    "box 16 COM Port Error: Error port setting",
+                        "countBox",   "box 16 Tallowick: Repeat count error!"};
+// Lines 2 and 3 twice, 10 ms apart, up to the moment before the second pass.
+const QString range = QStringLiteral(
+    "mode; set cmd2=010300010001; set cmd3=010300000001; set rpStart=2; set rpStop=3; "
+    "set rCNT=2; repeat; wait 1; good; wait 4.011; arrive 0103020007F986; wait 4.011; "
+    "wait 5.988");
+
+// The log as names of entries or entries themselves, ", " between them; what
+// is left after it as "status | links".
+void row(const char *name, const QString &script, const char *log, const char *after)
+{
+    QStringList expected;
+    for (const QString &entry :
+         QString::fromUtf8(log).split(QStringLiteral(", "), Qt::SkipEmptyParts))
+        expected << (named.indexOf(entry) % 2 == 0 ? named.at(named.indexOf(entry) + 1) : entry);
+    QTest::newRow(name) << script << expected << QString::fromUtf8(after);
+}
 
 } // namespace
 
@@ -28,228 +57,247 @@ class TestExchangeEngine : public QObject
 private slots:
     void exchanges_data();
     void exchanges();
-    void batchedSerialReply();
+    void replies_data();
+    void replies();
     void floodIsCutIntoReplies();
-    void repeatCountsThatRoundToNone_data();
-    void repeatCountsThatRoundToNone();
-    void repeatWalksTheRange();
 };
 
 void TestExchangeEngine::exchanges_data()
 {
-    QTest::addColumn<QString>("script");
+    QTest::addColumn<QString>("script"); // "good": a good reply arrives
     QTest::addColumn<QStringList>("log");
-    QTest::addColumn<QString>("status");
-    QTest::addColumn<bool>("waiting");
-    QTest::addColumn<int>("tcpOpens");
+    QTest::addColumn<QString>("after"); // see EngineFixture::links()
 
     // TCP: a Send connects, the connection event sends the line.
-    QTest::newRow("tcp kept, reply") << "send; accept; arrive 01030200057847"
-                                     << QStringList{ip, connecting, send1, reply}
-                                     << "Connecting..." << false << 1;
-    QTest::newRow("tcp kept link carries the next exchange")
-        << "send; accept; arrive 01030200057847; send; arrive 01030200057847"
-        << QStringList{ip, connecting, send1, reply, send1, reply} << "Connecting..." << false << 1;
-    QTest::newRow("tcp dropped after the reply")
-        << "set drop=1; send; accept; arrive 01030200057847"
-        << QStringList{ip, connecting, send1, reply, closing} << "Disconnected." << false << 1;
-    QTest::newRow("tcp dropped after the time-out")
-        << "set drop=1; send; next" << QStringList{ip, connecting, noReply, closing}
-        << "No Connected." << false << 1;
-    QTest::newRow("tcp connection that never comes is forgotten")
-        << "send; next; send" << QStringList{ip, connecting, noReply, ip, connecting}
-        << "Connecting..." << true << 2;
-    QTest::newRow("tcp line number read when the connection is made")
-        << "set cmd2=010300010001; send; set sendCnt=2; accept"
-        << QStringList{ip, connecting, send2} << "Connecting..." << true << 1;
-    QTest::newRow("tcp late reply still logged")
-        << "send; accept; next; arrive 01030200057847"
-        << QStringList{ip, connecting, send1, noReply, reply} << "Connecting..." << false << 1;
-    QTest::newRow("tcp one arrival is one reply")
-        << "send; accept; arrive 0103; arrive 0200057847"
-        << QStringList{ip, connecting, send1,
-                       QStringLiteral("接收 <  0103  *CRC錯誤　正確為  FFFF|1"),
-                       QStringLiteral("接收 < 020005 7847  *CRC錯誤　正確為  103|1")}
-        << "Connecting..." << false << 1;
-    QTest::newRow("tcp kept link closed by the peer: 0:sckClosed once, then reconnect")
-        << "send; accept; arrive 01030200057847; close; send; next; send"
-        << QStringList{ip,     connecting, send1, reply, QStringLiteral("-------0:sckClosed-------"),
-                       noReply, ip,        connecting}
-        << "Connecting..." << true << 2;
-    QTest::newRow("tcp kept link reset by the peer")
-        << "send; accept; arrive 01030200057847; reset; send; next"
-        << QStringList{ip,
-                       connecting,
-                       send1,
-                       reply,
-                       QStringLiteral("-------9:sckError-------"),
-                       QStringLiteral("------9:連線錯誤------")}
-        << "Connecting..." << false << 1;
-    QTest::newRow("stop takes the time-out path")
-        << "send; accept; send" << QStringList{ip, connecting, send1, noReply} << "Connecting..."
-        << false << 1;
-    QTest::newRow("label click sends its line")
-        << "set cmd3=010300010001; label 3; accept"
-        << QStringList{ip, connecting, QStringLiteral("傳送CMD3： > 010300010001 D5CA")}
-        << "Send command3" << true << 1;
-    QTest::newRow("label click while waiting does nothing")
-        << "send; label 3" << QStringList{ip, connecting} << "Connecting..." << true << 1;
-    QTest::newRow("one-byte reply ends the exchange")
-        << "send; accept; arrive 01"
-        << QStringList{ip, connecting, send1, QStringLiteral("------9:Subscript out of range------|1")}
-        << "Connecting..." << false << 1;
-    QTest::newRow("crc calculate sends nothing, whatever the settings")
-        << "set address=; set crc=1; crc"
-        << QStringList{QStringLiteral("CRC計算 CMD1：> 010300000001 840A")} << "" << false << 0;
-    QTest::newRow("empty address refused")
-        << "set address=; send" << QStringList{} << "Check IP setting." << false << 0;
-    QTest::newRow("line 16 refused")
-        << "set sendCnt=16; send" << QStringList{QStringLiteral("-----沒有指令 16-----")} << ""
-        << false << 0;
-
-    // Serial: the reply ends when the line goes quiet.
-    QTest::newRow("serial reply not ended before t3.5")
-        << "mode; send; arrive 01030200057847; wait 4.010" << QStringList{send1} << "" << true
-        << 0;
-    QTest::newRow("serial reply ended at t3.5 (4.011 ms at 9600 baud)")
-        << "mode; send; arrive 01030200057847; wait 4.011" << QStringList{send1, reply} << ""
-        << false << 0;
-    QTest::newRow("serial reply with a wrong CRC waits 20 ms")
-        << "mode; send; arrive 0103020005FFFF; wait 19.999" << QStringList{send1} << "" << true
-        << 0;
-    QTest::newRow("serial reply with a wrong CRC after 20 ms")
-        << "mode; send; arrive 0103020005FFFF; wait 20"
-        << QStringList{send1, QStringLiteral("接收 < 0103020005 FFFF  *CRC錯誤　正確為  7847|1")}
-        << "" << false << 0;
-    QTest::newRow("serial pieces joined into one reply")
-        << "mode; send; arrive 0103; wait 3; arrive 020005; wait 3; arrive 7847; wait 5"
-        << QStringList{send1, reply} << "" << false << 0;
-    QTest::newRow("serial dropped after the reply")
-        << "mode; set drop=1; send; arrive 01030200057847; wait 5"
-        << QStringList{send1, reply, closing} << "Disconnected." << false << 0;
-    QTest::newRow("serial time-out makes no TCP connection")
-        << "mode; send; next" << QStringList{send1, noReply} << "" << false << 0;
-    QTest::newRow("serial device gone mid-reply: the time-out ends it")
-        << "mode; send; arrive 0103; gone; idle" << QStringList{send1, noReply} << "" << false
-        << 0;
-    QTest::newRow("serial reply inside the time-out's last moments is logged after it")
-        << "mode; set timeout=10; send; wait 8; arrive 0103020005FFFF; idle"
-        << QStringList{send1, noReply,
-                       QStringLiteral("接收 < 0103020005 FFFF  *CRC錯誤　正確為  7847|1")}
-        << "" << false << 0;
+    row("tcp kept: the next Send and a label use the live connection",
+        "send; accept; good; set cmd2=010300010001; label 2; good",
+        "ip, connecting, send1, reply, send2, reply", "Send command2 | tcp 7 1/2 open");
+    row("tcp dropped after the reply", "set drop=1; send; accept; good",
+        "ip, connecting, send1, reply, closing", "Disconnected. | tcp 0 1/1");
+    row("tcp kept: silence (an arrival of no bytes included) keeps the connection",
+        "send; accept; arrive; next", "ip, connecting, send1, noReply",
+        "Connecting... | tcp 7 1/1 open");
+    row("tcp dropped after silence", "set drop=1; send; accept; next",
+        "ip, connecting, send1, noReply, closing", "No Connected. | tcp 0 1/1 failed");
+    row("tcp dropped after a connection that never came", "set drop=1; send; next",
+        "ip, connecting, noReply, closing", "No Connected. | tcp 0 1/0 failed");
+    row("tcp kept: a connection that never comes is forgotten", "send; next; send",
+        "ip, connecting, noReply, ip, connecting", "Connecting... | tcp 6 2/0 open waiting");
+    row("tcp line number read when the connection is made; a label does nothing meanwhile",
+        "set cmd2=010300010001; send; set sendCnt=2; label 3; accept", "ip, connecting, send2",
+        "Connecting... | tcp 7 1/1 open waiting");
+    row("stop takes the time-out path, a late reply is still logged", "send; accept; send; good",
+        "ip, connecting, send1, noReply, reply", "Connecting... | tcp 7 1/1 open");
+    // A closed kept link is reported once by the next Send, whose time-out
+    // forgets it; the Send after that connects again.
+    row("tcp kept: half a reply, then the peer closes",
+        "send; accept; arrive 010302; close; send; next; send; accept; good",
+        "ip, connecting, send1, half, sckClosed, noReply, ip, connecting, send1, reply",
+        "Connecting... | tcp 7 2/2 open");
+    row("tcp kept: half a reply, then the peer resets",
+        "send; accept; arrive 010302; reset; send; next",
+        "ip, connecting, send1, half, -------9:sckError-------, linkError",
+        "Connecting... | tcp 0 1/1 failed");
+    row("tcp kept: peer killed while a reply is awaited",
+        "send; accept; close; next; send; accept; good",
+        "ip, connecting, send1, noReply, ip, connecting, send1, reply",
+        "Connecting... | tcp 7 2/2 open");
+    row("tcp dropped: peer killed while a reply is awaited",
+        "set drop=1; send; accept; close; next; send; accept; good",
+        "ip, connecting, send1, noReply, closing, ip, connecting, send1, reply, closing",
+        "Disconnected. | tcp 0 2/2 failed");
+    row("tcp dropped: one byte, then the peer closes",
+        "set drop=1; send; accept; arrive 01; close; send; accept; good",
+        "ip, connecting, send1, tooShort, closing, ip, connecting, send1, reply, closing",
+        "Disconnected. | tcp 0 2/2");
+    row("tcp kept: reset on accepting, after the request",
+        "send; accept; reset; next; send; accept; good",
+        "ip, connecting, send1, linkError, ip, connecting, send1, reply",
+        "Connecting... | tcp 7 2/2 open failed");
+    row("tcp kept: connection refused", "send; reset; next; send; accept; good",
+        "ip, connecting, linkError, ip, connecting, send1, reply",
+        "Connecting... | tcp 7 2/1 open failed");
+    row("tcp dropped: connection refused", "set drop=1; send; reset; next",
+        "ip, connecting, linkError, closing", "No Connected. | tcp 0 1/0 failed");
+    row("label click sends its line", "set cmd3=010300010001; label 3; accept",
+        "ip, connecting, 傳送CMD3： > 010300010001 D5CA", "Send command3 | tcp 7 1/1 open waiting");
+    row("crc calculate sends nothing, whatever the settings", "set address=; crc",
+        "CRC計算 CMD1：> 010300000001 840A", "|");
+    row("empty address refused", "set address=; send", "box 16 Tallowick: IP is Null.",
+        "Check IP setting. |");
+    row("line 16 refused", "set sendCnt=16; send",
+        "box 16 Tallowick: Error Command Line Index., -----沒有指令 16-----", "|");
+    row("a connection made while serial is chosen sends nothing", "mode; accept", "",
+        "| tcp 7 0/0");
     // A time-out never reconnects over a live connection that is not the
     // Send's own (here one a time-out made while the mode was switched).
-    QTest::newRow("time-out keeps a live connection it did not ask for")
-        << "mode; send; mode; next; accept; mode; send; mode; send"
-        << QStringList{send1, noReply, send1, send1, noReply} << "" << false << 1;
+    row("time-out keeps a live connection it did not ask for",
+        "mode; send; mode; next; accept; mode; send; mode; send",
+        "send1, noReply, send1, send1, noReply", "| tcp 7 1/1 serial 7 1/2");
+
+    // Serial: the reply ends when the line goes quiet.
+    row("serial reply not ended before t3.5", "mode; send; good; wait 4.010", "send1",
+        "| serial 7 1/1 waiting");
+    row("serial reply ended at t3.5 (4.011 ms at 9600 baud)", "mode; send; good; wait 4.011",
+        "send1, reply", "| serial 7 1/1");
+    row("serial t3.5 at 115200 baud not yet over", "mode; set baud=115200; send; good; wait 1.749",
+        "send1", "| serial 7 1/1 waiting");
+    row("serial t3.5 at 115200 baud is 1.75 ms", "mode; set baud=115200; send; good; wait 1.75",
+        "send1, reply", "| serial 7 1/1");
+    row("serial reply with a wrong CRC waits 20 ms",
+        "mode; send; arrive 0103020005FFFF; wait 19.999", "send1", "| serial 7 1/1 waiting");
+    row("serial reply with a wrong CRC after 20 ms", "mode; send; arrive 0103020005FFFF; wait 20",
+        "send1, wrongCrc", "| serial 7 1/1");
+    row("serial pieces joined into one reply",
+        "mode; send; arrive 0103; wait 3; arrive 020005; wait 3; arrive 7847; wait 5",
+        "send1, reply", "| serial 7 1/1");
+    // A USB adapter hands a reply of unknown length over in batches 8 ms apart.
+    row("serial batches of a reply of unknown length, 20 ms after the last",
+        "mode; set cmd1=1111; send; arrive 0111; wait 8; arrive 0200; wait 8; arrive 057D3F; "
+        "wait 20",
+        "傳送CMD1： > 1111 CDEC, 接收 < 0111020005 7D3F|1", "| serial 7 1/1");
+    row("serial dropped after the reply, opened again by the next Send",
+        "mode; set drop=1; send; good; wait 5; send; good; wait 5",
+        "send1, reply, closing, send1, reply, closing", "Disconnected. | serial 0 2/2");
+    row("serial kept port used as it is, whatever comSelect says",
+        "mode; send; good; wait 5; set comSelect=0; send; good; wait 5",
+        "send1, reply, send1, reply", "| serial 7 1/2");
+    row("serial time-out makes no TCP connection and keeps the port for a late reply",
+        "mode; set drop=1; send; next; good; wait 5", "send1, noReply, closing, reply, closing",
+        "Disconnected. | serial 0 1/1 failed");
+    row("serial reply inside the time-out's last moments is logged after it",
+        "mode; set timeout=10; send; wait 8; arrive 0103020005FFFF; idle",
+        "send1, noReply, wrongCrc", "| serial 7 1/1");
+    row("serial stop while a reply is collected",
+        "mode; set drop=1; send; arrive 0103020005FFFF; send; idle",
+        "send1, noReply, closing, wrongCrc, closing", "Disconnected. | serial 0 1/1 failed");
+    row("serial device gone mid-reply: the time-out ends it, the next Send opens it",
+        "mode; send; arrive 0103; gone; idle; send; good; wait 5", "send1, noReply, send1, reply",
+        "| serial 7 2/2");
+    row("serial device gone between exchanges, a Send while it is away",
+        "mode; send; good; wait 5; gone; set open=InvalidPort; send; idle; set open=None; "
+        "send; good; wait 5",
+        "send1, reply, portBox, noReply, send1, reply", "| serial 7 3/2");
+    row("serial port refuses the line settings", "mode; set open=InvalidSettings; send; idle",
+        "box 16 COM Port Error: Error configure setting, noReply", "| serial 0 1/0");
+    row("serial port busy", "mode; set open=Other; send; idle", "noReply", "| serial 0 1/0");
+    row("serial port names no device", "mode; set comSelect=0; send", "portBox",
+        "Check COM Port setting. |");
+
+    // Repeat runs: each line once the previous exchange ended, the pause
+    // counted from the last line's Send, the count rounded half to even.
+    row("repeat pause not over yet", range, "send2, reply, send3, reply2",
+        "| serial 7 1/2 repeating");
+    row("repeat walks the range twice", range + "; wait 0.001; good; wait 5; good; idle",
+        "send2, reply, send3, reply2, send2, reply, send3, reply", "| serial 7 1/4");
+    for (const char *count : {"0", "0.4", "0.5", "-1"})
+        row(qPrintable(QStringLiteral("repeat count %1 refused").arg(count)),
+            QStringLiteral("mode; set rCNT=%1; repeat; idle").arg(count),
+            "countBox, ----輸入重複次數----", "|");
+    row("repeat count 0.6 is one pass", "mode; set rCNT=0.6; repeat; idle", "send1, noReply",
+        "| serial 7 1/1");
+    row("repeat count 1.5 is two passes", "mode; set rCNT=1.5; repeat; idle",
+        "send1, noReply, send1, noReply", "| serial 7 1/2");
+    row("repeat on a silent peer ends by its count", "set rCNT=2; repeat; wait 1; accept; idle",
+        "ip, connecting, send1, noReply, send1, noReply", "Connecting... | tcp 7 1/2 open");
+    row("repeat with the peer killed ends at the dead link, the next run goes through",
+        "set rCNT=3; repeat; wait 1; accept; good; close; idle; "
+        "set rCNT=2; repeat; wait 1; accept; good; wait 10; good",
+        "ip, connecting, send1, reply, sckClosed, noReply, ip, connecting, send1, reply, send1, "
+        "reply",
+        "Connecting... | tcp 7 2/3 open");
+    row("repeat with the device gone ends by its count",
+        "mode; set rCNT=2; repeat; wait 1; good; wait 5; gone; set open=InvalidPort; idle",
+        "send1, reply, portBox, noReply", "| serial 0 2/1");
+    row("repeat dropping the link ends at the first silence",
+        "set drop=1; set rCNT=3; repeat; wait 1; accept; idle",
+        "ip, connecting, send1, noReply, closing", "No Connected. | tcp 0 1/1");
 }
 
 void TestExchangeEngine::exchanges()
 {
     QFETCH(QString, script);
     EngineFixture f;
-    f.run(script);
+    f.run(script.replace(QStringLiteral("good"), QStringLiteral("arrive 01030200057847")));
     QTEST(f.log, "log");
-    QTEST(f.status, "status");
-    QTEST(f.engine.isWaiting(), "waiting");
-    QTEST(int(f.tcp.opened.size()), "tcpOpens");
-    // Every frame the log shows as sent went out, and no other.
-    const int sentEntries = int(f.log.filter(QRegularExpression(QStringLiteral("^傳送"))).size());
-    QCOMPARE(int(f.serial.written.size() + f.tcp.written.size()), sentEntries);
+    QTEST((f.status + QStringLiteral(" | ") + f.links()).trimmed(), "after");
+    // Every frame the log shows as sent went out as shown, and no other.
+    QByteArrayList shown;
+    for (const QString &entry : f.log.filter(QRegularExpression(QStringLiteral("^傳送"))))
+        shown << QByteArray::fromHex(entry.section(u'>', 1).toLatin1());
+    QByteArrayList written = f.tcp.written + f.serial.written;
+    std::sort(shown.begin(), shown.end());
+    std::sort(written.begin(), written.end());
+    QCOMPARE(written, shown);
 }
 
-// Pieces of a reply of unknown length 8 ms apart, as a USB adapter hands them
-// over, make one reply that ends 20 ms after the last.
-void TestExchangeEngine::batchedSerialReply()
+// Replies on both links. Each TCP arrival is a reply of its own; on the serial
+// line the pieces of a reply come together.
+void TestExchangeEngine::replies_data()
 {
-    EngineFixture f;
-    f.run(QStringLiteral("mode; set cmd1=1111; send"));
-    QCOMPARE(f.serial.written, QByteArrayList{QByteArray::fromHex("1111CDEC")});
-    const QStringList sent{QStringLiteral("傳送CMD1： > 1111 CDEC")};
-    for (const char *piece : {"0111", "0200", "057D3F"}) {
-        f.run(QStringLiteral("arrive ") + QLatin1String(piece) + QStringLiteral("; wait 8"));
-        QCOMPARE(f.log, sent);
-        QVERIFY(f.engine.isWaiting());
-    }
-    f.run(QStringLiteral("wait 11.999"));
-    QCOMPARE(f.log, sent);
-    f.run(QStringLiteral("wait 0.001"));
-    QCOMPARE(f.log, sent + QStringList{QStringLiteral("接收 < 0111020005 7D3F|1")});
-    QVERIFY(!f.engine.isWaiting());
-    QCOMPARE(f.exchangesEnded, 1);
-    QCOMPARE(f.clock.now(), std::chrono::microseconds(36000));
+    QTest::addColumn<QString>("arrivals"); // the pieces, hexadecimal, blank between them
+    QTest::addColumn<QStringList>("entries");
+    auto add = [](const char *name, const QString &arrivals, const QStringList &entries) {
+        QTest::newRow(name) << arrivals << entries;
+    };
+    add("one byte ends the exchange", "01", {tooShort});
+    add("read input registers", "01040400050000EB85", {"接收 < 01040400050000 EB85|1"});
+    add("write register", "01060001000799C8", {"接收 < 010600010007 99C8|1"});
+    add("write coil", "0105000AFF00AC38", {"接收 < 0105000AFF00 AC38|1"});
+    add("exception", "018302C0F1", {"接收 < 018302 C0F1|1"});
+    add("split at 1", "01 030200057847", {tooShort, "接收 < 03020005 7847" + wrong + "61A3|1"});
+    add("split at 2", "0103 0200057847",
+        {"接收 <  0103" + wrong + "FFFF|1", "接收 < 020005 7847" + wrong + "103|1"});
+    add("split at 3", "010302 00057847", {half, "接收 < 0005 7847" + wrong + "C1B3|1"});
+    add("split at 4", "01030200 057847",
+        {"接收 < 0103 0200" + wrong + "4021|1", "接收 < 05 7847" + wrong + "7F43|1"});
+    add("split at 5", "0103020005 7847",
+        {"接收 < 010302 0005" + wrong + "A131|1", "接收 <  7847" + wrong + "FFFF|1"});
+    add("split at 6", "010302000578 47", {"接收 < 01030200 0578" + wrong + "F0B8|1", tooShort});
+    QByteArray noise;
+    for (int i = 0; i < 64; ++i)
+        noise.append(char((i * 37 + 11) % 256));
+    add("64 bytes of noise", QString::fromLatin1(noise.toHex()),
+        {"接收 < 0B30557A9FC4E90E33587DA2C7EC11365B80A5CAEF14395E83A8CDF2173C6186ABD0F51A3F6489AED3"
+         "F81D42678CB1D6FB20456A8FB4D9FE23486D92B7DC 0126" +
+         wrong + "C0A9|1"});
+    add("control characters", "0D0A00FF1B5B324A", {"接收 < 0D0A00FF1B5B 324A" + wrong + "E23C|1"});
+    add("a text protocol's answer",
+        QString::fromLatin1(QByteArray("HTTP/1.1 400 Bad Request\r\n\r\n").toHex()),
+        {"接收 < 485454502F312E31203430302042616420526571756573740D0A 0D0A" + wrong + "17CB|1"});
 }
 
-// A device that never lets the line go quiet is taken in replies of 8 KiB.
+void TestExchangeEngine::replies()
+{
+    QFETCH(QString, arrivals);
+    QFETCH(QStringList, entries);
+    const QStringList pieces = arrivals.split(u' ');
+    for (const bool serial : {false, true}) {
+        EngineFixture f;
+        f.run(serial ? QStringLiteral("mode; send") : QStringLiteral("send; accept"));
+        for (const QString &piece : pieces)
+            f.run(QStringLiteral("arrive ") + piece);
+        f.run(QStringLiteral("idle"));
+        QCOMPARE(f.log.mid(serial ? 1 : 3),
+                 serial && pieces.size() > 1 ? QStringList{reply} : entries);
+        QVERIFY(!f.engine.isWaiting());
+    }
+}
+
+// A device that never lets the line go quiet is taken in replies of 8 KiB,
+// without losing a byte.
 void TestExchangeEngine::floodIsCutIntoReplies()
 {
     EngineFixture f;
-    f.run(QStringLiteral("mode; send"));
-    const QByteArray hex = QByteArray(8191, 'A').toHex();
-    f.run(QStringLiteral("arrive ") + QString::fromLatin1(hex));
+    f.run(QStringLiteral("mode; send; arrive ") + QString(2 * 8190, u'4'));
     QCOMPARE(f.log.size(), 1);
-    f.run(QStringLiteral("arrive AA"));
-    QCOMPARE(f.log.size(), 2);
-    QVERIFY(f.log.last().startsWith(QStringLiteral("接收 < 4141")));
+    f.run(QStringLiteral("arrive 4141"));
     QVERIFY(!f.serialQuiet->isActive());
-}
-
-void TestExchangeEngine::repeatCountsThatRoundToNone_data()
-{
-    QTest::addColumn<QString>("count");
-    QTest::addColumn<bool>("runs");
-    QTest::newRow("0") << "0" << false;
-    QTest::newRow("0.4") << "0.4" << false;
-    QTest::newRow("0.5 rounds to even 0") << "0.5" << false;
-    QTest::newRow("-1") << "-1" << false;
-    QTest::newRow("0.6 rounds to 1") << "0.6" << true;
-    QTest::newRow("1.5 rounds to even 2") << "1.5" << true;
-}
-
-void TestExchangeEngine::repeatCountsThatRoundToNone()
-{
-    QFETCH(QString, count);
-    QFETCH(bool, runs);
-    EngineFixture f;
-    f.run(QStringLiteral("mode; set rCNT=") + count + QStringLiteral("; repeat; idle"));
-    if (runs) {
-        QVERIFY(f.dialogs.messages.isEmpty());
-        QVERIFY(!f.serial.written.isEmpty());
-        return;
-    }
-    QCOMPARE(f.dialogs.messageTexts(), QStringList{QStringLiteral("Repeat count error!")});
-    QCOMPARE(f.dialogs.messages.first().flags, int(MbCritical));
-    QCOMPARE(f.log, QStringList{refusedCount});
-    QVERIFY(f.serial.written.isEmpty());
-    QVERIFY(!f.engine.isRepeating());
-}
-
-// Two passes over lines 2 and 3: each line once the previous exchange ended,
-// and the pause between passes counted from the last line's Send.
-void TestExchangeEngine::repeatWalksTheRange()
-{
-    EngineFixture f;
-    f.run(QStringLiteral("mode; set cmd2=010300010001; set cmd3=010300000001; set rpStart=2; "
-                         "set rpStop=3; set rCNT=2; set repeat=10; repeat"));
-    QVERIFY(f.engine.isRepeating());
-    f.run(QStringLiteral("wait 1"));
-    QCOMPARE(f.log, QStringList{send2});
-    // The reply ends at t3.5, and the next line goes out at once.
-    f.run(QStringLiteral("arrive 01030200057847; wait 4.011"));
+    f.run(QStringLiteral("arrive 42; idle"));
     QCOMPARE(f.log.size(), 3);
-    QVERIFY(f.repeatPause->isActive());
-    QCOMPARE((f.repeatPause->due() - f.clock.now()).count(), 10000);
-    f.run(QStringLiteral("arrive 0103020007F986; wait 4.011"));
-    QCOMPARE(f.serial.written.size(), 2);
-    f.run(QStringLiteral("wait 5.988"));
-    QCOMPARE(f.serial.written.size(), 2); // the pause is not over yet
-    f.run(QStringLiteral("wait 0.001"));
-    QCOMPARE(f.serial.written.size(), 3);
-    f.run(QStringLiteral("arrive 01030200057847; wait 5; arrive 01030200057847; wait 5; idle"));
-    const QString send3 = QStringLiteral("傳送CMD3： > 010300000001 840A");
-    QCOMPARE(f.log, QStringList({send2, reply, send3, reply2, send2, reply, send3, reply}));
-    QVERIFY(!f.engine.isRepeating());
-    QVERIFY(!f.repeatPause->isActive());
+    const QString text = f.log.at(1).mid(5).section(QStringLiteral("  *"), 0, 0).remove(u' ');
+    QCOMPARE(QByteArray::fromHex(text.toLatin1()), QByteArray(8190, 0x44) + "AA");
+    QCOMPARE(f.log.at(2), tooShort);
 }
 
 QTEST_MAIN(TestExchangeEngine)

@@ -1,155 +1,104 @@
-// The microsecond one-shot timer that ends a serial reply: when it fires, that
-// it fires once, and that stop and restart take effect. Lower bounds are
-// exact (the monotonic clock never fires early); upper bounds are generous,
-// as the machine is shared.
+// The microsecond one-shot timer that ends a serial reply: it never fires
+// before its interval, fires once, and stop and restart take effect. How late
+// it fires is the benchmark's business; the waits here are only bounded.
 #include "engine/precise_timer.h"
 
-#include <QElapsedTimer>
+#include <QAbstractEventDispatcher>
 #include <QSignalSpy>
 #include <QTest>
 
-#include <ctime>
+#include <chrono>
 #include <sys/resource.h>
 
 using namespace tallowick;
 using namespace std::chrono;
 using namespace std::chrono_literals;
 
-namespace {
-nanoseconds cpuTime()
-{
-    timespec now{};
-    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return seconds(now.tv_sec) + nanoseconds(now.tv_nsec);
-}
-} // namespace
-
 class TestPreciseTimer : public QObject
 {
     Q_OBJECT
 private slots:
-    void firesOnceAfterTheInterval_data();
-    void firesOnceAfterTheInterval();
-    void stopPreventsFiring();
-    void restartArmsAgain();
-    void secondStartReplacesTheInterval();
+    void neverFiresEarly_data();
+    void neverFiresEarly();
+    void stopAndRestart();
     void idleAfterFiring();
-    void withoutDescriptorsStillFires();
 };
 
-void TestPreciseTimer::firesOnceAfterTheInterval_data()
+void TestPreciseTimer::neverFiresEarly_data()
 {
     QTest::addColumn<qint64>("micros");
-    QTest::newRow("t3.5 at 9600 baud") << qint64(4011);
-    QTest::newRow("t3.5 floor") << qint64(1750);
-    QTest::newRow("below a millisecond") << qint64(300);
-    QTest::newRow("zero") << qint64(0); // a zero timerfd value would mean "disarmed"
+    QTest::addColumn<bool>("fallback"); // no descriptor to be had: whole milliseconds
+    QTest::newRow("t3.5 at 9600 baud") << qint64(4011) << false;
+    QTest::newRow("t3.5 floor") << qint64(1750) << false;
+    QTest::newRow("below a millisecond") << qint64(300) << false;
+    QTest::newRow("zero") << qint64(0) << false; // a zero timerfd value would disarm it
+    QTest::newRow("100 ms") << qint64(100000) << false;
+    QTest::newRow("fallback, 1.5 ms") << qint64(1500) << true;
 }
 
-void TestPreciseTimer::firesOnceAfterTheInterval()
+void TestPreciseTimer::neverFiresEarly()
 {
     QFETCH(qint64, micros);
-    PreciseTimer timer;
-    QSignalSpy fired(&timer, &PreciseTimer::timeout);
-    QElapsedTimer clock;
-    clock.start();
-    timer.start(microseconds(micros));
-    QVERIFY(timer.isActive());
-    QVERIFY(fired.wait(1000));
-    const qint64 elapsedNs = clock.nsecsElapsed();
-    QVERIFY2(elapsedNs >= micros * 1000, qPrintable(QString::number(elapsedNs)));
-    QVERIFY(!timer.isActive());
-    QTest::qWait(30);
-    QCOMPARE(fired.count(), 1);
-}
-
-void TestPreciseTimer::stopPreventsFiring()
-{
-    PreciseTimer timer;
-    QSignalSpy fired(&timer, &PreciseTimer::timeout);
-    timer.start(2ms);
-    timer.stop();
-    QVERIFY(!timer.isActive());
-    QVERIFY(!fired.wait(50));
-
-    // Stopped after it expired but before the event loop delivered it.
-    timer.start(1us);
-    QTest::qSleep(5);
-    timer.stop();
-    QVERIFY(!fired.wait(50));
-}
-
-void TestPreciseTimer::restartArmsAgain()
-{
-    PreciseTimer timer;
-    QSignalSpy fired(&timer, &PreciseTimer::timeout);
-    for (int round = 1; round <= 3; ++round) {
-        timer.start(1ms);
-        QVERIFY(fired.wait(1000));
-        QCOMPARE(fired.count(), round);
-    }
-}
-
-void TestPreciseTimer::secondStartReplacesTheInterval()
-{
-    PreciseTimer timer;
-    QSignalSpy fired(&timer, &PreciseTimer::timeout);
-    QElapsedTimer clock;
-
-    // A longer interval replaces a shorter one, even one already expired.
-    timer.start(1ms);
-    QTest::qSleep(5);
-    clock.start();
-    timer.start(100ms);
-    QVERIFY(fired.wait(2000));
-    QVERIFY2(clock.elapsed() >= 100, qPrintable(QString::number(clock.elapsed())));
-
-    // A shorter one replaces a longer one.
-    timer.start(10s);
-    clock.start();
-    timer.start(5ms);
-    QVERIFY(fired.wait(2000));
-    QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
-    QTest::qWait(30);
-    QCOMPARE(fired.count(), 2);
-}
-
-void TestPreciseTimer::idleAfterFiring()
-{
-    // An expiration left on the descriptor would wake the event loop again
-    // and again; a quiet wait must cost next to no processor time.
-    PreciseTimer timer;
-    QSignalSpy fired(&timer, &PreciseTimer::timeout);
-    timer.start(1ms);
-    QVERIFY(fired.wait(1000));
-    const nanoseconds before = cpuTime();
-    QVERIFY(!fired.wait(300));
-    const auto spent = duration_cast<milliseconds>(cpuTime() - before);
-    QVERIFY2(spent < 50ms, qPrintable(QString::number(spent.count())));
-}
-
-void TestPreciseTimer::withoutDescriptorsStillFires()
-{
-    // No descriptor to be had: the timer falls back to whole milliseconds.
+    QFETCH(bool, fallback);
     rlimit limit{};
     QCOMPARE(::getrlimit(RLIMIT_NOFILE, &limit), 0);
     rlimit none = limit;
-    none.rlim_cur = 0;
+    none.rlim_cur = fallback ? 0 : limit.rlim_cur;
     QCOMPARE(::setrlimit(RLIMIT_NOFILE, &none), 0);
     PreciseTimer timer;
     QCOMPARE(::setrlimit(RLIMIT_NOFILE, &limit), 0);
 
     QSignalSpy fired(&timer, &PreciseTimer::timeout);
-    QElapsedTimer clock;
-    clock.start();
-    timer.start(1500us);
+    // A start replaces an earlier one, even one already due.
+    timer.start(1us);
+    QTest::qSleep(2);
+    const auto started = steady_clock::now();
+    timer.start(microseconds(micros));
     QVERIFY(timer.isActive());
-    QVERIFY(fired.wait(1000));
-    QVERIFY(clock.elapsed() >= 1);
+    QVERIFY(fired.wait(10000));
+    QVERIFY(steady_clock::now() - started >= microseconds(micros));
+    QVERIFY(!timer.isActive());
+    QVERIFY(!fired.wait(50));
+    QCOMPARE(fired.size(), 1);
     timer.start(1ms);
     timer.stop();
+    QVERIFY(!timer.isActive());
     QVERIFY(!fired.wait(50));
-    QCOMPARE(fired.count(), 1);
+}
+
+void TestPreciseTimer::stopAndRestart()
+{
+    PreciseTimer timer;
+    QSignalSpy fired(&timer, &PreciseTimer::timeout);
+    // Stopped after it expired but before the event loop delivered it.
+    timer.start(1us);
+    QTest::qSleep(5);
+    timer.stop();
+    QVERIFY(!fired.wait(50));
+    // A shorter interval replaces a longer one.
+    timer.start(1h);
+    timer.start(1ms);
+    QVERIFY(fired.wait(10000));
+    for (int round = 2; round <= 3; ++round) {
+        timer.start(1ms);
+        QVERIFY(fired.wait(10000));
+        QCOMPARE(fired.size(), round);
+    }
+}
+
+// An expiration left on the descriptor would wake the event loop again and
+// again; once the timer fired, the loop sleeps.
+void TestPreciseTimer::idleAfterFiring()
+{
+    PreciseTimer timer;
+    QSignalSpy fired(&timer, &PreciseTimer::timeout);
+    timer.start(1ms);
+    QVERIFY(fired.wait(10000));
+    int wakeUps = 0;
+    connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::awake, this,
+            [&] { ++wakeUps; });
+    QVERIFY(!fired.wait(200));
+    QVERIFY2(wakeUps < 50, qPrintable(QString::number(wakeUps)));
 }
 
 QTEST_GUILESS_MAIN(TestPreciseTimer)

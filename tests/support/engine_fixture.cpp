@@ -2,105 +2,113 @@
 
 #include <QTest>
 
+#include <functional>
+#include <map>
+
 namespace tallowick::test {
 
-void FakeInputs::set(const QString &assignment)
+using namespace Qt::StringLiterals;
+
+FakeInputs::FakeInputs()
 {
-    const QString name = assignment.section(u'=', 0, 0);
-    const QString value = assignment.section(u'=', 1);
-    if (name == u"sendCnt")
-        sendCnt = value;
-    else if (name.startsWith(u"cmd"))
-        cmd.at(name.mid(3).toInt() - 1) = value;
-    else if (name == u"crc")
-        crc = value == u"1";
-    else if (name == u"address")
-        addressText = value;
-    else if (name == u"port")
-        portText = value;
-    else if (name == u"timeout")
-        timeoutText = value;
-    else if (name == u"comSelect")
-        comSelectText = value;
-    else if (name == u"configCOM")
-        configComText = value;
-    else if (name == u"drop")
-        drop = value == u"1";
-    else if (name == u"rCNT")
-        repeat.rCNT = value;
-    else if (name == u"rpStart")
-        repeat.rpStart = value;
-    else if (name == u"rpStop")
-        repeat.rpStop = value;
-    else if (name == u"repeat")
-        repeat.repeat = value;
-    else
-        QTest::qFail(qPrintable(QStringLiteral("no field ") + name), __FILE__, __LINE__);
+    const QString typed =
+        u"sendCnt=1 cmd1=010300000001 crc=1 address=127.0.0.1 port=502 timeout=1000 "
+        u"comSelect=/dev/ttyFAKE0 configCOM=9600,n,8,1 drop=0 rCNT=1 rpStart=1 rpStop=1 repeat=10"_s;
+    for (const QString &assignment : typed.split(u' '))
+        field.insert(assignment.section(u'=', 0, 0), assignment.section(u'=', 1));
 }
 
 EngineFixture::EngineFixture()
-    : replyTimeout(clock.newTimer()), serialQuiet(clock.newTimer()),
-      repeatPause(clock.newTimer()),
+    : replyTimeout(clock.newTimer()), serialQuiet(clock.newTimer()), repeatPause(clock.newTimer()),
       engine(in, serial, tcp, {replyTimeout, serialQuiet, repeatPause})
 {
-    replyTimeout->setParent(&engine);
-    serialQuiet->setParent(&engine);
-    repeatPause->setParent(&engine);
+    for (ManualTimer *timer : {replyTimeout, serialQuiet, repeatPause})
+        timer->setParent(&engine);
     QObject::connect(&engine, &ExchangeEngine::logEntry, &engine,
                      [this](const QString &text, int breaks) {
                          log << (breaks == 2 ? text : text + u'|' + QString::number(breaks));
                      });
-    QObject::connect(&engine, &ExchangeEngine::logLineBreak, &engine,
-                     [this] { log << QStringLiteral("¶"); });
+    QObject::connect(&engine, &ExchangeEngine::logLineBreak, &engine, [this] { log << u"¶"_s; });
     QObject::connect(&engine, &ExchangeEngine::statusChanged, &engine,
                      [this](const QString &caption) { status = caption; });
     QObject::connect(&engine, &ExchangeEngine::lineNumberChosen, &engine,
-                     [this](const QString &number) {
-                         lineNumberShown = number;
-                         in.sendCnt = number;
-                     });
+                     [this](const QString &number) { in.field[u"sendCnt"_s] = number; });
     QObject::connect(&engine, &ExchangeEngine::exchangeEnded, &engine,
                      [this] { ++exchangesEnded; });
+    dialogs::setMessageHandler([this](QWidget *, const MessageRequest &box) {
+        log << u"box %1 %2: %3"_s.arg(box.flags).arg(box.title, box.text);
+        dialogs.messages.append(box);
+        return MessageAnswer::Ok;
+    });
+}
+
+void EngineFixture::set(const QString &name, const QString &value)
+{
+    const QStringList linkErrors{u"None"_s, u"InvalidPort"_s, u"InvalidSettings"_s, u"Other"_s};
+    if (name == u"baud")
+        serial.baud = value.toInt();
+    else if (name == u"open" && linkErrors.contains(value))
+        serial.openResult = LinkError(linkErrors.indexOf(value));
+    else if (in.field.contains(name) || name.startsWith(u"cmd"))
+        in.field[name] = value;
+    else
+        QTest::qFail(qPrintable(u"no field "_s + name), __FILE__, __LINE__);
 }
 
 void EngineFixture::run(const QString &script)
 {
+    using Step = std::function<void(const QString &)>;
+    auto link = [this]() -> FakeLink & { return engine.serialMode() ? serial : tcp; };
+    const std::map<QString, Step> steps{
+        {u"send"_s, [&](const QString &) { engine.send(); }},
+        {u"label"_s, [&](const QString &n) { engine.sendLineOf(n.toInt() - 1); }},
+        {u"crc"_s, [&](const QString &) { engine.showCrc(); }},
+        {u"mode"_s, [&](const QString &) { engine.toggleMode(); }},
+        {u"repeat"_s, [&](const QString &) { engine.toggleRepeat(); }},
+        {u"accept"_s, [&](const QString &) { tcp.acceptConnection(); }},
+        {u"arrive"_s,
+         [&](const QString &hex) { link().arrive(QByteArray::fromHex(hex.toLatin1())); }},
+        {u"close"_s, [&](const QString &) { link().peerCloses(); }},
+        {u"reset"_s, [&](const QString &) { link().peerResets(); }},
+        {u"gone"_s, [&](const QString &) { serial.deviceGone(); }},
+        {u"wait"_s,
+         [&](const QString &ms) {
+             clock.advance(std::chrono::microseconds(qRound64(ms.toDouble() * 1000)));
+         }},
+        {u"next"_s, [&](const QString &) { clock.next(); }},
+        {u"idle"_s, [&](const QString &) { clock.runOut(); }},
+        {u"set"_s, [&](const QString &a) { set(a.section(u'=', 0, 0), a.section(u'=', 1)); }}};
     for (const QString &rawStep : script.split(u';', Qt::SkipEmptyParts)) {
         const QString step = rawStep.trimmed();
-        const QString verb = step.section(u' ', 0, 0);
-        const QString arg = step.section(u' ', 1);
-        FakeLink &link = engine.serialMode() ? serial : tcp;
-        if (verb == u"send")
-            engine.send();
-        else if (verb == u"label")
-            engine.sendLineOf(arg.toInt() - 1);
-        else if (verb == u"crc")
-            engine.showCrc();
-        else if (verb == u"mode")
-            engine.toggleMode();
-        else if (verb == u"repeat")
-            engine.toggleRepeat();
-        else if (verb == u"accept")
-            tcp.acceptConnection();
-        else if (verb == u"arrive")
-            link.arrive(QByteArray::fromHex(arg.toLatin1()));
-        else if (verb == u"close")
-            link.peerCloses();
-        else if (verb == u"reset")
-            link.peerResets();
-        else if (verb == u"gone")
-            serial.deviceGone();
-        else if (verb == u"wait")
-            clock.advance(std::chrono::microseconds(qRound64(arg.toDouble() * 1000)));
-        else if (verb == u"next")
-            clock.next();
-        else if (verb == u"idle")
-            clock.runOut();
-        else if (verb == u"set")
-            in.set(arg);
+        if (step.isEmpty())
+            continue;
+        const auto found = steps.find(step.section(u' ', 0, 0));
+        if (found == steps.end())
+            QTest::qFail(qPrintable(u"no step "_s + step), __FILE__, __LINE__);
         else
-            QTest::qFail(qPrintable(QStringLiteral("no step ") + step), __FILE__, __LINE__);
+            found->second(step.section(u' ', 1));
     }
+}
+
+QString EngineFixture::links() const
+{
+    QStringList parts;
+    for (const auto &[name, link] : {std::pair{"tcp", &tcp}, std::pair{"serial", &serial}}) {
+        if (link->state() != Link::Closed || !link->opened.isEmpty())
+            parts << u"%1 %2 %3/%4"_s.arg(QLatin1String(name))
+                         .arg(link->state())
+                         .arg(link->opened.size())
+                         .arg(link->written.size());
+    }
+    const std::pair<bool, const char *> flags[] = {{engine.linkOpen(), "open"},
+                                                   {engine.linkFailed(), "failed"},
+                                                   {engine.isWaiting(), "waiting"},
+                                                   {engine.isRepeating(), "repeating"}};
+    for (const auto &[set, name] : flags) {
+        if (set)
+            parts << QLatin1String(name);
+    }
+    return parts.join(u' ');
 }
 
 } // namespace tallowick::test

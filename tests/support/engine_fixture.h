@@ -7,43 +7,36 @@
 #include "support/manual_clock.h"
 #include "support/scripted_dialogs.h"
 
+#include <QHash>
 #include <QStringList>
-#include <array>
 
 namespace tallowick::test {
 
-// The settings as typed, readable by the engine and changeable by the test.
+// The settings as typed, by the names of their controls ("cmd1" to "cmd15";
+// "crc" and "drop", the "間斷連線" choice, read "1" when checked).
 struct FakeInputs : ExchangeInputs
 {
-    QString sendCnt = QStringLiteral("1");
-    std::array<QString, commandLineCount> cmd{QStringLiteral("010300000001")};
-    bool crc = true;
-    QString addressText = QStringLiteral("127.0.0.1");
-    QString portText = QStringLiteral("502");
-    QString timeoutText = QStringLiteral("1000");
-    QString comSelectText = QStringLiteral("/dev/ttyFAKE0");
-    QString configComText = QStringLiteral("9600,n,8,1");
-    bool drop = false; // "間斷連線"
-    RepeatFields repeat{QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("1"),
-                        QStringLiteral("10")};
+    FakeInputs();
+    QHash<QString, QString> field;
 
-    QString lineNumber() const override { return sendCnt; }
-    QString commandText(int line) const override { return cmd.at(line); }
-    QString lineCaption(int line) const override
+    QString get(const char *name) const { return field.value(QLatin1String(name)); }
+    QString lineNumber() const override { return get("sendCnt"); }
+    QString commandText(int line) const override
     {
-        return QStringLiteral("CMD%1：").arg(line + 1);
+        return field.value(QStringLiteral("cmd%1").arg(line + 1));
     }
-    bool appendCrc() const override { return crc; }
-    QString address() const override { return addressText; }
-    QString port() const override { return portText; }
-    QString timeout() const override { return timeoutText; }
-    QString comSelect() const override { return comSelectText; }
-    QString configCom() const override { return configComText; }
-    bool dropLinkAfterExchange() const override { return drop; }
-    RepeatFields repeatFields() const override { return repeat; }
-
-    // "sendCnt=2", "timeout=50", "cmd3=0103...", "rCNT=0.5", "drop=1" ...
-    void set(const QString &assignment);
+    QString lineCaption(int line) const override { return QStringLiteral("CMD%1：").arg(line + 1); }
+    bool appendCrc() const override { return get("crc") == u"1"; }
+    QString address() const override { return get("address"); }
+    QString port() const override { return get("port"); }
+    QString timeout() const override { return get("timeout"); }
+    QString comSelect() const override { return get("comSelect"); }
+    QString configCom() const override { return get("configCOM"); }
+    bool dropLinkAfterExchange() const override { return get("drop") == u"1"; }
+    RepeatFields repeatFields() const override
+    {
+        return {get("rCNT"), get("rpStart"), get("rpStop"), get("repeat")};
+    }
 };
 
 class EngineFixture
@@ -52,21 +45,28 @@ public:
     EngineFixture();
 
     // Runs steps separated by ";":
-    //   send, label N (1-based), crc, mode, repeat         the user's actions
-    //   accept, arrive HEX, close, reset, gone              the peer's (arrive goes
-    //                                                      to the link of the mode)
-    //   wait MS (fractions allowed), next, idle             the clock
-    //   set NAME=VALUE                                      a field typed
+    //   send, label N (1-based), crc, mode, repeat       the user's actions
+    //   accept, arrive HEX, close, reset, gone           the peer's: arrive, close and
+    //                                                    reset go to the link of the mode
+    //   wait MS (fractions allowed), next, idle          the clock
+    //   set NAME=VALUE                                   a field typed; "baud" and "open"
+    //                                                    (a LinkError name) set the serial
+    //                                                    port's speed and what opening it reports
     void run(const QString &script);
+    // "tcp 7 1/2 serial 7 1/1 open failed waiting repeating": the state of each
+    // link that is not closed or was opened, how often it was opened and how
+    // many frames went out on it, then the engine's flags that are set
+    // (linkOpen, linkFailed, isWaiting, isRepeating).
+    QString links() const;
 
-    // Log entries, oldest first: the text, followed by "|n" when it ends in n
-    // line breaks other than two; "¶" is an extra line break.
+    // Oldest first: the text, followed by "|n" when it ends in n line breaks
+    // other than two; "¶" is an extra line break; "box <flags> <title>: <text>"
+    // a message box, answered with OK.
     QStringList log;
     QString status;
-    QString lineNumberShown;
     int exchangesEnded = 0;
 
-    ScriptedDialogs dialogs;
+    ScriptedDialogs dialogs; // its message boxes are logged too
     FakeInputs in;
     ManualClock clock;
     FakeLink serial{FakeLink::Serial};
@@ -75,6 +75,9 @@ public:
     ManualTimer *serialQuiet;
     ManualTimer *repeatPause;
     ExchangeEngine engine;
+
+private:
+    void set(const QString &name, const QString &value);
 };
 
 } // namespace tallowick::test

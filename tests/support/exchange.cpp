@@ -7,26 +7,16 @@
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QTest>
-#include <QTimer>
-
-#include <sys/socket.h>
 
 namespace tallowick::test {
-
-namespace {
-void useLink(WindowFixture &f, const QString &timeout, bool keepLink)
-{
-    f.ui().timeout->setText(timeout);
-    f.ui().connect[keepLink ? 1 : 0]->setChecked(true);
-    f.ui().cmd[0]->setText(QStringLiteral("010300000001"));
-}
-} // namespace
 
 void useTcp(WindowFixture &f, quint16 port, const QString &timeout, bool keepLink)
 {
     f.ui().address->setText(QStringLiteral("127.0.0.1"));
     f.ui().port->setText(QString::number(port));
-    useLink(f, timeout, keepLink);
+    f.ui().timeout->setText(timeout);
+    f.ui().connect[keepLink ? 1 : 0]->setChecked(true);
+    f.ui().cmd[0]->setText(QStringLiteral("010300000001"));
 }
 
 void useSerial(WindowFixture &f, const QString &path, const QString &timeout, bool keepLink)
@@ -34,7 +24,7 @@ void useSerial(WindowFixture &f, const QString &path, const QString &timeout, bo
     if (!f.engine().serialMode())
         QTest::mouseClick(f.ui().modeSelect, Qt::LeftButton);
     f.ui().comSelect->setText(path);
-    useLink(f, timeout, keepLink);
+    useTcp(f, 502, timeout, keepLink); // the TCP fields stay unused
 }
 
 bool isIdle(WindowFixture &f)
@@ -44,22 +34,13 @@ bool isIdle(WindowFixture &f)
 
 bool waitIdle(WindowFixture &f, int ms)
 {
-    if (isIdle(f))
-        return true;
     QSignalSpy ended(&f.engine(), &ExchangeEngine::exchangeEnded);
-    return ended.wait(ms) && isIdle(f);
+    return isIdle(f) || (ended.wait(ms) && isIdle(f));
 }
 
 void clickSend(WindowFixture &f)
 {
     QTest::mouseClick(f.ui().send, Qt::LeftButton);
-}
-
-quint16 unusedPort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost);
-    return probe.serverPort(); // nothing listens once the probe is gone
 }
 
 ScriptedPeer::ScriptedPeer()
@@ -79,16 +60,20 @@ ScriptedPeer::ScriptedPeer()
     });
 }
 
-void ScriptedPeer::replyLater(QTcpSocket *socket, int ms, const QByteArray &bytes)
+SlavePeer::SlavePeer(const QString &mode)
 {
-    QTimer::singleShot(ms, socket, [socket, bytes] { socket->write(bytes); });
+    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_process.start(QStringLiteral(TALLOWICK_RTU_SLAVE), {mode});
+    // Its first line names where it serves: "PATH /dev/pts/7" or "PORT 40123".
+    while (m_process.waitForReadyRead(5000) && !m_process.canReadLine()) {
+    }
+    m_where = QString::fromLocal8Bit(m_process.readLine()).section(u' ', 1).trimmed();
 }
 
-void ScriptedPeer::reset(QTcpSocket *socket)
+SlavePeer::~SlavePeer()
 {
-    const linger hard{1, 0};
-    setsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
-    socket->abort();
+    m_process.kill();
+    m_process.waitForFinished(5000);
 }
 
 } // namespace tallowick::test

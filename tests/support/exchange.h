@@ -1,10 +1,11 @@
 #pragma once
 
-// Helpers for tests that run whole exchanges through the real main window.
+// Peers and helpers for tests that run whole exchanges through the real main
+// window.
 #include "support/window_fixture.h"
 
-#include <QByteArray>
 #include <QPointer>
+#include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <functional>
@@ -23,9 +24,6 @@ bool isIdle(WindowFixture &f);
 bool waitIdle(WindowFixture &f, int ms = 3000);
 void clickSend(WindowFixture &f);
 
-// A loopback port on which nothing listens.
-quint16 unusedPort();
-
 // A loopback peer that does what each test tells it with every request.
 class ScriptedPeer : public QObject
 {
@@ -38,13 +36,25 @@ public:
     quint16 port() const { return m_server.serverPort(); }
     QTcpSocket *last() const { return m_last; }
 
-    static void replyLater(QTcpSocket *socket, int ms, const QByteArray &bytes);
-    // Drops the connection with a reset instead of an orderly close.
-    static void reset(QTcpSocket *socket);
-
 private:
     QTcpServer m_server;
     QPointer<QTcpSocket> m_last;
+};
+
+// The libmodbus RTU slave of tests/peers/rtu_slave.cpp for one test: unit 1,
+// holding and input register 0 hold 5.
+class SlavePeer
+{
+public:
+    explicit SlavePeer(const QString &mode); // "pty" or "tcp"
+    ~SlavePeer();
+    bool isRunning() const { return !m_where.isEmpty(); }
+    // The pty slave path, or the TCP port on 127.0.0.1.
+    QString where() const { return m_where; }
+
+private:
+    QProcess m_process;
+    QString m_where;
 };
 
 } // namespace tallowick::test

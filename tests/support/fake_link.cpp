@@ -7,14 +7,12 @@ namespace tallowick::test {
 LinkError FakeLink::open(const LinkTarget &target)
 {
     opened << target;
-    if (m_kind == Serial) {
-        if (openResult == LinkError::None)
-            m_state = Connected;
-        return openResult;
-    }
     m_pending.clear();
-    m_state = Connecting;
-    return LinkError::None;
+    if (m_kind == Tcp)
+        m_state = Connecting;
+    else if (openResult == LinkError::None)
+        m_state = Connected;
+    return m_kind == Tcp ? LinkError::None : openResult;
 }
 
 bool FakeLink::write(const QByteArray &frame)
@@ -48,22 +46,9 @@ void FakeLink::arrive(const QByteArray &bytes)
     emit dataArrived();
 }
 
-void FakeLink::peerCloses()
-{
-    m_state = Closed;
-    emit failed(QStringLiteral("closed"));
-}
-
-void FakeLink::peerResets()
-{
-    m_state = Error;
-    emit failed(QStringLiteral("reset"));
-}
-
 void FakeLink::deviceGone()
 {
-    m_state = Closed;
-    m_pending.clear();
+    close();
     emit failed(QStringLiteral("gone"));
 }
 

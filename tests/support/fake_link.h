@@ -24,12 +24,14 @@ public:
     int state() const override { return m_state; }
     qint32 baudRate() const override { return m_kind == Serial ? baud : 0; }
 
-    // The peer's side.
-    void acceptConnection();                  // a pending TCP connection comes up
-    void arrive(const QByteArray &bytes);     // bytes from the device
-    void peerCloses();                        // an orderly close: the link is closed
-    void peerResets();                        // a reset or a failed attempt: error
-    void deviceGone();                        // a serial device goes away
+    // The peer's side: a pending TCP connection comes up; bytes arrive; an
+    // orderly close leaves the link closed; a reset or a failed attempt leaves
+    // it in error; a serial device goes away.
+    void acceptConnection();
+    void arrive(const QByteArray &bytes);
+    void peerCloses() { lose(Closed, "closed"); }
+    void peerResets() { lose(Error, "reset"); }
+    void deviceGone();
 
     LinkError openResult = LinkError::None; // what the next opens report
     bool refuseWrites = false;
@@ -38,6 +40,13 @@ public:
     QList<LinkTarget> opened;
 
 private:
+    // Like the TCP link, the link reports a connection lost or refused.
+    void lose(int state, const char *reason)
+    {
+        m_state = state;
+        emit failed(QString::fromLatin1(reason));
+    }
+
     Kind m_kind;
     int m_state = Closed;
     QByteArray m_pending;

@@ -21,39 +21,25 @@ void ManualTimer::start(std::chrono::microseconds interval)
     ++m_starts;
 }
 
-void ManualTimer::stop()
-{
-    m_armed = false;
-}
-
-ManualTimer *ManualClock::earliest() const
+bool ManualClock::fireFirst(std::chrono::microseconds until)
 {
     ManualTimer *first = nullptr;
     for (ManualTimer *timer : m_timers) {
-        if (timer->m_armed && (!first || timer->m_due < first->m_due))
+        if (timer->m_armed && timer->m_due <= until && (!first || timer->m_due < first->m_due))
             first = timer;
     }
-    return first;
-}
-
-bool ManualClock::next()
-{
-    ManualTimer *timer = earliest();
-    if (!timer)
+    if (!first)
         return false;
-    m_now = std::max(m_now, timer->m_due);
-    timer->m_armed = false;
-    emit timer->timeout();
+    m_now = std::max(m_now, first->m_due);
+    first->m_armed = false;
+    emit first->timeout();
     return true;
 }
 
 void ManualClock::advance(std::chrono::microseconds step)
 {
     const std::chrono::microseconds end = m_now + step;
-    for (ManualTimer *timer = earliest(); timer && timer->m_due <= end; timer = earliest()) {
-        m_now = std::max(m_now, timer->m_due);
-        timer->m_armed = false;
-        emit timer->timeout();
+    while (fireFirst(end)) {
     }
     m_now = end;
 }

@@ -18,7 +18,7 @@ public:
     ~ManualTimer() override;
 
     void start(std::chrono::microseconds interval) override;
-    void stop() override;
+    void stop() override { m_armed = false; }
     bool isActive() const override { return m_armed; }
     std::chrono::microseconds due() const { return m_due; }
     // How often it was started, for the tests that care.
@@ -39,7 +39,7 @@ public:
     ManualTimer *newTimer(QObject *parent = nullptr) { return new ManualTimer(*this, parent); }
 
     // Jumps to the earliest armed timer and fires it; false when none is armed.
-    bool next();
+    bool next() { return fireFirst(std::chrono::microseconds::max()); }
     // Moves on by `step`, firing on the way every timer that falls due, in order.
     void advance(std::chrono::microseconds step);
     // Fires timers until none is armed or `limit` timers have fired.
@@ -47,7 +47,8 @@ public:
 
 private:
     friend class ManualTimer;
-    ManualTimer *earliest() const;
+    // Fires the earliest armed timer if it is due by `until`.
+    bool fireFirst(std::chrono::microseconds until);
 
     std::chrono::microseconds m_now{0};
     std::vector<ManualTimer *> m_timers;

@@ -3,28 +3,20 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
-#include <termios.h>
 #include <unistd.h>
 
 namespace tallowick::test {
 
 PtyPair::PtyPair()
 {
+    termios raw{};
+    cfmakeraw(&raw);
     char name[256] = {};
-    int master = -1;
-    int slave = -1;
-    if (openpty(&master, &slave, name, nullptr, nullptr) != 0)
+    if (openpty(&m_master, &m_slave, name, &raw, nullptr) != 0) {
+        m_master = m_slave = -1;
         return;
-    termios tio{};
-    tcgetattr(slave, &tio);
-    cfmakeraw(&tio);
-    tcsetattr(slave, TCSANOW, &tio);
-    tcgetattr(master, &tio);
-    cfmakeraw(&tio);
-    tcsetattr(master, TCSANOW, &tio);
-    fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
-    m_master = master;
-    m_slave = slave;
+    }
+    fcntl(m_master, F_SETFL, fcntl(m_master, F_GETFL) | O_NONBLOCK);
     m_slavePath = QString::fromLocal8Bit(name);
 }
 
@@ -37,33 +29,26 @@ PtyPair::~PtyPair()
 
 void PtyPair::write(const QByteArray &bytes)
 {
-    qsizetype done = 0;
-    while (m_master >= 0 && done < bytes.size()) {
+    for (qsizetype done = 0; m_master >= 0 && done < bytes.size();) {
         const ssize_t n = ::write(m_master, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n > 0) {
+        pollfd p{m_master, POLLOUT, 0};
+        if (n > 0)
             done += n;
-        } else {
-            pollfd p{m_master, POLLOUT, 0};
-            if (::poll(&p, 1, 1000) <= 0)
-                break;
-        }
+        else if (::poll(&p, 1, 1000) <= 0)
+            return;
     }
 }
 
 QByteArray PtyPair::read(int timeoutMs, int quietMs)
 {
     QByteArray result;
-    int wait = timeoutMs;
-    while (m_master >= 0) {
-        pollfd p{m_master, POLLIN, 0};
-        if (::poll(&p, 1, wait) <= 0)
-            break;
-        char buffer[4096];
+    char buffer[4096];
+    for (pollfd p{m_master, POLLIN, 0}; m_master >= 0 && ::poll(&p, 1, timeoutMs) > 0;) {
         const ssize_t n = ::read(m_master, buffer, sizeof buffer);
         if (n <= 0)
             break;
         result.append(buffer, n);
-        wait = quietMs;
+        timeoutMs = quietMs;
     }
     return result;
 }

@@ -17,6 +17,7 @@ public:
 
     bool isValid() const { return m_master >= 0; }
     QString slavePath() const { return m_slavePath; }
+    // Its line settings are the slave side's, as the program set them.
     int masterFd() const { return m_master; }
 
     void write(const QByteArray &bytes);
