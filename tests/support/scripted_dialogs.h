@@ -28,6 +28,8 @@ public:
 
     // Texts of the boxes shown so far.
     QStringList messageTexts() const;
+    // "text|flags|title" of each box shown so far, the text up to a line break.
+    QStringList shown() const;
     void clear();
 };
 
