@@ -26,10 +26,8 @@ int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    if (argc != 5) {
-        std::fprintf(stderr, "usage: save_loop FOLDER EXPORT_PATH LOG_PATH FIRST_GENERATION\n");
+    if (argc != 5)
         return 2;
-    }
     QString nextPath;
     dialogs::setFileHandler([&](QWidget *, const FileDialogRequest &) { return nextPath; });
     dialogs::setMessageHandler([](QWidget *, const MessageRequest &request) {

@@ -13,11 +13,8 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QTest>
-
-#include <fcntl.h>
-#include <sys/mount.h>
-#include <unistd.h>
 
 using namespace tallowick;
 using namespace tallowick::test;
@@ -50,34 +47,6 @@ long long logGeneration(const QByteArray &file, long long first)
         expected += QStringLiteral("@generation %1\r\n\r\n").arg(k);
     return g >= first && text == expected + "\r\n" ? g : -1;
 }
-
-// A small tmpfs for the test's lifetime: a disk that fills up.
-struct SmallDisk
-{
-    QByteArray path;
-    bool mounted = false;
-    SmallDisk(const QString &at, bool wanted) : path(QFile::encodeName(at))
-    {
-        mounted =
-            wanted && ::geteuid() == 0 &&
-            ::mount("tmpfs", path.constData(), "tmpfs", MS_NOSUID | MS_NODEV, "size=256k") == 0;
-    }
-    ~SmallDisk()
-    {
-        if (mounted)
-            ::umount(path.constData());
-    }
-    void fill() const
-    {
-        const int fd = ::open((path + "/filler").constData(), O_WRONLY | O_CREAT, 0600);
-        const QByteArray block(4096, 'x');
-        while (::write(fd, block.constData(), size_t(block.size())) > 0) {
-        }
-        while (::write(fd, "x", 1) > 0) { // until not even one byte more fits
-        }
-        ::close(fd);
-    }
-};
 
 } // namespace
 
@@ -136,9 +105,14 @@ private slots:
         QTemporaryDir base;
         const QString disk = base.filePath(QStringLiteral("disk"));
         QVERIFY(QDir().mkpath(disk));
-        const SmallDisk small(disk, fullDisk);
-        if (fullDisk && !small.mounted)
-            QSKIP("mounting a small tmpfs needs root");
+        // A disk that fills up: a small tmpfs, for the test's lifetime.
+        if (fullDisk &&
+            QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=256k", "tmpfs", disk}) != 0)
+            QSKIP("a small tmpfs cannot be mounted here (it needs root)");
+        const auto unmount = qScopeGuard([&] {
+            if (fullDisk)
+                QProcess::execute("umount", {disk});
+        });
         const QStringList paths{QDir(disk).filePath(QStringLiteral("config1.ini")),
                                 QDir(disk).filePath(QStringLiteral("exported.ini")),
                                 QDir(disk).filePath(QStringLiteral("log.txt"))};
@@ -165,7 +139,7 @@ private slots:
         QCOMPARE(dialogs.shown(), succeeded);
         const QByteArrayList before = contents();
         if (fullDisk)
-            small.fill();
+            QProcess::execute("sh", {"-c", "cat /dev/zero > \"$0/filler\"", disk}); // until full
         else
             QVERIFY(QDir(disk).removeRecursively());
         // Contents larger than the write buffer, and smaller.
@@ -192,7 +166,6 @@ private slots:
         QCOMPARE(ui.status->text(), QStringLiteral("Save File config1.ini Success."));
         for (const QByteArray &file : contents())
             QVERIFY(file.contains(QByteArray(1000, 'c') + "\r\n"));
-        window.reset(); // before the disk goes
     }
 };
 
