@@ -32,7 +32,9 @@ QString writeAtomically(const QString &path, const QByteArray &bytes)
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return file.errorString();
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
+    // What the write left in the buffer goes out in flush(); commit() would
+    // not report a failure there (a full disk), and rename an empty file.
+    if (file.write(bytes) != bytes.size() || !file.flush() || !file.commit()) {
         const QString reason = file.errorString();
         file.cancelWriting();
         return reason;

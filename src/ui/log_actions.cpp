@@ -48,8 +48,10 @@ void LogActions::savelog_Click()
         return file.write(piece) == piece.size();
     };
     QString reason;
+    // flush() reports a failure to write out the buffer (a full disk), which
+    // commit() would not, renaming a short file over the old one.
     if (!file.open(QIODevice::WriteOnly) || !std::all_of(content.begin(), content.end(), written) ||
-        !file.commit())
+        !file.flush() || !file.commit())
         reason = file.errorString();
     if (!reason.isEmpty()) {
         file.cancelWriting();

@@ -1,19 +1,17 @@
-// The program's main window saving without a pause, for the test that kills
-// it at random moments (tst_file_survival):
+// The main window saving without a pause, for tst_file_survival, which kills
+// it at random moments:
 //
 //   save_loop FOLDER EXPORT_PATH LOG_PATH FIRST_GENERATION
 //
-// starts a main window with FOLDER as its program folder and then, for each
-// generation g from FIRST_GENERATION on, fills the 39 configuration boxes with
-// values of generation g, clicks "Save setting", exports to EXPORT_PATH, adds
-// the log entry "generation g" and saves the log to LOG_PATH, answering the
-// file dialogs itself. After each generation it prints "G g". A failure box
+// For each generation g from FIRST_GENERATION on it fills the 39 boxes with
+// the values of g, clicks "Save setting", exports to EXPORT_PATH, logs
+// "generation g", saves the log to LOG_PATH and prints "G g". A failure box
 // ends it with exit code 3.
-#include "config/config_io.h"
-#include "ui/main_window_layout.h"
-#include "ui/log_panel.h"
+#include "config/config_format.h"
 #include "ui/dialogs.h"
+#include "ui/log_panel.h"
 #include "ui/main_window.h"
+#include "ui/main_window_layout.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -28,15 +26,8 @@ int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    if (argc != 5) {
-        std::fprintf(stderr, "usage: save_loop FOLDER EXPORT_PATH LOG_PATH FIRST_GENERATION\n");
+    if (argc != 5)
         return 2;
-    }
-    const QString folder = QString::fromLocal8Bit(argv[1]);
-    const QString exportPath = QString::fromLocal8Bit(argv[2]);
-    const QString logPath = QString::fromLocal8Bit(argv[3]);
-    const long long first = std::atoll(argv[4]);
-
     QString nextPath;
     dialogs::setFileHandler([&](QWidget *, const FileDialogRequest &) { return nextPath; });
     dialogs::setMessageHandler([](QWidget *, const MessageRequest &request) {
@@ -47,20 +38,18 @@ int main(int argc, char **argv)
         }
         return MessageAnswer::Ok;
     });
-
-    MainWindow window(folder);
+    MainWindow window(QString::fromLocal8Bit(argv[1]));
     Controls &ui = window.controls();
     const auto boxes = configBoxes(ui);
-    for (long long g = first;; ++g) {
-        // Values of varying length, so that a file of one generation is never
-        // a prefix or a tail of another's.
+    for (long long g = std::atoll(argv[4]);; ++g) {
+        // Lengths vary, so that no generation's file is a prefix of another's.
         for (int i = 0; i < configValueCount; ++i)
             boxes[i]->setText(QStringLiteral("v%1-%2-").arg(i).arg(g).repeated(1 + (g + i) % 5));
         ui.save->click();
-        nextPath = exportPath;
+        nextPath = QString::fromLocal8Bit(argv[2]);
         ui.Command4->click();
         window.log().addEntry(QStringLiteral("generation %1").arg(g), 2);
-        nextPath = logPath;
+        nextPath = QString::fromLocal8Bit(argv[3]);
         ui.savelog->click();
         std::printf("G %lld\n", g);
         std::fflush(stdout);

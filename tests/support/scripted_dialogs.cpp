@@ -54,6 +54,17 @@ QStringList ScriptedDialogs::boxes() const
     return shown;
 }
 
+QStringList ScriptedDialogs::shown() const
+{
+    QStringList boxes;
+    for (const auto &m : messages)
+        boxes << QStringLiteral("%1|%2|%3")
+                     .arg(m.text.section(u'\n', 0, 0))
+                     .arg(m.flags)
+                     .arg(m.title);
+    return boxes;
+}
+
 void ScriptedDialogs::clear()
 {
     messages.clear();

@@ -31,6 +31,8 @@ public:
     // The same, each followed by " [title]" when it names a title of its own
     // and by " #flags" unless it has the stop icon and an OK button.
     QStringList boxes() const;
+    // "text|flags|title" of each box shown so far, the text up to a line break.
+    QStringList shown() const;
     void clear();
 };
 

@@ -1,4 +1,0 @@
-#pragma once
-
-// The slave process now lives with the other peers.
-#include "support/exchange.h"
