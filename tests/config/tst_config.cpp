@@ -189,7 +189,7 @@ private slots:
             {950, 'A' + big5, 255},
             {950, big5.left(10), 10},
             {932, QByteArray(300, '\xB1'), 255}, // half-width kana: one byte each
-            {932, QByteArray::fromHex("8365").repeated(150), 254},
+            {932, QByteArray::fromHex("9f40").repeated(150), 254},
             {1252, QByteArray(300, '\xE9'), 255},
             {codepage::utf8, utf8, 255},
             {codepage::utf8, 'A' + utf8, 253}};

@@ -88,6 +88,7 @@ private slots:
         row("03 trailing blank", "010300000002 ", q03);
         row("03 line break counts", "010300000002|", "||{n}03{f}");
         row("03 trailing tab counts", "010300000002\t", "||{n}03{f}");
+        row("leading tab counts: read as 10", "\t010300000002", "||{n}10{f}");
         // Byte counts: blanks, tabs and line feeds skipped, others end them.
         row("03 count with a blank", "0103 2ABCD", m03 + " 2|Data1{D}ABCD");
         row("03 count with a tab", "0103\t2ABCD", m03 + "\t2|Data1{D}ABCD");

@@ -142,8 +142,8 @@ private slots:
             QProcess::execute("sh", {"-c", "cat /dev/zero > \"$0/filler\"", disk}); // until full
         else
             QVERIFY(QDir(disk).removeRecursively());
-        // Contents larger than the write buffer, and smaller.
-        for (const qsizetype size : {2000, 20}) {
+        // Contents smaller than the write buffer, and larger.
+        for (const qsizetype size : {20, 2000}) {
             writeAll(u'b', size);
             QCOMPARE(dialogs.shown(),
                      (QStringList{"Save File config1.ini Failed.|48|Failed Msg",
