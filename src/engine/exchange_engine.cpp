@@ -123,7 +123,7 @@ void ExchangeEngine::refuseLineNumber()
 {
     dialogs::message(dialogs::windowOf(this), QStringLiteral("Error Command Line Index."),
                      MbCritical);
-    emit logEntry(QStringLiteral("-----沒有指令 ") + m_in.lineNumber() + QStringLiteral("-----"), 2);
+    logNoSuchLine(m_in.lineNumber());
 }
 
 SendOutcome ExchangeEngine::startExchange()
@@ -209,10 +209,15 @@ void ExchangeEngine::sendTcp()
 
 // ---- The transmit routine --------------------------------------------------
 
+void ExchangeEngine::logNoSuchLine(const QString &lineText)
+{
+    emit logEntry(QStringLiteral("-----沒有指令 ") + lineText + QStringLiteral("-----"), 2);
+}
+
 void ExchangeEngine::refuseLine(const QString &lineText)
 {
     dialogs::message(dialogs::windowOf(this), QStringLiteral("Command Input Error"), MbCritical);
-    emit logEntry(QStringLiteral("-----沒有指令 ") + lineText + QStringLiteral("-----"), 2);
+    logNoSuchLine(lineText);
     emit logLineBreak();
 }
 
@@ -246,32 +251,32 @@ int ExchangeEngine::chooseLine()
     return int(index);
 }
 
-TransmitResult ExchangeEngine::transmitLine(bool crcOnly)
+void ExchangeEngine::transmitLine(bool crcOnly)
 {
     const int line = chooseLine();
     if (line < 0)
-        return TransmitResult::Refused;
+        return;
 
     const auto frame = commandFrame(m_in.commandText(line), m_in.appendCrc());
     if (!frame) {
         // The user learns why nothing was sent or logged.
         emit statusChanged(QStringLiteral("輸入錯誤"));
-        return TransmitResult::Rejected;
+        return;
     }
 
     const QString caption = m_in.lineCaption(line);
     if (crcOnly) {
         emit logEntry(QStringLiteral("CRC計算 ") + caption + QStringLiteral("> ") + frame->text, 2);
-        return TransmitResult::Shown;
+        return;
     }
 
     emit logEntry(QStringLiteral("傳送") + caption + QStringLiteral(" > ") + frame->text, 2);
     if (!m_serialMode && m_tcp.state() == Link::Connecting) {
         emit logEntry(connectingEntry, 2);
-        return TransmitResult::Pending;
+        return;
     }
-    Link &link = m_serialMode ? m_serial : m_tcp;
-    return link.write(frame->bytes) ? TransmitResult::Sent : TransmitResult::WriteFailed;
+    // A link that refuses the frame leaves the exchange to its time-out.
+    (m_serialMode ? m_serial : m_tcp).write(frame->bytes);
 }
 
 void ExchangeEngine::onTcpConnected()

@@ -18,16 +18,6 @@ enum class SendOutcome {
     Refused, // a check failed; nothing was sent and no wait began
 };
 
-// How a run of the transmit routine ended.
-enum class TransmitResult {
-    Sent,         // the frame went to the link
-    Shown,        // CRC Calculate: the frame was logged, not sent
-    Pending,      // the socket is still connecting; its connection event sends
-    Refused,      // the line number names no command line
-    Rejected,     // the command text is not hexadecimal
-    WriteFailed,  // the link would not take the frame
-};
-
 // The waits the engine owns.
 struct ExchangeTimers
 {
@@ -99,9 +89,10 @@ private:
 
     // The transmit routine: chooses the line, builds the frame, logs it and
     // hands it to the link.
-    TransmitResult transmitLine(bool crcOnly);
+    void transmitLine(bool crcOnly);
     int chooseLine();
     void refuseLine(const QString &lineText);
+    void logNoSuchLine(const QString &lineText);
     void onTcpConnected();
 
     void takeSerialBytes();
