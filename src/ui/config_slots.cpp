@@ -16,7 +16,6 @@ namespace tallowick {
 namespace {
 
 constexpr int slotCount = 5;
-const QString fileFilter = QStringLiteral("All Files (*.*)|*.*|Text Files(*.txt)|*.txt");
 const QString failedTitle = QStringLiteral("Failed Msg");
 
 QString slotFileName(int slot)
@@ -166,7 +165,7 @@ void ConfigSlots::killCmd_Click(int index)
 void ConfigSlots::Command3_Click()
 {
     filecombo_LostFocus();
-    const auto path = dialogs::fileName(m_ui.window, {FileDialogMode::Open, fileFilter, 2});
+    const auto path = dialogs::fileName(m_ui.window, {FileDialogMode::Open, textFileFilter, 2});
     if (!path || path->isEmpty())
         return;
     m_fileName = QStringLiteral("config1.ini");
@@ -176,7 +175,7 @@ void ConfigSlots::Command3_Click()
 void ConfigSlots::Command4_Click()
 {
     filecombo_LostFocus();
-    const auto path = dialogs::fileName(m_ui.window, {FileDialogMode::Save, fileFilter, 2});
+    const auto path = dialogs::fileName(m_ui.window, {FileDialogMode::Save, textFileFilter, 2});
     if (!path || path->isEmpty())
         return;
     if (const QString reason = exportConfigFile(*path, currentValues()); !reason.isEmpty()) {

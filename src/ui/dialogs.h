@@ -63,4 +63,9 @@ QString qtFilter(const QString &filter);
 
 inline const QString programTitle = QStringLiteral("Tallowick");
 
+// The filter of the save and open dialogs for logs and configuration files,
+// which open on its second entry.
+inline const QString textFileFilter =
+    QStringLiteral("All Files (*.*)|*.*|Text Files(*.txt)|*.txt");
+
 } // namespace tallowick

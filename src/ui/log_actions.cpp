@@ -13,10 +13,6 @@
 
 namespace tallowick {
 
-namespace {
-const QString fileFilter = QStringLiteral("All Files (*.*)|*.*|Text Files(*.txt)|*.txt");
-}
-
 LogActions::LogActions(LogPanel *log, QLabel *status, QAbstractButton *clear,
                        QAbstractButton *save, QWidget *window)
     : QObject(window), m_log(log), m_status(status), m_window(window)
@@ -33,7 +29,7 @@ void LogActions::Command1_Click()
 
 void LogActions::savelog_Click()
 {
-    const auto path = dialogs::fileName(m_window, {FileDialogMode::Save, fileFilter, 2});
+    const auto path = dialogs::fileName(m_window, {FileDialogMode::Save, textFileFilter, 2});
     if (!path || path->isEmpty())
         return;
 
