@@ -1,9 +1,11 @@
-// Whole exchanges on the engine, with fake links and the manual clock: what
-// the user does, what the peer does and when, and what the log, the status
-// and the links show after it. CRCs and reply entries: pymodbus 3.0
-// utilities.computeCRC, and replies of the libmodbus 3.1 slave.
+// Whole exchanges and repeat runs on the engine, with fake links and the
+// manual clock: what the user does, what the peer does and when, and what the
+// log, the status and the links show after it. CRCs and reply entries:
+// pymodbus 3.0 utilities.computeCRC, and replies of the libmodbus 3.1 slave.
 #include "support/engine_fixture.h"
 
+#include <QHash>
+#include <QRegularExpression>
 #include <QTest>
 
 using namespace tallowick;
@@ -30,8 +32,7 @@ const QStringList named{"ip",         "IP:127.0.0.1:502",
                         "wrongCrc",   "接收 < 0103020005 FFFF" + wrong + "7847|1",
                         "half",       half,
                         "tooShort",   tooShort,
-                        "portBox",    "box 16 COM Port Error: Error port setting",
-                        "countBox",   "box 16 Tallowick: Repeat count error!"};
+                        "portBox",    "box 16 COM Port Error: Error port setting"};
 // Lines 2 and 3 twice, 10 ms apart, up to the moment before the second pass.
 const QString range = QStringLiteral(
     "mode; set cmd2=010300010001; set cmd3=010300000001; set rpStart=2; set rpStop=3; "
@@ -49,256 +50,400 @@ void row(const char *name, const QString &script, const char *log, const char *a
     QTest::newRow(name) << script << expected << QString::fromUtf8(after);
 }
 
+// Repeat runs are read as short tokens: S<n>@<ms> line n sent at that time
+// (ms since the click; the pause timer fires 1 ms after it), K<n> its CRC
+// shown, R the reply 0103020005 7847, T no reply, X link closed, IP and C a
+// connection asked for, E the refused count, end@<ms> the run over; other
+// entries as they are.
+QString token(const QString &entry, const QString &at)
+{
+    static const QHash<QString, QString> fixed{
+        {QStringLiteral("--------無回應--------"), QStringLiteral("T")},
+        {QStringLiteral("-------關閉連線-------"), QStringLiteral("X")},
+        {QStringLiteral("IP:127.0.0.1:502"), QStringLiteral("IP")},
+        {QStringLiteral("-------正在連線-------"), QStringLiteral("C")},
+        {QStringLiteral("----輸入重複次數----"), QStringLiteral("E")},
+        {QStringLiteral("接收 < 0103020005 7847"), QStringLiteral("R")}};
+    static const QRegularExpression line(QStringLiteral("^(傳送|CRC計算 )CMD(\\d+)："));
+    if (fixed.contains(entry))
+        return fixed.value(entry);
+    const auto match = line.match(entry);
+    if (!match.hasMatch())
+        return entry;
+    return match.captured(1) == u"傳送" ? u'S' + match.captured(2) + u'@' + at
+                                        : u'K' + match.captured(2);
+}
+
 } // namespace
 
 class TestExchangeEngine : public QObject
 {
     Q_OBJECT
 private slots:
-    void exchanges_data();
-    void exchanges();
-    void replies_data();
-    void replies();
-    void floodIsCutIntoReplies();
-};
+    void exchanges_data()
+    {
+        QTest::addColumn<QString>("script"); // "good": a good reply arrives
+        QTest::addColumn<QStringList>("log");
+        QTest::addColumn<QString>("after"); // see EngineFixture::links()
 
-void TestExchangeEngine::exchanges_data()
-{
-    QTest::addColumn<QString>("script"); // "good": a good reply arrives
-    QTest::addColumn<QStringList>("log");
-    QTest::addColumn<QString>("after"); // see EngineFixture::links()
+        // TCP: a Send connects, the connection event sends the line.
+        row("tcp kept: the next Send and a label use the live connection",
+            "send; accept; good; set cmd2=010300010001; label 2; good",
+            "ip, connecting, send1, reply, send2, reply", "Send command2 | tcp 7 1/2 open");
+        row("tcp dropped after the reply", "set drop=1; send; accept; good",
+            "ip, connecting, send1, reply, closing", "Disconnected. | tcp 0 1/1");
+        row("tcp kept: silence (an arrival of no bytes included) keeps the connection",
+            "send; accept; arrive; next", "ip, connecting, send1, noReply",
+            "Connecting... | tcp 7 1/1 open");
+        row("tcp dropped after silence", "set drop=1; send; accept; next",
+            "ip, connecting, send1, noReply, closing", "No Connected. | tcp 0 1/1 failed");
+        row("tcp dropped after a connection that never came", "set drop=1; send; next",
+            "ip, connecting, noReply, closing", "No Connected. | tcp 0 1/0 failed");
+        row("tcp kept: a connection that never comes is forgotten", "send; next; send",
+            "ip, connecting, noReply, ip, connecting", "Connecting... | tcp 6 2/0 open waiting");
+        row("tcp line number read when the connection is made; a label does nothing meanwhile",
+            "set cmd2=010300010001; send; set sendCnt=2; label 3; accept", "ip, connecting, send2",
+            "Connecting... | tcp 7 1/1 open waiting");
+        row("stop takes the time-out path, a late reply is still logged",
+            "send; accept; send; good", "ip, connecting, send1, noReply, reply",
+            "Connecting... | tcp 7 1/1 open");
+        // A closed kept link is reported once by the next Send, whose time-out
+        // forgets it; the Send after that connects again.
+        row("tcp kept: half a reply, then the peer closes",
+            "send; accept; arrive 010302; close; send; next; send; accept; good",
+            "ip, connecting, send1, half, sckClosed, noReply, ip, connecting, send1, reply",
+            "Connecting... | tcp 7 2/2 open");
+        row("tcp kept: half a reply, then the peer resets",
+            "send; accept; arrive 010302; reset; send; next",
+            "ip, connecting, send1, half, -------9:sckError-------, linkError",
+            "Connecting... | tcp 0 1/1 failed");
+        row("tcp kept: peer killed while a reply is awaited",
+            "send; accept; close; next; send; accept; good",
+            "ip, connecting, send1, noReply, ip, connecting, send1, reply",
+            "Connecting... | tcp 7 2/2 open");
+        row("tcp dropped: peer killed while a reply is awaited",
+            "set drop=1; send; accept; close; next; send; accept; good",
+            "ip, connecting, send1, noReply, closing, ip, connecting, send1, reply, closing",
+            "Disconnected. | tcp 0 2/2 failed");
+        row("tcp dropped: one byte, then the peer closes",
+            "set drop=1; send; accept; arrive 01; close; send; accept; good",
+            "ip, connecting, send1, tooShort, closing, ip, connecting, send1, reply, closing",
+            "Disconnected. | tcp 0 2/2");
+        row("tcp kept: reset on accepting, after the request",
+            "send; accept; reset; next; send; accept; good",
+            "ip, connecting, send1, linkError, ip, connecting, send1, reply",
+            "Connecting... | tcp 7 2/2 open failed");
+        row("tcp kept: connection refused", "send; reset; next; send; accept; good",
+            "ip, connecting, linkError, ip, connecting, send1, reply",
+            "Connecting... | tcp 7 2/1 open failed");
+        row("tcp dropped: connection refused", "set drop=1; send; reset; next",
+            "ip, connecting, linkError, closing", "No Connected. | tcp 0 1/0 failed");
+        row("label click sends its line", "set cmd3=010300010001; label 3; accept",
+            "ip, connecting, 傳送CMD3： > 010300010001 D5CA",
+            "Send command3 | tcp 7 1/1 open waiting");
+        row("crc calculate sends nothing, whatever the settings", "set address=; crc",
+            "CRC計算 CMD1：> 010300000001 840A", "|");
+        // Refusals leave the engine idle with no link touched. CRC Calculate reads
+        // the line number itself, whatever the settings.
+        for (const char *line : {"0", "", "x", "-2"})
+            row(qPrintable(QStringLiteral("line %1 meaningless").arg(line)),
+                QStringLiteral("set sendCnt=%1; send").arg(line),
+                "box 16 Tallowick: What instruction execution?!", "Check send command. |");
+        for (const char *line : {"16", "99", "0.3", "15.6", "2.5"})
+            row(qPrintable(QStringLiteral("line %1 refused").arg(line)),
+                QStringLiteral("set sendCnt=%1; send").arg(line),
+                qPrintable(
+                    QStringLiteral("box 16 Tallowick: Error Command Line Index., -----沒有指令 "
+                                   "%1-----")
+                        .arg(line)),
+                "|");
+        row("empty address refused", "set address=; send", "box 16 Tallowick: IP is Null.",
+            "Check IP setting. |");
+        row("empty address refused in serial mode", "mode; set address=; send",
+            "box 16 Tallowick: IP is Null.", "Check IP setting. |");
+        row("label: empty address refused", "set address=; label 3",
+            "box 16 Tallowick: IP is Null.", "Send command3 |");
+        row("label: empty time-out refused", "mode; set timeout=; label 3",
+            "box 16 Tallowick: Timeout is Null.", "Send command3 |");
+        for (const char *line : {"", "16", "0.3", "15.6", "0", "-2"})
+            row(qPrintable(QStringLiteral("crc of line %1 refused").arg(line)),
+                QStringLiteral("set address=; set sendCnt=%1; crc").arg(line),
+                qPrintable(QStringLiteral("box 16 Tallowick: Command Input Error, -----沒有指令 "
+                                          "%1-----, ¶")
+                               .arg(line)),
+                "|");
+        for (const char *text : {"01 03", "G1", "0x01", "&H01"})
+            row(qPrintable(QStringLiteral("crc of %1 refused").arg(text)),
+                QStringLiteral("set cmd1=%1; crc").arg(text), "", "輸入錯誤 |");
+        row("a connection made while serial is chosen sends nothing", "mode; accept", "",
+            "| tcp 7 0/0");
+        // A time-out never reconnects over a live connection that is not the
+        // Send's own (here one a time-out made while the mode was switched).
+        row("time-out keeps a live connection it did not ask for",
+            "mode; send; mode; next; accept; mode; send; mode; send",
+            "send1, noReply, send1, send1, noReply", "| tcp 7 1/1 serial 7 1/2");
 
-    // TCP: a Send connects, the connection event sends the line.
-    row("tcp kept: the next Send and a label use the live connection",
-        "send; accept; good; set cmd2=010300010001; label 2; good",
-        "ip, connecting, send1, reply, send2, reply", "Send command2 | tcp 7 1/2 open");
-    row("tcp dropped after the reply", "set drop=1; send; accept; good",
-        "ip, connecting, send1, reply, closing", "Disconnected. | tcp 0 1/1");
-    row("tcp kept: silence (an arrival of no bytes included) keeps the connection",
-        "send; accept; arrive; next", "ip, connecting, send1, noReply",
-        "Connecting... | tcp 7 1/1 open");
-    row("tcp dropped after silence", "set drop=1; send; accept; next",
-        "ip, connecting, send1, noReply, closing", "No Connected. | tcp 0 1/1 failed");
-    row("tcp dropped after a connection that never came", "set drop=1; send; next",
-        "ip, connecting, noReply, closing", "No Connected. | tcp 0 1/0 failed");
-    row("tcp kept: a connection that never comes is forgotten", "send; next; send",
-        "ip, connecting, noReply, ip, connecting", "Connecting... | tcp 6 2/0 open waiting");
-    row("tcp line number read when the connection is made; a label does nothing meanwhile",
-        "set cmd2=010300010001; send; set sendCnt=2; label 3; accept", "ip, connecting, send2",
-        "Connecting... | tcp 7 1/1 open waiting");
-    row("stop takes the time-out path, a late reply is still logged", "send; accept; send; good",
-        "ip, connecting, send1, noReply, reply", "Connecting... | tcp 7 1/1 open");
-    // A closed kept link is reported once by the next Send, whose time-out
-    // forgets it; the Send after that connects again.
-    row("tcp kept: half a reply, then the peer closes",
-        "send; accept; arrive 010302; close; send; next; send; accept; good",
-        "ip, connecting, send1, half, sckClosed, noReply, ip, connecting, send1, reply",
-        "Connecting... | tcp 7 2/2 open");
-    row("tcp kept: half a reply, then the peer resets",
-        "send; accept; arrive 010302; reset; send; next",
-        "ip, connecting, send1, half, -------9:sckError-------, linkError",
-        "Connecting... | tcp 0 1/1 failed");
-    row("tcp kept: peer killed while a reply is awaited",
-        "send; accept; close; next; send; accept; good",
-        "ip, connecting, send1, noReply, ip, connecting, send1, reply",
-        "Connecting... | tcp 7 2/2 open");
-    row("tcp dropped: peer killed while a reply is awaited",
-        "set drop=1; send; accept; close; next; send; accept; good",
-        "ip, connecting, send1, noReply, closing, ip, connecting, send1, reply, closing",
-        "Disconnected. | tcp 0 2/2 failed");
-    row("tcp dropped: one byte, then the peer closes",
-        "set drop=1; send; accept; arrive 01; close; send; accept; good",
-        "ip, connecting, send1, tooShort, closing, ip, connecting, send1, reply, closing",
-        "Disconnected. | tcp 0 2/2");
-    row("tcp kept: reset on accepting, after the request",
-        "send; accept; reset; next; send; accept; good",
-        "ip, connecting, send1, linkError, ip, connecting, send1, reply",
-        "Connecting... | tcp 7 2/2 open failed");
-    row("tcp kept: connection refused", "send; reset; next; send; accept; good",
-        "ip, connecting, linkError, ip, connecting, send1, reply",
-        "Connecting... | tcp 7 2/1 open failed");
-    row("tcp dropped: connection refused", "set drop=1; send; reset; next",
-        "ip, connecting, linkError, closing", "No Connected. | tcp 0 1/0 failed");
-    row("label click sends its line", "set cmd3=010300010001; label 3; accept",
-        "ip, connecting, 傳送CMD3： > 010300010001 D5CA", "Send command3 | tcp 7 1/1 open waiting");
-    row("crc calculate sends nothing, whatever the settings", "set address=; crc",
-        "CRC計算 CMD1：> 010300000001 840A", "|");
-    row("empty address refused", "set address=; send", "box 16 Tallowick: IP is Null.",
-        "Check IP setting. |");
-    row("line 16 refused", "set sendCnt=16; send",
-        "box 16 Tallowick: Error Command Line Index., -----沒有指令 16-----", "|");
-    row("a connection made while serial is chosen sends nothing", "mode; accept", "",
-        "| tcp 7 0/0");
-    // A time-out never reconnects over a live connection that is not the
-    // Send's own (here one a time-out made while the mode was switched).
-    row("time-out keeps a live connection it did not ask for",
-        "mode; send; mode; next; accept; mode; send; mode; send",
-        "send1, noReply, send1, send1, noReply", "| tcp 7 1/1 serial 7 1/2");
+        // Serial: the reply ends when the line goes quiet.
+        row("serial reply not ended before t3.5", "mode; send; good; wait 4.010", "send1",
+            "| serial 7 1/1 waiting");
+        row("serial reply ended at t3.5 (4.011 ms at 9600 baud)", "mode; send; good; wait 4.011",
+            "send1, reply", "| serial 7 1/1");
+        row("serial t3.5 at 115200 baud not yet over",
+            "mode; set baud=115200; send; good; wait 1.749", "send1", "| serial 7 1/1 waiting");
+        row("serial t3.5 at 115200 baud is 1.75 ms", "mode; set baud=115200; send; good; wait 1.75",
+            "send1, reply", "| serial 7 1/1");
+        row("serial reply with a wrong CRC waits 20 ms",
+            "mode; send; arrive 0103020005FFFF; wait 19.999", "send1", "| serial 7 1/1 waiting");
+        row("serial reply with a wrong CRC after 20 ms",
+            "mode; send; arrive 0103020005FFFF; wait 20", "send1, wrongCrc", "| serial 7 1/1");
+        row("serial pieces joined into one reply",
+            "mode; send; arrive 0103; wait 3; arrive 020005; wait 3; arrive 7847; wait 5",
+            "send1, reply", "| serial 7 1/1");
+        // A USB adapter hands a reply of unknown length over in batches 8 ms apart.
+        row("serial batches of a reply of unknown length, 20 ms after the last",
+            "mode; set cmd1=1111; send; arrive 0111; wait 8; arrive 0200; wait 8; arrive 057D3F; "
+            "wait 20",
+            "傳送CMD1： > 1111 CDEC, 接收 < 0111020005 7D3F|1", "| serial 7 1/1");
+        row("serial dropped after the reply, opened again by the next Send",
+            "mode; set drop=1; send; good; wait 5; send; good; wait 5",
+            "send1, reply, closing, send1, reply, closing", "Disconnected. | serial 0 2/2");
+        row("serial kept port used as it is, whatever comSelect says",
+            "mode; send; good; wait 5; set comSelect=0; send; good; wait 5",
+            "send1, reply, send1, reply", "| serial 7 1/2");
+        row("serial time-out makes no TCP connection and keeps the port for a late reply",
+            "mode; set drop=1; send; next; good; wait 5", "send1, noReply, closing, reply, closing",
+            "Disconnected. | serial 0 1/1 failed");
+        row("serial reply inside the time-out's last moments is logged after it",
+            "mode; set timeout=10; send; wait 8; arrive 0103020005FFFF; idle",
+            "send1, noReply, wrongCrc", "| serial 7 1/1");
+        row("serial stop while a reply is collected",
+            "mode; set drop=1; send; arrive 0103020005FFFF; send; idle",
+            "send1, noReply, closing, wrongCrc, closing", "Disconnected. | serial 0 1/1 failed");
+        row("serial device gone mid-reply: the time-out ends it, the next Send opens it",
+            "mode; send; arrive 0103; gone; idle; send; good; wait 5",
+            "send1, noReply, send1, reply", "| serial 7 2/2");
+        row("serial device gone between exchanges, a Send while it is away",
+            "mode; send; good; wait 5; gone; set open=InvalidPort; send; idle; set open=None; "
+            "send; good; wait 5",
+            "send1, reply, portBox, noReply, send1, reply", "| serial 7 3/2");
+        row("serial port refuses the line settings", "mode; set open=InvalidSettings; send; idle",
+            "box 16 COM Port Error: Error configure setting, noReply", "| serial 0 1/0");
+        row("serial port busy", "mode; set open=Other; send; idle", "noReply", "| serial 0 1/0");
+        row("serial port names no device", "mode; set comSelect=0; send", "portBox",
+            "Check COM Port setting. |");
 
-    // Serial: the reply ends when the line goes quiet.
-    row("serial reply not ended before t3.5", "mode; send; good; wait 4.010", "send1",
-        "| serial 7 1/1 waiting");
-    row("serial reply ended at t3.5 (4.011 ms at 9600 baud)", "mode; send; good; wait 4.011",
-        "send1, reply", "| serial 7 1/1");
-    row("serial t3.5 at 115200 baud not yet over", "mode; set baud=115200; send; good; wait 1.749",
-        "send1", "| serial 7 1/1 waiting");
-    row("serial t3.5 at 115200 baud is 1.75 ms", "mode; set baud=115200; send; good; wait 1.75",
-        "send1, reply", "| serial 7 1/1");
-    row("serial reply with a wrong CRC waits 20 ms",
-        "mode; send; arrive 0103020005FFFF; wait 19.999", "send1", "| serial 7 1/1 waiting");
-    row("serial reply with a wrong CRC after 20 ms", "mode; send; arrive 0103020005FFFF; wait 20",
-        "send1, wrongCrc", "| serial 7 1/1");
-    row("serial pieces joined into one reply",
-        "mode; send; arrive 0103; wait 3; arrive 020005; wait 3; arrive 7847; wait 5",
-        "send1, reply", "| serial 7 1/1");
-    // A USB adapter hands a reply of unknown length over in batches 8 ms apart.
-    row("serial batches of a reply of unknown length, 20 ms after the last",
-        "mode; set cmd1=1111; send; arrive 0111; wait 8; arrive 0200; wait 8; arrive 057D3F; "
-        "wait 20",
-        "傳送CMD1： > 1111 CDEC, 接收 < 0111020005 7D3F|1", "| serial 7 1/1");
-    row("serial dropped after the reply, opened again by the next Send",
-        "mode; set drop=1; send; good; wait 5; send; good; wait 5",
-        "send1, reply, closing, send1, reply, closing", "Disconnected. | serial 0 2/2");
-    row("serial kept port used as it is, whatever comSelect says",
-        "mode; send; good; wait 5; set comSelect=0; send; good; wait 5",
-        "send1, reply, send1, reply", "| serial 7 1/2");
-    row("serial time-out makes no TCP connection and keeps the port for a late reply",
-        "mode; set drop=1; send; next; good; wait 5", "send1, noReply, closing, reply, closing",
-        "Disconnected. | serial 0 1/1 failed");
-    row("serial reply inside the time-out's last moments is logged after it",
-        "mode; set timeout=10; send; wait 8; arrive 0103020005FFFF; idle",
-        "send1, noReply, wrongCrc", "| serial 7 1/1");
-    row("serial stop while a reply is collected",
-        "mode; set drop=1; send; arrive 0103020005FFFF; send; idle",
-        "send1, noReply, closing, wrongCrc, closing", "Disconnected. | serial 0 1/1 failed");
-    row("serial device gone mid-reply: the time-out ends it, the next Send opens it",
-        "mode; send; arrive 0103; gone; idle; send; good; wait 5", "send1, noReply, send1, reply",
-        "| serial 7 2/2");
-    row("serial device gone between exchanges, a Send while it is away",
-        "mode; send; good; wait 5; gone; set open=InvalidPort; send; idle; set open=None; "
-        "send; good; wait 5",
-        "send1, reply, portBox, noReply, send1, reply", "| serial 7 3/2");
-    row("serial port refuses the line settings", "mode; set open=InvalidSettings; send; idle",
-        "box 16 COM Port Error: Error configure setting, noReply", "| serial 0 1/0");
-    row("serial port busy", "mode; set open=Other; send; idle", "noReply", "| serial 0 1/0");
-    row("serial port names no device", "mode; set comSelect=0; send", "portBox",
-        "Check COM Port setting. |");
-
-    // Repeat runs: each line once the previous exchange ended, the pause
-    // counted from the last line's Send, the count rounded half to even.
-    row("repeat pause not over yet", range, "send2, reply, send3, reply2",
-        "| serial 7 1/2 repeating");
-    row("repeat walks the range twice", range + "; wait 0.001; good; wait 5; good; idle",
-        "send2, reply, send3, reply2, send2, reply, send3, reply", "| serial 7 1/4");
-    for (const char *count : {"0", "0.4", "0.5", "-1"})
-        row(qPrintable(QStringLiteral("repeat count %1 refused").arg(count)),
-            QStringLiteral("mode; set rCNT=%1; repeat; idle").arg(count),
-            "countBox, ----輸入重複次數----", "|");
-    row("repeat count 0.6 is one pass", "mode; set rCNT=0.6; repeat; idle", "send1, noReply",
-        "| serial 7 1/1");
-    row("repeat count 1.5 is two passes", "mode; set rCNT=1.5; repeat; idle",
-        "send1, noReply, send1, noReply", "| serial 7 1/2");
-    row("repeat on a silent peer ends by its count", "set rCNT=2; repeat; wait 1; accept; idle",
-        "ip, connecting, send1, noReply, send1, noReply", "Connecting... | tcp 7 1/2 open");
-    row("repeat with the peer killed ends at the dead link, the next run goes through",
-        "set rCNT=3; repeat; wait 1; accept; good; close; idle; "
-        "set rCNT=2; repeat; wait 1; accept; good; wait 10; good",
-        "ip, connecting, send1, reply, sckClosed, noReply, ip, connecting, send1, reply, send1, "
-        "reply",
-        "Connecting... | tcp 7 2/3 open");
-    row("repeat with the device gone ends by its count",
-        "mode; set rCNT=2; repeat; wait 1; good; wait 5; gone; set open=InvalidPort; idle",
-        "send1, reply, portBox, noReply", "| serial 0 2/1");
-    row("repeat dropping the link ends at the first silence",
-        "set drop=1; set rCNT=3; repeat; wait 1; accept; idle",
-        "ip, connecting, send1, noReply, closing", "No Connected. | tcp 0 1/1");
-}
-
-void TestExchangeEngine::exchanges()
-{
-    QFETCH(QString, script);
-    EngineFixture f;
-    f.run(script.replace(QStringLiteral("good"), QStringLiteral("arrive 01030200057847")));
-    QTEST(f.log, "log");
-    QTEST((f.status + QStringLiteral(" | ") + f.links()).trimmed(), "after");
-    // Every frame the log shows as sent went out as shown, and no other.
-    QByteArrayList shown;
-    for (const QString &entry : f.log.filter(QRegularExpression(QStringLiteral("^傳送"))))
-        shown << QByteArray::fromHex(entry.section(u'>', 1).toLatin1());
-    QByteArrayList written = f.tcp.written + f.serial.written;
-    std::sort(shown.begin(), shown.end());
-    std::sort(written.begin(), written.end());
-    QCOMPARE(written, shown);
-}
-
-// Replies on both links. Each TCP arrival is a reply of its own; on the serial
-// line the pieces of a reply come together.
-void TestExchangeEngine::replies_data()
-{
-    QTest::addColumn<QString>("arrivals"); // the pieces, hexadecimal, blank between them
-    QTest::addColumn<QStringList>("entries");
-    auto add = [](const char *name, const QString &arrivals, const QStringList &entries) {
-        QTest::newRow(name) << arrivals << entries;
-    };
-    add("one byte ends the exchange", "01", {tooShort});
-    add("read input registers", "01040400050000EB85", {"接收 < 01040400050000 EB85|1"});
-    add("write register", "01060001000799C8", {"接收 < 010600010007 99C8|1"});
-    add("write coil", "0105000AFF00AC38", {"接收 < 0105000AFF00 AC38|1"});
-    add("exception", "018302C0F1", {"接收 < 018302 C0F1|1"});
-    add("split at 1", "01 030200057847", {tooShort, "接收 < 03020005 7847" + wrong + "61A3|1"});
-    add("split at 2", "0103 0200057847",
-        {"接收 <  0103" + wrong + "FFFF|1", "接收 < 020005 7847" + wrong + "103|1"});
-    add("split at 3", "010302 00057847", {half, "接收 < 0005 7847" + wrong + "C1B3|1"});
-    add("split at 4", "01030200 057847",
-        {"接收 < 0103 0200" + wrong + "4021|1", "接收 < 05 7847" + wrong + "7F43|1"});
-    add("split at 5", "0103020005 7847",
-        {"接收 < 010302 0005" + wrong + "A131|1", "接收 <  7847" + wrong + "FFFF|1"});
-    add("split at 6", "010302000578 47", {"接收 < 01030200 0578" + wrong + "F0B8|1", tooShort});
-    QByteArray noise;
-    for (int i = 0; i < 64; ++i)
-        noise.append(char((i * 37 + 11) % 256));
-    add("64 bytes of noise", QString::fromLatin1(noise.toHex()),
-        {"接收 < 0B30557A9FC4E90E33587DA2C7EC11365B80A5CAEF14395E83A8CDF2173C6186ABD0F51A3F6489AED3"
-         "F81D42678CB1D6FB20456A8FB4D9FE23486D92B7DC 0126" +
-         wrong + "C0A9|1"});
-    add("control characters", "0D0A00FF1B5B324A", {"接收 < 0D0A00FF1B5B 324A" + wrong + "E23C|1"});
-    add("a text protocol's answer",
-        QString::fromLatin1(QByteArray("HTTP/1.1 400 Bad Request\r\n\r\n").toHex()),
-        {"接收 < 485454502F312E31203430302042616420526571756573740D0A 0D0A" + wrong + "17CB|1"});
-}
-
-void TestExchangeEngine::replies()
-{
-    QFETCH(QString, arrivals);
-    QFETCH(QStringList, entries);
-    const QStringList pieces = arrivals.split(u' ');
-    for (const bool serial : {false, true}) {
-        EngineFixture f;
-        f.run(serial ? QStringLiteral("mode; send") : QStringLiteral("send; accept"));
-        for (const QString &piece : pieces)
-            f.run(QStringLiteral("arrive ") + piece);
-        f.run(QStringLiteral("idle"));
-        QCOMPARE(f.log.mid(serial ? 1 : 3),
-                 serial && pieces.size() > 1 ? QStringList{reply} : entries);
-        QVERIFY(!f.engine.isWaiting());
+        // Repeat runs: each line once the previous exchange ended, the pause
+        // counted from the last line's Send, the count rounded half to even.
+        row("repeat pause not over yet", range, "send2, reply, send3, reply2",
+            "| serial 7 1/2 repeating");
+        row("repeat walks the range twice", range + "; wait 0.001; good; wait 5; good; idle",
+            "send2, reply, send3, reply2, send2, reply, send3, reply", "| serial 7 1/4");
+        row("repeat count 0.6 is one pass", "mode; set rCNT=0.6; repeat; idle", "send1, noReply",
+            "| serial 7 1/1");
+        row("repeat count 1.5 is two passes", "mode; set rCNT=1.5; repeat; idle",
+            "send1, noReply, send1, noReply", "| serial 7 1/2");
+        row("repeat with the peer killed ends at the dead link, the next run goes through",
+            "set rCNT=3; repeat; wait 1; accept; good; close; idle; "
+            "set rCNT=2; repeat; wait 1; accept; good; wait 10; good",
+            "ip, connecting, send1, reply, sckClosed, noReply, ip, connecting, send1, reply, "
+            "send1, "
+            "reply",
+            "Connecting... | tcp 7 2/3 open");
+        row("repeat with the device gone ends by its count",
+            "mode; set rCNT=2; repeat; wait 1; good; wait 5; gone; set open=InvalidPort; idle",
+            "send1, reply, portBox, noReply", "| serial 0 2/1");
     }
-}
 
-// A device that never lets the line go quiet is taken in replies of 8 KiB,
-// without losing a byte.
-void TestExchangeEngine::floodIsCutIntoReplies()
-{
-    EngineFixture f;
-    f.run(QStringLiteral("mode; send; arrive ") + QString(2 * 8190, u'4'));
-    QCOMPARE(f.log.size(), 1);
-    f.run(QStringLiteral("arrive 4141"));
-    QVERIFY(!f.serialQuiet->isActive());
-    f.run(QStringLiteral("arrive 42; idle"));
-    QCOMPARE(f.log.size(), 3);
-    const QString text = f.log.at(1).mid(5).section(QStringLiteral("  *"), 0, 0).remove(u' ');
-    QCOMPARE(QByteArray::fromHex(text.toLatin1()), QByteArray(8190, 0x44) + "AA");
-    QCOMPARE(f.log.at(2), tooShort);
-}
+    void exchanges()
+    {
+        QFETCH(QString, script);
+        EngineFixture f;
+        f.run(script.replace(QStringLiteral("good"), QStringLiteral("arrive 01030200057847")));
+        QTEST(f.log, "log");
+        QTEST((f.status + QStringLiteral(" | ") + f.links()).trimmed(), "after");
+        // Every frame the log shows as sent went out as shown, and no other.
+        QByteArrayList shown;
+        for (const QString &entry : f.log.filter(QRegularExpression(QStringLiteral("^傳送"))))
+            shown << QByteArray::fromHex(entry.section(u'>', 1).toLatin1());
+        QByteArrayList written = f.tcp.written + f.serial.written;
+        std::sort(shown.begin(), shown.end());
+        std::sort(written.begin(), written.end());
+        QCOMPARE(written, shown);
+    }
+
+    // Replies on both links. Each TCP arrival is a reply of its own; on the serial
+    // line the pieces of a reply come together.
+    void replies_data()
+    {
+        QTest::addColumn<QString>("arrivals"); // the pieces, hexadecimal, blank between them
+        QTest::addColumn<QStringList>("entries");
+        auto add = [](const char *name, const QString &arrivals, const QStringList &entries) {
+            QTest::newRow(name) << arrivals << entries;
+        };
+        add("one byte ends the exchange", "01", {tooShort});
+        add("read input registers", "01040400050000EB85", {"接收 < 01040400050000 EB85|1"});
+        add("write register", "01060001000799C8", {"接收 < 010600010007 99C8|1"});
+        add("write coil", "0105000AFF00AC38", {"接收 < 0105000AFF00 AC38|1"});
+        add("exception", "018302C0F1", {"接收 < 018302 C0F1|1"});
+        add("split at 1", "01 030200057847", {tooShort, "接收 < 03020005 7847" + wrong + "61A3|1"});
+        add("split at 2", "0103 0200057847",
+            {"接收 <  0103" + wrong + "FFFF|1", "接收 < 020005 7847" + wrong + "103|1"});
+        add("split at 3", "010302 00057847", {half, "接收 < 0005 7847" + wrong + "C1B3|1"});
+        add("split at 4", "01030200 057847",
+            {"接收 < 0103 0200" + wrong + "4021|1", "接收 < 05 7847" + wrong + "7F43|1"});
+        add("split at 5", "0103020005 7847",
+            {"接收 < 010302 0005" + wrong + "A131|1", "接收 <  7847" + wrong + "FFFF|1"});
+        add("split at 6", "010302000578 47", {"接收 < 01030200 0578" + wrong + "F0B8|1", tooShort});
+        QByteArray noise;
+        for (int i = 0; i < 64; ++i)
+            noise.append(char((i * 37 + 11) % 256));
+        add("64 bytes of noise", QString::fromLatin1(noise.toHex()),
+            {"接收 < "
+             "0B30557A9FC4E90E33587DA2C7EC11365B80A5CAEF14395E83A8CDF2173C6186ABD0F51A3F6489AED3"
+             "F81D42678CB1D6FB20456A8FB4D9FE23486D92B7DC 0126" +
+             wrong + "C0A9|1"});
+        add("control characters", "0D0A00FF1B5B324A",
+            {"接收 < 0D0A00FF1B5B 324A" + wrong + "E23C|1"});
+        add("a text protocol's answer",
+            QString::fromLatin1(QByteArray("HTTP/1.1 400 Bad Request\r\n\r\n").toHex()),
+            {"接收 < 485454502F312E31203430302042616420526571756573740D0A 0D0A" + wrong +
+             "17CB|1"});
+    }
+
+    void replies()
+    {
+        QFETCH(QString, arrivals);
+        QFETCH(QStringList, entries);
+        const QStringList pieces = arrivals.split(u' ');
+        for (const bool serial : {false, true}) {
+            EngineFixture f;
+            f.run(serial ? QStringLiteral("mode; send") : QStringLiteral("send; accept"));
+            for (const QString &piece : pieces)
+                f.run(QStringLiteral("arrive ") + piece);
+            f.run(QStringLiteral("idle"));
+            QCOMPARE(f.log.mid(serial ? 1 : 3),
+                     serial && pieces.size() > 1 ? QStringList{reply} : entries);
+            QVERIFY(!f.engine.isWaiting());
+        }
+    }
+
+    // A device that never lets the line go quiet is taken in replies of 8 KiB,
+    // without losing a byte.
+    void floodIsCutIntoReplies()
+    {
+        EngineFixture f;
+        f.run(QStringLiteral("mode; send; arrive ") + QString(2 * 8190, u'4'));
+        QCOMPARE(f.log.size(), 1);
+        f.run(QStringLiteral("arrive 4141"));
+        QVERIFY(!f.serialQuiet->isActive());
+        f.run(QStringLiteral("arrive 42; idle"));
+        QCOMPARE(f.log.size(), 3);
+        const QString text = f.log.at(1).mid(5).section(QStringLiteral("  *"), 0, 0).remove(u' ');
+        QCOMPARE(QByteArray::fromHex(text.toLatin1()), QByteArray(8190, 0x44) + "AA");
+        QCOMPARE(f.log.at(2), tooShort);
+    }
+
+    void repeatRuns_data()
+    {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QString>("tokens");
+        QTest::addColumn<QStringList>("boxes");
+        const auto row = [](const char *name, const QString &script, const char *tokens,
+                            const QStringList &boxes = {}) {
+            QTest::newRow(name) << script << QString::fromUtf8(tokens) << boxes;
+        };
+        const QStringList countError{QStringLiteral("Repeat count error!|16|Tallowick")};
+
+        for (const char *count : {"0", "0.4", "0.5", "-1"})
+            row(qPrintable(QStringLiteral("count %1 refused").arg(count)),
+                QStringLiteral("mode; set rCNT=%1; repeat; idle").arg(count), "E", countError);
+        row("pause refused", "mode; set rCNT=2; set repeat=0; repeat; idle", "E", countError);
+        row("each line after the last exchange, the pause from the last send",
+            "mode; set timeout=5; set rpStop=2; set rCNT=2; set repeat=20; repeat; idle",
+            "S1@1 T S2@6 T S1@26 T S2@31 end@31 T");
+        row("a pause shorter than the reply: the next pass waits for it",
+            "mode; set timeout=5; set rCNT=2; set repeat=2; repeat; idle", "S1@1 T S1@6 end@6 T");
+        row("start above stop: passes and pauses, nothing sent",
+            "mode; set rpStart=3; set rpStop=2; set rCNT=3; set repeat=20; repeat; idle", "end@41");
+        row("2.5 passes round to 2", "set rpStart=2; set rCNT=2.5; set repeat=1; repeat; idle",
+            "end@2");
+        row("32767 passes", "set rpStart=2; set rCNT=32767; set repeat=1; repeat; wait 40000",
+            "end@32767");
+        row("Stop Send while waiting: the reply still handled, nothing more sent",
+            "mode; set rpStop=3; set rCNT=5; repeat; wait 2; repeat; arrive 01030200057847; idle",
+            "S1@1 end@2 R");
+        row("Stop Send refused while the count is invalid: the run goes on",
+            "mode; set repeat=10000; set rCNT=3; repeat; wait 1; set rCNT=0; repeat; set rCNT=3; "
+            "repeat; idle",
+            "S1@1 E end@1 T", countError);
+        row("a Send refused by its checks ends the run",
+            "mode; set address=; set rCNT=5; repeat; idle", "end@1",
+            {QStringLiteral("IP is Null.|16|Tallowick")});
+        row("TCP dropped after a time-out: the run ends",
+            "set drop=1; set rpStop=3; set rCNT=4; repeat; wait 1; accept; idle",
+            "IP C S1@1 T X end@1001");
+        row("TCP kept, silent peer: every line times out, the run goes on",
+            "set timeout=100; set rpStop=2; set rCNT=3; repeat; wait 1; accept; idle",
+            "IP C S1@1 T S2@101 T S1@201 T S2@301 T S1@401 T S2@501 end@501 T");
+        row("a pass waits while its connection is made",
+            "set timeout=100; set rpStop=2; repeat; wait 50; accept; idle",
+            "IP C S1@50 T S2@101 end@101 T");
+        row("a connection not made within the time-out ends the run",
+            "set timeout=100; set rCNT=2; repeat; idle", "IP C T end@101");
+        row("a link failure left from before does not end the next run",
+            "set drop=1; send; next; repeat; next; idle", "IP C T X IP C T X end@2001");
+        row("CRC Calculate in a run moves on to the next line",
+            "mode; set timeout=5; set rpStop=3; repeat; wait 1; crc; idle",
+            "S1@1 K2 T S3@6 end@6 T");
+        // Fields typed while the run goes on are read again, whatever they say.
+        row("stop line emptied: the pass ends at its next check",
+            "mode; set rpStop=3; set rCNT=2; repeat; wait 1; set rpStop=; idle", "S1@1 T end@1011");
+        row("pause beyond a timer kept at 2^31 - 1 ms",
+            "mode; set rCNT=2; repeat; set repeat=1" + QString(400, u'0') + "; idle",
+            "S1@1 T S1@2147483648 end@2147483648 T");
+        row("negative pause: the next pass at once",
+            "mode; set rCNT=2; repeat; set repeat=-5; idle", "S1@1 T S1@1001 end@1001 T");
+        row("count emptied: the passes go on, Stop Send refused",
+            "mode; set rCNT=2; repeat; wait 1; set rCNT=; repeat; idle",
+            "S1@1 E T S1@1001 end@1001 T", countError);
+        row("start line beyond every line: the next pass sends nothing",
+            "mode; set rCNT=2; repeat; set rpStart=&HFFFFFFFFFFFFFFFFFFFF; idle", "S1@1 end@11 T");
+        row("stop line beyond every line: lines past 15 refused",
+            "mode; set timeout=5; set rpStart=15; set rpStop=15; repeat; set rpStop=99999999999; "
+            "wait 8; set rpStop=1; idle",
+            "S15@1 T -----沒有指令 16----- ¶ T end@11",
+            {QStringLiteral("Command Input Error|16|Tallowick")});
+    }
+
+    void repeatRuns()
+    {
+        QFETCH(QString, script);
+        EngineFixture f;
+        QStringList tokens;
+        bool repeating = false;
+        const auto at = [&f] {
+            const qint64 us = f.clock.now().count();
+            return us % 1000 ? QString::number(us / 1000.0, 'f', 3) : QString::number(us / 1000);
+        };
+        connect(&f.engine, &ExchangeEngine::logEntry, &f.engine,
+                [&](const QString &entry) { tokens << token(entry, at()); });
+        connect(&f.engine, &ExchangeEngine::logLineBreak, &f.engine,
+                [&] { tokens << QStringLiteral("¶"); });
+        connect(&f.engine, &ExchangeEngine::repeatingChanged, &f.engine, [&](bool on) {
+            if (repeating && !on)
+                tokens << QStringLiteral("end@") + at();
+            repeating = on;
+        });
+        f.run(script);
+        QTEST(tokens.join(u' '), "tokens");
+        QTEST(f.dialogs.shown(), "boxes");
+        QVERIFY(!f.engine.isRepeating() && !f.repeatPause->isActive());
+        QVERIFY(!f.engine.linkFailed()); // the end of a run clears it
+        QCOMPARE(f.serial.written.size() + f.tcp.written.size(),
+                 tokens.filter(QStringLiteral("@")).size() -
+                     tokens.filter(QStringLiteral("end@")).size());
+    }
+};
 
 QTEST_MAIN(TestExchangeEngine)
 #include "tst_exchange_engine.moc"

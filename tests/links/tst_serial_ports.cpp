@@ -77,26 +77,12 @@ class TestSerialPorts : public QObject
 {
     Q_OBJECT
 private slots:
-    void portsFromSysfs();
-    void byIdNames_data();
-    void byIdNames();
-    void itemTexts_data();
-    void itemTexts();
-    void inUseMarks_data();
-    void inUseMarks();
-    void noPermissionMark();
-    void openingAndChoosing_data();
-    void openingAndChoosing();
-    void readAfreshEachOpen();
-    void realPtyThroughTheWindow();
-};
-
-// A machine with a USB adapter, two UARTs, a ttyS with no UART behind it, a
-// virtual terminal, and an adapter pulled out while the list was read.
-void TestSerialPorts::portsFromSysfs()
-{
-    QTemporaryDir root;
-    lay(root.path(), QStringLiteral(R"(
+    // A machine with a USB adapter, two UARTs, a ttyS with no UART behind it, a
+    // virtual terminal, and an adapter pulled out while the list was read.
+    void portsFromSysfs()
+    {
+        QTemporaryDir root;
+        lay(root.path(), QStringLiteral(R"(
 sys/devices/usb1/1-1/idVendor=0403
 sys/devices/usb1/1-1/idProduct=6001
 sys/devices/usb1/1-1/manufacturer=FTDI
@@ -125,43 +111,43 @@ dev/ttyS1=
 dev/tty1=
 dev/serial/by-id/usb-FTDI_FT232R_A50285BI-if00-port0->../../ttyUSB0
 )"));
-    const QString dev = root.filePath(QStringLiteral("dev/"));
-    QStringList found;
-    for (const PortRecord &record : presentSerialPorts(
-             {root.filePath(QStringLiteral("sys/class/tty")), dev, dev + "serial/by-id"}))
-        found << portItemText(record, {}) + " => " + portChoice(record);
-    QCOMPARE(found,
-             QStringList({dev + "ttyS2 => " + dev + "ttyS2", dev + "ttyS10 => " + dev + "ttyS10",
-                          dev +
-                              "ttyUSB0 — FT232R USB UART, FTDI, USB 0403:6001, serial "
-                              "A50285BI => " +
-                              dev + "serial/by-id/usb-FTDI_FT232R_A50285BI-if00-port0"}));
-}
+        const QString dev = root.filePath(QStringLiteral("dev/"));
+        QStringList found;
+        for (const PortRecord &record : presentSerialPorts(
+                 {root.filePath(QStringLiteral("sys/class/tty")), dev, dev + "serial/by-id"}))
+            found << portItemText(record, {}) + " => " + portChoice(record);
+        QCOMPARE(found, QStringList(
+                            {dev + "ttyS2 => " + dev + "ttyS2", dev + "ttyS10 => " + dev + "ttyS10",
+                             dev +
+                                 "ttyUSB0 — FT232R USB UART, FTDI, USB 0403:6001, serial "
+                                 "A50285BI => " +
+                                 dev + "serial/by-id/usb-FTDI_FT232R_A50285BI-if00-port0"}));
+    }
 
-void TestSerialPorts::byIdNames_data()
-{
-    QTest::addColumn<QString>("device");
-    QTest::addColumn<QString>("byId"); // the link chosen, empty for none
-    QTest::newRow("udev's relative link") << "ttyUSB0"
-                                          << "usb-FTDI_A50285BI-if00-port0";
-    QTest::newRow("two links: first by name") << "ttyUSB1"
-                                              << "usb-a-if00";
-    QTest::newRow("no link") << "ttyACM0"
-                             << "";
-    QTest::newRow("record names a link itself") << "alias"
-                                                << "usb-FTDI_A50285BI-if00-port0";
-    QTest::newRow("only a dangling link") << "ttyUSB9"
-                                          << "";
-}
+    void byIdNames_data()
+    {
+        QTest::addColumn<QString>("device");
+        QTest::addColumn<QString>("byId"); // the link chosen, empty for none
+        QTest::newRow("udev's relative link") << "ttyUSB0"
+                                              << "usb-FTDI_A50285BI-if00-port0";
+        QTest::newRow("two links: first by name") << "ttyUSB1"
+                                                  << "usb-a-if00";
+        QTest::newRow("no link") << "ttyACM0"
+                                 << "";
+        QTest::newRow("record names a link itself") << "alias"
+                                                    << "usb-FTDI_A50285BI-if00-port0";
+        QTest::newRow("only a dangling link") << "ttyUSB9"
+                                              << "";
+    }
 
-void TestSerialPorts::byIdNames()
-{
-    QFETCH(QString, device);
-    QFETCH(QString, byId);
-    QTemporaryDir root;
-    const QString dev = root.filePath(QStringLiteral("dev/"));
-    const QString folder = dev + QStringLiteral("serial/by-id/");
-    lay(dev, QStringLiteral(R"(
+    void byIdNames()
+    {
+        QFETCH(QString, device);
+        QFETCH(QString, byId);
+        QTemporaryDir root;
+        const QString dev = root.filePath(QStringLiteral("dev/"));
+        const QString folder = dev + QStringLiteral("serial/by-id/");
+        lay(dev, QStringLiteral(R"(
 ttyUSB0=
 ttyUSB1=
 ttyACM0=
@@ -172,293 +158,303 @@ serial/by-id/usb-a-if00->../../ttyUSB1
 serial/by-id/usb-gone-if00->../../ttyUSB9
 serial/by-id/loop->loop
 )"));
-    std::vector<PortRecord> records{port(dev + device)};
-    addByIdNames(records, folder);
-    QCOMPARE(records[0].byIdPath, byId.isEmpty() ? QString() : folder + byId);
-    QCOMPARE(portChoice(records[0]), byId.isEmpty() ? dev + device : folder + byId);
-    records[0].byIdPath.clear();
-    addByIdNames(records, root.filePath(QStringLiteral("no-such-folder")));
-    QCOMPARE(records[0].byIdPath, QString());
-}
-
-void TestSerialPorts::itemTexts_data()
-{
-    QTest::addColumn<PortRecord>("record");
-    QTest::addColumn<PortAccess>("access");
-    QTest::addColumn<QString>("text");
-    PortRecord usb = port(QStringLiteral("/dev/ttyUSB0"));
-    usb.description = QStringLiteral("CP2102 USB to UART Bridge Controller");
-    usb.manufacturer = QStringLiteral("Silicon Labs");
-    usb.serialNumber = QStringLiteral("0001");
-    usb.vendorId = 0x10c4;
-    usb.productId = 0xea60;
-    usb.hasUsbIds = true;
-    const QString cp2102 = QStringLiteral("/dev/ttyUSB0 — CP2102 USB to UART Bridge Controller, "
-                                          "Silicon Labs, USB 10c4:ea60, serial 0001");
-    const PortRecord uart = port(QStringLiteral("/dev/ttyS0"));
-    QTest::newRow("all known") << usb << PortAccess{} << cp2102;
-    QTest::newRow("no permission")
-        << usb << trouble(PortAccess::NoPermission, "dialout")
-        << cp2102 + " — no permission: join the group \"dialout\" (sudo usermod -aG dialout ada), "
-                    "then log in again";
-    QTest::newRow("joined, not logged in again")
-        << uart << trouble(PortAccess::NoPermission, "dialout", true)
-        << uart.path + " — no permission: log in again, so that your membership of the group "
-                       "\"dialout\" takes effect";
-    QTest::newRow("root's alone") << uart << trouble(PortAccess::NoPermission, "root")
-                                  << uart.path + " — no permission: only root may open it; a udev "
-                                                 "rule can give it to the group \"dialout\", then "
-                                                 "join that group and log in again";
-    QTest::newRow("in use") << uart << trouble(PortAccess::InUse, "minicom")
-                            << uart.path + " — in use by minicom (pid 4242)";
-}
-
-void TestSerialPorts::itemTexts()
-{
-    QFETCH(PortRecord, record);
-    QFETCH(PortAccess, access);
-    QFETCH(QString, text);
-    QCOMPARE(portItemText(record, access), text);
-}
-
-void TestSerialPorts::inUseMarks_data()
-{
-    QTest::addColumn<QString>("lockName"); // %1: the device's own name, %2: QSerialPort's
-    QTest::addColumn<QByteArray>("lock");  // %1: a live process, %2: this one
-    QTest::addColumn<bool>("held");        // that process has the device open
-    QTest::addColumn<bool>("inUse");
-    QTest::newRow("free") << "" << QByteArray() << false << false;
-    QTest::newRow("UUCP lock, live")
-        << "LCK..%1" << QByteArray("%1\n").rightJustified(11) << false << true;
-    QTest::newRow("QSerialPort lock, live")
-        << "LCK..%2" << QByteArray("%1\nsleep\nhost\n") << false << true;
-    QTest::newRow("binary lock, live") << "LCK..%1" << QByteArray("binary") << false << true;
-    QTest::newRow("stale lock") << "LCK..%1" << QByteArray("2147483646\n") << false << false;
-    QTest::newRow("lock of this program") << "LCK..%1" << QByteArray("%2\n") << false << false;
-    QTest::newRow("lock of another port") << "LCK..ttyS9" << QByteArray("%1\n") << false << false;
-    QTest::newRow("garbage lock") << "LCK..%1" << QByteArray("tallowick") << false << false;
-    QTest::newRow("held open, no lock") << "" << QByteArray() << true << true;
-}
-
-void TestSerialPorts::inUseMarks()
-{
-    QFETCH(QString, lockName);
-    QFETCH(QByteArray, lock);
-    QFETCH(bool, held);
-    QFETCH(bool, inUse);
-    QTemporaryDir root;
-    const QString device = root.filePath(QStringLiteral("dev/ttyFAKE0"));
-    lay(root.path(), QStringLiteral("dev/ttyFAKE0="));
-    QProcess other;
-    if (held)
-        other.setStandardInputFile(device);
-    other.start(QStringLiteral("sleep"), {QStringLiteral("60")});
-    QVERIFY(other.waitForStarted());
-    const qint64 pid = other.processId();
-    const QString locks = root.filePath(QStringLiteral("lock"));
-    lock.replace("%1", QByteArray::number(pid)).replace("%2", QByteArray::number(::getpid()));
-    if (lock == "binary") {
-        const qint32 binaryPid = qint32(pid);
-        lock = QByteArray(reinterpret_cast<const char *>(&binaryPid), sizeof binaryPid);
+        std::vector<PortRecord> records{port(dev + device)};
+        addByIdNames(records, folder);
+        QCOMPARE(records[0].byIdPath, byId.isEmpty() ? QString() : folder + byId);
+        QCOMPARE(portChoice(records[0]), byId.isEmpty() ? dev + device : folder + byId);
+        records[0].byIdPath.clear();
+        addByIdNames(records, root.filePath(QStringLiteral("no-such-folder")));
+        QCOMPARE(records[0].byIdPath, QString());
     }
-    lockName.replace(QStringLiteral("%1"), QStringLiteral("ttyFAKE0"))
-        .replace(QStringLiteral("%2"), QString(device).replace(u'/', u'_'));
-    QDir().mkpath(locks);
-    QFile lockFile(locks + u'/' + lockName);
-    QVERIFY(lockName.isEmpty() || (lockFile.open(QIODevice::WriteOnly) && lockFile.write(lock)));
-    lockFile.close();
 
-    const std::vector<PortAccess> access = checkPortAccess({port(device)}, {locks});
-    QCOMPARE(portProblemText(access.at(0)),
-             inUse ? QStringLiteral("in use by sleep (pid %1)").arg(pid) : QString());
-    if (held) { // the same mark in the list, once its check in the background is done
+    void itemTexts_data()
+    {
+        QTest::addColumn<PortRecord>("record");
+        QTest::addColumn<PortAccess>("access");
+        QTest::addColumn<QString>("text");
+        PortRecord usb = port(QStringLiteral("/dev/ttyUSB0"));
+        usb.description = QStringLiteral("CP2102 USB to UART Bridge Controller");
+        usb.manufacturer = QStringLiteral("Silicon Labs");
+        usb.serialNumber = QStringLiteral("0001");
+        usb.vendorId = 0x10c4;
+        usb.productId = 0xea60;
+        usb.hasUsbIds = true;
+        const QString cp2102 =
+            QStringLiteral("/dev/ttyUSB0 — CP2102 USB to UART Bridge Controller, "
+                           "Silicon Labs, USB 10c4:ea60, serial 0001");
+        const PortRecord uart = port(QStringLiteral("/dev/ttyS0"));
+        QTest::newRow("all known") << usb << PortAccess{} << cp2102;
+        QTest::newRow("no permission")
+            << usb << trouble(PortAccess::NoPermission, "dialout")
+            << cp2102 +
+                   " — no permission: join the group \"dialout\" (sudo usermod -aG dialout ada), "
+                   "then log in again";
+        QTest::newRow("joined, not logged in again")
+            << uart << trouble(PortAccess::NoPermission, "dialout", true)
+            << uart.path + " — no permission: log in again, so that your membership of the group "
+                           "\"dialout\" takes effect";
+        QTest::newRow("root's alone")
+            << uart << trouble(PortAccess::NoPermission, "root")
+            << uart.path + " — no permission: only root may open it; a udev "
+                           "rule can give it to the group \"dialout\", then "
+                           "join that group and log in again";
+        QTest::newRow("in use") << uart << trouble(PortAccess::InUse, "minicom")
+                                << uart.path + " — in use by minicom (pid 4242)";
+    }
+
+    void itemTexts()
+    {
+        QFETCH(PortRecord, record);
+        QFETCH(PortAccess, access);
+        QFETCH(QString, text);
+        QCOMPARE(portItemText(record, access), text);
+    }
+
+    void inUseMarks_data()
+    {
+        QTest::addColumn<QString>("lockName"); // %1: the device's own name, %2: QSerialPort's
+        QTest::addColumn<QByteArray>("lock");  // %1: a live process, %2: this one
+        QTest::addColumn<bool>("held");        // that process has the device open
+        QTest::addColumn<bool>("inUse");
+        QTest::newRow("free") << "" << QByteArray() << false << false;
+        QTest::newRow("UUCP lock, live")
+            << "LCK..%1" << QByteArray("%1\n").rightJustified(11) << false << true;
+        QTest::newRow("QSerialPort lock, live")
+            << "LCK..%2" << QByteArray("%1\nsleep\nhost\n") << false << true;
+        QTest::newRow("binary lock, live") << "LCK..%1" << QByteArray("binary") << false << true;
+        QTest::newRow("stale lock") << "LCK..%1" << QByteArray("2147483646\n") << false << false;
+        QTest::newRow("lock of this program") << "LCK..%1" << QByteArray("%2\n") << false << false;
+        QTest::newRow("lock of another port")
+            << "LCK..ttyS9" << QByteArray("%1\n") << false << false;
+        QTest::newRow("garbage lock") << "LCK..%1" << QByteArray("tallowick") << false << false;
+        QTest::newRow("held open, no lock") << "" << QByteArray() << true << true;
+    }
+
+    void inUseMarks()
+    {
+        QFETCH(QString, lockName);
+        QFETCH(QByteArray, lock);
+        QFETCH(bool, held);
+        QFETCH(bool, inUse);
+        QTemporaryDir root;
+        const QString device = root.filePath(QStringLiteral("dev/ttyFAKE0"));
+        lay(root.path(), QStringLiteral("dev/ttyFAKE0="));
+        QProcess other;
+        if (held)
+            other.setStandardInputFile(device);
+        other.start(QStringLiteral("sleep"), {QStringLiteral("60")});
+        QVERIFY(other.waitForStarted());
+        const qint64 pid = other.processId();
+        const QString locks = root.filePath(QStringLiteral("lock"));
+        lock.replace("%1", QByteArray::number(pid)).replace("%2", QByteArray::number(::getpid()));
+        if (lock == "binary") {
+            const qint32 binaryPid = qint32(pid);
+            lock = QByteArray(reinterpret_cast<const char *>(&binaryPid), sizeof binaryPid);
+        }
+        lockName.replace(QStringLiteral("%1"), QStringLiteral("ttyFAKE0"))
+            .replace(QStringLiteral("%2"), QString(device).replace(u'/', u'_'));
+        QDir().mkpath(locks);
+        QFile lockFile(locks + u'/' + lockName);
+        QVERIFY(lockName.isEmpty() ||
+                (lockFile.open(QIODevice::WriteOnly) && lockFile.write(lock)));
+        lockFile.close();
+
+        const std::vector<PortAccess> access = checkPortAccess({port(device)}, {locks});
+        QCOMPARE(portProblemText(access.at(0)),
+                 inUse ? QStringLiteral("in use by sleep (pid %1)").arg(pid) : QString());
+        if (held) { // the same mark in the list, once its check in the background is done
+            QLineEdit box;
+            PortPicker picker(&box, [&device] { return std::vector<PortRecord>{port(device)}; });
+            QSignalSpy checked(&picker, &PortPicker::listChecked);
+            picker.showList();
+            QVERIFY(checked.wait(10'000));
+            const QAction *item = picker.list()->actions().at(0);
+            QCOMPARE(item->iconText(), device + " — " + portProblemText(access.at(0)));
+            QVERIFY(!item->icon().isNull() && item->isEnabled());
+        }
+        other.kill();
+        other.waitForFinished();
+    }
+
+    // Root opens every device, so as root the check runs again in this program
+    // started as nobody, on a device of the group dialout.
+    void noPermissionMark()
+    {
+        if (const QByteArray device = qgetenv("TALLOWICK_DENIED_PORT"); !device.isEmpty()) {
+            const PortAccess access =
+                checkPortAccess({port(QString::fromLocal8Bit(device))}, {}).at(0);
+            QCOMPARE(portProblemText(access),
+                     QStringLiteral("no permission: join the group \"dialout\" (sudo usermod -aG "
+                                    "dialout nobody), then log in again"));
+            return;
+        }
+        QTemporaryDir root;
+        const QString device = root.filePath(QStringLiteral("ttyDENIED0"));
+        lay(root.path(), QStringLiteral("ttyDENIED0="));
+        if (::geteuid() != 0) {
+            QCOMPARE(::chmod(QFile::encodeName(device).constData(), 0200), 0);
+            const PortAccess access = checkPortAccess({port(device)}, {}).at(0);
+            QCOMPARE(access.problem, PortAccess::NoPermission);
+            QVERIFY(portProblemText(access).startsWith(QStringLiteral("no permission: ")));
+            return;
+        }
+        const group *dialout = ::getgrnam("dialout");
+        const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
+        if (!dialout || setpriv.isEmpty())
+            QSKIP("running as root, which opens any device, with no setpriv or no group dialout to "
+                  "run the check as another user");
+        QCOMPARE(::chmod(QFile::encodeName(root.path()).constData(), 0755), 0);
+        QCOMPARE(::chown(QFile::encodeName(device).constData(), 0, dialout->gr_gid), 0);
+        QCOMPARE(::chmod(QFile::encodeName(device).constData(), 0660), 0);
+        QProcess nobody;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("TALLOWICK_DENIED_PORT"), device);
+        nobody.setProcessEnvironment(environment);
+        nobody.setProcessChannelMode(QProcess::MergedChannels);
+        nobody.start(setpriv,
+                     {QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
+                      QStringLiteral("--clear-groups"), QCoreApplication::applicationFilePath(),
+                      QStringLiteral("noPermissionMark")});
+        QVERIFY(nobody.waitForFinished(60'000));
+        const QByteArray output = nobody.readAll();
+        QVERIFY2(nobody.exitCode() == 0 &&
+                     output.contains("PASS   : TestSerialPorts::noPermissionMark"),
+                 output.constData());
+    }
+
+    void openingAndChoosing_data()
+    {
+        QTest::addColumn<int>("opener"); // 0: the button, else the key with Alt when negative
+        QTest::addColumn<bool>("opens");
+        QTest::addColumn<QStringList>("pick"); // keys in the list, then what the box holds
+        QTest::newRow("button, first port")
+            << 0 << true << QStringList{"Down", "Return", "/dev/serial/by-id/usb-1"};
+        QTest::newRow("Alt+Down, second port")
+            << -int(Qt::Key_Down) << true << QStringList{"Down", "Down", "Return", "/dev/ttyFAKE1"};
+        QTest::newRow("F4, AT&T modem")
+            << int(Qt::Key_F4) << true << QStringList{"Up", "Return", "/dev/ttyFAKE7"};
+        QTest::newRow("F4, list closed unchosen")
+            << int(Qt::Key_F4) << true << QStringList{"Escape", "3"};
+        QTest::newRow("Down alone") << int(Qt::Key_Down) << false << QStringList{"3"};
+        QTest::newRow("Alt+F4") << -int(Qt::Key_F4) << false << QStringList{"3"};
+    }
+
+    void openingAndChoosing()
+    {
+        QFETCH(int, opener);
+        QFETCH(bool, opens);
+        QFETCH(QStringList, pick);
         QLineEdit box;
-        PortPicker picker(&box, [&device] { return std::vector<PortRecord>{port(device)}; });
-        QSignalSpy checked(&picker, &PortPicker::listChecked);
-        picker.showList();
-        QVERIFY(checked.wait(10'000));
-        const QAction *item = picker.list()->actions().at(0);
-        QCOMPARE(item->iconText(), device + " — " + portProblemText(access.at(0)));
-        QVERIFY(!item->icon().isNull() && item->isEnabled());
+        box.setObjectName(QStringLiteral("box"));
+        box.setText(QStringLiteral("3"));
+        PortRecord modem = port(QStringLiteral("/dev/ttyFAKE7"));
+        modem.description = QStringLiteral("AT&T modem");
+        auto *picker = new PortPicker(&box, [&modem] {
+            return std::vector<PortRecord>{
+                port(QStringLiteral("/dev/ttyFAKE0"), QStringLiteral("/dev/serial/by-id/usb-1")),
+                port(QStringLiteral("/dev/ttyFAKE1")), modem};
+        });
+        QCOMPARE(box.findChild<QAction *>(QStringLiteral("boxPorts")), picker->button());
+        QMenu *list = box.findChild<QMenu *>(QStringLiteral("boxPortList"));
+        QVERIFY(list);
+        QSignalSpy edits(&box, &QLineEdit::textEdited);
+
+        if (opener == 0)
+            picker->button()->trigger();
+        else
+            QTest::keyClick(&box, Qt::Key(std::abs(opener)),
+                            opener < 0 ? Qt::AltModifier : Qt::NoModifier);
+        QCOMPARE(list->isVisible(), opens);
+        if (opens)
+            QCOMPARE(shownItems(list),
+                     QStringList({"/dev/ttyFAKE0", "/dev/ttyFAKE1", "/dev/ttyFAKE7 — AT&T modem"}));
+        const QString holds = pick.takeLast();
+        for (const QString &key : pick)
+            QTest::keyClick(list, Qt::Key(QKeySequence::fromString(key)[0].key()));
+        QTRY_VERIFY_WITH_TIMEOUT(!list->isVisible(), 5000);
+        QCOMPARE(box.text(), holds);
+        QCOMPARE(edits.count(), holds == u"3" ? 0 : 1);
+        if (holds != u"3") {
+            box.undo(); // a choice undoes as typing does
+            QCOMPARE(box.text(), QStringLiteral("3"));
+        }
     }
-    other.kill();
-    other.waitForFinished();
-}
 
-// Root opens every device, so as root the check runs again in this program
-// started as nobody, on a device of the group dialout.
-void TestSerialPorts::noPermissionMark()
-{
-    if (const QByteArray device = qgetenv("TALLOWICK_DENIED_PORT"); !device.isEmpty()) {
-        const PortAccess access = checkPortAccess({port(QString::fromLocal8Bit(device))}, {}).at(0);
-        QCOMPARE(portProblemText(access),
-                 QStringLiteral("no permission: join the group \"dialout\" (sudo usermod -aG "
-                                "dialout nobody), then log in again"));
-        return;
+    // The list is read each time it opens: a port plugged in is there, one pulled
+    // out is gone, and with none the list says so.
+    void readAfreshEachOpen()
+    {
+        QLineEdit box;
+        const std::vector<std::vector<PortRecord>> plugged{
+            {port(QStringLiteral("/dev/ttyFAKE0"))},
+            {port(QStringLiteral("/dev/ttyFAKE1")), port(QStringLiteral("/dev/ttyFAKE2"))},
+            {}};
+        const QStringList shown[] = {{"/dev/ttyFAKE0"},
+                                     {"/dev/ttyFAKE1", "/dev/ttyFAKE2"},
+                                     {"No serial port found (disabled)"}};
+        size_t now = 0;
+        PortPicker picker(&box, [&] { return plugged[now]; });
+        for (now = 0; now < plugged.size(); ++now) {
+            picker.showList();
+            QCOMPARE(shownItems(picker.list()), shown[now]);
+            picker.list()->hide();
+        }
     }
-    QTemporaryDir root;
-    const QString device = root.filePath(QStringLiteral("ttyDENIED0"));
-    lay(root.path(), QStringLiteral("ttyDENIED0="));
-    if (::geteuid() != 0) {
-        QCOMPARE(::chmod(QFile::encodeName(device).constData(), 0200), 0);
-        const PortAccess access = checkPortAccess({port(device)}, {}).at(0);
-        QCOMPARE(access.problem, PortAccess::NoPermission);
-        QVERIFY(portProblemText(access).startsWith(QStringLiteral("no permission: ")));
-        return;
-    }
-    const group *dialout = ::getgrnam("dialout");
-    const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
-    if (!dialout || setpriv.isEmpty())
-        QSKIP("running as root, which opens any device, with no setpriv or no group dialout to "
-              "run the check as another user");
-    QCOMPARE(::chmod(QFile::encodeName(root.path()).constData(), 0755), 0);
-    QCOMPARE(::chown(QFile::encodeName(device).constData(), 0, dialout->gr_gid), 0);
-    QCOMPARE(::chmod(QFile::encodeName(device).constData(), 0660), 0);
-    QProcess nobody;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("TALLOWICK_DENIED_PORT"), device);
-    nobody.setProcessEnvironment(environment);
-    nobody.setProcessChannelMode(QProcess::MergedChannels);
-    nobody.start(setpriv,
-                 {QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
-                  QStringLiteral("--clear-groups"), QCoreApplication::applicationFilePath(),
-                  QStringLiteral("noPermissionMark")});
-    QVERIFY(nobody.waitForFinished(60'000));
-    const QByteArray output = nobody.readAll();
-    QVERIFY2(nobody.exitCode() == 0 &&
-                 output.contains("PASS   : TestSerialPorts::noPermissionMark"),
-             output.constData());
-}
 
-void TestSerialPorts::openingAndChoosing_data()
-{
-    QTest::addColumn<int>("opener"); // 0: the button, else the key with Alt when negative
-    QTest::addColumn<bool>("opens");
-    QTest::addColumn<QStringList>("pick"); // keys in the list, then what the box holds
-    QTest::newRow("button, first port")
-        << 0 << true << QStringList{"Down", "Return", "/dev/serial/by-id/usb-1"};
-    QTest::newRow("Alt+Down, second port")
-        << -int(Qt::Key_Down) << true << QStringList{"Down", "Down", "Return", "/dev/ttyFAKE1"};
-    QTest::newRow("F4, AT&T modem")
-        << int(Qt::Key_F4) << true << QStringList{"Up", "Return", "/dev/ttyFAKE7"};
-    QTest::newRow("F4, list closed unchosen")
-        << int(Qt::Key_F4) << true << QStringList{"Escape", "3"};
-    QTest::newRow("Down alone") << int(Qt::Key_Down) << false << QStringList{"3"};
-    QTest::newRow("Alt+F4") << -int(Qt::Key_F4) << false << QStringList{"3"};
-}
-
-void TestSerialPorts::openingAndChoosing()
-{
-    QFETCH(int, opener);
-    QFETCH(bool, opens);
-    QFETCH(QStringList, pick);
-    QLineEdit box;
-    box.setObjectName(QStringLiteral("box"));
-    box.setText(QStringLiteral("3"));
-    PortRecord modem = port(QStringLiteral("/dev/ttyFAKE7"));
-    modem.description = QStringLiteral("AT&T modem");
-    auto *picker = new PortPicker(&box, [&modem] {
-        return std::vector<PortRecord>{
-            port(QStringLiteral("/dev/ttyFAKE0"), QStringLiteral("/dev/serial/by-id/usb-1")),
-            port(QStringLiteral("/dev/ttyFAKE1")), modem};
-    });
-    QCOMPARE(box.findChild<QAction *>(QStringLiteral("boxPorts")), picker->button());
-    QMenu *list = box.findChild<QMenu *>(QStringLiteral("boxPortList"));
-    QVERIFY(list);
-    QSignalSpy edits(&box, &QLineEdit::textEdited);
-
-    if (opener == 0)
-        picker->button()->trigger();
-    else
-        QTest::keyClick(&box, Qt::Key(std::abs(opener)),
-                        opener < 0 ? Qt::AltModifier : Qt::NoModifier);
-    QCOMPARE(list->isVisible(), opens);
-    if (opens)
-        QCOMPARE(shownItems(list),
-                 QStringList({"/dev/ttyFAKE0", "/dev/ttyFAKE1", "/dev/ttyFAKE7 — AT&T modem"}));
-    const QString holds = pick.takeLast();
-    for (const QString &key : pick)
-        QTest::keyClick(list, Qt::Key(QKeySequence::fromString(key)[0].key()));
-    QTRY_VERIFY_WITH_TIMEOUT(!list->isVisible(), 5000);
-    QCOMPARE(box.text(), holds);
-    QCOMPARE(edits.count(), holds == u"3" ? 0 : 1);
-    if (holds != u"3") {
-        box.undo(); // a choice undoes as typing does
-        QCOMPARE(box.text(), QStringLiteral("3"));
-    }
-}
-
-// The list is read each time it opens: a port plugged in is there, one pulled
-// out is gone, and with none the list says so.
-void TestSerialPorts::readAfreshEachOpen()
-{
-    QLineEdit box;
-    const std::vector<std::vector<PortRecord>> plugged{
-        {port(QStringLiteral("/dev/ttyFAKE0"))},
-        {port(QStringLiteral("/dev/ttyFAKE1")), port(QStringLiteral("/dev/ttyFAKE2"))},
-        {}};
-    const QStringList shown[] = {
-        {"/dev/ttyFAKE0"}, {"/dev/ttyFAKE1", "/dev/ttyFAKE2"}, {"No serial port found (disabled)"}};
-    size_t now = 0;
-    PortPicker picker(&box, [&] { return plugged[now]; });
-    for (now = 0; now < plugged.size(); ++now) {
-        picker.showList();
-        QCOMPARE(shownItems(picker.list()), shown[now]);
-        picker.list()->hide();
-    }
-}
-
-// The real list of this machine beside a pty reached through a by-id folder
-// full of odd entries; the list never opens a device, and what it puts into
-// comSelect is a path the serial link opens.
-void TestSerialPorts::realPtyThroughTheWindow()
-{
-    PtyPair pty;
-    QVERIFY(pty.isValid());
-    QTemporaryDir byId;
-    lay(byId.path(), "usb-Tallowick_pty-if00-port0->" + pty.slavePath() +
-                         "\nusb-gone->/dev/tallowick-gone\nloop->loop\nfolder/file=");
-    QCOMPARE(::mkfifo(QFile::encodeName(byId.filePath(QStringLiteral("fifo"))).constData(), 0600),
-             0);
-
-    tallowick::test::WindowFixture f;
-    auto *box = f.window->findChild<QLineEdit *>(QStringLiteral("comSelect"));
-    QVERIFY(box);
-    QVERIFY(box->toolTip().contains(QStringLiteral("A number n opens the n-th serial port")));
-    QVERIFY(box->toolTip().contains(QStringLiteral("Alt+Down or F4")));
-    box->findChild<PortPicker *>()->setLister([&] {
-        std::vector<PortRecord> records = presentSerialPorts({.byId = byId.path()});
-        records.push_back(port(pty.slavePath()));
-        addByIdNames(records, byId.path());
-        return records;
-    });
-
-    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    QVERIFY(watch >= 0);
-    QVERIFY(::inotify_add_watch(watch, QFile::encodeName(pty.slavePath()).constData(), IN_OPEN) >=
+    // The real list of this machine beside a pty reached through a by-id folder
+    // full of odd entries; the list never opens a device, and what it puts into
+    // comSelect is a path the serial link opens.
+    void realPtyThroughTheWindow()
+    {
+        PtyPair pty;
+        QVERIFY(pty.isValid());
+        QTemporaryDir byId;
+        lay(byId.path(), "usb-Tallowick_pty-if00-port0->" + pty.slavePath() +
+                             "\nusb-gone->/dev/tallowick-gone\nloop->loop\nfolder/file=");
+        QCOMPARE(
+            ::mkfifo(QFile::encodeName(byId.filePath(QStringLiteral("fifo"))).constData(), 0600),
             0);
-    const auto opened = [watch] {
-        char events[4096];
-        return ::read(watch, events, sizeof events) > 0;
-    };
-    QSignalSpy checked(box->findChild<PortPicker *>(), &PortPicker::listChecked);
-    box->findChild<QAction *>(QStringLiteral("comSelectPorts"))->trigger();
-    auto *list = box->findChild<QMenu *>(QStringLiteral("comSelectPortList"));
-    QVERIFY(list && list->isVisible());
-    QVERIFY(checked.wait(10'000));
-    QAction *ptyItem = list->actions().constLast();
-    QCOMPARE(ptyItem->iconText(), pty.slavePath());
-    QVERIFY2(!opened(), "the list opened the device");
-    ptyItem->trigger();
-    QCOMPARE(box->text(), byId.filePath(QStringLiteral("usb-Tallowick_pty-if00-port0")));
 
-    SerialLink serial;
-    QCOMPARE(serial.open(LinkTarget::serial(box->text(), QStringLiteral("9600,n,8,1"))), LinkError::None);
-    QVERIFY(opened()); // the watch sees opens: the silence above meant something
-    QVERIFY(serial.write(QByteArray("\x01\x03", 2)));
-    QCOMPARE(pty.read(), QByteArray("\x01\x03", 2));
-    ::close(watch);
-}
+        tallowick::test::WindowFixture f;
+        auto *box = f.window->findChild<QLineEdit *>(QStringLiteral("comSelect"));
+        QVERIFY(box);
+        QVERIFY(box->toolTip().contains(QStringLiteral("A number n opens the n-th serial port")));
+        QVERIFY(box->toolTip().contains(QStringLiteral("Alt+Down or F4")));
+        box->findChild<PortPicker *>()->setLister([&] {
+            std::vector<PortRecord> records = presentSerialPorts({.byId = byId.path()});
+            records.push_back(port(pty.slavePath()));
+            addByIdNames(records, byId.path());
+            return records;
+        });
+
+        const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        QVERIFY(watch >= 0);
+        QVERIFY(::inotify_add_watch(watch, QFile::encodeName(pty.slavePath()).constData(),
+                                    IN_OPEN) >= 0);
+        const auto opened = [watch] {
+            char events[4096];
+            return ::read(watch, events, sizeof events) > 0;
+        };
+        QSignalSpy checked(box->findChild<PortPicker *>(), &PortPicker::listChecked);
+        box->findChild<QAction *>(QStringLiteral("comSelectPorts"))->trigger();
+        auto *list = box->findChild<QMenu *>(QStringLiteral("comSelectPortList"));
+        QVERIFY(list && list->isVisible());
+        QVERIFY(checked.wait(10'000));
+        QAction *ptyItem = list->actions().constLast();
+        QCOMPARE(ptyItem->iconText(), pty.slavePath());
+        QVERIFY2(!opened(), "the list opened the device");
+        ptyItem->trigger();
+        QCOMPARE(box->text(), byId.filePath(QStringLiteral("usb-Tallowick_pty-if00-port0")));
+
+        SerialLink serial;
+        QCOMPARE(serial.open(LinkTarget::serial(box->text(), QStringLiteral("9600,n,8,1"))),
+                 LinkError::None);
+        QVERIFY(opened()); // the watch sees opens: the silence above meant something
+        QVERIFY(serial.write(QByteArray("\x01\x03", 2)));
+        QCOMPARE(pty.read(), QByteArray("\x01\x03", 2));
+        ::close(watch);
+    }
+};
 
 QTEST_MAIN(TestSerialPorts)
 #include "tst_serial_ports.moc"

@@ -33,8 +33,6 @@ EngineFixture::EngineFixture()
                      [this](const QString &caption) { status = caption; });
     QObject::connect(&engine, &ExchangeEngine::lineNumberChosen, &engine,
                      [this](const QString &number) { in.field[u"sendCnt"_s] = number; });
-    QObject::connect(&engine, &ExchangeEngine::exchangeEnded, &engine,
-                     [this] { ++exchangesEnded; });
     dialogs::setMessageHandler([this](QWidget *, const MessageRequest &box) {
         log << u"box %1 %2: %3"_s.arg(box.flags).arg(box.title, box.text);
         dialogs.messages.append(box);

@@ -64,7 +64,6 @@ public:
     // a message box, answered with OK.
     QStringList log;
     QString status;
-    int exchangesEnded = 0;
 
     ScriptedDialogs dialogs; // its message boxes are logged too
     FakeInputs in;

@@ -6,7 +6,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <QTcpSocket>
 #include <QTest>
+#include <QTimer>
 
 namespace tallowick::test {
 
@@ -29,7 +31,9 @@ void useSerial(WindowFixture &f, const QString &path, const QString &timeout, bo
 
 bool isIdle(WindowFixture &f)
 {
-    return !f.engine().isWaiting() && f.ui().send->text() == QLatin1String("Send");
+    return !f.engine().isWaiting() && f.ui().send->text() == u"Send" &&
+           f.ui().modeSelect->isEnabled() && !f.ui().Timer->isActive() &&
+           !f.ui().repTimer->isActive() && f.ui().Command2->text() == u"Repeat Send";
 }
 
 bool waitIdle(WindowFixture &f, int ms)
@@ -43,20 +47,15 @@ void clickSend(WindowFixture &f)
     QTest::mouseClick(f.ui().send, Qt::LeftButton);
 }
 
-ScriptedPeer::ScriptedPeer()
+LoopbackPeer::LoopbackPeer(const QByteArray &answer)
 {
-    m_server.listen(QHostAddress::LocalHost);
-    connect(&m_server, &QTcpServer::newConnection, this, [this] {
-        while (QTcpSocket *socket = m_server.nextPendingConnection()) {
-            ++connections;
-            m_last = socket;
-            connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
-                const QByteArray request = socket->readAll();
-                received += request;
-                if (onRequest)
-                    onRequest(socket, request);
+    server.listen(QHostAddress::LocalHost);
+    QObject::connect(&server, &QTcpServer::newConnection, &server, [this, answer] {
+        while (QTcpSocket *socket = server.nextPendingConnection())
+            QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket, answer] {
+                received += socket->readAll();
+                socket->write(answer);
             });
-        }
     });
 }
 

@@ -4,11 +4,8 @@
 // window.
 #include "support/window_fixture.h"
 
-#include <QPointer>
 #include <QProcess>
 #include <QTcpServer>
-#include <QTcpSocket>
-#include <functional>
 
 namespace tallowick::test {
 
@@ -18,27 +15,20 @@ void useTcp(WindowFixture &f, quint16 port, const QString &timeout, bool keepLin
 // The serial link on the given device path, likewise.
 void useSerial(WindowFixture &f, const QString &path, const QString &timeout, bool keepLink);
 
+// No exchange, no run, no timer: Send, Mode and Repeat Send as at start-up.
 bool isIdle(WindowFixture &f);
 // Runs the event loop itself (no polling with sleeps in between), so that the
 // program sees the link's events as soon as they come, as it would on its own.
 bool waitIdle(WindowFixture &f, int ms = 3000);
 void clickSend(WindowFixture &f);
 
-// A loopback peer that does what each test tells it with every request.
-class ScriptedPeer : public QObject
+// A loopback peer that records what arrives and may answer every request.
+struct LoopbackPeer
 {
-public:
-    std::function<void(QTcpSocket *, const QByteArray &)> onRequest;
-    int connections = 0;
+    QTcpServer server;
     QByteArray received;
-
-    ScriptedPeer();
-    quint16 port() const { return m_server.serverPort(); }
-    QTcpSocket *last() const { return m_last; }
-
-private:
-    QTcpServer m_server;
-    QPointer<QTcpSocket> m_last;
+    explicit LoopbackPeer(const QByteArray &answer = {});
+    QString port() const { return QString::number(server.serverPort()); }
 };
 
 // The libmodbus RTU slave of tests/peers/rtu_slave.cpp for one test: unit 1,

@@ -22,7 +22,8 @@ PtyPair::PtyPair()
 
 PtyPair::~PtyPair()
 {
-    closeMaster();
+    if (m_master >= 0)
+        ::close(m_master);
     if (m_slave >= 0)
         ::close(m_slave);
 }
@@ -51,13 +52,6 @@ QByteArray PtyPair::read(int timeoutMs, int quietMs)
         timeoutMs = quietMs;
     }
     return result;
-}
-
-void PtyPair::closeMaster()
-{
-    if (m_master >= 0)
-        ::close(m_master);
-    m_master = -1;
 }
 
 } // namespace tallowick::test

@@ -24,8 +24,6 @@ public:
     // Reads what has arrived on the master side, waiting at most timeoutMs for
     // the first byte and then until the line has been quiet for quietMs.
     QByteArray read(int timeoutMs = 2000, int quietMs = 50);
-    // Closes the master side: the slave side sees a hang-up.
-    void closeMaster();
 
 private:
     int m_master = -1;

@@ -17,11 +17,8 @@ ScriptedDialogs::ScriptedDialogs()
             fileRequests.append(request);
             if (files.empty())
                 return std::nullopt;
-            const QString chosen = files.front().value_or(QString());
-            const bool cancelled = !files.front().has_value();
+            const std::optional<QString> chosen = files.front();
             files.pop_front();
-            if (cancelled)
-                return std::nullopt;
             return chosen;
         });
 }
@@ -30,28 +27,6 @@ ScriptedDialogs::~ScriptedDialogs()
 {
     dialogs::setMessageHandler({});
     dialogs::setFileHandler({});
-}
-
-QStringList ScriptedDialogs::messageTexts() const
-{
-    QStringList texts;
-    for (const auto &m : messages)
-        texts << m.text;
-    return texts;
-}
-
-QStringList ScriptedDialogs::boxes() const
-{
-    QStringList shown;
-    for (const auto &m : messages) {
-        QString box = m.text;
-        if (m.title != programTitle)
-            box += QStringLiteral(" [") + m.title + u']';
-        if (m.flags != MbCritical)
-            box += QStringLiteral(" #") + QString::number(m.flags);
-        shown << box;
-    }
-    return shown;
 }
 
 QStringList ScriptedDialogs::shown() const

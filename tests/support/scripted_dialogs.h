@@ -26,11 +26,6 @@ public:
     std::deque<MessageAnswer> answers;
     std::deque<std::optional<QString>> files; // nullopt: the user cancels
 
-    // Texts of the boxes shown so far.
-    QStringList messageTexts() const;
-    // The same, each followed by " [title]" when it names a title of its own
-    // and by " #flags" unless it has the stop icon and an OK button.
-    QStringList boxes() const;
     // "text|flags|title" of each box shown so far, the text up to a line break.
     QStringList shown() const;
     void clear();

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "engine/exchange_engine.h"
-#include "ui/log_panel.h"
 #include "support/scripted_dialogs.h"
+#include "ui/log_panel.h"
 #include "ui/main_window.h"
 
 #include <QRegularExpression>

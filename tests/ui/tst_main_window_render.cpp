@@ -80,19 +80,7 @@ std::pair<int, int> captionRoom(QWidget *widget)
 class TestMainWindowRender : public QObject
 {
     Q_OBJECT
-private slots:
-    void initTestCase();
-    void cleanupTestCase();
-    void controls_data();
-    void controls();
-    void windowAndDefaults();
-    void layout();
-    void tabOrderFromSend();
-    void captionsFit_data();
-    void captionsFit();
-    void controlsApart();
 
-private:
     Controls &ui() { return m_window->controls(); }
     QRect place(QWidget *widget)
     {
@@ -103,30 +91,30 @@ private:
     std::unique_ptr<ScriptedDialogs> m_dialogs;
     QTemporaryDir m_folder;
     std::unique_ptr<MainWindow> m_window;
-};
 
-void TestMainWindowRender::initTestCase()
-{
-    // A window of its own, not the fixture's, so that `address` keeps its
-    // default. Nothing here sends.
-    m_dialogs = std::make_unique<ScriptedDialogs>();
-    m_window = std::make_unique<MainWindow>(m_folder.path());
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
-}
+private slots:
+    void initTestCase()
+    {
+        // A window of its own, not the fixture's, so that `address` keeps its
+        // default. Nothing here sends.
+        m_dialogs = std::make_unique<ScriptedDialogs>();
+        m_window = std::make_unique<MainWindow>(m_folder.path());
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    }
 
-void TestMainWindowRender::cleanupTestCase()
-{
-    m_window.reset();
-    m_dialogs.reset();
-}
+    void cleanupTestCase()
+    {
+        m_window.reset();
+        m_dialogs.reset();
+    }
 
-// "name|class|caption|font"; a caption of "*" is not fixed at start-up, M is
-// the labels' font.
-void TestMainWindowRender::controls_data()
-{
-    QTest::addColumn<QString>("row");
-    // clang-format off
+    // "name|class|caption|font"; a caption of "*" is not fixed at start-up, M is
+    // the labels' font.
+    void controls_data()
+    {
+        QTest::addColumn<QString>("row");
+        // clang-format off
     QStringList rows = QStringLiteral(
         "ipSet|QGroupBox|IP Settings; Label1|QLabel|IP：|M; address|QLineEdit|*; "
         "Label2|QLabel|PORT：|M; port|QLineEdit|1560; comset|QGroupBox|Com port setting; "
@@ -145,234 +133,241 @@ void TestMainWindowRender::controls_data()
         "getMsg|tallowick::LogBox||M; Frame6|QGroupBox|Im/Export config file; "
         "Command3|QPushButton|Import config file; Command4|QPushButton|Export config file; "
         "Frame5|QGroupBox|Kill file menu; killCmd_5|QPushButton|Kill All Files").split(QStringLiteral("; "));
-    // clang-format on
-    for (int i = 0; i < 15; ++i)
-        rows << QStringLiteral("Label7_%1|tallowick::ClickableLabel|CMD%2：|M").arg(i).arg(i + 1)
-             << QStringLiteral("cmd_%1|QLineEdit|030102030405").arg(i)
-             << QStringLiteral("noteText_%1|QLineEdit|").arg(i);
-    for (int i = 0; i < 5; ++i)
-        rows << QStringLiteral("killCmd_%1|QPushButton|Kill config%2.ini").arg(i).arg(i + 1);
-    for (const QString &row : rows)
-        QTest::newRow(qPrintable(row.section(u'|', 0, 0))) << row;
-}
-
-void TestMainWindowRender::controls()
-{
-    QFETCH(QString, row);
-    const QStringList expected = row.split(u'|');
-    const QList<QWidget *> found = m_window->findChildren<QWidget *>(expected[0]);
-    QCOMPARE(found.size(), 1);
-    QCOMPARE(QString::fromLatin1(found[0]->metaObject()->className()), expected[1]);
-    if (expected[2] != u"*")
-        QCOMPARE(caption(found[0]), expected[2]);
-    const QFont font = found[0]->font();
-    if (expected.size() > 3)
-        QCOMPARE(font.families().value(0) + u' ' + QString::number(font.pointSizeF()),
-                 expected[3] == u"M" ? QStringLiteral("新細明體 11.25") : expected[3]);
-}
-
-void TestMainWindowRender::windowAndDefaults()
-{
-    QCOMPARE(m_window->objectName(), QStringLiteral("Form1"));
-    QCOMPARE(m_window->windowTitle(), QStringLiteral("Tallowick"));
-    QCOMPARE(m_window->size(), QSize(1006, 644));
-    QCOMPARE(m_window->minimumSize(), m_window->maximumSize());
-    QVERIFY(ui().crcEN->isChecked() && ui().connect[0]->isChecked());
-    QTest::mouseClick(ui().connect[1], Qt::LeftButton); // one group of two
-    QVERIFY(!ui().connect[0]->isChecked());
-    QTest::mouseClick(ui().connect[0], Qt::LeftButton);
-    QVERIFY(!ui().connect[1]->isChecked());
-    QStringList items;
-    for (int i = 0; i < ui().filecombo->count(); ++i)
-        items << ui().filecombo->itemText(i);
-    QCOMPARE(items, QStringList({"config1", "config2", "config3", "config4", "config5"}));
-    QVERIFY(ui().filecombo->isEditable());
-    QCOMPARE(ui().filecombo->currentIndex(), -1); // only the text shown
-    // A private IPv4 address (10/8, 172.16/12, 192.168/16), looked at only.
-    const quint32 ip = QHostAddress(ui().address->text()).toIPv4Address();
-    QVERIFY((ip >> 24) == 10 || (ip >> 20) == 0xAC1 || (ip >> 16) == 0xC0A8);
-    // Start-up: TCP mode, the optional frames and the state label hidden,
-    // every timer stopped; the state label's timer keeps its interval.
-    QVERIFY(ui().ipSet->isVisible() && ui().comset->isHidden());
-    QVERIFY(ui().Frame5->isHidden() && ui().Frame6->isHidden() && ui().winsockstatus->isHidden());
-    const std::pair<const char *, QTimer *> timers[] = {
-        {"Timer", ui().Timer}, {"repTimer", ui().repTimer}, {"winsockchk", ui().winsockchk}};
-    for (const auto &[name, timer] : timers)
-        QVERIFY(m_window->findChild<QTimer *>(name) == timer && !timer->isActive());
-    QCOMPARE(ui().winsockchk->interval(), 1000);
-    // The icon, for the decoder window too.
-    for (int size : {16, 32, 48, 64, 128})
-        QVERIFY(m_window->windowIcon().availableSizes().contains(QSize(size, size)));
-    QCOMPARE(QApplication::windowIcon().availableSizes(), m_window->windowIcon().availableSizes());
-    // Every Chinese caption has an installed face among its font's families
-    // that draws all of it.
-    int chinese = 0;
-    for (QWidget *widget : m_window->findChildren<QWidget *>()) {
-        const QString text = caption(widget);
-        if (!std::any_of(text.begin(), text.end(), [](QChar c) { return c.unicode() >= 0x2E80; }))
-            continue;
-        const QStringList families = widget->font().families();
-        QVERIFY2(std::any_of(families.begin(), families.end(),
-                             [&](const QString &family) {
-                                 const QRawFont face = QRawFont::fromFont(QFont(family));
-                                 return face.isValid() && face.familyName() == family &&
-                                        std::all_of(text.begin(), text.end(), [&](QChar c) {
-                                            return c.unicode() < 0x2E80 ||
-                                                   face.supportsCharacter(c);
-                                        });
-                             }),
-                 qPrintable(widget->objectName() + u' ' + text));
-        ++chinese;
+        // clang-format on
+        for (int i = 0; i < 15; ++i)
+            rows
+                << QStringLiteral("Label7_%1|tallowick::ClickableLabel|CMD%2：|M").arg(i).arg(i + 1)
+                << QStringLiteral("cmd_%1|QLineEdit|030102030405").arg(i)
+                << QStringLiteral("noteText_%1|QLineEdit|").arg(i);
+        for (int i = 0; i < 5; ++i)
+            rows << QStringLiteral("killCmd_%1|QPushButton|Kill config%2.ini").arg(i).arg(i + 1);
+        for (const QString &row : rows)
+            QTest::newRow(qPrintable(row.section(u'|', 0, 0))) << row;
     }
-    QVERIFY(chinese >= 25);
-}
 
-void TestMainWindowRender::layout()
-{
-    // "a<b<c": left to right, apart; "a^b^c": top to bottom, apart.
-    for (const char *chain :
-         {"ipSet^Frame2^Frame3^Frame4^send", "sendCnt<crcEN<send<crcCalc<savelog<Command1<status",
-          "Label1<address<Label2<port", "Label8<comSelect<baudrate<configCOM",
-          "Label3<timeout<connect_0<connect_1",
-          "Label4<repeat<Label5<rpStart<Label6<rpStop<rCNT<Command2",
-          "filename<filetitle<filecombo<save", "winsockstatus<ver", "Frame4<getMsg",
-          "ipSet<modeSelect", "Label7_0<cmd_0<noteText_0", "save^Line1^Label7_0",
-          "ver^getMsg^status", "winsockstatus^getMsg", "Frame6^Frame5", "Command3^Command4",
-          "killCmd_0^killCmd_1^killCmd_2^killCmd_3^killCmd_4", "killCmd_0<killCmd_5"}) {
-        const bool across = QByteArray(chain).contains('<');
-        const QStringList names = QString::fromLatin1(chain).split(across ? u'<' : u'^');
-        for (qsizetype i = 1; i < names.size(); ++i) {
-            const QRect a = place(named(names[i - 1])), b = place(named(names[i]));
-            QVERIFY2(across ? a.right() < b.left() : a.bottom() < b.top(), chain);
+    void controls()
+    {
+        QFETCH(QString, row);
+        const QStringList expected = row.split(u'|');
+        const QList<QWidget *> found = m_window->findChildren<QWidget *>(expected[0]);
+        QCOMPARE(found.size(), 1);
+        QCOMPARE(QString::fromLatin1(found[0]->metaObject()->className()), expected[1]);
+        if (expected[2] != u"*")
+            QCOMPARE(caption(found[0]), expected[2]);
+        const QFont font = found[0]->font();
+        if (expected.size() > 3)
+            QCOMPARE(font.families().value(0) + u' ' + QString::number(font.pointSizeF()),
+                     expected[3] == u"M" ? QStringLiteral("新細明體 11.25") : expected[3]);
+    }
+
+    void windowAndDefaults()
+    {
+        QCOMPARE(m_window->objectName(), QStringLiteral("Form1"));
+        QCOMPARE(m_window->windowTitle(), QStringLiteral("Tallowick"));
+        QCOMPARE(m_window->size(), QSize(1006, 644));
+        QCOMPARE(m_window->minimumSize(), m_window->maximumSize());
+        QVERIFY(ui().crcEN->isChecked() && ui().connect[0]->isChecked());
+        QTest::mouseClick(ui().connect[1], Qt::LeftButton); // one group of two
+        QVERIFY(!ui().connect[0]->isChecked());
+        QTest::mouseClick(ui().connect[0], Qt::LeftButton);
+        QVERIFY(!ui().connect[1]->isChecked());
+        QStringList items;
+        for (int i = 0; i < ui().filecombo->count(); ++i)
+            items << ui().filecombo->itemText(i);
+        QCOMPARE(items, QStringList({"config1", "config2", "config3", "config4", "config5"}));
+        QVERIFY(ui().filecombo->isEditable());
+        QCOMPARE(ui().filecombo->currentIndex(), -1); // only the text shown
+        // A private IPv4 address (10/8, 172.16/12, 192.168/16), looked at only.
+        const quint32 ip = QHostAddress(ui().address->text()).toIPv4Address();
+        QVERIFY((ip >> 24) == 10 || (ip >> 20) == 0xAC1 || (ip >> 16) == 0xC0A8);
+        // Start-up: TCP mode, the optional frames and the state label hidden,
+        // every timer stopped; the state label's timer keeps its interval.
+        QVERIFY(ui().ipSet->isVisible() && ui().comset->isHidden());
+        QVERIFY(ui().Frame5->isHidden() && ui().Frame6->isHidden() &&
+                ui().winsockstatus->isHidden());
+        const std::pair<const char *, QTimer *> timers[] = {
+            {"Timer", ui().Timer}, {"repTimer", ui().repTimer}, {"winsockchk", ui().winsockchk}};
+        for (const auto &[name, timer] : timers)
+            QVERIFY(m_window->findChild<QTimer *>(name) == timer && !timer->isActive());
+        QCOMPARE(ui().winsockchk->interval(), 1000);
+        // The icon, for the decoder window too.
+        for (int size : {16, 32, 48, 64, 128})
+            QVERIFY(m_window->windowIcon().availableSizes().contains(QSize(size, size)));
+        QCOMPARE(QApplication::windowIcon().availableSizes(),
+                 m_window->windowIcon().availableSizes());
+        // Every Chinese caption has an installed face among its font's families
+        // that draws all of it.
+        int chinese = 0;
+        for (QWidget *widget : m_window->findChildren<QWidget *>()) {
+            const QString text = caption(widget);
+            if (!std::any_of(text.begin(), text.end(),
+                             [](QChar c) { return c.unicode() >= 0x2E80; }))
+                continue;
+            const QStringList families = widget->font().families();
+            QVERIFY2(std::any_of(families.begin(), families.end(),
+                                 [&](const QString &family) {
+                                     const QRawFont face = QRawFont::fromFont(QFont(family));
+                                     return face.isValid() && face.familyName() == family &&
+                                            std::all_of(text.begin(), text.end(), [&](QChar c) {
+                                                return c.unicode() < 0x2E80 ||
+                                                       face.supportsCharacter(c);
+                                            });
+                                 }),
+                     qPrintable(widget->objectName() + u' ' + text));
+            ++chinese;
+        }
+        QVERIFY(chinese >= 25);
+    }
+
+    void layout()
+    {
+        // "a<b<c": left to right, apart; "a^b^c": top to bottom, apart.
+        for (const char *chain :
+             {"ipSet^Frame2^Frame3^Frame4^send",
+              "sendCnt<crcEN<send<crcCalc<savelog<Command1<status", "Label1<address<Label2<port",
+              "Label8<comSelect<baudrate<configCOM", "Label3<timeout<connect_0<connect_1",
+              "Label4<repeat<Label5<rpStart<Label6<rpStop<rCNT<Command2",
+              "filename<filetitle<filecombo<save", "winsockstatus<ver", "Frame4<getMsg",
+              "ipSet<modeSelect", "Label7_0<cmd_0<noteText_0", "save^Line1^Label7_0",
+              "ver^getMsg^status", "winsockstatus^getMsg", "Frame6^Frame5", "Command3^Command4",
+              "killCmd_0^killCmd_1^killCmd_2^killCmd_3^killCmd_4", "killCmd_0<killCmd_5"}) {
+            const bool across = QByteArray(chain).contains('<');
+            const QStringList names = QString::fromLatin1(chain).split(across ? u'<' : u'^');
+            for (qsizetype i = 1; i < names.size(); ++i) {
+                const QRect a = place(named(names[i - 1])), b = place(named(names[i]));
+                QVERIFY2(across ? a.right() < b.left() : a.bottom() < b.top(), chain);
+            }
+        }
+        Controls &c = ui();
+        for (int i = 1; i < 15; ++i) {
+            QCOMPARE(c.Label7[i]->geometry(), c.Label7[0]->geometry().translated(0, 24 * i));
+            QCOMPARE(c.cmd[i]->geometry(), c.cmd[0]->geometry().translated(0, 24 * i));
+            QCOMPARE(c.noteText[i]->geometry(), c.noteText[0]->geometry().translated(0, 24 * i));
+        }
+        QVERIFY(c.cmd[0]->width() > c.noteText[0]->width() &&
+                c.cmd[0]->width() > c.Label7[0]->width());
+        QVERIFY(c.Frame4->width() > 1006 * 35 / 100 && c.Frame4->width() < 1006 * 48 / 100);
+        // The link frames share one place, Mode beside them on the window.
+        QCOMPARE(c.comset->geometry(), c.ipSet->geometry());
+        QCOMPARE(c.modeSelect->parentWidget(), m_window.get());
+        QVERIFY(c.modeSelect->y() < c.ipSet->geometry().bottom() &&
+                c.modeSelect->geometry().bottom() > c.ipSet->y());
+        // The log reaches the bottom row, which goes on under it.
+        const QRect log = c.getMsg->geometry();
+        QCOMPARE(log.bottom(), c.Frame4->geometry().bottom());
+        QVERIFY(c.status->y() - log.bottom() <= 8 && c.status->x() >= log.left());
+        QCOMPARE(c.status->geometry().right(), log.right());
+        // The frames over the log, near its left edge, on top of it.
+        c.Frame5->show();
+        c.Frame6->show();
+        for (QGroupBox *frame : {c.Frame6, c.Frame5}) {
+            QVERIFY(log.contains(frame->geometry()) && frame->x() - log.x() < log.width() / 8);
+            QWidget *top = m_window->childAt(frame->geometry().topLeft() + QPoint(4, 4));
+            QVERIFY(top == frame || frame->isAncestorOf(top));
+        }
+        c.Frame5->hide();
+        c.Frame6->hide();
+        QCOMPARE(c.killCmd[5]->y(), c.killCmd[0]->y());
+        QCOMPARE(c.killCmd[5]->geometry().bottom(), c.killCmd[4]->geometry().bottom());
+    }
+
+    void tabOrderFromSend()
+    {
+        // A window just made, as the user first sees it.
+        MainWindow window(m_folder.path());
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QStringList order;
+        for (int i = 0; i < 60 && (i == 0 || QApplication::focusWidget() != window.controls().send);
+             ++i) {
+            QWidget *focus = QApplication::focusWidget();
+            QVERIFY(focus);
+            while (focus->objectName().isEmpty() || focus->objectName().startsWith(u"qt_"))
+                focus = focus->parentWidget();
+            order << focus->objectName();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        }
+        QStringList expected = {"send",      "crcCalc",   "savelog",   "Command1",   "sendCnt",
+                                "crcEN",     "address",   "port",      "modeSelect", "timeout",
+                                "connect_0", "repeat",    "rpStart",   "rpStop",     "rCNT",
+                                "Command2",  "filetitle", "filecombo", "save"};
+        for (int i = 0; i < 15; ++i)
+            expected << QStringLiteral("cmd_%1").arg(i) << QStringLiteral("noteText_%1").arg(i);
+        QCOMPARE(order, expected << "getMsg");
+    }
+
+    void captionsFit_data()
+    {
+        QTest::addColumn<QWidget *>("widget");
+        for (QWidget *widget : m_window->findChildren<QWidget *>()) {
+            if (widget->objectName().isEmpty() || widget->objectName().startsWith(u"qt_"))
+                continue;
+            if (auto *combo = qobject_cast<QComboBox *>(widget))
+                widget = combo->lineEdit();
+            if (!caption(widget).isEmpty() && !qobject_cast<QPlainTextEdit *>(widget))
+                QTest::newRow(qPrintable(widget->objectName())) << widget;
         }
     }
-    Controls &c = ui();
-    for (int i = 1; i < 15; ++i) {
-        QCOMPARE(c.Label7[i]->geometry(), c.Label7[0]->geometry().translated(0, 24 * i));
-        QCOMPARE(c.cmd[i]->geometry(), c.cmd[0]->geometry().translated(0, 24 * i));
-        QCOMPARE(c.noteText[i]->geometry(), c.noteText[0]->geometry().translated(0, 24 * i));
-    }
-    QVERIFY(c.cmd[0]->width() > c.noteText[0]->width() && c.cmd[0]->width() > c.Label7[0]->width());
-    QVERIFY(c.Frame4->width() > 1006 * 35 / 100 && c.Frame4->width() < 1006 * 48 / 100);
-    // The link frames share one place, Mode beside them on the window.
-    QCOMPARE(c.comset->geometry(), c.ipSet->geometry());
-    QCOMPARE(c.modeSelect->parentWidget(), m_window.get());
-    QVERIFY(c.modeSelect->y() < c.ipSet->geometry().bottom() &&
-            c.modeSelect->geometry().bottom() > c.ipSet->y());
-    // The log reaches the bottom row, which goes on under it.
-    const QRect log = c.getMsg->geometry();
-    QCOMPARE(log.bottom(), c.Frame4->geometry().bottom());
-    QVERIFY(c.status->y() - log.bottom() <= 8 && c.status->x() >= log.left());
-    QCOMPARE(c.status->geometry().right(), log.right());
-    // The frames over the log, near its left edge, on top of it.
-    c.Frame5->show();
-    c.Frame6->show();
-    for (QGroupBox *frame : {c.Frame6, c.Frame5}) {
-        QVERIFY(log.contains(frame->geometry()) && frame->x() - log.x() < log.width() / 8);
-        QWidget *top = m_window->childAt(frame->geometry().topLeft() + QPoint(4, 4));
-        QVERIFY(top == frame || frame->isAncestorOf(top));
-    }
-    c.Frame5->hide();
-    c.Frame6->hide();
-    QCOMPARE(c.killCmd[5]->y(), c.killCmd[0]->y());
-    QCOMPARE(c.killCmd[5]->geometry().bottom(), c.killCmd[4]->geometry().bottom());
-}
 
-void TestMainWindowRender::tabOrderFromSend()
-{
-    // A window just made, as the user first sees it.
-    MainWindow window(m_folder.path());
-    window.show();
-    QVERIFY(QTest::qWaitForWindowActive(&window));
-    QStringList order;
-    for (int i = 0; i < 60 && (i == 0 || QApplication::focusWidget() != window.controls().send);
-         ++i) {
-        QWidget *focus = QApplication::focusWidget();
-        QVERIFY(focus);
-        while (focus->objectName().isEmpty() || focus->objectName().startsWith(u"qt_"))
-            focus = focus->parentWidget();
-        order << focus->objectName();
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    void captionsFit()
+    {
+        QFETCH(QWidget *, widget);
+        const auto [room, needed] = captionRoom(widget);
+        QVERIFY2(needed <= room, qPrintable(QStringLiteral("\"%1\" needs %2 px, has %3")
+                                                .arg(caption(widget))
+                                                .arg(needed)
+                                                .arg(room)));
     }
-    QStringList expected = {"send",      "crcCalc",   "savelog",   "Command1",   "sendCnt",
-                            "crcEN",     "address",   "port",      "modeSelect", "timeout",
-                            "connect_0", "repeat",    "rpStart",   "rpStop",     "rCNT",
-                            "Command2",  "filetitle", "filecombo", "save"};
-    for (int i = 0; i < 15; ++i)
-        expected << QStringLiteral("cmd_%1").arg(i) << QStringLiteral("noteText_%1").arg(i);
-    QCOMPARE(order, expected << "getMsg");
-}
 
-void TestMainWindowRender::captionsFit_data()
-{
-    QTest::addColumn<QWidget *>("widget");
-    for (QWidget *widget : m_window->findChildren<QWidget *>()) {
-        if (widget->objectName().isEmpty() || widget->objectName().startsWith(u"qt_"))
-            continue;
-        if (auto *combo = qobject_cast<QComboBox *>(widget))
-            widget = combo->lineEdit();
-        if (!caption(widget).isEmpty() && !qobject_cast<QPlainTextEdit *>(widget))
-            QTest::newRow(qPrintable(widget->objectName())) << widget;
-    }
-}
-
-void TestMainWindowRender::captionsFit()
-{
-    QFETCH(QWidget *, widget);
-    const auto [room, needed] = captionRoom(widget);
-    QVERIFY2(needed <= room, qPrintable(QStringLiteral("\"%1\" needs %2 px, has %3")
-                                            .arg(caption(widget))
-                                            .arg(needed)
-                                            .arg(room)));
-}
-
-// The window's own controls keep clear of each other and of the window's
-// edges, as high as their text needs; the controls of every frame lie inside
-// it, under its title, apart. Drawn at this run's scale in either mode.
-void TestMainWindowRender::controlsApart()
-{
-    const qreal scale = qEnvironmentVariableIsSet("QT_SCALE_FACTOR")
-                            ? qEnvironmentVariable("QT_SCALE_FACTOR").toDouble()
-                            : 1.0;
-    QCOMPARE(m_window->devicePixelRatioF(), scale);
-    for (bool serial : {true, false}) {
-        ui().comset->setVisible(serial);
-        ui().ipSet->setVisible(!serial);
-        QCOMPARE(m_window->grab().toImage().size(),
-                 QSize(qRound(1006 * scale), qRound(644 * scale)));
-    }
-    const Controls &c = ui();
-    QList<QList<QWidget *>> groups = {{c.ipSet, c.modeSelect, c.Frame2, c.Frame3, c.Frame4,
-                                       c.sendCnt, c.crcEN, c.send, c.crcCalc, c.savelog, c.Command1,
-                                       c.status, c.winsockstatus, c.ver, c.getMsg}};
-    for (QGroupBox *frame : m_window->findChildren<QGroupBox *>()) {
-        groups << frame->findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
-        QStyleOptionGroupBox option;
-        option.initFrom(frame);
-        option.text = frame->title();
-        option.lineWidth = 1;
-        option.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
-        const int titleBottom =
-            frame->style()
-                ->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, frame)
-                .bottom();
-        for (QWidget *inside : groups.last())
-            QVERIFY2(inside->y() > titleBottom, qPrintable(inside->objectName()));
-    }
-    for (const QList<QWidget *> &group : groups) {
-        QVERIFY(!group.isEmpty());
-        for (qsizetype i = 0; i < group.size(); ++i) {
-            QVERIFY2(group[i]->parentWidget()->rect().contains(group[i]->geometry()),
-                     qPrintable(group[i]->objectName()));
-            if (!qobject_cast<QGroupBox *>(group[i]) && group[i] != c.getMsg && group[i] != c.Line1)
-                QVERIFY2(group[i]->height() >= group[i]->minimumSizeHint().height(),
+    // The window's own controls keep clear of each other and of the window's
+    // edges, as high as their text needs; the controls of every frame lie inside
+    // it, under its title, apart. Drawn at this run's scale in either mode.
+    void controlsApart()
+    {
+        const qreal scale = qEnvironmentVariableIsSet("QT_SCALE_FACTOR")
+                                ? qEnvironmentVariable("QT_SCALE_FACTOR").toDouble()
+                                : 1.0;
+        QCOMPARE(m_window->devicePixelRatioF(), scale);
+        for (bool serial : {true, false}) {
+            ui().comset->setVisible(serial);
+            ui().ipSet->setVisible(!serial);
+            QCOMPARE(m_window->grab().toImage().size(),
+                     QSize(qRound(1006 * scale), qRound(644 * scale)));
+        }
+        const Controls &c = ui();
+        QList<QList<QWidget *>> groups = {{c.ipSet, c.modeSelect, c.Frame2, c.Frame3, c.Frame4,
+                                           c.sendCnt, c.crcEN, c.send, c.crcCalc, c.savelog,
+                                           c.Command1, c.status, c.winsockstatus, c.ver, c.getMsg}};
+        for (QGroupBox *frame : m_window->findChildren<QGroupBox *>()) {
+            groups << frame->findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
+            QStyleOptionGroupBox option;
+            option.initFrom(frame);
+            option.text = frame->title();
+            option.lineWidth = 1;
+            option.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
+            const int titleBottom =
+                frame->style()
+                    ->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, frame)
+                    .bottom();
+            for (QWidget *inside : groups.last())
+                QVERIFY2(inside->y() > titleBottom, qPrintable(inside->objectName()));
+        }
+        for (const QList<QWidget *> &group : groups) {
+            QVERIFY(!group.isEmpty());
+            for (qsizetype i = 0; i < group.size(); ++i) {
+                QVERIFY2(group[i]->parentWidget()->rect().contains(group[i]->geometry()),
                          qPrintable(group[i]->objectName()));
-            for (qsizetype j = i + 1; j < group.size(); ++j)
-                QVERIFY2(!group[i]->geometry().intersects(group[j]->geometry()),
-                         qPrintable(group[i]->objectName() + u' ' + group[j]->objectName()));
+                if (!qobject_cast<QGroupBox *>(group[i]) && group[i] != c.getMsg &&
+                    group[i] != c.Line1)
+                    QVERIFY2(group[i]->height() >= group[i]->minimumSizeHint().height(),
+                             qPrintable(group[i]->objectName()));
+                for (qsizetype j = i + 1; j < group.size(); ++j)
+                    QVERIFY2(!group[i]->geometry().intersects(group[j]->geometry()),
+                             qPrintable(group[i]->objectName() + u' ' + group[j]->objectName()));
+            }
         }
     }
-}
+};
 
 QTEST_MAIN(TestMainWindowRender)
 #include "tst_main_window_render.moc"

@@ -50,77 +50,73 @@ class TestRepaintHoldBack : public QObject
 {
     Q_OBJECT
 private slots:
-    void firstChangeDrawnAtOnceTheRestHeld();
-    void sameStateHoldsNothing();
-    void windowDrawsTheLastStateOfAnExchange();
+    // A burst of changes with the event loop turning between them: the first is
+    // drawn at once, the others held for as long as the interval lasts, and the
+    // last state drawn when the holding ends.
+    void firstChangeDrawnAtOnceTheRestHeld()
+    {
+        QPushButton button(QStringLiteral("Send"));
+        button.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&button));
+        PaintWatch watch(&button);
+        // An interval no test run outlasts.
+        auto holdBack = std::make_unique<RepaintHoldBack>(nullptr, 1h);
+        holdBack->setText(&button, QStringLiteral("Stop"));
+        QTRY_COMPARE_WITH_TIMEOUT(watch.text, QStringLiteral("Stop"), 20000);
+        for (int i = 1; i < 300; ++i) {
+            const bool waiting = i % 2 == 0;
+            holdBack->setText(&button, waiting ? QStringLiteral("Stop") : QStringLiteral("Send"));
+            holdBack->setEnabled(&button, !waiting);
+            QCOMPARE(button.text(), waiting ? QStringLiteral("Stop") : QStringLiteral("Send"));
+            QCOMPARE(button.isEnabled(), !waiting);
+            if (i % 50 == 0)
+                QTest::qWait(1);
+        }
+        QTest::qWait(100);
+        QCOMPARE(watch.paints, 1);
+        QVERIFY(watch.enabled);
+
+        holdBack.reset(); // gives the drawing back
+        QVERIFY(button.updatesEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(watch.text == QStringLiteral("Send") && watch.enabled, 20000);
+        QCOMPARE(watch.paints, 2);
+    }
+
+    void sameStateHoldsNothing()
+    {
+        QPushButton button(QStringLiteral("Send"));
+        button.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&button));
+        QTest::qWait(50);
+        RepaintHoldBack holdBack(nullptr, 1h);
+        QLabel label;
+        holdBack.setText(&label, QStringLiteral("Connecting...")); // drawn at once
+        PaintWatch watch(&button);
+        for (int i = 0; i < 3; ++i) {
+            holdBack.setText(&button, QStringLiteral("Send"));
+            holdBack.setEnabled(&button, true);
+            holdBack.setText(&label, QStringLiteral("Connecting..."));
+        }
+        QTest::qWait(100);
+        QCOMPARE(watch.paints, 0);
+        QVERIFY(button.updatesEnabled() && label.updatesEnabled());
+    }
+
+    // The window's own holding ends after its interval: Send and Mode are drawn
+    // as they are once the exchange is over.
+    void windowDrawsTheLastStateOfAnExchange()
+    {
+        WindowFixture f(true);
+        QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
+        f.ui().timeout->setText(QStringLiteral("600000"));
+        PaintWatch send(f.ui().send);
+        PaintWatch mode(f.ui().modeSelect);
+        QTest::mouseClick(f.ui().send, Qt::LeftButton);
+        QTest::mouseClick(f.ui().send, Qt::LeftButton); // Stop
+        QTRY_VERIFY_WITH_TIMEOUT(send.text == QStringLiteral("Send") && mode.enabled, 20000);
+        QVERIFY(send.paints >= 1 && mode.paints >= 1);
+    }
 };
-
-// A burst of changes with the event loop turning between them: the first is
-// drawn at once, the others held for as long as the interval lasts, and the
-// last state drawn when the holding ends.
-void TestRepaintHoldBack::firstChangeDrawnAtOnceTheRestHeld()
-{
-    QPushButton button(QStringLiteral("Send"));
-    button.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&button));
-    PaintWatch watch(&button);
-    // An interval no test run outlasts.
-    auto holdBack = std::make_unique<RepaintHoldBack>(nullptr, 1h);
-    holdBack->setText(&button, QStringLiteral("Stop"));
-    QTRY_COMPARE_WITH_TIMEOUT(watch.text, QStringLiteral("Stop"), 20000);
-    for (int i = 1; i < 300; ++i) {
-        const bool waiting = i % 2 == 0;
-        holdBack->setText(&button, waiting ? QStringLiteral("Stop") : QStringLiteral("Send"));
-        holdBack->setEnabled(&button, !waiting);
-        QCOMPARE(button.text(), waiting ? QStringLiteral("Stop") : QStringLiteral("Send"));
-        QCOMPARE(button.isEnabled(), !waiting);
-        if (i % 50 == 0)
-            QTest::qWait(1);
-    }
-    QTest::qWait(100);
-    QCOMPARE(watch.paints, 1);
-    QVERIFY(watch.enabled);
-
-    holdBack.reset(); // gives the drawing back
-    QVERIFY(button.updatesEnabled());
-    QTRY_VERIFY_WITH_TIMEOUT(watch.text == QStringLiteral("Send") && watch.enabled, 20000);
-    QCOMPARE(watch.paints, 2);
-}
-
-void TestRepaintHoldBack::sameStateHoldsNothing()
-{
-    QPushButton button(QStringLiteral("Send"));
-    button.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&button));
-    QTest::qWait(50);
-    RepaintHoldBack holdBack(nullptr, 1h);
-    QLabel label;
-    holdBack.setText(&label, QStringLiteral("Connecting...")); // drawn at once
-    PaintWatch watch(&button);
-    for (int i = 0; i < 3; ++i) {
-        holdBack.setText(&button, QStringLiteral("Send"));
-        holdBack.setEnabled(&button, true);
-        holdBack.setText(&label, QStringLiteral("Connecting..."));
-    }
-    QTest::qWait(100);
-    QCOMPARE(watch.paints, 0);
-    QVERIFY(button.updatesEnabled() && label.updatesEnabled());
-}
-
-// The window's own holding ends after its interval: Send and Mode are drawn
-// as they are once the exchange is over.
-void TestRepaintHoldBack::windowDrawsTheLastStateOfAnExchange()
-{
-    WindowFixture f(true);
-    QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
-    f.ui().timeout->setText(QStringLiteral("600000"));
-    PaintWatch send(f.ui().send);
-    PaintWatch mode(f.ui().modeSelect);
-    QTest::mouseClick(f.ui().send, Qt::LeftButton);
-    QTest::mouseClick(f.ui().send, Qt::LeftButton); // Stop
-    QTRY_VERIFY_WITH_TIMEOUT(send.text == QStringLiteral("Send") && mode.enabled, 20000);
-    QVERIFY(send.paints >= 1 && mode.paints >= 1);
-}
 
 QTEST_MAIN(TestRepaintHoldBack)
 #include "tst_repaint_hold_back.moc"
