@@ -306,20 +306,15 @@ serial/by-id/loop->loop
         QCOMPARE(::chmod(QFile::encodeName(root.path()).constData(), 0755), 0);
         QCOMPARE(::chown(QFile::encodeName(device).constData(), 0, dialout->gr_gid), 0);
         QCOMPARE(::chmod(QFile::encodeName(device).constData(), 0660), 0);
+        // The same test, run as nobody, ends in the branch above.
+        qputenv("TALLOWICK_DENIED_PORT", QFile::encodeName(device));
         QProcess nobody;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("TALLOWICK_DENIED_PORT"), device);
-        nobody.setProcessEnvironment(environment);
-        nobody.setProcessChannelMode(QProcess::MergedChannels);
-        nobody.start(setpriv,
-                     {QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
-                      QStringLiteral("--clear-groups"), QCoreApplication::applicationFilePath(),
-                      QStringLiteral("noPermissionMark")});
+        nobody.setProcessChannelMode(QProcess::ForwardedChannels);
+        nobody.start(setpriv, {"--reuid=nobody", "--regid=nogroup", "--clear-groups",
+                               QCoreApplication::applicationFilePath(), "noPermissionMark"});
+        qunsetenv("TALLOWICK_DENIED_PORT");
         QVERIFY(nobody.waitForFinished(60'000));
-        const QByteArray output = nobody.readAll();
-        QVERIFY2(nobody.exitCode() == 0 &&
-                     output.contains("PASS   : TestSerialPorts::noPermissionMark"),
-                 output.constData());
+        QCOMPARE(nobody.exitCode(), 0);
     }
 
     void openingAndChoosing_data()
