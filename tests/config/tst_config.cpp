@@ -312,6 +312,17 @@ private slots:
         QCOMPARE(configValuesFromFile(exportedFile(v, 950), 950), v);
     }
 
+    // A slot is a plain file name in the program folder, nothing above or beside it.
+    void slotFileNames()
+    {
+        for (const char *refused :
+             {"", ".", "..", "../config1.ini", "a\\b", "c:x", "*.ini", "a\tb"})
+            QCOMPARE(slotFilePath(QStringLiteral("/p"), QString::fromLatin1(refused)), QString());
+        for (const char *name : {"config1.ini", "...", ".hidden", "測試 1.ini"})
+            QCOMPARE(slotFilePath(QStringLiteral("/p"), QString::fromUtf8(name)),
+                     QStringLiteral("/p/") + QString::fromUtf8(name));
+    }
+
     // Start-up in an empty folder, and with config1.ini: the boxes that show it.
     void startUp()
     {
