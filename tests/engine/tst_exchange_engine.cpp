@@ -50,6 +50,22 @@ void row(const char *name, const QString &script, const char *log, const char *a
     QTest::newRow(name) << script << expected << QString::fromUtf8(after);
 }
 
+// A row for each value, put in for %1 in the script and the log, named by its script.
+void rows(std::initializer_list<const char *> values, const char *script, const char *log,
+          const char *after)
+{
+    for (const char *value : values) {
+        const QString filled =
+            QString::fromUtf8(script).replace(QStringLiteral("%1"), QString::fromUtf8(value));
+        row(qPrintable(filled), filled,
+            QString::fromUtf8(log)
+                .replace(QStringLiteral("%1"), QString::fromUtf8(value))
+                .toUtf8()
+                .constData(),
+            after);
+    }
+}
+
 // Repeat runs are read as short tokens: S<n>@<ms> line n sent at that time
 // (ms since the click; the pause timer fires 1 ms after it), K<n> its CRC
 // shown, R the reply 0103020005 7847, T no reply, X link closed, IP and C a
@@ -145,36 +161,19 @@ private slots:
             "CRC計算 CMD1：> 010300000001 840A", "|");
         // Refusals leave the engine idle with no link touched. CRC Calculate reads
         // the line number itself, whatever the settings.
-        for (const char *line : {"0", "", "x", "-2"})
-            row(qPrintable(QStringLiteral("line %1 meaningless").arg(line)),
-                QStringLiteral("set sendCnt=%1; send").arg(line),
-                "box 16 Tallowick: What instruction execution?!", "Check send command. |");
-        for (const char *line : {"16", "99", "0.3", "15.6", "2.5"})
-            row(qPrintable(QStringLiteral("line %1 refused").arg(line)),
-                QStringLiteral("set sendCnt=%1; send").arg(line),
-                qPrintable(
-                    QStringLiteral("box 16 Tallowick: Error Command Line Index., -----沒有指令 "
-                                   "%1-----")
-                        .arg(line)),
-                "|");
-        row("empty address refused", "set address=; send", "box 16 Tallowick: IP is Null.",
-            "Check IP setting. |");
-        row("empty address refused in serial mode", "mode; set address=; send",
-            "box 16 Tallowick: IP is Null.", "Check IP setting. |");
+        rows({"0", "", "x", "-2"}, "set sendCnt=%1; send",
+             "box 16 Tallowick: What instruction execution?!", "Check send command. |");
+        rows({"16", "99", "0.3", "15.6", "2.5"}, "set sendCnt=%1; send",
+             "box 16 Tallowick: Error Command Line Index., -----沒有指令 %1-----", "|");
+        rows({"send", "mode; send"}, "set address=; %1", "box 16 Tallowick: IP is Null.",
+             "Check IP setting. |");
         row("label: empty address refused", "set address=; label 3",
             "box 16 Tallowick: IP is Null.", "Send command3 |");
         row("label: empty time-out refused", "mode; set timeout=; label 3",
             "box 16 Tallowick: Timeout is Null.", "Send command3 |");
-        for (const char *line : {"", "16", "0.3", "15.6", "0", "-2"})
-            row(qPrintable(QStringLiteral("crc of line %1 refused").arg(line)),
-                QStringLiteral("set address=; set sendCnt=%1; crc").arg(line),
-                qPrintable(QStringLiteral("box 16 Tallowick: Command Input Error, -----沒有指令 "
-                                          "%1-----, ¶")
-                               .arg(line)),
-                "|");
-        for (const char *text : {"01 03", "G1", "0x01", "&H01"})
-            row(qPrintable(QStringLiteral("crc of %1 refused").arg(text)),
-                QStringLiteral("set cmd1=%1; crc").arg(text), "", "輸入錯誤 |");
+        rows({"", "16", "0.3", "15.6", "0", "-2"}, "set address=; set sendCnt=%1; crc",
+             "box 16 Tallowick: Command Input Error, -----沒有指令 %1-----, ¶", "|");
+        rows({"01 03", "G1", "0x01", "&H01"}, "set cmd1=%1; crc", "", "輸入錯誤 |");
         row("a connection made while serial is chosen sends nothing", "mode; accept", "",
             "| tcp 7 0/0");
         // A time-out never reconnects over a live connection that is not the
