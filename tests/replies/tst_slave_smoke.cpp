@@ -28,12 +28,8 @@ private slots:
         QVERIFY(slave.isRunning());
         WindowFixture f(true);
         const bool serial = mode == u"pty";
-        if (serial)
-            useSerial(f, slave.where(), QStringLiteral("10000"), true);
-        else
-            useTcp(f, slave.where().toUShort(), QStringLiteral("10000"), true);
-
-        clickSend(f);
+        play(f, (serial ? "click modeSelect; comSelect=" : "port=") + slave.where() +
+                    "; timeout=10000; connect_1=1; cmd_0=010300000001; click send");
         QCOMPARE(f.ui().send->text(), QStringLiteral("Stop"));
         QVERIFY(!f.ui().modeSelect->isEnabled());
         QVERIFY(waitIdle(f, 20000));

@@ -2,9 +2,9 @@
 
 #include "engine/exchange_engine.h"
 
+#include <QAbstractButton>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QSignalSpy>
 #include <QTcpSocket>
 #include <QTest>
@@ -12,21 +12,19 @@
 
 namespace tallowick::test {
 
-void useTcp(WindowFixture &f, quint16 port, const QString &timeout, bool keepLink)
+void play(WindowFixture &f, const QString &script)
 {
-    f.ui().address->setText(QStringLiteral("127.0.0.1"));
-    f.ui().port->setText(QString::number(port));
-    f.ui().timeout->setText(timeout);
-    f.ui().connect[keepLink ? 1 : 0]->setChecked(true);
-    f.ui().cmd[0]->setText(QStringLiteral("010300000001"));
-}
-
-void useSerial(WindowFixture &f, const QString &path, const QString &timeout, bool keepLink)
-{
-    if (!f.engine().serialMode())
-        QTest::mouseClick(f.ui().modeSelect, Qt::LeftButton);
-    f.ui().comSelect->setText(path);
-    useTcp(f, 502, timeout, keepLink); // the TCP fields stay unused
+    for (const QString &step : script.split(QStringLiteral("; "))) {
+        const QString name = step.startsWith(u"click ") ? step.mid(6) : step.section(u'=', 0, 0);
+        auto *widget = f.window->findChild<QWidget *>(name);
+        QVERIFY2(widget, qPrintable(name));
+        if (step.startsWith(u"click "))
+            QTest::mouseClick(widget, Qt::LeftButton);
+        else if (auto *box = qobject_cast<QLineEdit *>(widget))
+            box->setText(step.section(u'=', 1));
+        else
+            qobject_cast<QAbstractButton *>(widget)->setChecked(step.section(u'=', 1) == u"1");
+    }
 }
 
 bool isIdle(WindowFixture &f)
@@ -40,11 +38,6 @@ bool waitIdle(WindowFixture &f, int ms)
 {
     QSignalSpy ended(&f.engine(), &ExchangeEngine::exchangeEnded);
     return isIdle(f) || (ended.wait(ms) && isIdle(f));
-}
-
-void clickSend(WindowFixture &f)
-{
-    QTest::mouseClick(f.ui().send, Qt::LeftButton);
 }
 
 LoopbackPeer::LoopbackPeer(const QByteArray &answer)

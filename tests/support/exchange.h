@@ -9,18 +9,15 @@
 
 namespace tallowick::test {
 
-// The TCP link to 127.0.0.1:port with the given time-out, dropping the link
-// after each exchange or keeping it; line 1 reads one holding register.
-void useTcp(WindowFixture &f, quint16 port, const QString &timeout, bool keepLink);
-// The serial link on the given device path, likewise.
-void useSerial(WindowFixture &f, const QString &path, const QString &timeout, bool keepLink);
+// Plays steps separated by "; " on the window: "click NAME", or "NAME=VALUE"
+// typed into a box (for a check box or option button, 1 checks it).
+void play(WindowFixture &f, const QString &script);
 
 // No exchange, no run, no timer: Send, Mode and Repeat Send as at start-up.
 bool isIdle(WindowFixture &f);
 // Runs the event loop itself (no polling with sleeps in between), so that the
 // program sees the link's events as soon as they come, as it would on its own.
 bool waitIdle(WindowFixture &f, int ms = 3000);
-void clickSend(WindowFixture &f);
 
 // A loopback peer that records what arrives and may answer every request.
 struct LoopbackPeer

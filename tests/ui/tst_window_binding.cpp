@@ -6,7 +6,6 @@
 #include "support/exchange.h"
 #include "ui/log_box.h"
 
-#include <QAbstractButton>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -16,27 +15,6 @@
 
 using namespace tallowick;
 using namespace tallowick::test;
-
-namespace {
-
-// Steps separated by "; ": "click NAME", or "NAME=VALUE" typed into a box
-// (for a check box or option button, 1 checks it).
-void play(WindowFixture &f, const QString &script)
-{
-    for (const QString &step : script.split(QStringLiteral("; "))) {
-        const QString name = step.startsWith(u"click ") ? step.mid(6) : step.section(u'=', 0, 0);
-        auto *widget = f.window->findChild<QWidget *>(name);
-        QVERIFY2(widget, qPrintable(name));
-        if (step.startsWith(u"click "))
-            QTest::mouseClick(widget, Qt::LeftButton);
-        else if (auto *box = qobject_cast<QLineEdit *>(widget))
-            box->setText(step.section(u'=', 1));
-        else
-            qobject_cast<QAbstractButton *>(widget)->setChecked(step.section(u'=', 1) == u"1");
-    }
-}
-
-} // namespace
 
 class TestWindowBinding : public QObject
 {
