@@ -3,6 +3,7 @@
 // opens a device to find out.
 #include "links/serial_link.h"
 #include "links/serial_ports.h"
+#include "support/files.h"
 #include "support/pty_pair.h"
 #include "support/window_fixture.h"
 #include "ui/port_picker.h"
@@ -23,7 +24,7 @@
 #include <unistd.h>
 
 using namespace tallowick;
-using tallowick::test::PtyPair;
+using namespace tallowick::test;
 
 namespace {
 
@@ -36,10 +37,8 @@ void lay(const QString &root, const QString &tree)
         const qsizetype equals = entry.indexOf(u'=');
         const QString path = root + u'/' + entry.left(arrow >= 0 ? arrow : equals);
         QDir().mkpath(QFileInfo(path).path());
-        QFile file(path);
         QVERIFY(arrow >= 0 ? QFile::link(entry.mid(arrow + 2), path)
-                           : file.open(QIODevice::WriteOnly) &&
-                                 file.write(entry.mid(equals + 1).toUtf8()) >= 0);
+                           : writeFile(path, entry.mid(equals + 1).toUtf8()));
     }
 }
 
@@ -124,26 +123,9 @@ dev/serial/by-id/usb-FTDI_FT232R_A50285BI-if00-port0->../../ttyUSB0
                                  dev + "serial/by-id/usb-FTDI_FT232R_A50285BI-if00-port0"}));
     }
 
-    void byIdNames_data()
-    {
-        QTest::addColumn<QString>("device");
-        QTest::addColumn<QString>("byId"); // the link chosen, empty for none
-        QTest::newRow("udev's relative link") << "ttyUSB0"
-                                              << "usb-FTDI_A50285BI-if00-port0";
-        QTest::newRow("two links: first by name") << "ttyUSB1"
-                                                  << "usb-a-if00";
-        QTest::newRow("no link") << "ttyACM0"
-                                 << "";
-        QTest::newRow("record names a link itself") << "alias"
-                                                    << "usb-FTDI_A50285BI-if00-port0";
-        QTest::newRow("only a dangling link") << "ttyUSB9"
-                                              << "";
-    }
-
+    // The by-id link chosen for a device, none when no link leads to it.
     void byIdNames()
     {
-        QFETCH(QString, device);
-        QFETCH(QString, byId);
         QTemporaryDir root;
         const QString dev = root.filePath(QStringLiteral("dev/"));
         const QString folder = dev + QStringLiteral("serial/by-id/");
@@ -158,13 +140,21 @@ serial/by-id/usb-a-if00->../../ttyUSB1
 serial/by-id/usb-gone-if00->../../ttyUSB9
 serial/by-id/loop->loop
 )"));
-        std::vector<PortRecord> records{port(dev + device)};
-        addByIdNames(records, folder);
-        QCOMPARE(records[0].byIdPath, byId.isEmpty() ? QString() : folder + byId);
-        QCOMPARE(portChoice(records[0]), byId.isEmpty() ? dev + device : folder + byId);
-        records[0].byIdPath.clear();
-        addByIdNames(records, root.filePath(QStringLiteral("no-such-folder")));
-        QCOMPARE(records[0].byIdPath, QString());
+        const std::pair<QString, QString> rows[] = {
+            {"ttyUSB0", "usb-FTDI_A50285BI-if00-port0"}, // udev's relative link
+            {"ttyUSB1", "usb-a-if00"},                   // two links: the first by name
+            {"ttyACM0", ""},
+            {"alias", "usb-FTDI_A50285BI-if00-port0"}, // the record names a link itself
+            {"ttyUSB9", ""}};                          // only a dangling link
+        for (const auto &[device, byId] : rows) {
+            std::vector<PortRecord> records{port(dev + device)};
+            addByIdNames(records, folder);
+            QCOMPARE(records[0].byIdPath, byId.isEmpty() ? QString() : folder + byId);
+            QCOMPARE(portChoice(records[0]), byId.isEmpty() ? dev + device : folder + byId);
+            records[0].byIdPath.clear();
+            addByIdNames(records, root.filePath(QStringLiteral("no-such-folder")));
+            QCOMPARE(records[0].byIdPath, QString());
+        }
     }
 
     void itemTexts_data()
@@ -254,10 +244,7 @@ serial/by-id/loop->loop
         lockName.replace(QStringLiteral("%1"), QStringLiteral("ttyFAKE0"))
             .replace(QStringLiteral("%2"), QString(device).replace(u'/', u'_'));
         QDir().mkpath(locks);
-        QFile lockFile(locks + u'/' + lockName);
-        QVERIFY(lockName.isEmpty() ||
-                (lockFile.open(QIODevice::WriteOnly) && lockFile.write(lock)));
-        lockFile.close();
+        QVERIFY(lockName.isEmpty() || writeFile(locks + u'/' + lockName, lock));
 
         const std::vector<PortAccess> access = checkPortAccess({port(device)}, {locks});
         QCOMPARE(portProblemText(access.at(0)),
