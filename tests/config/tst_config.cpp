@@ -190,6 +190,8 @@ private slots:
             {950, big5.left(10), 10},
             {932, QByteArray(300, '\xB1'), 255}, // half-width kana: one byte each
             {932, QByteArray::fromHex("9f40").repeated(150), 254},
+            {950, QByteArray(254, 'A') + "\xFE\x40", 254}, // the last lead bytes
+            {932, QByteArray(254, 'A') + "\xFC\x40", 254},
             {1252, QByteArray(300, '\xE9'), 255},
             {codepage::utf8, utf8, 255},
             {codepage::utf8, 'A' + utf8, 253}};
@@ -476,7 +478,12 @@ private slots:
         w.answer("missing.ini", w.ui.Command3); // missing: the boxes stay
         QCOMPARE(w.state(), "config1.ini config4：" + failed("Load Save File config1.ini"));
         QCOMPARE(w.ui.cmd[0]->text(), QStringLiteral("kept"));
-        QCOMPARE(w.requests, QStringLiteral("Save Save Save Open Open Open "));
+        w.choose(0);
+        w.leave();
+        w.choose(3); // chosen, then exported by a key: the choice loads first
+        w.answer("chosen.ini", w.ui.Command4);
+        QVERIFY(w.read("chosen.ini").contains("\r\nCMD0=0104\r\n"));
+        QCOMPARE(w.requests, QStringLiteral("Save Save Save Open Open Open Save "));
     }
 
     // All 39 boxes saved in Big5 and loaded back by choosing the slot; the cut

@@ -129,6 +129,30 @@ private slots:
         QCOMPARE(parseCommand(expand(text)), expand(text) + expand(appended));
     }
 
+    // Its controls, where they sit, their captions and their tab order.
+    void controls()
+    {
+        DecoderWindow w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QCOMPARE(w.windowTitle() + w.boxText(), QStringLiteral("getStringBoxText1"));
+        QVERIFY(w.size() == QSize(755, 251) && w.minimumSize() == w.maximumSize());
+        QStringList shown;
+        for (QWidget *focus = w.findChild<QWidget *>(QStringLiteral("getString")); shown.size() < 4;
+             focus = focus->nextInFocusChain()) {
+            if (auto *button = qobject_cast<QPushButton *>(focus); button || shown.isEmpty())
+                shown << QStringLiteral("%1 %2 %3,%4,%5,%6")
+                             .arg(focus->objectName(), button ? button->text() : QString())
+                             .arg(focus->x())
+                             .arg(focus->y())
+                             .arg(focus->width())
+                             .arg(focus->height());
+        }
+        QCOMPARE(shown,
+                 QStringList({"getString  16,8,721,193", "close close 576,216,153,25",
+                              "Command1 Parsing 16,216,113,25", "Command2 Clear 144,216,105,25"}));
+    }
+
     void cleanup() { delete window(); }
 
     void handOver()
