@@ -116,10 +116,15 @@ private slots:
     void localeCodePage()
     {
         for (const QByteArray &row :
-             QByteArray("=950 C=950 C.UTF-8=950 POSIX=950 zh_TW.UTF-8=950 zh_HK.UTF-8=950 "
-                        "zh_CN.GB18030=936 ja_JP.UTF-8=932 ko_KR.EUC-KR=949 en_US.UTF-8=1252 "
-                        "de_DE@euro=1252 pl_PL=1250 ru_RU.UTF-8=1251 sr_RS@latin=1250 el_GR=1253 "
-                        "tr_TR=1254 he_IL=1255 ar_EG=1256 lt_LT=1257 vi_VN=1258 th_TH=874")
+             QByteArray(
+                 "=950 C=950 C.UTF-8=950 POSIX=950 zh_TW.UTF-8=950 zh_HK.UTF-8=950 "
+                 "zh_CN.GB18030=936 ja_JP.UTF-8=932 ko_KR.EUC-KR=949 en_US.UTF-8=1252 "
+                 "de_DE@euro=1252 pl_PL=1250 ru_RU.UTF-8=1251 sr_RS@latin=1250 el_GR=1253 "
+                 "tr_TR=1254 he_IL=1255 ar_EG=1256 lt_LT=1257 vi_VN=1258 th_TH=874 "
+                 "cs=1250 hu=1250 ro=1250 sk=1250 sl=1250 hr=1250 sq=1250 bs=1250 tk=1250 uk=1251 "
+                 "be=1251 bg=1251 mk=1251 sr=1251 kk=1251 ky=1251 tt=1251 mn=1251 ba=1251 sah=1251 "
+                 "tg=1251 az=1254 uz=1254 uz_UZ@latin=1254 uz_UZ@cyrillic=1251 iw=1255 fa=1256 "
+                 "ur=1256 ug=1256 ckb=1256 prs=1256 et=1257 lv=1257 zh_MO=950 zh_SG=936 .UTF-8=950")
                  .split(' ')) {
             const QByteArray locale = row.left(row.indexOf('='));
             QCOMPARE(locale + '=' + QByteArray::number(codepage::forLocale(locale)), row);
@@ -158,8 +163,9 @@ private slots:
         row("surrogate", utf8, "???", "eda080", 'd');
         row("cut at the end", utf8, "A??", "41e696", 'd');
         row("lone continuation", utf8, "?新", "80e696b0", 'd');
-        row("largest, smallest", utf8, QString::fromUcs4(U"\U0010FFFF\U00010000"),
-            "f48fbfbff0908080", 'd');
+        row("largest, smallest", utf8,
+            QString::fromUcs4(U"\U0010FFFF\U00010000\u0080\u07FF\u0800\uD7FF\uFFFF"),
+            "f48fbfbff0908080c280dfbfe0a080ed9fbfefbfbf", 'd');
         row("BOM kept", utf8, QChar(0xFEFF) + QStringLiteral(" A"), "efbbbf2041", 'd');
         row("NUL", utf8, QString::fromUtf16(u"a\0b", 3), "610062", 'd');
     }
@@ -190,7 +196,8 @@ private slots:
             {950, big5.left(10), 10},
             {932, QByteArray(300, '\xB1'), 255}, // half-width kana: one byte each
             {932, QByteArray::fromHex("9f40").repeated(150), 254},
-            {950, QByteArray(254, 'A') + "\xFE\x40", 254}, // the last lead bytes
+            {950, QByteArray(254, 'A') + "\xFE\x40", 254}, // the first and last lead bytes
+            {950, QByteArray(254, 'A') + "\x81\x40", 254},
             {932, QByteArray(254, 'A') + "\xFC\x40", 254},
             {1252, QByteArray(300, '\xE9'), 255},
             {codepage::utf8, utf8, 255},

@@ -94,6 +94,9 @@ private slots:
         row("03 count with a tab", "0103\t2ABCD", m03 + "\t2|Data1{D}ABCD");
         row("03 count cut by a CR", "0103\r2ABCD", "||{n}03{f}");
         row("03 count of no digits", "0103G2", m03 + "G2");
+        row("03 count in lower case", "01030f" + QString(30, u'0'),
+            m03 + "0f|Data1{D}0000|Data2{D}0000|Data3{D}0000|Data4{D}0000|Data5{D}0000|"
+                  "Data6{D}0000|Data7{D}0000|Data8{D}00|");
         row("04 response, lower case", "01040aAAAABBBBCCCCDDDDeeee",
             "||Modbus 04 Response :)||{R}01|{F}04|{C}0a|Data1{D}AAAA|Data2{D}BBBB|"
             "Data3{D}CCCC|Data4{D}DDDD|Data5{D}eeee");

@@ -221,6 +221,9 @@ private slots:
         row("serial device gone mid-reply: the time-out ends it, the next Send opens it",
             "mode; send; arrive 0103; gone; idle; send; good; wait 5",
             "send1, noReply, send1, reply", "| serial 7 2/2");
+        row("serial device gone mid-reply, opened again at once: the part reply is dropped",
+            "mode; send; arrive 0103; gone; send; send; wait 20", "send1, noReply, send1",
+            "| serial 7 2/2 waiting");
         row("serial device gone between exchanges, a Send while it is away",
             "mode; send; good; wait 5; gone; set open=InvalidPort; send; idle; set open=None; "
             "send; good; wait 5",

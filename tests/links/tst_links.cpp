@@ -175,8 +175,10 @@ private slots:
 
         const quint16 port = server.serverPort();
         server.close(); // nothing listens there now
+        QSignalSpy refused(&link, &Link::failed);
         link.open(LinkTarget::tcp(QStringLiteral("127.0.0.1"), port));
         QTRY_COMPARE_WITH_TIMEOUT(link.state(), int(Link::Error), 5000);
+        QCOMPARE(refused.value(0).value(0).toString(), QStringLiteral("Connection refused"));
         QVERIFY(server.listen(QHostAddress::LocalHost));
         QVERIFY(connectLink());
     }

@@ -188,6 +188,12 @@ serial/by-id/loop->loop
             << uart.path + " — no permission: only root may open it; a udev "
                            "rule can give it to the group \"dialout\", then "
                            "join that group and log in again";
+        PortAccess unnamed = trouble(PortAccess::InUse, "");
+        unnamed.pid = 1;
+        QTest::newRow("in use by pid 1") << uart << unnamed << uart.path + " — in use by process 1";
+        unnamed.pid = 0;
+        QTest::newRow("in use, no pid")
+            << uart << unnamed << uart.path + " — in use by another program";
         QTest::newRow("in use") << uart << trouble(PortAccess::InUse, "minicom")
                                 << uart.path + " — in use by minicom (pid 4242)";
     }
@@ -247,6 +253,7 @@ serial/by-id/loop->loop
         QVERIFY(lockName.isEmpty() || writeFile(locks + u'/' + lockName, lock));
 
         const std::vector<PortAccess> access = checkPortAccess({port(device)}, {locks});
+        QCOMPARE(other.state(), QProcess::Running); // looked at, not signalled
         QCOMPARE(portProblemText(access.at(0)),
                  inUse ? QStringLiteral("in use by sleep (pid %1)").arg(pid) : QString());
         if (held) { // the same mark in the list, once its check in the background is done

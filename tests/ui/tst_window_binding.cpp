@@ -6,15 +6,35 @@
 #include "support/exchange.h"
 #include "ui/log_box.h"
 
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
 using namespace tallowick;
 using namespace tallowick::test;
+
+namespace {
+
+// Once the event loop runs (inside the dialog's own), hands the visible
+// top-level dialog of type T to `answer`.
+template <typename T> void whenShown(std::function<void(T *)> answer)
+{
+    QTimer::singleShot(0, qApp, [answer] {
+        for (QWidget *widget : QApplication::topLevelWidgets()) {
+            if (auto *dialog = qobject_cast<T *>(widget); dialog && dialog->isVisible())
+                return answer(dialog);
+        }
+    });
+}
+
+} // namespace
 
 class TestWindowBinding : public QObject
 {
@@ -153,6 +173,56 @@ private slots:
         }
         QCOMPARE(line->text(), QStringLiteral("030102030405--=="));
         QCOMPARE(f.logText(), QString());
+    }
+
+    // Without a test's answers the seam shows the real boxes: the icon and
+    // buttons the flags ask for, the answer of the button pressed.
+    void realMessageBoxes()
+    {
+        const QStringList icons{"NoIcon", "Information", "Warning", "Critical"};
+        const std::tuple<int, QMessageBox::StandardButton, QString, MessageAnswer> rows[] = {
+            {MbCritical, QMessageBox::Ok, "Critical OK", MessageAnswer::Ok},
+            {MbExclamation, QMessageBox::Ok, "Warning OK", MessageAnswer::Ok},
+            {MbInformation, QMessageBox::Ok, "Information OK", MessageAnswer::Ok},
+            {MbOkOnly, QMessageBox::Ok, "NoIcon OK", MessageAnswer::Ok},
+            {MbExclamation | MbYesNo, QMessageBox::No, "Warning Yes No", MessageAnswer::No},
+            {MbYesNo, QMessageBox::Yes, "NoIcon Yes No", MessageAnswer::Yes}};
+        for (const auto &[flags, press, shown, answer] : rows) {
+            QString seen;
+            whenShown<QMessageBox>([&seen, &icons, press](QMessageBox *box) {
+                seen = box->windowTitle() + u' ' + box->text() + u' ' + icons.value(box->icon());
+                for (const auto button : {QMessageBox::Ok, QMessageBox::Yes, QMessageBox::No})
+                    seen += box->standardButtons() & button
+                                ? u' ' + box->button(button)->text().remove(u'&')
+                                : QString();
+                box->button(press)->click();
+            });
+            QVERIFY(dialogs::message(nullptr, QStringLiteral("Sure?"), flags) == answer);
+            QCOMPARE(seen, "Tallowick Sure? " + shown);
+        }
+    }
+
+    // The real file dialog: the program's filter with the text files chosen;
+    // Save replaces a file without asking, Open takes a name that names none.
+    void realFileDialogs()
+    {
+        for (const auto mode : {FileDialogMode::Save, FileDialogMode::Open}) {
+            QString seen;
+            whenShown<QFileDialog>([&seen](QFileDialog *dialog) {
+                seen = dialog->nameFilters().join(u'|') + u' ' + dialog->selectedNameFilter() +
+                       (dialog->testOption(QFileDialog::DontConfirmOverwrite) ? " replaces" : "") +
+                       (dialog->fileMode() == QFileDialog::AnyFile ? " any" : "");
+                dialog->selectFile(QDir::temp().filePath(QStringLiteral("tallowick-none.txt")));
+                QMetaObject::invokeMethod(dialog, "accept");
+            });
+            const auto chosen = dialogs::fileName(nullptr, {mode, textFileFilter, 2});
+            QCOMPARE(chosen.value_or(QString()),
+                     QDir::temp().filePath(QStringLiteral("tallowick-none.txt")));
+            QCOMPARE(seen, QStringLiteral("All Files (*.*)|Text Files(*.txt) Text Files(*.txt)") +
+                               (mode == FileDialogMode::Save ? " replaces any" : " any"));
+        }
+        whenShown<QFileDialog>([](QFileDialog *dialog) { dialog->reject(); });
+        QVERIFY(!dialogs::fileName(nullptr, {FileDialogMode::Open, textFileFilter, 2}));
     }
 
     void repeatClick()
