@@ -194,7 +194,8 @@ private slots:
             {950, big5, 254},
             {950, 'A' + big5, 255},
             {950, big5.left(10), 10},
-            {932, QByteArray(300, '\xB1'), 255}, // half-width kana: one byte each
+            {950, QByteArray::fromHex("a4a4").repeated(150), 254}, // trail bytes that could lead
+            {932, QByteArray(300, '\xB1'), 255},                   // half-width kana: one byte each
             {932, QByteArray::fromHex("9f40").repeated(150), 254},
             {950, QByteArray(254, 'A') + "\xFE\x40", 254}, // the first and last lead bytes
             {950, QByteArray(254, 'A') + "\x81\x40", 254},
@@ -237,6 +238,8 @@ private slots:
             {"IP"}, "[SETTINGS]\r\nX=1\r\n;c\r\nIP=v\r\n\r\n[B]\r\nIP=b\r\n");
         row("unterminated", "[SETTINGS]\r\nX=1", {"X=1"}, "[SETTINGS]\r\nX=1\r\nIP=v\r\n");
         row("unterminated header", "[SETTINGS]", {"IP"}, "[SETTINGS]\r\nIP=v\r\n");
+        row("a section without a name", "[SETTINGS]\r\nIP=a\r\n[]\r\nPORT=b\r\n", {"IP=a", "PORT"},
+            "[SETTINGS]\r\nIP=v\r\n[]\r\nPORT=b\r\n");
         row("sections twice", "[A]\r\n[SETTINGS]\nPORT=x\n\n[B]\nPORT=y\n[Settings]\nPORT=c\nX=1",
             {"PORT=x", "X=1"},
             "[A]\r\n[SETTINGS]\nPORT=x\nIP=v\r\n\n[B]\nPORT=y\n[Settings]\nPORT=c\nX=1");

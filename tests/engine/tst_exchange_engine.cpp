@@ -6,7 +6,9 @@
 
 #include <QHash>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 using namespace tallowick;
 using namespace tallowick::test;
@@ -343,6 +345,28 @@ private slots:
         const QString text = f.log.at(1).mid(5).section(QStringLiteral("  *"), 0, 0).remove(u' ');
         QCOMPARE(QByteArray::fromHex(text.toLatin1()), QByteArray(8190, 0x44) + "AA");
         QCOMPARE(f.log.at(2), tooShort);
+    }
+
+    // Of two waits on one pause the first to end ends both, once; a QTimer
+    // waits whole milliseconds, a part of one rounded up.
+    void waits()
+    {
+        using namespace std::chrono_literals;
+        ManualClock clock;
+        QObject owner;
+        FirstOfTwoWait both(clock.newTimer(&owner), clock.newTimer(&owner));
+        QSignalSpy fired(&both, &OneShotTimer::timeout);
+        both.start(10ms);
+        QVERIFY(both.isActive() && clock.next());
+        QVERIFY(!both.isActive() && !clock.next());
+        QCOMPARE(fired.size(), 1);
+        QTimer timer;
+        QTimerWait wait(&timer);
+        wait.start(1500us);
+        QVERIFY(wait.isActive());
+        QCOMPARE(timer.interval(), 2);
+        wait.stop();
+        QVERIFY(!timer.isActive());
     }
 
     void repeatRuns_data()
