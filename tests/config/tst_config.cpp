@@ -495,9 +495,6 @@ private slots:
         QVERIFY(w.read("chosen.ini").contains("\r\nCMD0=0104\r\n"));
         QCOMPARE(w.requests, QStringLiteral("Save Save Save Open Open Open Save "));
     }
-
-    // All 39 boxes saved in Big5 and loaded back by choosing the slot; the cut
-    // at 255 bytes leaves no half character.
 };
 
 QTEST_MAIN(TestConfig)

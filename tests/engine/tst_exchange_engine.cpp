@@ -43,12 +43,13 @@ const QString range = QStringLiteral(
 
 // The log as names of entries or entries themselves, ", " between them; what
 // is left after it as "status | links".
-void row(const char *name, const QString &script, const char *log, const char *after)
+void row(const char *name, const QString &script, const QString &log, const char *after)
 {
     QStringList expected;
-    for (const QString &entry :
-         QString::fromUtf8(log).split(QStringLiteral(", "), Qt::SkipEmptyParts))
-        expected << (named.indexOf(entry) % 2 == 0 ? named.at(named.indexOf(entry) + 1) : entry);
+    for (const QString &entry : log.split(QStringLiteral(", "), Qt::SkipEmptyParts)) {
+        const qsizetype at = named.indexOf(entry);
+        expected << (at % 2 == 0 ? named.at(at + 1) : entry);
+    }
     QTest::newRow(name) << script << expected << QString::fromUtf8(after);
 }
 
@@ -57,14 +58,10 @@ void rows(std::initializer_list<const char *> values, const char *script, const 
           const char *after)
 {
     for (const char *value : values) {
-        const QString filled =
-            QString::fromUtf8(script).replace(QStringLiteral("%1"), QString::fromUtf8(value));
-        row(qPrintable(filled), filled,
-            QString::fromUtf8(log)
-                .replace(QStringLiteral("%1"), QString::fromUtf8(value))
-                .toUtf8()
-                .constData(),
-            after);
+        const auto fill = [value](const char *text) {
+            return QString::fromUtf8(text).replace(QStringLiteral("%1"), QString::fromUtf8(value));
+        };
+        row(qPrintable(fill(script)), fill(script), fill(log), after);
     }
 }
 
