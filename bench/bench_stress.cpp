@@ -2,7 +2,7 @@
 // exchanges with faults in it, and a megabyte typed into a field.
 #include "bench_scenarios.h"
 
-#include "decoder/decoder_window.h"
+#include "ui/decoder_window.h"
 #include "engine/command_text.h"
 
 #include <QComboBox>

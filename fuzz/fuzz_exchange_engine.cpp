@@ -9,7 +9,6 @@
 #include "fuzz_check.h"
 #include "support/fake_link.h"
 #include "support/manual_clock.h"
-#include "ui/dialogs.h"
 
 #include <array>
 #include <functional>
@@ -288,8 +287,6 @@ void Run::settle()
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    // Every message box is answered at once, unseen.
-    dialogs::setMessageHandler([](QWidget *, const MessageRequest &) { return MessageAnswer::Ok; });
     Reader input{data, data + size};
     Run run;
     while (input.at != input.end)

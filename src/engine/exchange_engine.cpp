@@ -6,7 +6,6 @@
 #include "links/link.h"
 #include "links/serial_settings.h"
 #include "replies/reply_check.h"
-#include "ui/dialogs.h"
 
 #include <utility>
 
@@ -107,9 +106,14 @@ void ExchangeEngine::toggleMode()
     m_serialMode = !m_serialMode;
 }
 
+void ExchangeEngine::tell(const QString &text, const QString &title)
+{
+    emit messageRaised(text, title.isEmpty() ? programTitle : title, MessageIcon::Critical);
+}
+
 void ExchangeEngine::refuse(const QString &message, const QString &status, const QString &title)
 {
-    dialogs::message(dialogs::windowOf(this), message, MbCritical, title);
+    tell(message, title);
     emit statusChanged(status);
 }
 
@@ -121,8 +125,7 @@ void ExchangeEngine::complainAboutSettings(int mask)
 
 void ExchangeEngine::refuseLineNumber()
 {
-    dialogs::message(dialogs::windowOf(this), QStringLiteral("Error Command Line Index."),
-                     MbCritical);
+    tell(QStringLiteral("Error Command Line Index."));
     logNoSuchLine(m_in.lineNumber());
 }
 
@@ -168,12 +171,10 @@ void ExchangeEngine::sendSerial()
         case LinkError::None:
             break;
         case LinkError::InvalidPort:
-            dialogs::message(dialogs::windowOf(this), QStringLiteral("Error port setting"),
-                             MbCritical, comPortErrorTitle);
+            tell(QStringLiteral("Error port setting"), comPortErrorTitle);
             return;
         case LinkError::InvalidSettings:
-            dialogs::message(dialogs::windowOf(this), QStringLiteral("Error configure setting"),
-                             MbCritical, comPortErrorTitle);
+            tell(QStringLiteral("Error configure setting"), comPortErrorTitle);
             return;
         case LinkError::Other:
             return;
@@ -216,7 +217,7 @@ void ExchangeEngine::logNoSuchLine(const QString &lineText)
 
 void ExchangeEngine::refuseLine(const QString &lineText)
 {
-    dialogs::message(dialogs::windowOf(this), QStringLiteral("Command Input Error"), MbCritical);
+    tell(QStringLiteral("Command Input Error"));
     logNoSuchLine(lineText);
     emit logLineBreak();
 }

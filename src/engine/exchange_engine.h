@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/exchange_inputs.h"
+#include "engine/user_message.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -33,8 +34,9 @@ struct ExchangeTimers
 // previous exchange has ended.
 //
 // The engine reads the settings through its inputs when it needs them, and
-// tells what happened through its signals; message boxes go through the
-// dialog seam.
+// tells what happened through its signals, the messages for the user among
+// them: whoever shows them connects directly, so that a message is shown
+// before the status and log entries that follow it.
 class ExchangeEngine : public QObject
 {
     Q_OBJECT
@@ -76,9 +78,13 @@ signals:
     void repeatingChanged(bool repeating);
     // The window is idle again after an exchange.
     void exchangeEnded();
+    // Something the user must read and acknowledge; a refusal's message comes
+    // before its status and log entries.
+    void messageRaised(const QString &text, const QString &title, tallowick::MessageIcon icon);
 
 private:
     SendOutcome sendLine(int lineNumber);
+    void tell(const QString &text, const QString &title = {});
     void refuse(const QString &message, const QString &status, const QString &title = {});
     void complainAboutSettings(int mask);
     void refuseLineNumber();

@@ -7,13 +7,12 @@
 #include "engine/numeric_value.h"
 #include "engine/one_shot_timer.h"
 #include "links/link.h"
-#include "ui/dialogs.h"
 
 namespace tallowick {
 
 void ExchangeEngine::refuseRepeat()
 {
-    dialogs::message(dialogs::windowOf(this), QStringLiteral("Repeat count error!"), MbCritical);
+    tell(QStringLiteral("Repeat count error!"));
     emit logEntry(QStringLiteral("----輸入重複次數----"), 2);
 }
 

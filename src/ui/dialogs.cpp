@@ -86,15 +86,6 @@ MessageAnswer message(QWidget *parent, const QString &text, int flags, const QSt
     return showRealMessage(parent, request);
 }
 
-QWidget *windowOf(const QObject *object)
-{
-    for (; object; object = object->parent()) {
-        if (object->isWidgetType())
-            return static_cast<QWidget *>(const_cast<QObject *>(object));
-    }
-    return nullptr;
-}
-
 std::optional<QString> fileName(QWidget *parent, const FileDialogRequest &request)
 {
     if (const auto &handler = fileHandler())

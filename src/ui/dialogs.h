@@ -1,10 +1,11 @@
 #pragma once
 
+#include "engine/user_message.h"
+
 #include <QString>
 #include <functional>
 #include <optional>
 
-class QObject;
 class QWidget;
 
 namespace tallowick {
@@ -49,10 +50,6 @@ using FileHandler =
 MessageAnswer message(QWidget *parent, const QString &text, int flags, const QString &title = {});
 std::optional<QString> fileName(QWidget *parent, const FileDialogRequest &request);
 
-// The window an object belongs to, as the parent of its message boxes: the
-// object itself or its nearest ancestor that is a widget; nullptr for none.
-QWidget *windowOf(const QObject *object);
-
 void setMessageHandler(MessageHandler handler); // an empty handler restores the real box
 void setFileHandler(FileHandler handler);
 
@@ -60,8 +57,6 @@ void setFileHandler(FileHandler handler);
 QString qtFilter(const QString &filter);
 
 } // namespace dialogs
-
-inline const QString programTitle = QStringLiteral("Tallowick");
 
 // The filter of the save and open dialogs for logs and configuration files,
 // which open on its second entry.

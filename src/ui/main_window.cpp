@@ -1,6 +1,6 @@
 #include "ui/main_window.h"
 
-#include "decoder/decoder_window.h"
+#include "ui/decoder_window.h"
 #include "engine/exchange_engine.h"
 #include "engine/one_shot_timer.h"
 #include "engine/precise_timer.h"
@@ -101,6 +101,13 @@ void MainWindow::bindEngine()
         });
     }
 
+    // Directly, so that a box is up before the status and log entries after it.
+    connect(
+        engine, &ExchangeEngine::messageRaised, this,
+        [this](const QString &text, const QString &title, MessageIcon icon) {
+            dialogs::message(this, text, int(icon), title);
+        },
+        Qt::DirectConnection);
     connect(engine, &ExchangeEngine::logEntry, m_log, &LogPanel::addEntry);
     connect(engine, &ExchangeEngine::logLineBreak, m_log, &LogPanel::appendLineBreak);
     connect(engine, &ExchangeEngine::statusChanged, this,

@@ -2,7 +2,7 @@
 // frame layouts and labels (worked examples 010304000A0014 and
 // 01100001000204000A0102); in the tables "|" stands for CR LF and {x} for a
 // label. More texts are seeds in fuzz/corpus/frame_decoder.
-#include "decoder/decoder_window.h"
+#include "ui/decoder_window.h"
 #include "decoder/frame_decoder.h"
 #include "support/window_fixture.h"
 #include "ui/log_box.h"

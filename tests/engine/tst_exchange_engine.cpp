@@ -459,7 +459,7 @@ private slots:
         });
         f.run(script);
         QTEST(tokens.join(u' '), "tokens");
-        QTEST(f.dialogs.shown(), "boxes");
+        QTEST(f.boxes, "boxes");
         QVERIFY(!f.engine.isRepeating() && !f.repeatPause->isActive());
         QVERIFY(!f.engine.linkFailed()); // the end of a run clears it
         QCOMPARE(f.serial.written.size() + f.tcp.written.size(),

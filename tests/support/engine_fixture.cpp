@@ -33,11 +33,13 @@ EngineFixture::EngineFixture()
                      [this](const QString &caption) { status = caption; });
     QObject::connect(&engine, &ExchangeEngine::lineNumberChosen, &engine,
                      [this](const QString &number) { in.field[u"sendCnt"_s] = number; });
-    dialogs::setMessageHandler([this](QWidget *, const MessageRequest &box) {
-        log << u"box %1 %2: %3"_s.arg(box.flags).arg(box.title, box.text);
-        dialogs.messages.append(box);
-        return MessageAnswer::Ok;
-    });
+    QObject::connect(&engine, &ExchangeEngine::messageRaised, &engine,
+                     [this](const QString &text, const QString &title, MessageIcon icon) {
+                         log << u"box %1 %2: %3"_s.arg(int(icon)).arg(title, text);
+                         boxes << u"%1|%2|%3"_s.arg(text.section(u'\n', 0, 0))
+                                      .arg(int(icon))
+                                      .arg(title);
+                     });
 }
 
 void EngineFixture::set(const QString &name, const QString &value)

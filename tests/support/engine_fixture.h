@@ -5,7 +5,6 @@
 #include "engine/exchange_engine.h"
 #include "support/fake_link.h"
 #include "support/manual_clock.h"
-#include "support/scripted_dialogs.h"
 
 #include <QHash>
 #include <QStringList>
@@ -61,11 +60,12 @@ public:
 
     // Oldest first: the text, followed by "|n" when it ends in n line breaks
     // other than two; "¶" is an extra line break; "box <flags> <title>: <text>"
-    // a message box, answered with OK.
+    // a message for the user.
     QStringList log;
     QString status;
+    // "text|flags|title" of each message for the user, as a box would show it.
+    QStringList boxes;
 
-    ScriptedDialogs dialogs; // its message boxes are logged too
     FakeInputs in;
     ManualClock clock;
     FakeLink serial{FakeLink::Serial};

@@ -1,4 +1,4 @@
-#include "decoder/decoder_window.h"
+#include "ui/decoder_window.h"
 
 #include "ui/fonts.h"
 
