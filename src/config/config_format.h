@@ -11,6 +11,21 @@ namespace tallowick {
 // in which every writer and the loader handle them.
 inline constexpr int configValueCount = 39;
 
+// Where each setting stands among the 39 values.
+enum ConfigValue : int {
+    TitleValue = 0,                          // FILENAME
+    AddressValue,                            // IP
+    PortValue,                               // PORT
+    TimeoutValue,                            // TIMEOUT
+    PauseValue,                              // REPEAT
+    FirstLineValue,                          // REPEAT_START
+    LastLineValue,                           // REPEAT_STOP
+    LineNumberValue,                         // SEND_CNT
+    PassesValue,                             // REPEAT_CNT
+    FirstCommandValue,                       // CMD0 .. CMD14
+    FirstNoteValue = FirstCommandValue + 15, // noteText0 .. noteText14
+};
+
 struct ConfigKey
 {
     QByteArray slotKey;   // as the slot writer and the loader name it

@@ -356,7 +356,9 @@ void ExchangeEngine::handleReply(const QByteArray &reply, bool fromSerial)
         emit logEntry(closingEntry, 2);
         m_linkOpen = false;
     }
-    endExchange();
+    endExchange(!entry                ? ExchangeResult::ReplyTooShort
+                : endsInItsCrc(reply) ? ExchangeResult::Reply
+                                      : ExchangeResult::WrongCrc);
 }
 
 void ExchangeEngine::endWithoutReply()
@@ -373,6 +375,8 @@ void ExchangeEngine::endWithoutReply()
     m_replyTimeout.stop();
 
     const int after = m_tcp.state();
+    const ExchangeResult result =
+        after == Link::Error ? ExchangeResult::LinkFailed : ExchangeResult::NoReply;
     if (after == Link::Error) {
         emit logEntry(QStringLiteral("------9:連線錯誤------"), 2);
         m_linkError = true;
@@ -400,10 +404,10 @@ void ExchangeEngine::endWithoutReply()
         m_linkOpen = false;
     }
 
-    endExchange();
+    endExchange(result);
 }
 
-void ExchangeEngine::endExchange()
+void ExchangeEngine::endExchange(ExchangeResult result)
 {
     m_replyDone = true;
     emit waitingChanged(false);
@@ -411,7 +415,7 @@ void ExchangeEngine::endExchange()
     // hears of the end.
     if (m_passWaiting)
         continuePass();
-    emit exchangeEnded();
+    emit exchangeEnded(result);
 }
 
 } // namespace tallowick

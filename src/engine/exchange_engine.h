@@ -19,6 +19,15 @@ enum class SendOutcome {
     Refused, // a check failed; nothing was sent and no wait began
 };
 
+// How an exchange ended.
+enum class ExchangeResult {
+    Reply,         // a reply came whose CRC is right
+    WrongCrc,      // a reply came whose last two bytes are not its CRC
+    ReplyTooShort, // a reply too short to hold a CRC
+    NoReply,       // the time-out, or Stop, ended the wait
+    LinkFailed,    // the TCP link was found unusable when the wait ended
+};
+
 // The waits the engine owns.
 struct ExchangeTimers
 {
@@ -55,6 +64,9 @@ public:
     void toggleMode();
     // The repeat button: starts a run, or ends the running one.
     void toggleRepeat();
+    // Ends everything under way as the user's Stop buttons would: the repeat
+    // run, and the awaited reply as its time-out would.
+    void stop();
 
     bool serialMode() const { return m_serialMode; }
     bool isWaiting() const { return !m_replyDone; }
@@ -77,7 +89,7 @@ signals:
     void waitingChanged(bool waiting);
     void repeatingChanged(bool repeating);
     // The window is idle again after an exchange.
-    void exchangeEnded();
+    void exchangeEnded(tallowick::ExchangeResult result);
     // Something the user must read and acknowledge; a refusal's message comes
     // before its status and log entries.
     void messageRaised(const QString &text, const QString &title, tallowick::MessageIcon icon);
@@ -107,7 +119,7 @@ private:
     void takeTcpReply();
     void handleReply(const QByteArray &reply, bool fromSerial);
     void endWithoutReply();
-    void endExchange();
+    void endExchange(ExchangeResult result);
 
     // The repeat run.
     void startPass();
@@ -125,10 +137,10 @@ private:
     OneShotTimer &m_repeatPause;
 
     bool m_serialMode = false;
-    bool m_replyDone = true;     // no exchange is outstanding
-    bool m_linkOpen = false;     // see linkOpen()
-    bool m_linkError = false;    // see linkFailed()
-    QByteArray m_serialReply;    // bytes of the serial reply still arriving
+    bool m_replyDone = true;  // no exchange is outstanding
+    bool m_linkOpen = false;  // see linkOpen()
+    bool m_linkError = false; // see linkFailed()
+    QByteArray m_serialReply; // bytes of the serial reply still arriving
 
     bool m_repeating = false;
     bool m_nextLineReady = false; // the transmit routine took the previous repeat Send

@@ -45,6 +45,14 @@ void ExchangeEngine::toggleRepeat()
     m_repeatPause.start(std::chrono::milliseconds(1));
 }
 
+void ExchangeEngine::stop()
+{
+    if (m_repeating)
+        endRun();
+    if (!m_replyDone)
+        endWithoutReply();
+}
+
 void ExchangeEngine::startPass()
 {
     m_nextLineReady = true;

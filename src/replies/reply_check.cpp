@@ -6,18 +6,21 @@
 
 namespace tallowick {
 
+bool endsInItsCrc(QByteArrayView reply)
+{
+    if (reply.size() < 2)
+        return false;
+    const quint16 crc = CRC16(reply);
+    return quint8(reply[reply.size() - 2]) == (crc & 0xFF) && quint8(reply.back()) == (crc >> 8);
+}
+
 std::optional<QString> replyEntryText(QByteArrayView reply)
 {
     if (reply.size() < 2)
         return std::nullopt;
-    const quint16 crc = CRC16(reply);
-    const auto low = quint8(crc & 0xFF);
-    const auto high = quint8(crc >> 8);
-    const bool correct = quint8(reply[reply.size() - 2]) == low && quint8(reply.back()) == high;
-
     QString text = QStringLiteral("接收 < ") + frameText(reply, true);
-    if (!correct)
-        text += QStringLiteral("  *CRC錯誤　正確為  ") + expectedCrcText(crc);
+    if (!endsInItsCrc(reply))
+        text += QStringLiteral("  *CRC錯誤　正確為  ") + expectedCrcText(CRC16(reply));
     return text;
 }
 

@@ -7,6 +7,9 @@
 
 namespace tallowick {
 
+// True when the reply's last two bytes are the CRC of the bytes before them.
+bool endsInItsCrc(QByteArrayView reply);
+
 // The log entry for a received reply: "接收 < " and its frame text, followed by
 // the CRC it should have ended with when its last two bytes do not match.
 // Nothing for a reply of fewer than two bytes, which has no CRC to check.

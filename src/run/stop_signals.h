@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QObject>
+#include <memory>
+
+class QSocketNotifier;
+
+namespace tallowick {
+
+// SIGINT and SIGTERM as events of the event loop, so that a run ends in order
+// (its exchange ended, its link closed, its log complete) instead of dying
+// mid-write. The signals are blocked and read from a signalfd instead.
+class StopSignals : public QObject
+{
+    Q_OBJECT
+public:
+    // Before any thread starts, so that every thread leaves the signals alone.
+    static void block();
+
+    // With the application object in place.
+    explicit StopSignals(QObject *parent = nullptr);
+    ~StopSignals() override;
+
+signals:
+    // The signal's number.
+    void received(int signal);
+
+private:
+    void read();
+
+    int m_fd = -1;
+    std::unique_ptr<QSocketNotifier> m_notifier;
+};
+
+} // namespace tallowick
