@@ -1,20 +1,26 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages that building, running and testing need.
-# Cheap when everything is already there: apt is only touched for what is missing.
+# Installs the Debian 12 packages that Tallowick needs; apt is only touched for
+# what is missing, so a second run costs nothing.
+#
+#   scripts/deps.sh            what building and running the program needs
+#   scripts/deps.sh --test     also what the test suite needs (libmodbus for its
+#                              independent Modbus slave, desktop-file-validate)
+#   scripts/deps.sh --fuzz     also clang and its sanitizer and fuzzer runtimes
+# The options combine.
 set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev
-  qt6-qpa-plugins fonts-noto-cjk fonts-dejavu-core desktop-file-utils
-  libmodbus-dev python3 python3-pymodbus
+  qt6-qpa-plugins fonts-noto-cjk fonts-dejavu-core
 )
-
-# With --fuzz also what the libFuzzer harnesses need (scripts/fuzz, and
-# scripts/test, which runs them): clang and its sanitizer and fuzzer runtimes.
-if [ "${1:-}" = "--fuzz" ]; then
-  packages+=(clang libclang-rt-14-dev)
-fi
+for option in "$@"; do
+  case "$option" in
+    --test) packages+=(libmodbus-dev desktop-file-utils python3) ;;
+    --fuzz) packages+=(clang libclang-rt-14-dev) ;;
+    *) echo "usage: $0 [--test] [--fuzz]" >&2; exit 2 ;;
+  esac
+done
 
 missing=()
 for p in "${packages[@]}"; do

@@ -12,6 +12,7 @@
 
 using namespace tallowick;
 using namespace tallowick::test;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -259,8 +260,26 @@ private slots:
     {
         QFETCH(QString, script);
         EngineFixture f;
+        QStringList ends;
+        connect(&f.engine, &ExchangeEngine::exchangeEnded, &f.engine, [&ends](ExchangeResult r) {
+            const char *names[] = {"reply", "wrongCrc", "tooShort", "noReply", "linkFailed"};
+            ends << QLatin1String(names[int(r)]);
+        });
         f.run(script.replace(QStringLiteral("good"), QStringLiteral("arrive 01030200057847")));
         QTEST(f.log, "log");
+        // Each exchange ends with the entry that tells how, and says the same.
+        QStringList told;
+        for (const QString &entry : std::as_const(f.log)) {
+            if (entry.startsWith(u"接收"))
+                told << (entry.contains(u"CRC錯誤") ? u"wrongCrc"_s : u"reply"_s);
+            else if (entry == tooShort)
+                told << u"tooShort"_s;
+            else if (entry.contains(u"無回應"))
+                told << u"noReply"_s;
+            else if (entry.contains(u"連線錯誤"))
+                told << u"linkFailed"_s;
+        }
+        QCOMPARE(ends, told);
         QTEST((f.status + QStringLiteral(" | ") + f.links()).trimmed(), "after");
         // Every frame the log shows as sent went out as shown, and no other.
         QByteArrayList shown;

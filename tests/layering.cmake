@@ -1,0 +1,28 @@
+cmake_minimum_required(VERSION 3.25)
+# Fails when a source below SOURCE_DIR includes a header of a folder its own
+# folder may not use. The libraries enforce the same at link time; this names
+# the line.
+set(allowed_replies replies)
+set(allowed_config config)
+set(allowed_links links)
+set(allowed_decoder decoder)
+set(allowed_engine engine links replies config)
+set(allowed_run run engine links replies config)
+set(allowed_ui ui engine links replies config decoder)
+
+set(faults "")
+foreach(folder replies config links decoder engine run ui)
+  file(GLOB sources ${SOURCE_DIR}/${folder}/*.cpp ${SOURCE_DIR}/${folder}/*.h)
+  foreach(source IN LISTS sources)
+    file(STRINGS ${source} includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"[a-z_]+/")
+    foreach(line IN LISTS includes)
+      string(REGEX REPLACE "^[^\"]*\"([a-z_]+)/.*$" "\\1" used "${line}")
+      if(NOT used IN_LIST allowed_${folder})
+        string(APPEND faults "\n  ${source}: ${line}")
+      endif()
+    endforeach()
+  endforeach()
+endforeach()
+if(faults)
+  message(FATAL_ERROR "includes against the direction of the folders:${faults}")
+endif()

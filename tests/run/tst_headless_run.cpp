@@ -1,0 +1,386 @@
+// tallowick-run end to end: the program itself, started with no display,
+// against the independent libmodbus slave (tests/peers/rtu_slave.cpp) on a pty
+// and over loopback TCP, a silent pty, a port nobody listens on, and a
+// loopback peer that must receive nothing when a run is refused. Replies and
+// CRCs: those of the libmodbus 3.1 slave.
+#include "support/exchange.h"
+#include "support/files.h"
+#include "support/pty_pair.h"
+#include "tallowick_version.h"
+
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+
+using namespace tallowick::test;
+
+namespace {
+
+const QString send1 = QStringLiteral("傳送CMD1： > 010300000001 840A");
+const QString send2 = QStringLiteral("傳送CMD2： > 010300010001 D5CA");
+const QString reply1 = QStringLiteral("接收 < 0103020005 7847");
+const QString reply2 = QStringLiteral("接收 < 0103020000 B844");
+const QString connecting = QStringLiteral("-------正在連線-------");
+const QString closing = QStringLiteral("-------關閉連線-------");
+
+// Lines 1 and 2, two passes, 1 ms apart.
+const QByteArray slotFile = "[SETTINGS]\r\nFILENAME=bench\r\nIP=127.0.0.1\r\nPORT=%port\r\n"
+                            "TIMEOUT=5000\r\nREPEAT=1\r\nREPEAT_START=1\r\nREPEAT_STOP=2\r\n"
+                            "SEND_CNT=1\r\nREPEAT_CNT=2\r\nCMD0=010300000001\r\n"
+                            "CMD1=010300010001\r\n";
+
+struct Finished
+{
+    int status = -1;
+    QStringList entries; // the log without its time stamps, oldest first
+    QString errors;
+    QByteArray out;
+};
+
+// The runner with no display variable at all: it must not need one.
+QProcessEnvironment displayless()
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(QLatin1String(name));
+    return env;
+}
+
+QStringList entriesOf(const QByteArray &out)
+{
+    static const QRegularExpression stamp(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d   "));
+    QStringList entries;
+    for (const QString &line : QString::fromUtf8(out).split(u'\n', Qt::SkipEmptyParts)) {
+        if (!stamp.match(line).hasMatch())
+            entries << QStringLiteral("no time stamp: ") + line;
+        else
+            entries << line.mid(stamp.match(line).capturedLength());
+    }
+    return entries;
+}
+
+class Runner
+{
+public:
+    Runner(const QStringList &args)
+    {
+        m_process.setProcessEnvironment(displayless());
+        m_process.start(QStringLiteral(TALLOWICK_RUN), args);
+    }
+    ~Runner()
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished(5000);
+        }
+    }
+    QProcess &process() { return m_process; }
+    // Runs the event loop while waiting, so that peers in this process answer.
+    Finished finish(int ms = 60000)
+    {
+        QSignalSpy finished(&m_process, &QProcess::finished);
+        Finished result;
+        if (m_process.state() != QProcess::NotRunning && !finished.wait(ms))
+            return result;
+        result.out = m_process.readAllStandardOutput();
+        result.entries = entriesOf(result.out);
+        result.errors = QString::fromUtf8(m_process.readAllStandardError());
+        result.status = m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -2;
+        return result;
+    }
+
+private:
+    QProcess m_process;
+};
+
+} // namespace
+
+class TestHeadlessRun : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_folder;
+
+    // The slot file with some keys replaced ("KEY=VALUE") or left out ("KEY=").
+    QString writeSlot(const QStringList &changes, const QString &port)
+    {
+        QByteArray file = slotFile;
+        file.replace("%port", port.toUtf8());
+        for (const QString &change : changes) {
+            const QByteArray key = change.section(u'=', 0, 0).toUtf8();
+            const QByteArray value = change.section(u'=', 1).toUtf8();
+            const QRegularExpression line(
+                QStringLiteral("\\r\\n%1=[^\\r]*").arg(QLatin1String(key)));
+            QString text = QString::fromUtf8(file);
+            text.remove(line);
+            file = text.toUtf8();
+            if (!value.isEmpty())
+                file += key + '=' + value + "\r\n";
+        }
+        const QString path = m_folder.filePath(QStringLiteral("slot.ini"));
+        writeFile(path, file);
+        return path;
+    }
+
+private slots:
+    void runs_data()
+    {
+        QTest::addColumn<QString>("peer");
+        QTest::addColumn<QStringList>("changes"); // to the slot file
+        QTest::addColumn<QStringList>("args");    // %serial: the peer's serial port
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QStringList>("entries");
+
+        const QString ip = QStringLiteral("IP:127.0.0.1:%port");
+        const QStringList tcpExchange1{ip, connecting, send1, reply1, closing};
+        const QStringList tcpExchange2{ip, connecting, send2, reply2, closing};
+        QTest::newRow("tcp: two lines, two passes")
+            << "tcp" << QStringList{} << QStringList{} << 0
+            << tcpExchange1 + tcpExchange2 + tcpExchange1 + tcpExchange2;
+        QTest::newRow("pty: two lines, two passes")
+            << "pty" << QStringList{} << QStringList{"--serial", "%serial"} << 0
+            << QStringList{send1, reply1, closing, send2, reply2, closing,
+                           send1, reply1, closing, send2, reply2, closing};
+        QTest::newRow("tcp: --send 2")
+            << "tcp" << QStringList{} << QStringList{"--send", "2"} << 0 << tcpExchange2;
+        QTest::newRow("tcp: --send 1, the link kept")
+            << "tcp" << QStringList{} << QStringList{"--send", "1", "--keep-link"} << 0
+            << QStringList{ip, connecting, send1, reply1};
+        QTest::newRow("tcp: a pass of line 2 kept open, the file's repeat settings overridden")
+            << "tcp" << QStringList{"PORT=1", "REPEAT_CNT=", "TIMEOUT="}
+            << QStringList{"--tcp",      "127.0.0.1:%port", "--lines", "2-2",     "--passes",
+                           "1",          "--timeout",       "5000",    "--pause", "0",
+                           "--keep-link"}
+            << 0 << QStringList{ip, connecting, send2, reply2};
+        QTest::newRow("pty: --send 2 at 19200 baud, lines as typed")
+            << "pty" << QStringList{"CMD1=010300010001D5CA"}
+            << QStringList{"--serial", "%serial", "--serial-settings", "19200,n,8,1",
+                           "--send",   "2",       "--no-crc"}
+            << 0 << QStringList{"傳送CMD2： > 010300010001D5CA", reply2, closing};
+        // libmodbus drops a request whose CRC is wrong: no reply.
+        QTest::newRow("pty: a wrong CRC typed, no reply")
+            << "pty" << QStringList{"CMD0=0103000000010000", "TIMEOUT=300"}
+            << QStringList{"--serial", "%serial", "--send", "1", "--no-crc"} << 1
+            << QStringList{"傳送CMD1： > 0103000000010000", "--------無回應--------", closing};
+        QTest::newRow("pty: a silent device")
+            << "silent" << QStringList{"TIMEOUT=300", "REPEAT_CNT=1", "REPEAT_STOP=1"}
+            << QStringList{"--serial", "%serial"} << 1
+            << QStringList{send1, "--------無回應--------", closing};
+        QTest::newRow("tcp: nobody listens")
+            << "gone" << QStringList{"TIMEOUT=2000"} << QStringList{"--send", "1"} << 1
+            << QStringList{ip, connecting, "------9:連線錯誤------", closing};
+        // The second pass meets the peer gone: the run ends on the failed link.
+        QTest::newRow("tcp: one good exchange, then nobody listens")
+            << "gone after one" << QStringList{"TIMEOUT=2000", "REPEAT_STOP=1", "REPEAT=3000"}
+            << QStringList{} << 1
+            << tcpExchange1 + QStringList{ip, connecting, "------9:連線錯誤------", closing};
+    }
+
+    void runs()
+    {
+        QFETCH(QString, peer);
+        QFETCH(QStringList, changes);
+        QFETCH(QStringList, args);
+        QFETCH(int, status);
+        QFETCH(QStringList, entries);
+
+        std::optional<SlavePeer> slave;
+        std::optional<PtyPair> silent;
+        std::optional<QTcpServer> gone;
+        QString port = QStringLiteral("502");
+        QString serial;
+        if (peer == u"tcp" || peer == u"pty" || peer == u"gone after one") {
+            slave.emplace(peer == u"pty" ? QStringLiteral("pty") : QStringLiteral("tcp"));
+            QVERIFY(slave->isRunning());
+            (peer == u"pty" ? serial : port) = slave->where();
+        } else if (peer == u"silent") {
+            silent.emplace();
+            QVERIFY(silent->isValid());
+            serial = silent->slavePath();
+        } else if (peer == u"gone") {
+            gone.emplace();
+            QVERIFY(gone->listen(QHostAddress::LocalHost));
+            port = QString::number(gone->serverPort());
+            gone->close();
+        }
+        args.replaceInStrings(QStringLiteral("%serial"), serial);
+        args.replaceInStrings(QStringLiteral("%port"), port);
+        entries.replaceInStrings(QStringLiteral("%port"), port);
+
+        Runner runner(args << writeSlot(changes, port));
+        if (peer == u"gone after one") {
+            // The slave goes once the first reply is logged.
+            QTRY_VERIFY_WITH_TIMEOUT(runner.process().peek(1 << 16).contains(reply1.toUtf8()),
+                                     30000);
+            slave.reset();
+        }
+        const Finished run = runner.finish();
+        QCOMPARE(run.entries, entries);
+        QCOMPARE(run.errors, QString());
+        QCOMPARE(run.status, status);
+    }
+
+    void refusals_data()
+    {
+        QTest::addColumn<QStringList>("changes");
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("errors");
+        QTest::addColumn<QStringList>("entries");
+
+        const QString usage = QStringLiteral("\nTry 'tallowick-run --help'.\n");
+        QTest::newRow("unknown option")
+            << QStringList{} << QStringList{"--fast"}
+            << "tallowick-run: Unknown option 'fast'." + usage << QStringList{};
+        QTest::newRow("--tcp and --serial")
+            << QStringList{} << QStringList{"--tcp", "127.0.0.1:502", "--serial", "1"}
+            << "tallowick-run: --tcp and --serial exclude each other" + usage << QStringList{};
+        QTest::newRow("--tcp without a port")
+            << QStringList{} << QStringList{"--tcp", "127.0.0.1"}
+            << "tallowick-run: --tcp takes HOST:PORT, such as 127.0.0.1:502" + usage
+            << QStringList{};
+        QTest::newRow("--lines without a range")
+            << QStringList{} << QStringList{"--lines", "3"}
+            << "tallowick-run: --lines takes A-B, such as 1-15" + usage << QStringList{};
+        QTest::newRow("an option twice")
+            << QStringList{} << QStringList{"--send", "1", "--send", "2"}
+            << "tallowick-run: --send given more than once" + usage << QStringList{};
+        QTest::newRow("--send with --passes")
+            << QStringList{} << QStringList{"--send", "1", "--passes", "2"}
+            << "tallowick-run: --send runs one exchange: no --lines, --passes or --pause" + usage
+            << QStringList{};
+        QTest::newRow("no such file") << QStringList{} << QStringList{"--file-missing"}
+                                      << "Failed Msg: Load Save File missing.ini Failed.\n"
+                                      << QStringList{};
+        QTest::newRow("line 16") << QStringList{} << QStringList{"--send", "16"}
+                                 << "Tallowick: Error Command Line Index.\n"
+                                 << QStringList{"-----沒有指令 16-----"};
+        QTest::newRow("line 0") << QStringList{} << QStringList{"--send", "0"}
+                                << "Tallowick: What instruction execution?!\n"
+                                << QStringList{};
+        QTest::newRow("no IP") << QStringList{"IP="} << QStringList{} << "Tallowick: IP is Null.\n"
+                               << QStringList{};
+        QTest::newRow("no passes")
+            << QStringList{"REPEAT_CNT="} << QStringList{} << "Tallowick: Repeat count error!\n"
+            << QStringList{"----輸入重複次數----"};
+        QTest::newRow("time-out beyond a timer")
+            << QStringList{} << QStringList{"--timeout", "2147483648"}
+            << "Tallowick: Timeout is too large: at most 2147483647 ms.\n"
+            << QStringList{};
+        QTest::newRow("port 0") << QStringList{} << QStringList{"--tcp", "127.0.0.1:0"}
+                                << "Tallowick: Port must be a whole number from 1 to 65535.\n"
+                                << QStringList{};
+        QTest::newRow("serial settings the port cannot take")
+            << QStringList{"TIMEOUT=60000"}
+            << QStringList{"--serial", "%serial", "--serial-settings", "9600,x,8,1"}
+            << "COM Port Error: Error configure setting\n"
+            << QStringList{"--------無回應--------", closing};
+        QTest::newRow("a serial port that is no port")
+            << QStringList{} << QStringList{"--serial", "0"}
+            << "COM Port Error: Error port setting\n"
+            << QStringList{};
+    }
+
+    // Nothing reaches the peer; the message goes to standard error.
+    void refusals()
+    {
+        QFETCH(QStringList, changes);
+        QFETCH(QStringList, args);
+        QFETCH(QString, errors);
+        QFETCH(QStringList, entries);
+
+        LoopbackPeer peer(QByteArray::fromHex("01030200057847"));
+        int connections = 0;
+        connect(&peer.server, &QTcpServer::newConnection, this, [&connections] { ++connections; });
+        PtyPair pty;
+        QVERIFY(pty.isValid());
+        args.replaceInStrings(QStringLiteral("%serial"), pty.slavePath());
+        const QString slot = writeSlot(changes, peer.port());
+        if (args.contains(QStringLiteral("--file-missing")))
+            args = QStringList{m_folder.filePath(QStringLiteral("missing.ini"))};
+        else
+            args << slot;
+        Runner runner(args);
+        const Finished run = runner.finish();
+        QCOMPARE(run.errors, errors);
+        QCOMPARE(run.entries, entries);
+        QCOMPARE(run.status, 2);
+        QCOMPARE(connections, 0);
+        QCOMPARE(pty.read(0, 0), QByteArray());
+    }
+
+    void stopSignals_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<int>("status");
+        QTest::newRow("SIGINT") << SIGINT << 130;
+        QTest::newRow("SIGTERM") << SIGTERM << 143;
+    }
+
+    // In the middle of a long run with the link kept open: the exchange ends,
+    // the link closes, the log is complete.
+    void stopSignals()
+    {
+        QFETCH(int, signal);
+        QFETCH(int, status);
+        LoopbackPeer peer(QByteArray::fromHex("01030200057847"));
+        QList<QTcpSocket *> clients;
+        connect(&peer.server, &QTcpServer::newConnection, this, [&] {
+            // The peer's own handler takes the socket first; find it among its children.
+            clients = peer.server.findChildren<QTcpSocket *>();
+        });
+        Runner runner(
+            {"--passes", "32767", "--pause", "20", "--keep-link", writeSlot({}, peer.port())});
+        QTRY_VERIFY_WITH_TIMEOUT(runner.process().peek(1 << 16).count(reply1.toUtf8()) >= 3, 30000);
+        ::kill(pid_t(runner.process().processId()), signal);
+        const Finished run = runner.finish();
+        QCOMPARE(run.status, status);
+        QCOMPARE(run.errors, QString());
+        QVERIFY(run.out.endsWith('\n'));
+        QCOMPARE(run.entries.mid(0, 5),
+                 (QStringList{"IP:127.0.0.1:" + peer.port(), connecting, send1, reply1, send2}));
+        QVERIFY(!run.entries.filter(QStringLiteral("no time stamp")).size());
+        QVERIFY(!clients.isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(clients.first()->state() == QAbstractSocket::UnconnectedState,
+                                 10000);
+    }
+
+    // Both programs answer --help and --version without a display.
+    void helpAndVersion_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<QString>("starts");
+        QTest::newRow("tallowick-run --version") << TALLOWICK_RUN << "--version"
+                                                 << "tallowick-run " TALLOWICK_VERSION "\n";
+        QTest::newRow("tallowick-run --help") << TALLOWICK_RUN << "--help"
+                                              << "Usage: tallowick-run";
+        QTest::newRow("tallowick --version") << TALLOWICK_PROGRAM << "--version"
+                                             << "tallowick " TALLOWICK_VERSION "\n";
+        QTest::newRow("tallowick --help") << TALLOWICK_PROGRAM << "--help"
+                                          << "Usage: tallowick";
+    }
+
+    void helpAndVersion()
+    {
+        QFETCH(QString, program);
+        QFETCH(QString, option);
+        QFETCH(QString, starts);
+        QProcess process;
+        process.setProcessEnvironment(displayless());
+        process.start(program, {option});
+        QSignalSpy finished(&process, &QProcess::finished);
+        QVERIFY(finished.wait(30000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 0);
+        QVERIFY2(QString::fromUtf8(process.readAllStandardOutput()).startsWith(starts),
+                 qPrintable(starts));
+        QCOMPARE(process.readAllStandardError(), QByteArray());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestHeadlessRun)
+#include "tst_headless_run.moc"
