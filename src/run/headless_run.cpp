@@ -42,10 +42,15 @@ HeadlessRun::HeadlessRun(const ExchangeInputs &inputs, bool serialMode, bool sin
     connect(m_engine, &ExchangeEngine::logLineBreak, this, [this] { writeEntry({}, -1); });
     connect(m_engine, &ExchangeEngine::messageRaised, this, &HeadlessRun::refuse);
     connect(m_engine, &ExchangeEngine::exchangeEnded, this, &HeadlessRun::noteEnd);
-    connect(m_engine, &ExchangeEngine::repeatingChanged, this, [this](bool repeating) {
-        if (!repeating)
-            finishWhenIdle();
-    });
+    // The end of a run is told before the end of its last exchange: the
+    // outcome is taken once that has been heard of too.
+    connect(
+        m_engine, &ExchangeEngine::repeatingChanged, this,
+        [this](bool repeating) {
+            if (!repeating)
+                finishWhenIdle();
+        },
+        Qt::QueuedConnection);
 }
 
 HeadlessRun::~HeadlessRun() = default;

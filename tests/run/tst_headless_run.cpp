@@ -153,7 +153,7 @@ private slots:
         QTest::newRow("tcp: a pass of line 2 kept open, the file's repeat settings overridden")
             << "tcp" << QStringList{"PORT=1", "REPEAT_CNT=", "TIMEOUT="}
             << QStringList{"--tcp",      "127.0.0.1:%port", "--lines", "2-2",     "--passes",
-                           "1",          "--timeout",       "5000",    "--pause", "0",
+                           "1",          "--timeout",       "5000",    "--pause", "1",
                            "--keep-link"}
             << 0 << QStringList{ip, connecting, send2, reply2};
         QTest::newRow("pty: --send 2 at 19200 baud, lines as typed")
@@ -219,8 +219,8 @@ private slots:
             slave.reset();
         }
         const Finished run = runner.finish();
-        QCOMPARE(run.entries, entries);
         QCOMPARE(run.errors, QString());
+        QCOMPARE(run.entries, entries);
         QCOMPARE(run.status, status);
     }
 
@@ -266,6 +266,10 @@ private slots:
         QTest::newRow("no passes")
             << QStringList{"REPEAT_CNT="} << QStringList{} << "Tallowick: Repeat count error!\n"
             << QStringList{"----輸入重複次數----"};
+        // A timer holds no pause of 0 ms.
+        QTest::newRow("no pause") << QStringList{} << QStringList{"--pause", "0"}
+                                  << "Tallowick: Repeat count error!\n"
+                                  << QStringList{"----輸入重複次數----"};
         QTest::newRow("time-out beyond a timer")
             << QStringList{} << QStringList{"--timeout", "2147483648"}
             << "Tallowick: Timeout is too large: at most 2147483647 ms.\n"
