@@ -89,9 +89,8 @@ private slots:
             // Killed once some generations are reported written, then at a random
             // moment of the loop: no event marks a moment inside a save, so a
             // pause of random length is what lands the kill anywhere in one.
-            QTRY_VERIFY_WITH_TIMEOUT(readReported() >= generations ||
-                                         loop.state() == QProcess::NotRunning,
-                                     60000);
+            QTRY_VERIFY_WITH_TIMEOUT(
+                readReported() >= generations || loop.state() == QProcess::NotRunning, 60000);
             QVERIFY2(loop.state() == QProcess::Running, "the save loop ended by itself");
             QTest::qSleep(pause);
             loop.kill();
