@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFileInfo>
 #include <QIconEngine>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -12,6 +13,7 @@
 #include <QPointer>
 #include <QStyle>
 #include <QStyleOption>
+#include <QTextDocument>
 #include <QThreadPool>
 
 #include <algorithm>
@@ -71,8 +73,19 @@ PortPicker::PortPicker(QLineEdit *edit, PortLister lister)
     m_list->setObjectName(edit->objectName() + QStringLiteral("PortList"));
     m_list->setToolTipsVisible(true);
 
-    edit->setToolTip(edit->toolTip().isEmpty() ? listHint : edit->toolTip() + u'\n' + listHint);
+    m_hint = edit->toolTip().isEmpty() ? listHint : edit->toolTip() + u'\n' + listHint;
+    showTextInTip(edit->text());
+    connect(edit, &QLineEdit::textChanged, this, &PortPicker::showTextInTip);
     edit->installEventFilter(this);
+}
+
+void PortPicker::showTextInTip(const QString &text)
+{
+    const QString tip = text.isEmpty() ? m_hint : text + QStringLiteral("\n\n") + m_hint;
+    // A tooltip that looks like markup is drawn as markup: the box's text is
+    // shown as typed all the same.
+    m_edit->setToolTip(Qt::mightBeRichText(tip) ? Qt::convertFromPlainText(tip, Qt::WhiteSpacePre)
+                                                : tip);
 }
 
 void PortPicker::setLister(PortLister lister)
@@ -99,12 +112,23 @@ QAction *PortPicker::fillList()
         return nullptr;
     }
     const QString inBox = serialDevicePath(m_edit->text()).value_or(QString());
+    // The same device under yet another name, such as /dev/serial/by-path/...
+    // Resolving links reads no device.
+    const QString inBoxDevice = inBox.isEmpty() ? QString() : QFileInfo(inBox).canonicalFilePath();
     QAction *current = nullptr;
     for (const PortRecord &record : m_records) {
         QAction *item = m_list->addAction(QString());
         const QString choice = portChoice(record);
         connect(item, &QAction::triggered, this, [this, choice] { choose(choice); });
-        if (!current && !inBox.isEmpty() && (inBox == record.path || inBox == record.byIdPath))
+        const bool named =
+            !inBox.isEmpty() &&
+            (inBox == record.path || inBox == record.byIdPath ||
+             (!inBoxDevice.isEmpty() && inBoxDevice == QFileInfo(record.path).canonicalFilePath()));
+        if (named) {
+            item->setCheckable(true);
+            item->setChecked(true);
+        }
+        if (!current && named)
             current = item;
     }
     markProblems(std::vector<PortAccess>(m_records.size()));

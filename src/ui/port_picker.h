@@ -14,6 +14,8 @@ namespace tallowick {
 // drop-down button at the box's right end, or Alt+Down or F4 as in a combo box,
 // opens a list read afresh each time, and choosing a port puts its path into
 // the box. The box keeps its text and meaning; the picker only types into it.
+// As the box is too narrow for a /dev/serial/by-id/... name, its tooltip
+// begins with the whole text, and the list checks the port the box names.
 class PortPicker : public QObject
 {
     Q_OBJECT
@@ -43,8 +45,10 @@ private:
     void checkInBackground();
     void markProblems(const std::vector<PortAccess> &access);
     void choose(const QString &path);
+    void showTextInTip(const QString &text);
 
     QLineEdit *m_edit;
+    QString m_hint; // the box's tooltip before it named a port
     QAction *m_button;
     QMenu *m_list;
     PortLister m_lister;

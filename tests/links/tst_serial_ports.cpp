@@ -17,8 +17,10 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextDocument>
 
 #include <grp.h>
+#include <pwd.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -60,6 +62,35 @@ PortAccess trouble(PortAccess::Problem problem, const QString &who, bool rejoin 
     access.user = QStringLiteral("ada");
     access.pid = 4242;
     return access;
+}
+
+// Runs `command` as the user nobody, with no group of its own that opens
+// anything: whether it ended well.
+bool nobodyRuns(const QString &setpriv, const QStringList &command)
+{
+    QProcess run;
+    run.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    run.start(setpriv,
+              QStringList{"--reuid=nobody", "--regid=nogroup", "--clear-groups"} + command);
+    return run.waitForFinished(60'000) && run.exitStatus() == QProcess::NormalExit &&
+           run.exitCode() == 0;
+}
+
+// The first folder on the way to `path` that nobody may not pass, as a
+// folder of root's home is; empty when it passes them all.
+QString folderClosedToNobody(const QString &setpriv, const QString &path)
+{
+    const QString test = QStandardPaths::findExecutable(QStringLiteral("test"));
+    QStringList folders;
+    for (QString folder = QFileInfo(path).absolutePath();; folder = QFileInfo(folder).path()) {
+        folders.prepend(folder);
+        if (QFileInfo(folder).isRoot())
+            break;
+    }
+    for (const QString &folder : folders)
+        if (!nobodyRuns(setpriv, {test, "-x", folder}))
+            return folder;
+    return {};
 }
 
 QStringList shownItems(const QMenu *list)
@@ -292,20 +323,37 @@ serial/by-id/loop->loop
             QVERIFY(portProblemText(access).startsWith(QStringLiteral("no permission: ")));
             return;
         }
-        const group *dialout = ::getgrnam("dialout");
         const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
-        if (!dialout || setpriv.isEmpty())
-            QSKIP("running as root, which opens any device, with no setpriv or no group dialout to "
-                  "run the check as another user");
+        const bool nobodyThere = ::getpwnam("nobody") && ::getgrnam("nogroup");
+        const group *dialout = ::getgrnam("dialout"); // valid until the next getgrnam
+        const gid_t dialoutId = dialout ? dialout->gr_gid : 0;
+        if (!dialout || !nobodyThere || setpriv.isEmpty() ||
+            QStandardPaths::findExecutable(QStringLiteral("test")).isEmpty())
+            QSKIP("running as root, which opens any device, with no setpriv, test, user nobody, "
+                  "group nogroup or group dialout to run the check as another user");
         QCOMPARE(::chmod(QFile::encodeName(root.path()).constData(), 0755), 0);
-        QCOMPARE(::chown(QFile::encodeName(device).constData(), 0, dialout->gr_gid), 0);
+        QCOMPARE(::chown(QFile::encodeName(device).constData(), 0, dialoutId), 0);
         QCOMPARE(::chmod(QFile::encodeName(device).constData(), 0660), 0);
+        // Whether nobody gets to run this program and to see the device at all:
+        // a build tree or temporary folder in root's home is closed to it, and
+        // that is no fault of the check.
+        const QString program = QCoreApplication::applicationFilePath();
+        for (const QString &path : {program, device}) {
+            if (const QString closed = folderClosedToNobody(setpriv, path); !closed.isEmpty())
+                QSKIP(qPrintable("the user nobody, as whom the check runs, cannot reach " + path +
+                                 ": the folder " + closed +
+                                 " is closed to it, as root's home is (the check needs a "
+                                 "build tree and a temporary folder that others may enter)"));
+        }
+        if (!nobodyRuns(setpriv, {program, QStringLiteral("-functions")}))
+            QSKIP(qPrintable("the user nobody, as whom the check runs, cannot start " + program +
+                             " (see its messages above)"));
         // The same test, run as nobody, ends in the branch above.
         qputenv("TALLOWICK_DENIED_PORT", QFile::encodeName(device));
         QProcess nobody;
         nobody.setProcessChannelMode(QProcess::ForwardedChannels);
-        nobody.start(setpriv, {"--reuid=nobody", "--regid=nogroup", "--clear-groups",
-                               QCoreApplication::applicationFilePath(), "noPermissionMark"});
+        nobody.start(setpriv, {"--reuid=nobody", "--regid=nogroup", "--clear-groups", program,
+                               "noPermissionMark"});
         qunsetenv("TALLOWICK_DENIED_PORT");
         QVERIFY(nobody.waitForFinished(60'000));
         QCOMPARE(nobody.exitCode(), 0);
@@ -367,6 +415,96 @@ serial/by-id/loop->loop
             box.undo(); // a choice undoes as typing does
             QCOMPARE(box.text(), QStringLiteral("3"));
         }
+    }
+
+    // comSelect is two characters wide: its tooltip begins with its whole text,
+    // however the text came, and the list checks the port the box names, by
+    // any of its names. Steps: "type TEXT" over the text, "choose N" in the
+    // list, "set TEXT" by the program, "undo"; %1 is a folder with a device
+    // reached through links.
+    void boxNamesItsPort_data()
+    {
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("marked"); // the checked item, -1 for none
+        const auto row = [](const char *name, const char *steps, const char *text, int marked) {
+            QTest::newRow(name) << QString::fromUtf8(steps) << QString::fromUtf8(text) << marked;
+        };
+        row("empty", "", "", -1);
+        row("a number", "type 3", "3", 2);
+        row("by-id name chosen", "choose 0", "/dev/serial/by-id/usb-1", 0);
+        row("by-id name typed", "type /dev/serial/by-id/usb-1", "/dev/serial/by-id/usb-1", 0);
+        row("device of a by-id name typed", "type /dev/ttyFAKE0", "/dev/ttyFAKE0", 0);
+        row("bare name", "type ttyFAKE1", "ttyFAKE1", 1);
+        row("set by the program", "set /dev/ttyFAKE1", "/dev/ttyFAKE1", 1);
+        row("chosen, then typed over", "choose 0; type 2", "2", -1);
+        row("chosen, then undone", "type ttyFAKE1; choose 3; undo", "ttyFAKE1", 1);
+        row("real by-id link chosen", "choose 3", "%1/by-id/usb-2", 3);
+        row("another link to the device", "type %1/by-path/pci-1", "%1/by-path/pci-1", 3);
+        row("no such port", "type /dev/ttyUSB9", "/dev/ttyUSB9", -1);
+        row("looks like markup", "type <b>1</b> & 2", "<b>1</b> & 2", -1);
+    }
+
+    void boxNamesItsPort()
+    {
+        QFETCH(QString, steps);
+        QFETCH(QString, text);
+        QFETCH(int, marked);
+        QTemporaryDir root;
+        lay(root.path(), QStringLiteral("ttyUSB0=\nby-id/usb-2->../ttyUSB0\n"
+                                        "by-path/pci-1->../by-id/usb-2"));
+        steps.replace(QStringLiteral("%1"), root.path());
+        text.replace(QStringLiteral("%1"), root.path());
+        WindowFixture f;
+        QLineEdit *box = f.ui().comSelect;
+        const QString hint = box->toolTip();
+        QVERIFY(box->text().isEmpty() && hint.startsWith(QStringLiteral("A number n opens")));
+        auto *picker = box->findChild<PortPicker *>();
+        picker->setLister([&root] {
+            return std::vector<PortRecord>{
+                port(QStringLiteral("/dev/ttyFAKE0"), QStringLiteral("/dev/serial/by-id/usb-1")),
+                port(QStringLiteral("/dev/ttyFAKE1")), port(QStringLiteral("/dev/ttyS2")),
+                port(root.filePath(QStringLiteral("ttyUSB0")),
+                     root.filePath(QStringLiteral("by-id/usb-2")))};
+        });
+
+        for (const QString &step : steps.split(QStringLiteral("; "), Qt::SkipEmptyParts)) {
+            const QString argument = step.section(u' ', 1);
+            if (step.startsWith(u"type ")) {
+                box->selectAll();
+                QTest::keyClicks(box, argument);
+            } else if (step.startsWith(u"choose ")) {
+                picker->showList();
+                picker->list()->actions().at(argument.toInt())->trigger();
+                picker->list()->hide();
+            } else if (step.startsWith(u"set ")) {
+                box->setText(argument);
+            } else {
+                QCOMPARE(step, QStringLiteral("undo"));
+                box->undo();
+            }
+        }
+        QCOMPARE(box->text(), text);
+        // What the tooltip shows, drawn as markup when it looks like markup.
+        QString shown = box->toolTip();
+        if (Qt::mightBeRichText(shown)) {
+            QTextDocument document;
+            document.setHtml(shown);
+            shown = document.toPlainText();
+        }
+        QCOMPARE(shown.split(u'\n', Qt::SkipEmptyParts),
+                 (text.isEmpty() ? QStringList() : QStringList{text}) +
+                     hint.split(u'\n', Qt::SkipEmptyParts));
+
+        picker->showList();
+        QList<int> checked;
+        const QList<QAction *> items = picker->list()->actions();
+        for (qsizetype i = 0; i < items.size(); ++i)
+            if (items[i]->isChecked())
+                checked << int(i);
+        QCOMPARE(checked, marked < 0 ? QList<int>() : QList<int>{marked});
+        QCOMPARE(picker->list()->activeAction(), marked < 0 ? nullptr : items[marked]);
+        picker->list()->hide();
     }
 
     // The list is read each time it opens: a port plugged in is there, one pulled

@@ -1,7 +1,8 @@
 // Files that survive failures: the program killed at random moments while it
 // saves its slot, exports and saves its log (save_loop.cpp), a full disk and a
 // missing folder. A file is afterwards the old one or the complete new one,
-// and a write that fails says so. TALLOWICK_KILL_ROUNDS sets the kills (30).
+// and a write that fails says so. TALLOWICK_KILL_ROUNDS sets the kills (30);
+// TALLOWICK_KILL_SEED makes a run's random choices again (its seed is logged).
 #include "config/config_format.h"
 #include "support/files.h"
 #include "support/window_fixture.h"
@@ -58,33 +59,55 @@ private slots:
     {
         bool set = false;
         const int rounds = qEnvironmentVariableIntValue("TALLOWICK_KILL_ROUNDS", &set);
+        const QByteArray seedText = qgetenv("TALLOWICK_KILL_SEED");
+        bool seedSet = false;
+        quint32 seed = seedText.toUInt(&seedSet);
+        QVERIFY2(seedText.isEmpty() || seedSet, "TALLOWICK_KILL_SEED is no whole number");
+        if (!seedSet)
+            seed = QRandomGenerator::system()->generate();
+        qInfo("kill moments from seed %u (TALLOWICK_KILL_SEED=%u chooses them again)", seed, seed);
+        QRandomGenerator random(seed);
         QTemporaryDir folder;
         const QString slot = folder.filePath(QStringLiteral("config1.ini"));
         const QString exported = folder.filePath(QStringLiteral("exported.ini"));
         const QString log = folder.filePath(QStringLiteral("log.txt"));
         for (long long round = 1; round <= (set && rounds > 0 ? rounds : 30); ++round) {
+            // Chosen up front, so that a round's choices do not depend on how
+            // the ones before it went.
+            const qsizetype generations = random.bounded(1, 4);
+            const int pause = int(random.bounded(40));
             QProcess loop;
             loop.setProcessChannelMode(QProcess::ForwardedErrorChannel);
             loop.start(QStringLiteral(TALLOWICK_SAVE_LOOP),
                        {folder.path(), exported, log, QString::number(round * 1000)});
-            // Killed once a generation is written, at a random moment of the loop.
-            QTRY_VERIFY_WITH_TIMEOUT(loop.canReadLine() || loop.state() == QProcess::NotRunning,
-                                     60000);
+            QByteArrayList reported; // "G g" once generation g is written
+            const auto readReported = [&loop, &reported] {
+                while (loop.canReadLine())
+                    reported << loop.readLine().trimmed();
+                return reported.size();
+            };
+            // Killed once some generations are reported written, then at a random
+            // moment of the loop: no event marks a moment inside a save, so a
+            // pause of random length is what lands the kill anywhere in one.
+            QTRY_VERIFY_WITH_TIMEOUT(
+                readReported() >= generations || loop.state() == QProcess::NotRunning, 60000);
             QVERIFY2(loop.state() == QProcess::Running, "the save loop ended by itself");
-            QTest::qSleep(int(QRandomGenerator::global()->bounded(40)));
+            QTest::qSleep(pause);
             loop.kill();
             QVERIFY(loop.waitForFinished(60000));
             QCOMPARE(loop.exitStatus(), QProcess::CrashExit);
+            readReported();
+            QVERIFY(!reported.isEmpty() && reported.last().startsWith("G "));
 
             // Each file is whole: of the last generation reported done, or of the
             // next one, whose slot is written before its export and its log.
-            const long long last =
-                loop.readAllStandardOutput().trimmed().split('\n').last().mid(2).toLongLong();
+            const long long last = reported.last().mid(2).toLongLong();
             const QString newer = QStringLiteral("%1%2%3")
                                       .arg(configGeneration(readFile(slot), false) - last)
                                       .arg(configGeneration(readFile(exported), true) - last)
                                       .arg(logGeneration(readFile(log), round * 1000) - last);
-            QVERIFY2(QStringList({"000", "100", "110", "111"}).contains(newer), qPrintable(newer));
+            QVERIFY2(QStringList({"000", "100", "110", "111"}).contains(newer),
+                     qPrintable(QStringLiteral("round %1: %2").arg(round).arg(newer)));
             // A write cut short may leave its temporary file, never a real name.
             QStringList names = QDir(folder.path()).entryList(QDir::Files | QDir::Hidden);
             names.removeIf([](const QString &name) { return name.count(u'.') > 1; });

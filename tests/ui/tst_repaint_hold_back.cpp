@@ -44,6 +44,47 @@ private:
     QAbstractButton *m_button;
 };
 
+// An event posted behind every event already waiting, below the low priority
+// at which Qt posts the drawing of widgets: once it arrives, every paint asked
+// for so far has happened. Waiting for it, not for some milliseconds, is what
+// lets a test say "nothing was drawn" on a machine of any speed.
+class LastInLine : public QObject
+{
+public:
+    bool arrived = false;
+
+protected:
+    bool event(QEvent *event) override
+    {
+        if (event->type() != QEvent::User)
+            return QObject::event(event);
+        arrived = true;
+        return true;
+    }
+};
+
+[[nodiscard]] bool drawingCaughtUp()
+{
+    // Twice: events of the window system handled along with the first may
+    // post paints of their own behind it.
+    for (int round = 0; round < 2; ++round) {
+        LastInLine marker;
+        QCoreApplication::postEvent(&marker, new QEvent(QEvent::User), Qt::LowEventPriority - 1);
+        if (!QTest::qWaitFor([&marker] { return marker.arrived; }, 20000))
+            return false;
+    }
+    return true;
+}
+
+// Shown, active (activation redraws a button) and drawn, so that what the
+// test does next is all that can cause a paint.
+[[nodiscard]] bool shownAndSettled(QWidget *widget)
+{
+    widget->show();
+    return QTest::qWaitForWindowExposed(widget) && QTest::qWaitForWindowActive(widget) &&
+           drawingCaughtUp();
+}
+
 } // namespace
 
 class TestRepaintHoldBack : public QObject
@@ -56,8 +97,7 @@ private slots:
     void firstChangeDrawnAtOnceTheRestHeld()
     {
         QPushButton button(QStringLiteral("Send"));
-        button.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&button));
+        QVERIFY(shownAndSettled(&button));
         PaintWatch watch(&button);
         // An interval no test run outlasts.
         auto holdBack = std::make_unique<RepaintHoldBack>(nullptr, 1h);
@@ -70,9 +110,9 @@ private slots:
             QCOMPARE(button.text(), waiting ? QStringLiteral("Stop") : QStringLiteral("Send"));
             QCOMPARE(button.isEnabled(), !waiting);
             if (i % 50 == 0)
-                QTest::qWait(1);
+                QVERIFY(drawingCaughtUp());
         }
-        QTest::qWait(100);
+        QVERIFY(drawingCaughtUp());
         QCOMPARE(watch.paints, 1);
         QVERIFY(watch.enabled);
 
@@ -85,9 +125,7 @@ private slots:
     void sameStateHoldsNothing()
     {
         QPushButton button(QStringLiteral("Send"));
-        button.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&button));
-        QTest::qWait(50);
+        QVERIFY(shownAndSettled(&button));
         RepaintHoldBack holdBack(nullptr, 1h);
         QLabel label;
         holdBack.setText(&label, QStringLiteral("Connecting...")); // drawn at once
@@ -97,7 +135,7 @@ private slots:
             holdBack.setEnabled(&button, true);
             holdBack.setText(&label, QStringLiteral("Connecting..."));
         }
-        QTest::qWait(100);
+        QVERIFY(drawingCaughtUp());
         QCOMPARE(watch.paints, 0);
         QVERIFY(button.updatesEnabled() && label.updatesEnabled());
     }
