@@ -1,10 +1,10 @@
 // Drawing held back while controls change fast: their state is new at once,
 // what is drawn catches up after the burst. Paint events are counted on the
 // real widgets, drawn offscreen.
+#include "support/paint_counter.h"
 #include "support/window_fixture.h"
 #include "ui/repaint_hold_back.h"
 
-#include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -14,37 +14,6 @@
 using namespace std::chrono_literals;
 using namespace tallowick;
 using namespace tallowick::test;
-
-namespace {
-
-// Counts a button's paint events and notes what it showed at the last one.
-class PaintWatch : public QObject
-{
-public:
-    explicit PaintWatch(QAbstractButton *button) : m_button(button)
-    {
-        button->installEventFilter(this);
-    }
-    int paints = 0;
-    QString text;
-    bool enabled = true;
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (watched == m_button && event->type() == QEvent::Paint) {
-            ++paints;
-            text = m_button->text();
-            enabled = m_button->isEnabled();
-        }
-        return false;
-    }
-
-private:
-    QAbstractButton *m_button;
-};
-
-} // namespace
 
 class TestRepaintHoldBack : public QObject
 {
@@ -58,7 +27,7 @@ private slots:
         QPushButton button(QStringLiteral("Send"));
         button.show();
         QVERIFY(QTest::qWaitForWindowExposed(&button));
-        PaintWatch watch(&button);
+        PaintCounter watch(&button);
         // An interval no test run outlasts.
         auto holdBack = std::make_unique<RepaintHoldBack>(nullptr, 1h);
         holdBack->setText(&button, QStringLiteral("Stop"));
@@ -91,7 +60,7 @@ private slots:
         RepaintHoldBack holdBack(nullptr, 1h);
         QLabel label;
         holdBack.setText(&label, QStringLiteral("Connecting...")); // drawn at once
-        PaintWatch watch(&button);
+        PaintCounter watch(&button);
         for (int i = 0; i < 3; ++i) {
             holdBack.setText(&button, QStringLiteral("Send"));
             holdBack.setEnabled(&button, true);
@@ -109,8 +78,8 @@ private slots:
         WindowFixture f(true);
         QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
         f.ui().timeout->setText(QStringLiteral("600000"));
-        PaintWatch send(f.ui().send);
-        PaintWatch mode(f.ui().modeSelect);
+        PaintCounter send(f.ui().send);
+        PaintCounter mode(f.ui().modeSelect);
         QTest::mouseClick(f.ui().send, Qt::LeftButton);
         QTest::mouseClick(f.ui().send, Qt::LeftButton); // Stop
         QTRY_VERIFY_WITH_TIMEOUT(send.text == QStringLiteral("Send") && mode.enabled, 20000);
