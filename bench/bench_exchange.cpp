@@ -13,8 +13,6 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QSocketNotifier>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -98,25 +96,6 @@ private:
     int m_fd = -1;
 };
 
-// Counts the paint events of a widget while it lives.
-class PaintCounter : public QObject
-{
-public:
-    explicit PaintCounter(QWidget *widget) : m_widget(widget) { widget->installEventFilter(this); }
-    ~PaintCounter() override { m_widget->removeEventFilter(this); }
-    int paints = 0;
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        paints += watched == m_widget && event->type() == QEvent::Paint;
-        return false;
-    }
-
-private:
-    QWidget *m_widget;
-};
-
 QString fixed(double value, const QString &unit, int decimals)
 {
     return QString::number(value, 'f', decimals) + u' ' + unit;
@@ -126,7 +105,7 @@ QString fixed(double value, const QString &unit, int decimals)
 
 std::vector<Row> tcpExchanges(const Plan &plan)
 {
-    ResponderProcess responder;
+    const test::PeerProcess responder = startResponder();
     if (!responder.port())
         return {setupFailed(QStringLiteral("TCP exchange inside a pass"),
                             QStringLiteral("no responder"))};
@@ -153,15 +132,15 @@ std::vector<Row> tcpExchanges(const Plan &plan)
         ends.reserve(size_t(exchanges));
         const auto noteEnd = QObject::connect(&w.engine(), &ExchangeEngine::exchangeEnded,
                                               &w.engine(), [&] { ends.push_back(monotonicNs()); });
-        PaintCounter button(w.ui().send);
-        PaintCounter log(w.ui().getMsg->viewport());
+        test::PaintCounter button(w.ui().send);
+        test::PaintCounter log(w.ui().getMsg->viewport());
         const qint64 start = monotonicNs();
         w.click(w.ui().Command2);
         if (!w.waitRunEnded(120'000))
             trouble = QStringLiteral("a run did not end");
         const double seconds = double(monotonicNs() - start) / 1e9;
         QObject::disconnect(noteEnd);
-        if (int(ends.size()) != exchanges || w.log().text().contains(u"無回應"))
+        if (int(ends.size()) != exchanges || w.logText().contains(u"無回應"))
             trouble = QStringLiteral("%1 of %2 exchanges answered").arg(ends.size()).arg(exchanges);
         qint64 inside = 0;
         int counted = 0;
@@ -376,7 +355,7 @@ std::vector<Row> serialEndOfReply(const Plan &plan)
 
 std::vector<Row> repeatTiming(const Plan &plan)
 {
-    ResponderProcess responder;
+    const test::PeerProcess responder = startResponder();
     if (!responder.port())
         return {setupFailed(QStringLiteral("Repeat timing"), QStringLiteral("no responder"))};
     constexpr int pauseMs = 10;
@@ -451,24 +430,17 @@ std::vector<Row> idleCpu(const Plan &plan)
 
     {
         // A peer that takes the request and never answers.
-        QTcpServer silent;
-        silent.listen(QHostAddress::LocalHost);
-        QByteArray heard;
-        QObject::connect(&silent, &QTcpServer::newConnection, &silent, [&] {
-            while (QTcpSocket *socket = silent.nextPendingConnection())
-                QObject::connect(socket, &QTcpSocket::readyRead, socket,
-                                 [&heard, socket] { heard += socket->readAll(); });
-        });
-        Window w(silent.serverPort());
-        w.useTcp(silent.serverPort());
+        test::LoopbackPeer silent;
+        Window w(silent.server.serverPort());
+        w.useTcp(silent.server.serverPort());
         w.keepLink(true);
         w.ui().timeout->setText(QStringLiteral("600000"));
         bool valid = true;
         const Stats s = measure(
             [&] {
-                heard.clear();
+                silent.received.clear();
                 w.click(w.ui().send);
-                valid = w.waitUntil([&] { return !heard.isEmpty(); }, 3000) && valid;
+                valid = w.waitUntil([&] { return !silent.received.isEmpty(); }, 3000) && valid;
             },
             [&] {
                 w.click(w.ui().send); // "Stop"
@@ -512,7 +484,7 @@ std::vector<Row> idleCpu(const Plan &plan)
         row(QStringLiteral("serial port kept open after a reply"), s, valid);
     }
     {
-        ResponderProcess responder;
+        const test::PeerProcess responder = startResponder();
         Window w(responder.port());
         w.useTcp(responder.port());
         w.keepLink(true);
@@ -523,9 +495,10 @@ std::vector<Row> idleCpu(const Plan &plan)
             [&] {
                 w.click(w.ui().Command2);
                 // Paused: the first pass is over and its last reply is in.
-                valid =
-                    w.waitUntil([&] { return w.idle() && w.ui().repTimer->isActive(); }, 5000) &&
-                    valid;
+                const auto paused = [&] {
+                    return !w.engine().isWaiting() && w.ui().repTimer->isActive();
+                };
+                valid = w.waitUntil(paused, 5000) && valid;
             },
             [&] {
                 w.click(w.ui().Command2); // "Stop Send"

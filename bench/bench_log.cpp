@@ -2,18 +2,15 @@
 // it, and the memory it takes.
 #include "bench_scenarios.h"
 
-#include "ui/log_panel.h"
+#include "support/files.h"
 #include "ui/log_box.h"
+#include "ui/log_panel.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QLocale>
 #include <QPushButton>
 
 #include <algorithm>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace tallowick::bench {
 
@@ -22,28 +19,6 @@ namespace {
 // The entries of one exchange, as the log shows them after the time stamp.
 const QString sentEntry = QStringLiteral("傳送CMD1： > 010300000001 840A");
 const QString replyEntry = QStringLiteral("接收 < 0103020000 B844");
-
-// The same bytes as one open, write and close. With `durable`, written as a
-// program that must never lose the old file writes them, and as Save Log
-// does: into a new file beside it, synced to disk, renamed over it.
-bool writeFile(const QString &path, const QByteArray &bytes, bool durable)
-{
-    const QByteArray target = QFile::encodeName(path);
-    const QByteArray written = durable ? target + ".new" : target;
-    const int fd = ::open(written.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (fd < 0)
-        return false;
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n <= 0)
-            break;
-        done += n;
-    }
-    const bool synced = !durable || ::fdatasync(fd) == 0;
-    return ::close(fd) == 0 && done == bytes.size() && synced &&
-           (!durable || ::rename(written.constData(), target.constData()) == 0);
-}
 
 QString entriesName(int entries)
 {
@@ -55,7 +30,7 @@ QString entriesName(int entries)
 std::vector<Row> logGrowthAndSave(const Plan &plan, Memory &memory)
 {
     Window w;
-    LogPanel &log = w.log();
+    LogPanel &log = w.window->log();
     w.click(w.ui().Command1);
     memory.emptyLogKiB = residentKiB();
 
@@ -142,28 +117,25 @@ std::vector<Row> logGrowthAndSave(const Plan &plan, Memory &memory)
     QTemporaryDir files;
     const QString savedPath = files.filePath(QStringLiteral("saved.txt"));
     const QString plainPath = files.filePath(QStringLiteral("plain.txt"));
-    dialogAnswers().saveFilePath = savedPath;
+    w.dialogs.otherFiles = savedPath;
     const QString durablePath = files.filePath(QStringLiteral("durable.txt"));
     std::vector<double> saves, writes, durableWrites;
     bool valid = true;
     QByteArray bytes;
     for (int r = 0; r < plan.saveRepetitions + 1; ++r) {
-        dialogAnswers().messages.clear();
+        w.dialogs.clear();
         qint64 start = monotonicNs();
         w.click(w.ui().savelog);
         const double saved = double(monotonicNs() - start) / 1e6;
-        valid = valid &&
-                dialogAnswers().messages == QStringList{QStringLiteral("    Save Success.   ")};
-        if (bytes.isEmpty()) {
-            QFile file(savedPath);
-            if (file.open(QIODevice::ReadOnly))
-                bytes = file.readAll();
-        }
+        valid = valid && w.dialogs.messages.size() == 1 &&
+                w.dialogs.messages[0].text == u"    Save Success.   ";
+        if (bytes.isEmpty())
+            bytes = test::readFile(savedPath);
         start = monotonicNs();
-        valid = writeFile(plainPath, bytes, false) && valid;
+        valid = test::writeFile(plainPath, bytes) && valid;
         const double written = double(monotonicNs() - start) / 1e6;
         start = monotonicNs();
-        valid = writeFile(durablePath, bytes, true) && valid;
+        valid = test::writeFile(durablePath, bytes, true) && valid;
         const double durable = double(monotonicNs() - start) / 1e6;
         if (r > 0) { // the first round brings the files into being
             saves.push_back(saved);
@@ -171,7 +143,7 @@ std::vector<Row> logGrowthAndSave(const Plan &plan, Memory &memory)
             durableWrites.push_back(durable);
         }
     }
-    dialogAnswers().saveFilePath.clear();
+    w.dialogs.otherFiles.reset();
     memory.logFileBytes = bytes.size();
     memory.afterSaveKiB = residentKiB();
     const Stats s = statsOf(saves);

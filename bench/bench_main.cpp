@@ -89,7 +89,6 @@ int runBenchmark(const QStringList &arguments)
         return only.isEmpty() || only.contains(QLatin1String(name));
     };
 
-    installDialogAnswers();
     const double loadBefore = loadAverage();
     const qint64 started = monotonicNs();
     print(QStringLiteral("tallowick-bench%1: %2, %3 cores, Qt %4, load average %5\n")

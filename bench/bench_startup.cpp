@@ -4,10 +4,10 @@
 #include "bench_scenarios.h"
 
 #include "shown_reporter.h"
+#include "support/files.h"
 #include "ui/main_window_layout.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QProcess>
 
 namespace tallowick::bench {
@@ -44,10 +44,7 @@ std::optional<StartUp> timeStartUp(const QString &program, const QStringList &ar
 std::vector<Row> startUp(const Plan &plan, Memory &memory)
 {
     QTemporaryDir folder;
-    QFile config(folder.filePath(QStringLiteral("config1.ini")));
-    if (config.open(QIODevice::WriteOnly))
-        config.write(fullConfigFile(502));
-    config.close();
+    test::writeFile(folder.filePath(QStringLiteral("config1.ini")), fullConfigFile(502));
 
     const QString self = QCoreApplication::applicationFilePath();
     const QString minimal = QStringLiteral(TALLOWICK_BENCH_MINIMAL);

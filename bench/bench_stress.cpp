@@ -12,7 +12,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTextDocument>
 #include <QTimer>
@@ -111,7 +110,7 @@ FloodRun floodWindow(Window &w, qsizetype size, const std::function<void()> &pou
     const qint64 start = monotonicNs();
     w.click(w.ui().send);
     pour();
-    const bool complete = w.waitUntil([&] { return logged >= size && w.idle(); }, 120'000);
+    const bool complete = w.waitUntil([&] { return logged >= size && w.isIdle(); }, 120'000);
     const double seconds = double(monotonicNs() - start) / 1e9;
     QObject::disconnect(count);
     return {seconds, stalls.longestMs(), complete && logged == size};
@@ -153,7 +152,7 @@ std::vector<Row> flood(const Plan &plan)
     double idleStallMs = 0;
 
     {
-        ResponderProcess responder(size);
+        const test::PeerProcess responder = startResponder(size);
         if (!responder.port())
             return {setupFailed(QStringLiteral("Flood"), QStringLiteral("no responder"))};
         Window w(responder.port());
@@ -250,25 +249,17 @@ std::vector<Row> soak(const Plan &plan)
 
     // The device, in this process: each request answered as the plan says.
     Kind current = Kind::Good;
-    QTcpServer device;
-    device.listen(QHostAddress::LocalHost);
-    QTcpSocket *link = nullptr;
-    QObject::connect(&device, &QTcpServer::newConnection, &device, [&] {
-        while (QTcpSocket *socket = device.nextPendingConnection()) {
-            link = socket;
-            QObject::connect(socket, &QTcpSocket::readyRead, socket, [&, socket] {
-                socket->readAll();
-                if (current == Kind::Good)
-                    socket->write(good);
-                else if (current == Kind::WrongCrc)
-                    socket->write(wrongCrc);
-                else if (current == Kind::Split)
-                    socket->write(good.left(splitAt));
-            });
-        }
-    });
-    Window w(device.serverPort());
-    w.useTcp(device.serverPort());
+    test::LoopbackPeer device;
+    device.answer = [&] {
+        device.received.clear(); // the growth measured is the program's, not the peer's
+        return current == Kind::Good       ? good
+               : current == Kind::WrongCrc ? wrongCrc
+               : current == Kind::Split    ? good.left(splitAt)
+                                           : QByteArray();
+    };
+    const quint16 port = device.server.serverPort();
+    Window w(port);
+    w.useTcp(port);
     w.keepLink(true);
     w.ui().sendCnt->setText(QStringLiteral("1"));
 
@@ -285,7 +276,7 @@ std::vector<Row> soak(const Plan &plan)
     std::function<void()> sendNext = [&] {
         if (started == warmUp) {
             residentBefore = residentKiB();
-            logBefore = w.log().text().size();
+            logBefore = w.logText().size();
             start = monotonicNs();
         }
         if (started == plan.soakExchanges) {
@@ -298,22 +289,23 @@ std::vector<Row> soak(const Plan &plan)
                                                          : QStringLiteral("5000"));
         w.click(w.ui().send);
     };
-    const auto onEnd = QObject::connect(&w.engine(), &ExchangeEngine::exchangeEnded, &device, [&] {
-        if (current == Kind::Split && !awaitingSecondPart && link) {
-            awaitingSecondPart = true;
-            link->write(good.mid(splitAt));
-            return;
-        }
-        awaitingSecondPart = false;
-        QTimer::singleShot(0, &device, sendNext);
-    });
-    QTimer::singleShot(0, &device, sendNext);
+    const auto onEnd =
+        QObject::connect(&w.engine(), &ExchangeEngine::exchangeEnded, &device.server, [&] {
+            if (current == Kind::Split && !awaitingSecondPart && device.socket) {
+                awaitingSecondPart = true;
+                device.socket->write(good.mid(splitAt));
+                return;
+            }
+            awaitingSecondPart = false;
+            QTimer::singleShot(0, &device.server, sendNext);
+        });
+    QTimer::singleShot(0, &device.server, sendNext);
     // Fails only if an exchange is left waiting far beyond its time-out.
     const bool complete = w.waitUntil([&] { return done; }, plan.soakExchanges * 100 + 10'000);
     const double seconds = double(monotonicNs() - start) / 1e9;
     QObject::disconnect(onEnd);
     const qint64 residentAfter = residentKiB();
-    const qint64 logBytes = (w.log().text().size() - logBefore) * qint64(sizeof(QChar));
+    const qint64 logBytes = (w.logText().size() - logBefore) * qint64(sizeof(QChar));
     const qint64 growthKiB = residentAfter - residentBefore;
     const int measured = plan.soakExchanges - warmUp;
 
@@ -341,7 +333,7 @@ std::vector<Row> hostileInput(const Plan &plan)
     // the field, each timed: Send (ended by Stop if the value made the wait
     // too long), CRC Calculate, Repeat Send (likewise), Save setting, export
     // and import.
-    ResponderProcess responder;
+    const test::PeerProcess responder = startResponder();
     test::PtyPair pty; // serial fields: nobody answers, the time-out ends it
     if (!responder.port() || !pty.isValid())
         return {setupFailed(QStringLiteral("A megabyte in a text field"),
@@ -372,10 +364,10 @@ std::vector<Row> hostileInput(const Plan &plan)
         w.keepLink(false);
         w.setRepeat(1, 1, 1, 10);
         QLineEdit *box = name == u"filecombo" ? w.ui().filecombo->lineEdit()
-                                              : w.window().findChild<QLineEdit *>(name);
+                                              : w.window->findChild<QLineEdit *>(name);
         if (box)
             box->setText(value);
-        dialogAnswers().saveFilePath = exported;
+        w.dialogs.otherFiles = exported;
 
         Round result;
         StallWatch stalls;
@@ -405,7 +397,6 @@ std::vector<Row> hostileInput(const Plan &plan)
         timed("export", [&] { w.click(w.ui().Command4); });
         timed("import", [&] { w.click(w.ui().Command3); });
         result.stallMs = stalls.longestMs();
-        dialogAnswers().saveFilePath.clear();
         pty.read(0, 0);
         return result;
     };

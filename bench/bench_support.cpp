@@ -1,16 +1,11 @@
 #include "bench_support.h"
 
-#include "engine/exchange_engine.h"
 #include "engine/command_text.h"
-#include "ui/dialogs.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QFile>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QTest>
 #include <QTimer>
 
@@ -158,115 +153,20 @@ QByteArray fullConfigFile(quint16 port)
     return lines.join("\r\n") + "\r\n";
 }
 
-// --- peers -----------------------------------------------------------------
+// --- peers and the window ---------------------------------------------------
 
-ResponderProcess::ResponderProcess(qsizetype floodBytes)
+test::PeerProcess startResponder(qsizetype floodBytes)
 {
-    m_process.setProgram(QCoreApplication::applicationFilePath());
-    m_process.setArguments({QStringLiteral("--responder"), QString::number(floodBytes)});
-    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_process.start();
-    if (!m_process.waitForStarted(5000))
-        return;
-    while (!m_process.canReadLine() && m_process.waitForReadyRead(5000)) {
-    }
-    const QList<QByteArray> words = m_process.readLine().trimmed().split(' ');
-    if (words.size() == 2 && words[0] == "PORT")
-        m_port = quint16(words[1].toUInt());
+    return test::PeerProcess(QCoreApplication::applicationFilePath(),
+                             {QStringLiteral("--responder"), QString::number(floodBytes)});
 }
 
-ResponderProcess::~ResponderProcess()
+Window::Window(quint16 port) : WindowFixture(true, fullConfigFile(port))
 {
-    m_process.closeWriteChannel();
-    if (!m_process.waitForFinished(2000)) {
-        m_process.kill();
-        m_process.waitForFinished(2000);
-    }
-}
-
-// --- the window ------------------------------------------------------------
-
-Window::Window(quint16 port)
-{
-    QFile config(m_folder.filePath(QStringLiteral("config1.ini")));
-    if (config.open(QIODevice::WriteOnly))
-        config.write(fullConfigFile(port));
-    config.close();
-    m_window = std::make_unique<MainWindow>(m_folder.path());
-    m_window->show();
-    if (!QTest::qWaitForWindowExposed(m_window.get()))
+    if (!QTest::qWaitForWindowExposed(window.get()))
         std::fprintf(stderr, "the main window was not exposed\n");
     if (!ui().crcEN->isChecked())
         click(ui().crcEN);
-}
-
-Window::~Window() = default;
-
-void Window::click(QWidget *widget)
-{
-    QTest::mouseClick(widget, Qt::LeftButton);
-}
-
-void Window::keepLink(bool keep)
-{
-    click(ui().connect[keep ? 1 : 0]);
-}
-
-void Window::useTcp(quint16 port)
-{
-    if (engine().serialMode())
-        click(ui().modeSelect);
-    ui().address->setText(QStringLiteral("127.0.0.1"));
-    ui().port->setText(QString::number(port));
-}
-
-void Window::useSerial(const QString &path, const QString &lineSettings)
-{
-    if (!engine().serialMode())
-        click(ui().modeSelect);
-    ui().comSelect->setText(path);
-    ui().configCOM->setText(lineSettings);
-}
-
-void Window::setRepeat(int first, int last, int passes, int pauseMs)
-{
-    ui().rpStart->setText(QString::number(first));
-    ui().rpStop->setText(QString::number(last));
-    ui().rCNT->setText(QString::number(passes));
-    ui().repeat->setText(QString::number(pauseMs));
-}
-
-bool Window::idle()
-{
-    return !engine().isWaiting() && ui().send->text() == QLatin1String("Send");
-}
-
-bool Window::waitUntil(const std::function<bool()> &done, int ms)
-{
-    if (done())
-        return true;
-    QEventLoop loop;
-    const auto check = [&] {
-        if (done())
-            loop.quit();
-    };
-    QObject::connect(&engine(), &ExchangeEngine::exchangeEnded, &loop, check);
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, check);
-    poll.start(20);
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-    return done();
-}
-
-bool Window::waitRunEnded(int ms)
-{
-    return waitUntil(
-        [this] {
-            return !engine().isRepeating() &&
-                   ui().Command2->text() == QLatin1String("Repeat Send") && idle();
-        },
-        ms);
 }
 
 void runEventLoopFor(std::chrono::milliseconds time)
@@ -274,25 +174,6 @@ void runEventLoopFor(std::chrono::milliseconds time)
     QEventLoop loop;
     QTimer::singleShot(time, Qt::PreciseTimer, &loop, &QEventLoop::quit);
     loop.exec();
-}
-
-DialogAnswers &dialogAnswers()
-{
-    static DialogAnswers answers;
-    return answers;
-}
-
-void installDialogAnswers()
-{
-    dialogs::setMessageHandler([](QWidget *, const MessageRequest &request) {
-        dialogAnswers().messages << request.text;
-        return (request.flags & 0x0F) == MbYesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
-    });
-    dialogs::setFileHandler([](QWidget *, const FileDialogRequest &) -> std::optional<QString> {
-        if (dialogAnswers().saveFilePath.isEmpty())
-            return std::nullopt;
-        return dialogAnswers().saveFilePath;
-    });
 }
 
 } // namespace tallowick::bench

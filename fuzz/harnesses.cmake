@@ -22,7 +22,5 @@ tallowick_harness(reply_check LIBRARIES tallowick_engine)
 tallowick_harness(ini_reader LIBRARIES tallowick_config ${CMAKE_DL_LIBS} HELPERS iconv_reuse.cpp)
 tallowick_harness(config_roundtrip LIBRARIES tallowick_config ${CMAKE_DL_LIBS}
                   HELPERS iconv_reuse.cpp)
-# The exchange engine on the fake links and the manual clock of the tests.
-tallowick_harness(exchange_engine AUTOMOC LIBRARIES tallowick_engine
-  HELPERS ../tests/support/fake_link.cpp ../tests/support/manual_clock.cpp
-  INCLUDES ../tests)
+# The exchange engine on the fake links, inputs and manual clock of the test kit.
+tallowick_harness(exchange_engine LIBRARIES tallowick_engine tallowick_testkit)

@@ -38,8 +38,7 @@ long long configGeneration(const QByteArray &file, bool exported)
 // "generation g" from `first` on, or -1.
 long long logGeneration(const QByteArray &file, long long first)
 {
-    static const QRegularExpression stamp(QStringLiteral("(?m)^\\d\\d:\\d\\d:\\d\\d   "));
-    const QString text = QString::fromUtf8(file).replace(stamp, QStringLiteral("@"));
+    const QString text = QString::fromUtf8(file).replace(timeStamp, QStringLiteral("@"));
     static const QRegularExpression shape(
         QStringLiteral("^檔案儲存日期：[^\r\n]+\r\n\r\n@generation (\\d+)\r\n"));
     const long long g = shape.match(text).captured(1).toLongLong();

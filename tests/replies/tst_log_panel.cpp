@@ -63,12 +63,11 @@ private slots:
             const FileDialogRequest &request = f.dialogs.fileRequests.last();
             const QByteArray file = readFile(folder.filePath(name));
             const QString log = file.isEmpty() ? QStringLiteral("<no file>") : savedLog(file);
-            static const QRegularExpression stamp(QStringLiteral("(?m)^\\d\\d:\\d\\d:\\d\\d   "));
             if (request.mode != FileDialogMode::Save || request.filterIndex != 2 ||
                 request.filter != u"All Files (*.*)|*.*|Text Files(*.txt)|*.txt")
                 return QStringLiteral("<dialog>");
             return file.isEmpty() || log == f.logText() + "\r\n"
-                       ? QString(log).replace(stamp, QStringLiteral("@"))
+                       ? QString(log).replace(timeStamp, QStringLiteral("@"))
                        : QStringLiteral("<not the log>");
         };
         QCOMPARE(save("empty.txt"), QStringLiteral("\r\n"));

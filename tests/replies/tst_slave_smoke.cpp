@@ -32,7 +32,7 @@ private slots:
                     "; timeout=10000; connect_1=1; cmd_0=010300000001; click send");
         QCOMPARE(f.ui().send->text(), QStringLiteral("Stop"));
         QVERIFY(!f.ui().modeSelect->isEnabled());
-        QVERIFY(waitIdle(f, 20000));
+        QVERIFY(f.waitIdle(20000));
         QVERIFY(f.ui().modeSelect->isEnabled());
         QVERIFY(!f.ui().Timer->isActive());
         // Newest first; a reply entry ends in one line break, the others in two.

@@ -3,9 +3,10 @@
 // and over loopback TCP, a silent pty, a port nobody listens on, and a
 // loopback peer that must receive nothing when a run is refused. Replies and
 // CRCs: those of the libmodbus 3.1 slave.
-#include "support/exchange.h"
 #include "support/files.h"
+#include "support/peers.h"
 #include "support/pty_pair.h"
+#include "support/time_stamp.h"
 #include "tallowick_version.h"
 
 #include <QProcess>
@@ -52,13 +53,13 @@ QProcessEnvironment displayless()
 
 QStringList entriesOf(const QByteArray &out)
 {
-    static const QRegularExpression stamp(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d   "));
     QStringList entries;
     for (const QString &line : QString::fromUtf8(out).split(u'\n', Qt::SkipEmptyParts)) {
-        if (!stamp.match(line).hasMatch())
+        const QRegularExpressionMatch stamp = timeStamp.match(line);
+        if (!stamp.hasMatch() || stamp.capturedStart() != 0)
             entries << QStringLiteral("no time stamp: ") + line;
         else
-            entries << line.mid(stamp.match(line).capturedLength());
+            entries << line.mid(stamp.capturedLength());
     }
     return entries;
 }

@@ -9,15 +9,6 @@ namespace tallowick::test {
 
 using namespace Qt::StringLiterals;
 
-FakeInputs::FakeInputs()
-{
-    const QString typed =
-        u"sendCnt=1 cmd1=010300000001 crc=1 address=127.0.0.1 port=502 timeout=1000 "
-        u"comSelect=/dev/ttyFAKE0 configCOM=9600,n,8,1 drop=0 rCNT=1 rpStart=1 rpStop=1 repeat=10"_s;
-    for (const QString &assignment : typed.split(u' '))
-        field.insert(assignment.section(u'=', 0, 0), assignment.section(u'=', 1));
-}
-
 EngineFixture::EngineFixture()
     : replyTimeout(clock.newTimer()), serialQuiet(clock.newTimer()), repeatPause(clock.newTimer()),
       engine(in, serial, tcp, {replyTimeout, serialQuiet, repeatPause})
@@ -32,25 +23,33 @@ EngineFixture::EngineFixture()
     QObject::connect(&engine, &ExchangeEngine::statusChanged, &engine,
                      [this](const QString &caption) { status = caption; });
     QObject::connect(&engine, &ExchangeEngine::lineNumberChosen, &engine,
-                     [this](const QString &number) { in.field[u"sendCnt"_s] = number; });
-    QObject::connect(&engine, &ExchangeEngine::messageRaised, &engine,
-                     [this](const QString &text, const QString &title, MessageIcon icon) {
-                         log << u"box %1 %2: %3"_s.arg(int(icon)).arg(title, text);
-                         boxes << u"%1|%2|%3"_s.arg(text.section(u'\n', 0, 0))
-                                      .arg(int(icon))
-                                      .arg(title);
-                     });
+                     [this](const QString &number) { in.field[FakeInputs::SendCnt] = number; });
+    QObject::connect(
+        &engine, &ExchangeEngine::messageRaised, &engine,
+        [this](const QString &text, const QString &title, MessageIcon icon) {
+            log << u"box %1 %2: %3"_s.arg(int(icon)).arg(title, text);
+            boxes << u"%1|%2|%3"_s.arg(text.section(u'\n', 0, 0)).arg(int(icon)).arg(title);
+        });
 }
 
 void EngineFixture::set(const QString &name, const QString &value)
 {
     const QStringList linkErrors{u"None"_s, u"InvalidPort"_s, u"InvalidSettings"_s, u"Other"_s};
+    // By FakeInputs::Field.
+    const QStringList fields{u"sendCnt"_s, u"timeout"_s, u"address"_s, u"port"_s,   u"comSelect"_s,
+                             u"rCNT"_s,    u"rpStart"_s, u"rpStop"_s,  u"repeat"_s, u"configCOM"_s};
+    bool isLine = false;
+    const int line = name.startsWith(u"cmd") ? name.mid(3).toInt(&isLine) : 0;
     if (name == u"baud")
         serial.baud = value.toInt();
     else if (name == u"open" && linkErrors.contains(value))
         serial.openResult = LinkError(linkErrors.indexOf(value));
-    else if (in.field.contains(name) || name.startsWith(u"cmd"))
-        in.field[name] = value;
+    else if (fields.contains(name))
+        in.field[size_t(fields.indexOf(name))] = value;
+    else if (isLine && line >= 1 && line <= commandLineCount)
+        in.cmd[size_t(line - 1)] = value;
+    else if (name == u"crc" || name == u"drop")
+        (name == u"crc" ? in.crc : in.drop) = value == u"1";
     else
         QTest::qFail(qPrintable(u"no field "_s + name), __FILE__, __LINE__);
 }

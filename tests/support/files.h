@@ -1,22 +1,16 @@
 #pragma once
 
 #include <QByteArray>
-#include <QFile>
 #include <QString>
 
 namespace tallowick::test {
 
 // A whole file; empty when it cannot be read.
-inline QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+QByteArray readFile(const QString &path);
 
-inline bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
+// The bytes as one open, write and close. Durable: as a program that must
+// never lose the old file writes them, and as Save Log does: into a new file
+// beside it, synced to disk, renamed over it.
+bool writeFile(const QString &path, const QByteArray &bytes, bool durable = false);
 
 } // namespace tallowick::test

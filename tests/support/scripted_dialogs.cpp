@@ -16,7 +16,7 @@ ScriptedDialogs::ScriptedDialogs()
         [this](QWidget *, const FileDialogRequest &request) -> std::optional<QString> {
             fileRequests.append(request);
             if (files.empty())
-                return std::nullopt;
+                return otherFiles;
             const std::optional<QString> chosen = files.front();
             files.pop_front();
             return chosen;

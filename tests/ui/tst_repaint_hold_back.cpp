@@ -1,10 +1,10 @@
 // Drawing held back while controls change fast: their state is new at once,
 // what is drawn catches up after the burst. Paint events are counted on the
 // real widgets, drawn offscreen.
+#include "support/paint_counter.h"
 #include "support/window_fixture.h"
 #include "ui/repaint_hold_back.h"
 
-#include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -16,33 +16,6 @@ using namespace tallowick;
 using namespace tallowick::test;
 
 namespace {
-
-// Counts a button's paint events and notes what it showed at the last one.
-class PaintWatch : public QObject
-{
-public:
-    explicit PaintWatch(QAbstractButton *button) : m_button(button)
-    {
-        button->installEventFilter(this);
-    }
-    int paints = 0;
-    QString text;
-    bool enabled = true;
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (watched == m_button && event->type() == QEvent::Paint) {
-            ++paints;
-            text = m_button->text();
-            enabled = m_button->isEnabled();
-        }
-        return false;
-    }
-
-private:
-    QAbstractButton *m_button;
-};
 
 // An event posted behind every event already waiting, below the low priority
 // at which Qt posts the drawing of widgets: once it arrives, every paint asked
@@ -98,7 +71,7 @@ private slots:
     {
         QPushButton button(QStringLiteral("Send"));
         QVERIFY(shownAndSettled(&button));
-        PaintWatch watch(&button);
+        PaintCounter watch(&button);
         // An interval no test run outlasts.
         auto holdBack = std::make_unique<RepaintHoldBack>(nullptr, 1h);
         holdBack->setText(&button, QStringLiteral("Stop"));
@@ -129,7 +102,7 @@ private slots:
         RepaintHoldBack holdBack(nullptr, 1h);
         QLabel label;
         holdBack.setText(&label, QStringLiteral("Connecting...")); // drawn at once
-        PaintWatch watch(&button);
+        PaintCounter watch(&button);
         for (int i = 0; i < 3; ++i) {
             holdBack.setText(&button, QStringLiteral("Send"));
             holdBack.setEnabled(&button, true);
@@ -147,8 +120,8 @@ private slots:
         WindowFixture f(true);
         QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
         f.ui().timeout->setText(QStringLiteral("600000"));
-        PaintWatch send(f.ui().send);
-        PaintWatch mode(f.ui().modeSelect);
+        PaintCounter send(f.ui().send);
+        PaintCounter mode(f.ui().modeSelect);
         QTest::mouseClick(f.ui().send, Qt::LeftButton);
         QTest::mouseClick(f.ui().send, Qt::LeftButton); // Stop
         QTRY_VERIFY_WITH_TIMEOUT(send.text == QStringLiteral("Send") && mode.enabled, 20000);

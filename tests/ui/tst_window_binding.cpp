@@ -96,8 +96,8 @@ private slots:
         QTEST(f.ui().status->text(), "status");
         QTEST(logLines(f.logText()), "log");
         for (const QString &line : f.logText().split(QStringLiteral("\r\n")))
-            QVERIFY(line.isEmpty() || line.contains(timeStampPrefix));
-        QVERIFY(isIdle(f));
+            QVERIFY(line.isEmpty() || line.contains(timeStamp));
+        QVERIFY(f.isIdle());
     }
 
     // The first click of a double-click sends the line; the double-click locks
@@ -130,7 +130,7 @@ private slots:
         QCOMPARE(f.logText(), log);
 
         QTest::mouseClick(f.ui().send, Qt::LeftButton); // Stop: the time-out's path
-        QVERIFY(isIdle(f));
+        QVERIFY(f.isIdle());
         QCOMPARE(logLines(f.logText()),
                  QStringList({"-------關閉連線-------", "", "--------無回應--------", "",
                               "傳送CMD2： > 030102030405 0E93", "", "-------正在連線-------", "",
@@ -141,7 +141,7 @@ private slots:
         // A time-out below 1 ms runs for 1 ms, and the window's timer ends it.
         play(f, "timeout=0.5; click send");
         QCOMPARE(f.ui().Timer->interval(), 1);
-        QTRY_VERIFY_WITH_TIMEOUT(isIdle(f), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(f.isIdle(), 20000);
         QCOMPARE(logLines(f.logText()).mid(0, 3),
                  QStringList({"-------關閉連線-------", "", "--------無回應--------"}));
     }
@@ -235,7 +235,7 @@ private slots:
         QCOMPARE(f.ui().Command2->text(), QStringLiteral("Stop Send"));
         QVERIFY(f.ui().repTimer->isActive());
         QCOMPARE(f.ui().repTimer->interval(), 1);
-        QTRY_VERIFY_WITH_TIMEOUT(isIdle(f), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(f.isIdle(), 20000);
         const QStringList exchange{"-------關閉連線-------",
                                    "",
                                    "接收 < 0103020005 7847",
