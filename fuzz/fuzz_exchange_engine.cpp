@@ -286,10 +286,15 @@ void Run::settle()
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
     // Every message box is answered at once, unseen.
     dialogs::setMessageHandler([](QWidget *, const MessageRequest &) { return MessageAnswer::Ok; });
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
     Reader input{data, data + size};
     Run run;
     while (input.at != input.end)
