@@ -102,6 +102,9 @@ private slots:
         const EnvironmentValue homeValue("HOME", path(home));
 
         const bool inConfigHome = builtInSlotPlace() == SlotPlace::ConfigHome;
+#ifdef TALLOWICK_SLOTS_IN_CONFIG_HOME
+        QVERIFY(inConfigHome); // the package's twin, linked with its own choice
+#endif
         const QString folder = inConfigHome ? QDir(scratch.path()).filePath(configHome)
                                             : QCoreApplication::applicationDirPath();
         QCOMPARE(slotFolder(), folder);
