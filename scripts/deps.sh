@@ -22,6 +22,13 @@ for option in "$@"; do
   esac
 done
 
+# With --package also what making and checking the Debian package needs
+# (scripts/package): dpkg-shlibdeps and dpkg-buildflags, file (which CPack's
+# dependency scan runs), lintian and the AppStream validator.
+if [ "${1:-}" = "--package" ]; then
+  packages+=(dpkg-dev file lintian appstream)
+fi
+
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then

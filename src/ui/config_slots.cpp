@@ -4,6 +4,7 @@
 #include "ui/dialogs.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QEvent>
 #include <QFocusEvent>
 #include <QLabel>
@@ -86,6 +87,10 @@ void ConfigSlots::load(const QString &path, bool clearWhenMissing)
 
 void ConfigSlots::saveSlot()
 {
+    // The folder in the user's configuration home is made by the first save;
+    // beside the program it is there already. A folder that cannot be made
+    // fails the save below.
+    QDir().mkpath(m_ui.programFolder);
     if (!saveSlotFile(slotPath(), currentValues())) {
         const QString text = QStringLiteral("Save File ") + m_fileName + QStringLiteral(" Failed.");
         dialogs::message(m_ui.window, text, MbExclamation, failedTitle);

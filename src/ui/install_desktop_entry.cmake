@@ -13,6 +13,7 @@ string(REPLACE "`" "\\\\`" exec "${exec}")
 string(REPLACE "$" "\\\\$" exec "${exec}")
 string(REPLACE "%" "%%" exec "${exec}")
 set(tallowick_desktop_exec "\"${exec}\"")
+set(tallowick_desktop_icon tallowick)
 configure_file("${tallowick_desktop_in}" "${tallowick_desktop_out}" @ONLY)
 file(INSTALL DESTINATION "${CMAKE_INSTALL_PREFIX}/share/applications" TYPE FILE
      FILES "${tallowick_desktop_out}")

@@ -1,9 +1,9 @@
+#include "config/slot_folder.h"
 #include "tallowick_version.h"
 #include "ui/main_window.h"
 #include "ui/main_window_layout.h"
 
 #include <QApplication>
-#include <QFileInfo>
 #include <QIcon>
 
 #include <cstdio>
@@ -21,9 +21,7 @@ std::optional<int> answerCommandLine(int argc, char *argv[])
             return 0;
         }
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            const QString folder =
-                QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget())
-                    .absolutePath();
+            const QString folder = tallowick::slotFolder();
             std::printf("Usage: tallowick [--help] [--version]\n"
                         "Tests Modbus devices by hand: fifteen command lines sent over a serial\n"
                         "port (Modbus RTU) or TCP, every frame logged. tallowick-run sends the\n"
@@ -45,11 +43,11 @@ int main(int argc, char *argv[])
         return *status;
     QApplication app(argc, argv);
     // The window class (the second part of WM_CLASS on X11) and the desktop
-    // entry tallowick.desktop, by which the desktop groups the windows under
-    // the launcher's icon.
+    // entry (tallowick.desktop, or the package's, named by the application id),
+    // by which the desktop groups the windows under the launcher's icon.
     QApplication::setApplicationName(QStringLiteral("Tallowick"));
     QApplication::setApplicationVersion(QStringLiteral(TALLOWICK_VERSION));
-    QApplication::setDesktopFileName(QStringLiteral("tallowick"));
+    QApplication::setDesktopFileName(QStringLiteral(TALLOWICK_DESKTOP_FILE_NAME));
     QApplication::setWindowIcon(tallowick::programIcon());
     tallowick::MainWindow window;
     window.show();

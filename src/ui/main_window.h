@@ -1,5 +1,6 @@
 #pragma once
 
+#include "config/slot_folder.h"
 #include "ui/controls.h"
 #include "ui/repaint_hold_back.h"
 
@@ -18,14 +19,14 @@ class SerialLink;
 class TcpLink;
 
 // The main window "Tallowick". Creating it runs start-up against the given
-// program folder, where the configuration slot files live. It binds its
+// program folder, where the configuration slot files live (by default where
+// this build keeps them). It binds its
 // controls to the exchange engine, the log and the configuration slots.
 class MainWindow : public QWidget
 {
     Q_OBJECT
 public:
-    explicit MainWindow(const QString &programFolder = QCoreApplication::applicationDirPath(),
-                        QWidget *parent = nullptr);
+    explicit MainWindow(const QString &programFolder = slotFolder(), QWidget *parent = nullptr);
     ~MainWindow() override;
 
     Controls &controls() { return m_ui; }

@@ -1,0 +1,134 @@
+# Makes the Debian package of a build with cpack into a scratch folder, checks
+# what it holds and its control fields, runs lintian on it when lintian is
+# installed, and runs both programs from the unpacked tree without a display.
+#   CPACK: cpack   BUILD_DIR: the build tree   WORK_DIR: scratch folder, emptied first
+#   VERSION: the project's version   APP_ID: the application id
+
+function(fail what)
+  message(FATAL_ERROR "deb package: ${what}")
+endfunction()
+
+# Runs the command, fails on a non-zero status, and sets <out> to its output.
+function(run out)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE result OUTPUT_VARIABLE output
+                  ERROR_VARIABLE errors)
+  if(NOT result EQUAL 0)
+    string(JOIN " " command ${ARGN})
+    fail("${command} failed (${result}):\n${output}${errors}")
+  endif()
+  set(${out} "${output}" PARENT_SCOPE)
+endfunction()
+
+find_program(dpkg_deb dpkg-deb)
+find_program(dpkg dpkg)
+if(NOT dpkg_deb OR NOT dpkg)
+  message("deb package: skipped, dpkg-deb is missing (not a Debian system)")
+  return()
+endif()
+
+file(REMOVE_RECURSE "${WORK_DIR}")
+file(MAKE_DIRECTORY "${WORK_DIR}")
+
+# The dependencies on libraries come from dpkg-shlibdeps (dpkg-dev), which
+# reads the binaries' types with file; without them only the rest is checked.
+set(shlibdeps ON)
+find_program(dpkg_shlibdeps dpkg-shlibdeps)
+find_program(file_program file)
+if(NOT dpkg_shlibdeps OR NOT file_program)
+  set(shlibdeps OFF)
+  message("deb package: dpkg-shlibdeps or file missing (scripts/deps.sh --package): "
+          "the dependencies on libraries are not checked")
+endif()
+run(output "${CPACK}" --config "${BUILD_DIR}/CPackConfig.cmake" -B "${WORK_DIR}"
+    -D CPACK_DEBIAN_PACKAGE_SHLIBDEPS=${shlibdeps})
+
+run(arch "${dpkg}" --print-architecture)
+string(STRIP "${arch}" arch)
+set(deb "${WORK_DIR}/tallowick_${VERSION}_${arch}.deb")
+if(NOT EXISTS "${deb}")
+  file(GLOB made "${WORK_DIR}/*.deb")
+  fail("no ${deb}; cpack made: ${made}")
+endif()
+
+# The files, each with its mode and owner; the folders are left out.
+set(expected
+  "-rwxr-xr-x root/root ./usr/bin/tallowick"
+  "-rwxr-xr-x root/root ./usr/bin/tallowick-run"
+  "-rw-r--r-- root/root ./usr/share/applications/${APP_ID}.desktop"
+  "-rw-r--r-- root/root ./usr/share/doc/tallowick/changelog.gz"
+  "-rw-r--r-- root/root ./usr/share/doc/tallowick/copyright")
+foreach(size 128 16 32 48 64)
+  list(APPEND expected
+    "-rw-r--r-- root/root ./usr/share/icons/hicolor/${size}x${size}/apps/${APP_ID}.png")
+endforeach()
+list(APPEND expected
+  "-rw-r--r-- root/root ./usr/share/lintian/overrides/tallowick"
+  "-rw-r--r-- root/root ./usr/share/man/man1/tallowick-run.1.gz"
+  "-rw-r--r-- root/root ./usr/share/man/man1/tallowick.1.gz"
+  "-rw-r--r-- root/root ./usr/share/metainfo/${APP_ID}.metainfo.xml")
+run(listing "${dpkg_deb}" -c "${deb}")
+string(REPLACE "\n" ";" lines "${listing}")
+set(files)
+set(folders)
+foreach(line IN LISTS lines)
+  if(line MATCHES "^(d[rwx-]+) ([^ ]+) .* (\\./[^ ]*)$")
+    if(NOT CMAKE_MATCH_1 STREQUAL "drwxr-xr-x" OR NOT CMAKE_MATCH_2 STREQUAL "root/root")
+      fail("the folder ${CMAKE_MATCH_3} is ${CMAKE_MATCH_1} ${CMAKE_MATCH_2}")
+    endif()
+  elseif(line MATCHES "^([^ ]+) ([^ ]+) .* (\\./[^ ]*)$")
+    list(APPEND files "${CMAKE_MATCH_1} ${CMAKE_MATCH_2} ${CMAKE_MATCH_3}")
+  elseif(NOT line STREQUAL "")
+    fail("unexpected line of dpkg-deb -c: ${line}")
+  endif()
+endforeach()
+list(SORT files)
+list(SORT expected)
+if(NOT files STREQUAL expected)
+  string(REPLACE ";" "\n  " files "${files}")
+  string(REPLACE ";" "\n  " expected "${expected}")
+  fail("the package holds\n  ${files}\nand should hold\n  ${expected}")
+endif()
+
+run(control "${dpkg_deb}" -f "${deb}" Package Version Architecture Depends)
+set(depends_pattern "Depends: .*fonts-noto-cjk, qt6-qpa-plugins")
+if(shlibdeps)
+  string(APPEND depends_pattern ".*libqt6widgets6.*")
+endif()
+if(NOT control MATCHES "^Package: tallowick\nVersion: ${VERSION}\nArchitecture: ${arch}\n"
+   OR NOT control MATCHES "${depends_pattern}")
+  fail("the control fields are\n${control}")
+endif()
+
+# Both programs from the unpacked tree, without a display: --version, and
+# the slot folder of the packaged window, in the configuration home.
+set(root "${WORK_DIR}/root")
+run(output "${dpkg_deb}" -x "${deb}" "${root}")
+set(no_display "${CMAKE_COMMAND}" -E env --unset=DISPLAY --unset=WAYLAND_DISPLAY
+    --unset=QT_QPA_PLATFORM)
+foreach(program tallowick tallowick-run)
+  run(output ${no_display} "${root}/usr/bin/${program}" --version)
+  if(NOT output STREQUAL "${program} ${VERSION}\n")
+    fail("${program} --version says: ${output}")
+  endif()
+  if(file_program)
+    run(type "${file_program}" -b "${root}/usr/bin/${program}")
+    if(NOT type MATCHES "ELF" OR type MATCHES "not stripped")
+      fail("${program} is not a stripped program: ${type}")
+    endif()
+  endif()
+endforeach()
+run(output ${no_display} "XDG_CONFIG_HOME=${WORK_DIR}/config" "${root}/usr/bin/tallowick" --help)
+if(NOT output MATCHES "\nConfiguration slots \\(config1.ini ... config5.ini\\): ${WORK_DIR}/config/tallowick\n")
+  fail("tallowick --help names another slot folder:\n${output}")
+endif()
+
+find_program(lintian lintian)
+if(lintian)
+  # Errors and warnings fail; what is overridden (each with its reason in
+  # packaging/lintian-overrides) and the informational tags do not.
+  run(output "${lintian}" --fail-on error,warning "${deb}")
+  message("lintian:\n${output}")
+else()
+  message("deb package: lintian is missing (scripts/deps.sh --package): not run")
+endif()
+file(REMOVE_RECURSE "${WORK_DIR}")
