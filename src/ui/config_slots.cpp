@@ -1,6 +1,7 @@
 #include "ui/config_slots.h"
 
 #include "config/config_io.h"
+#include "config/slot_folder.h"
 #include "ui/dialogs.h"
 
 #include <QComboBox>
@@ -88,9 +89,11 @@ void ConfigSlots::load(const QString &path, bool clearWhenMissing)
 void ConfigSlots::saveSlot()
 {
     // The folder in the user's configuration home is made by the first save;
-    // beside the program it is there already. A folder that cannot be made
-    // fails the save below.
-    QDir().mkpath(m_ui.programFolder);
+    // beside the program it is there already, and a program folder that has
+    // gone must fail the save, not come back empty. A folder that cannot be
+    // made fails the save below.
+    if (builtInSlotPlace() == SlotPlace::ConfigHome)
+        QDir().mkpath(m_ui.programFolder);
     if (!saveSlotFile(slotPath(), currentValues())) {
         const QString text = QStringLiteral("Save File ") + m_fileName + QStringLiteral(" Failed.");
         dialogs::message(m_ui.window, text, MbExclamation, failedTitle);
