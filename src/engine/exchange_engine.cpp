@@ -22,6 +22,14 @@ const QString closingEntry = QStringLiteral("-------關閉連線-------");
 // reply), so the log takes a flood in pieces and the window keeps turning.
 constexpr qsizetype serialReplyLimit = 8 * 1024;
 
+// A line number past the last line, or between two lines (0.3, 15.6), names
+// no line. Compared with the number after the last, so that 15.5 counts as
+// between lines rather than past them.
+bool namesNoLine(double lineNumber)
+{
+    return lineNumber >= commandLineCount + 1 || !isWholeNumber(lineNumber);
+}
+
 } // namespace
 
 ExchangeEngine::ExchangeEngine(const ExchangeInputs &inputs, Link &serial, Link &tcp,
@@ -64,8 +72,7 @@ SendOutcome ExchangeEngine::send()
         complainAboutSettings(mask);
         return SendOutcome::Refused;
     }
-    // A number between two lines (0.3, 15.6) names none of them either.
-    if (line >= 16 || !isWholeNumber(line)) {
+    if (namesNoLine(line)) {
         refuseLineNumber();
         return SendOutcome::Refused;
     }
@@ -89,7 +96,7 @@ SendOutcome ExchangeEngine::sendLine(int lineNumber)
         complainAboutSettings(mask);
         return SendOutcome::Refused;
     }
-    if (lineNumber >= 16) {
+    if (namesNoLine(double(lineNumber))) {
         refuseLineNumber();
         return SendOutcome::Refused;
     }
@@ -237,8 +244,7 @@ int ExchangeEngine::chooseLine()
     } else {
         const QString text = m_in.lineNumber();
         const double value = numericValue(text);
-        // A number between lines (0.3, 15.6) names no line either.
-        if (text.isEmpty() || value >= 16 || !isWholeNumber(value)) {
+        if (text.isEmpty() || namesNoLine(value)) {
             refuseLine(text);
             return -1;
         }
