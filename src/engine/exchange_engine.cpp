@@ -22,6 +22,14 @@ const QString closingEntry = QStringLiteral("-------關閉連線-------");
 // reply), so the log takes a flood in pieces and the window keeps turning.
 constexpr qsizetype serialReplyLimit = 8 * 1024;
 
+// A line number past the last line, or between two lines (0.3, 15.6), names
+// no line. Compared with the number after the last, so that 15.5 counts as
+// between lines rather than past them.
+bool namesNoLine(double lineNumber)
+{
+    return lineNumber >= commandLineCount + 1 || !isWholeNumber(lineNumber);
+}
+
 } // namespace
 
 ExchangeEngine::ExchangeEngine(const ExchangeInputs &inputs, Link &serial, Link &tcp,
@@ -37,7 +45,7 @@ ExchangeEngine::ExchangeEngine(const ExchangeInputs &inputs, Link &serial, Link 
     // A pass waiting for a connection that fails instead must learn of it, or
     // the run would show "Stop Send" with nothing left that could end it.
     connect(&m_tcp, &Link::failed, this, [this] {
-        if (m_passWaiting)
+        if (passWaits())
             continuePass();
     });
     connect(&m_serialQuiet, &OneShotTimer::timeout, this, &ExchangeEngine::serialReplyEnded);
@@ -52,9 +60,28 @@ int ExchangeEngine::emptySettingsMask() const
     return checkNullMask(m_in.address(), m_in.port(), m_in.timeout());
 }
 
+void ExchangeEngine::setExchange(Exchange next)
+{
+    const bool wasWaiting = isWaiting();
+    m_exchange = next;
+    // Every end is announced, also that of a reply which came after its
+    // exchange had ended.
+    if (next == Exchange::Idle)
+        emit waitingChanged(false);
+    else if (isWaiting() && !wasWaiting)
+        emit waitingChanged(true);
+}
+
+void ExchangeEngine::awaitConnection()
+{
+    // Only an exchange still waiting can wait for its connection.
+    if (m_exchange == Exchange::AwaitingReply)
+        setExchange(Exchange::Connecting);
+}
+
 SendOutcome ExchangeEngine::send()
 {
-    if (!m_replyDone) {
+    if (isWaiting()) {
         endWithoutReply();
         return SendOutcome::Stopped;
     }
@@ -64,8 +91,7 @@ SendOutcome ExchangeEngine::send()
         complainAboutSettings(mask);
         return SendOutcome::Refused;
     }
-    // A number between two lines (0.3, 15.6) names none of them either.
-    if (line >= 16 || !isWholeNumber(line)) {
+    if (namesNoLine(line)) {
         refuseLineNumber();
         return SendOutcome::Refused;
     }
@@ -74,7 +100,7 @@ SendOutcome ExchangeEngine::send()
 
 void ExchangeEngine::sendLineOf(int index)
 {
-    if (!m_replyDone)
+    if (isWaiting())
         return;
     const QString number = QString::number(index + 1);
     emit lineNumberChosen(number);
@@ -89,7 +115,7 @@ SendOutcome ExchangeEngine::sendLine(int lineNumber)
         complainAboutSettings(mask);
         return SendOutcome::Refused;
     }
-    if (lineNumber >= 16) {
+    if (namesNoLine(double(lineNumber))) {
         refuseLineNumber();
         return SendOutcome::Refused;
     }
@@ -103,7 +129,7 @@ void ExchangeEngine::showCrc()
 
 void ExchangeEngine::toggleMode()
 {
-    m_serialMode = !m_serialMode;
+    m_mode = serialMode() ? LinkMode::Tcp : LinkMode::Serial;
 }
 
 void ExchangeEngine::tell(const QString &text, const QString &title)
@@ -139,7 +165,7 @@ SendOutcome ExchangeEngine::startExchange()
                QStringLiteral("Check Timeout setting."));
         return SendOutcome::Refused;
     }
-    if (m_serialMode) {
+    if (serialMode()) {
         if (!m_serial.isOpen() && !serialDevicePath(m_in.comSelect())) {
             refuse(QStringLiteral("Error port setting"), QStringLiteral("Check COM Port setting."),
                    comPortErrorTitle);
@@ -151,11 +177,10 @@ SendOutcome ExchangeEngine::startExchange()
         return SendOutcome::Refused;
     }
 
-    m_replyDone = false;
-    emit waitingChanged(true);
+    setExchange(Exchange::AwaitingReply);
     m_replyTimeout.start(*interval);
 
-    if (m_serialMode)
+    if (serialMode())
         sendSerial();
     else
         sendTcp();
@@ -187,7 +212,7 @@ void ExchangeEngine::sendSerial()
 void ExchangeEngine::sendTcp()
 {
     const int socketState = m_tcp.state();
-    if (!m_linkOpen && socketState != Link::Connecting) {
+    if (m_tcpSession == TcpSession::None && socketState != Link::Connecting) {
         // Nothing goes out yet: the connection event transmits the line that
         // the line number names when the connection is made.
         const QString address = m_in.address();
@@ -196,15 +221,16 @@ void ExchangeEngine::sendTcp()
         emit logEntry(QStringLiteral("IP:") + address + u':' + port, 2);
         emit logEntry(connectingEntry, 2);
         emit statusChanged(QStringLiteral("Connecting..."));
-        m_linkOpen = true;
+        m_tcpSession = TcpSession::Requested;
+        awaitConnection();
     } else if (socketState == Link::Connected || socketState == Link::Connecting) {
         transmitLine(false);
-        m_linkError = false;
+        m_linkFault = LinkFault::None;
     } else {
         emit logEntry(QStringLiteral("-------") + QString::number(socketState) + u':' +
                           Link::stateName(socketState) + QStringLiteral("-------"),
                       2);
-        m_linkError = true;
+        m_linkFault = LinkFault::Found;
     }
 }
 
@@ -226,19 +252,18 @@ int ExchangeEngine::chooseLine()
 {
     double index = 0;
     QString lineText;
-    if (m_repeating) {
+    if (isRepeating()) {
         const RepeatFields fields = m_in.repeatFields();
-        if (m_repeatIndex > numericValue(fields.rpStop) - 1)
-            m_repeatIndex = numericValue(fields.rpStart) - 1;
-        m_nextLineReady = true;
-        index = roundHalfEven(m_repeatIndex);
-        lineText = QString::number(m_repeatIndex + 1);
-        m_repeatIndex += 1;
+        if (m_nextPassLine > numericValue(fields.rpStop) - 1)
+            m_nextPassLine = numericValue(fields.rpStart) - 1;
+        m_passLine = PassLine::Taken;
+        index = roundHalfEven(m_nextPassLine);
+        lineText = QString::number(m_nextPassLine + 1);
+        m_nextPassLine += 1;
     } else {
         const QString text = m_in.lineNumber();
         const double value = numericValue(text);
-        // A number between lines (0.3, 15.6) names no line either.
-        if (text.isEmpty() || value >= 16 || !isWholeNumber(value)) {
+        if (text.isEmpty() || namesNoLine(value)) {
             refuseLine(text);
             return -1;
         }
@@ -272,23 +297,26 @@ void ExchangeEngine::transmitLine(bool crcOnly)
     }
 
     emit logEntry(QStringLiteral("傳送") + caption + QStringLiteral(" > ") + frame->text, 2);
-    if (!m_serialMode && m_tcp.state() == Link::Connecting) {
+    if (!serialMode() && m_tcp.state() == Link::Connecting) {
         emit logEntry(connectingEntry, 2);
+        awaitConnection();
         return;
     }
     // A link that refuses the frame leaves the exchange to its time-out.
-    (m_serialMode ? m_serial : m_tcp).write(frame->bytes);
+    (serialMode() ? m_serial : m_tcp).write(frame->bytes);
 }
 
 void ExchangeEngine::onTcpConnected()
 {
+    if (m_exchange == Exchange::Connecting)
+        setExchange(Exchange::AwaitingReply);
     // A connection that comes up while the serial link is chosen (one started
     // by an earlier time-out) must not put a frame nobody asked for on the
     // serial line.
-    if (!m_serialMode)
+    if (!serialMode())
         transmitLine(false);
     // A repeat pass may wait for this connection to take its line.
-    if (m_passWaiting)
+    if (passWaits())
         continuePass();
 }
 
@@ -340,7 +368,7 @@ void ExchangeEngine::takeTcpReply()
 void ExchangeEngine::handleReply(const QByteArray &reply, bool fromSerial)
 {
     m_replyTimeout.stop();
-    m_replyDone = true;
+    setExchange(Exchange::EndingWithReply);
 
     // A reply too short to check is reported, and the exchange still ends as
     // after any other reply: a stray byte must not leave the window waiting
@@ -354,7 +382,7 @@ void ExchangeEngine::handleReply(const QByteArray &reply, bool fromSerial)
         m_tcp.close();
         emit statusChanged(QStringLiteral("Disconnected."));
         emit logEntry(closingEntry, 2);
-        m_linkOpen = false;
+        m_tcpSession = TcpSession::None;
     }
     endExchange(!entry                ? ExchangeResult::ReplyTooShort
                 : endsInItsCrc(reply) ? ExchangeResult::Reply
@@ -367,7 +395,8 @@ void ExchangeEngine::endWithoutReply()
     // mode, where it would reach a host the user is not using, and never over
     // a live connection.
     const int before = m_tcp.state();
-    if (!m_serialMode && !m_linkOpen && before != Link::Connecting && before != Link::Connected) {
+    if (!serialMode() && m_tcpSession == TcpSession::None && before != Link::Connecting &&
+        before != Link::Connected) {
         if (const auto port = tcpPort(m_in.port()))
             m_tcp.open(LinkTarget::tcp(m_in.address(), *port));
     }
@@ -379,9 +408,9 @@ void ExchangeEngine::endWithoutReply()
         after == Link::Error ? ExchangeResult::LinkFailed : ExchangeResult::NoReply;
     if (after == Link::Error) {
         emit logEntry(QStringLiteral("------9:連線錯誤------"), 2);
-        m_linkError = true;
+        m_linkFault = LinkFault::Found;
     } else {
-        m_linkError = false;
+        m_linkFault = LinkFault::None;
         emit logEntry(QStringLiteral("--------無回應--------"), 2);
     }
 
@@ -390,9 +419,9 @@ void ExchangeEngine::endWithoutReply()
         emit statusChanged(QStringLiteral("No Connected."));
         emit logEntry(closingEntry, 2);
         if (m_tcp.state() != Link::Connected)
-            m_linkError = true;
-        m_linkOpen = false;
-    } else if (m_linkOpen &&
+            m_linkFault = LinkFault::Found;
+        m_tcpSession = TcpSession::None;
+    } else if (m_tcpSession == TcpSession::Requested &&
                (after == Link::Closed || after == Link::Error || after == Link::Connecting)) {
         // The peer closed or reset the connection we keep, or the connection
         // has not come about within the time-out (a peer that resets every
@@ -401,7 +430,7 @@ void ExchangeEngine::endWithoutReply()
         // afresh instead of reporting the dead socket or waiting behind the
         // old attempt for as long as the connection is to be kept.
         m_tcp.close();
-        m_linkOpen = false;
+        m_tcpSession = TcpSession::None;
     }
 
     endExchange(result);
@@ -409,11 +438,10 @@ void ExchangeEngine::endWithoutReply()
 
 void ExchangeEngine::endExchange(ExchangeResult result)
 {
-    m_replyDone = true;
-    emit waitingChanged(false);
+    setExchange(Exchange::Idle);
     // A repeat pass waiting for this exchange goes on before anyone else
     // hears of the end.
-    if (m_passWaiting)
+    if (passWaits())
         continuePass();
     emit exchangeEnded(result);
 }

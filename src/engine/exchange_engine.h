@@ -68,13 +68,16 @@ public:
     // run, and the awaited reply as its time-out would.
     void stop();
 
-    bool serialMode() const { return m_serialMode; }
-    bool isWaiting() const { return !m_replyDone; }
-    bool isRepeating() const { return m_repeating; }
+    bool serialMode() const { return m_mode == LinkMode::Serial; }
+    bool isWaiting() const
+    {
+        return m_exchange == Exchange::Connecting || m_exchange == Exchange::AwaitingReply;
+    }
+    bool isRepeating() const;
     // A Send asked for a TCP connection that was not closed since.
-    bool linkOpen() const { return m_linkOpen; }
+    bool linkOpen() const { return m_tcpSession == TcpSession::Requested; }
     // The TCP link was found unusable; a repeat run ends on it.
-    bool linkFailed() const { return m_linkError; }
+    bool linkFailed() const { return m_linkFault == LinkFault::Found; }
     Link &serialLink() { return m_serial; }
     Link &tcpLink() { return m_tcp; }
 
@@ -95,6 +98,49 @@ signals:
     void messageRaised(const QString &text, const QString &title, tallowick::MessageIcon icon);
 
 private:
+    enum class LinkMode { Tcp, Serial };
+
+    // A reply ends the exchange in two steps: the wait is over as soon as the
+    // reply is in, the end is announced once it is logged and the link dropped.
+    enum class Exchange {
+        Idle,
+        Connecting,      // the line waits for the TCP connection to be made
+        AwaitingReply,   // the line went out, or could not; the time-out ends the wait
+        EndingWithReply, // the reply is in and being logged
+    };
+
+    // Stop Send ends a run at once for the user, but a pass that waits at
+    // that moment learns of it only from the next event that would have
+    // resumed it; the passes left then run out in pauses that send nothing.
+    enum class RepeatRun {
+        Off,
+        Pausing,                  // before the next pass
+        Sending,                  // a pass sends its lines one after another
+        AwaitingExchange,         // the pass waits for the exchange of its last line to end
+        AwaitingConnection,       // the pass's last line waits for its connection to be made
+        StoppedMidPass,           // Stop Send came while the pass waited
+        RunningOut,               // the passes left of a stopped run go by, sending nothing
+        PausingBehindStoppedPass, // a new run's pause, the stopped run's pass still waiting
+    };
+
+    // Whether the transmit routine took the line a pass last sent: a TCP Send
+    // whose connection is still being made leaves that to the connection event.
+    enum class PassLine { Taken, Pending };
+
+    // A connection asked for by a Send and not closed since (linkOpen()).
+    enum class TcpSession { None, Requested };
+    // A failure found on the TCP link outlives the connection it was found on,
+    // until the link is found usable again or a run starts or ends (linkFailed()).
+    enum class LinkFault { None, Found };
+
+    // The exchange and the run change state only here, which tells the window
+    // (waitingChanged, repeatingChanged) when it sees a difference.
+    void setExchange(Exchange next);
+    void setRun(RepeatRun next);
+    void awaitConnection();
+    bool passWaits() const;
+    bool passGoesOn() const;
+
     SendOutcome sendLine(int lineNumber);
     void tell(const QString &text, const QString &title = {});
     void refuse(const QString &message, const QString &status, const QString &title = {});
@@ -127,7 +173,6 @@ private:
     void passEnded();
     void endRun();
     void refuseRepeat();
-    void setRepeating(bool repeating);
 
     const ExchangeInputs &m_in;
     Link &m_serial;
@@ -136,17 +181,18 @@ private:
     OneShotTimer &m_serialQuiet;
     OneShotTimer &m_repeatPause;
 
-    bool m_serialMode = false;
-    bool m_replyDone = true;  // no exchange is outstanding
-    bool m_linkOpen = false;  // see linkOpen()
-    bool m_linkError = false; // see linkFailed()
+    LinkMode m_mode = LinkMode::Tcp;
+    Exchange m_exchange = Exchange::Idle;
+    TcpSession m_tcpSession = TcpSession::None;
+    LinkFault m_linkFault = LinkFault::None;
     QByteArray m_serialReply; // bytes of the serial reply still arriving
 
-    bool m_repeating = false;
-    bool m_nextLineReady = false; // the transmit routine took the previous repeat Send
-    bool m_passWaiting = false;   // a pass waits for its exchange to end
-    double m_repeatIndex = 0;     // zero-based index of the next line of a pass
-    qint16 m_repeatLeft = 0;      // passes left, the running one included
+    RepeatRun m_run = RepeatRun::Off;
+    PassLine m_passLine = PassLine::Pending;
+    // Zero-based, from the typed fields as they are: it may be fractional or
+    // far beyond the last line, and is rounded only to pick the line.
+    double m_nextPassLine = 0;
+    qint16 m_passesLeft = 0; // the running pass included
 };
 
 } // namespace tallowick

@@ -10,84 +10,131 @@
 
 namespace tallowick {
 
+bool ExchangeEngine::isRepeating() const
+{
+    switch (m_run) {
+    case RepeatRun::Pausing:
+    case RepeatRun::Sending:
+    case RepeatRun::AwaitingExchange:
+    case RepeatRun::AwaitingConnection:
+    case RepeatRun::PausingBehindStoppedPass:
+        return true;
+    case RepeatRun::Off:
+    case RepeatRun::StoppedMidPass:
+    case RepeatRun::RunningOut:
+        return false;
+    }
+    return false;
+}
+
+// A waiting pass goes on at the end of an exchange and at a connection made
+// or failed, whichever it waits for: each time it looks afresh.
+bool ExchangeEngine::passWaits() const
+{
+    switch (m_run) {
+    case RepeatRun::AwaitingExchange:
+    case RepeatRun::AwaitingConnection:
+    case RepeatRun::StoppedMidPass:
+    case RepeatRun::PausingBehindStoppedPass:
+        return true;
+    case RepeatRun::Off:
+    case RepeatRun::Pausing:
+    case RepeatRun::Sending:
+    case RepeatRun::RunningOut:
+        return false;
+    }
+    return false;
+}
+
+void ExchangeEngine::setRun(RepeatRun next)
+{
+    const bool wasRepeating = isRepeating();
+    m_run = next;
+    // Every end of a run is announced, also the last of a stopped run's
+    // passes running out.
+    if (isRepeating() != wasRepeating || next == RepeatRun::Off)
+        emit repeatingChanged(isRepeating());
+}
+
 void ExchangeEngine::refuseRepeat()
 {
     tell(QStringLiteral("Repeat count error!"));
     emit logEntry(QStringLiteral("----輸入重複次數----"), 2);
 }
 
-void ExchangeEngine::setRepeating(bool repeating)
-{
-    m_repeating = repeating;
-    emit repeatingChanged(repeating);
-}
-
 void ExchangeEngine::toggleRepeat()
 {
     const RepeatFields fields = m_in.repeatFields();
-    if (!repeatCountValid(fields) || (!m_repeating && !repeatStartValid(fields))) {
+    if (!repeatCountValid(fields) || (!isRepeating() && !repeatStartValid(fields))) {
         refuseRepeat();
         return;
     }
-    if (m_repeating) {
-        setRepeating(false);
-        m_repeatPause.stop();
+    if (isRepeating()) {
         // A pass waiting for its exchange ends at its next check.
+        setRun(passWaits() ? RepeatRun::StoppedMidPass : RepeatRun::Off);
+        m_repeatPause.stop();
         return;
     }
     // A link failure seen before the run (the time-out of the last exchange
     // closing the link) is no failure of this run: left standing, it would end
     // the run before its first line, without a word to the user.
-    m_linkError = false;
-    setRepeating(true);
-    m_repeatIndex = numericValue(fields.rpStart) - 1;
-    m_repeatLeft = qint16(roundHalfEven(numericValue(fields.rCNT)));
+    m_linkFault = LinkFault::None;
+    setRun(passWaits() ? RepeatRun::PausingBehindStoppedPass : RepeatRun::Pausing);
+    m_nextPassLine = numericValue(fields.rpStart) - 1;
+    m_passesLeft = qint16(roundHalfEven(numericValue(fields.rCNT)));
     m_repeatPause.start(std::chrono::milliseconds(1));
 }
 
 void ExchangeEngine::stop()
 {
-    if (m_repeating)
+    if (isRepeating())
         endRun();
-    if (!m_replyDone)
+    if (isWaiting())
         endWithoutReply();
 }
 
 void ExchangeEngine::startPass()
 {
-    m_nextLineReady = true;
+    m_passLine = PassLine::Taken;
     m_repeatPause.stop();
-    // A pass still waiting from before is superseded by this one.
-    m_passWaiting = false;
     continuePass();
+}
+
+bool ExchangeEngine::passGoesOn() const
+{
+    // The stop line is read at every check, as it reads now, whatever else
+    // ends the pass.
+    const bool lineLeft = m_nextPassLine <= numericValue(m_in.repeatFields().rpStop) - 1;
+    // A pause still running is that of a run started while this pass waited.
+    return lineLeft && isRepeating() && !m_repeatPause.isActive() && m_linkFault == LinkFault::None;
 }
 
 void ExchangeEngine::continuePass()
 {
-    m_passWaiting = false;
+    // A pass still waiting from before is superseded by this one.
+    setRun(isRepeating() ? RepeatRun::Sending : RepeatRun::RunningOut);
     for (;;) {
-        if (!(m_repeatIndex <= numericValue(m_in.repeatFields().rpStop) - 1 && m_repeating &&
-              !m_repeatPause.isActive() && !m_linkError)) {
+        if (!passGoesOn()) {
             passEnded();
             return;
         }
-        if (!m_replyDone) {
-            m_passWaiting = true; // resumed by the end of the exchange
+        if (isWaiting()) {
+            setRun(RepeatRun::AwaitingExchange); // resumed by the end of the exchange
             return;
         }
-        if (!m_nextLineReady) {
+        if (m_passLine == PassLine::Pending) {
             // The last Send was not taken by the transmit routine yet: its
             // connection is still being made, and its connection event will
             // send it. Anything else can never go on.
             const int socket = m_tcp.state();
-            if (!m_serialMode && (socket == Link::Connecting || socket == Link::ResolvingHost)) {
-                m_passWaiting = true;
+            if (!serialMode() && (socket == Link::Connecting || socket == Link::ResolvingHost)) {
+                setRun(RepeatRun::AwaitingConnection);
                 return;
             }
             endRun();
             return;
         }
-        m_nextLineReady = false;
+        m_passLine = PassLine::Pending;
         if (send() == SendOutcome::Refused) {
             // The Send checks refused the line; no later pass could do better.
             endRun();
@@ -98,10 +145,11 @@ void ExchangeEngine::continuePass()
 
 void ExchangeEngine::passEnded()
 {
-    if (m_repeatLeft - 1 >= 1 && !m_linkError) {
-        m_repeatLeft -= 1;
+    if (m_passesLeft - 1 >= 1 && m_linkFault == LinkFault::None) {
+        m_passesLeft -= 1;
         const RepeatFields fields = m_in.repeatFields();
-        m_repeatIndex = numericValue(fields.rpStart) - 1;
+        m_nextPassLine = numericValue(fields.rpStart) - 1;
+        setRun(isRepeating() ? RepeatRun::Pausing : RepeatRun::RunningOut);
         m_repeatPause.start(repeatPause(fields));
         return;
     }
@@ -110,9 +158,8 @@ void ExchangeEngine::passEnded()
 
 void ExchangeEngine::endRun()
 {
-    m_passWaiting = false;
-    m_linkError = false;
-    setRepeating(false);
+    m_linkFault = LinkFault::None;
+    setRun(RepeatRun::Off);
     m_repeatPause.stop();
 }
 

@@ -1,5 +1,6 @@
 #include "engine/send_checks.h"
 
+#include "engine/exchange_inputs.h"
 #include "engine/numeric_value.h"
 
 #include <QStringList>
@@ -68,7 +69,9 @@ constexpr double maxPauseMs = std::numeric_limits<int>::max();
 
 bool repeatCountValid(const RepeatFields &fields)
 {
-    return numericValue(fields.rCNT) > 0 && numericValue(fields.rpStop) < 16;
+    // A stop line between the last line and the number after it (15.5) is
+    // still taken.
+    return numericValue(fields.rCNT) > 0 && numericValue(fields.rpStop) < commandLineCount + 1;
 }
 
 bool repeatStartValid(const RepeatFields &fields)
@@ -84,9 +87,9 @@ bool repeatStartValid(const RepeatFields &fields)
     const double stop = numericValue(fields.rpStop);
     if (!(passes >= 1 && passes <= maxPasses) || !(pause >= 1 && pause <= maxPauseMs))
         return false;
-    // The range must be able to name one of the fifteen lines. A start above
+    // The range must be able to name one of the command lines. A start above
     // the stop is allowed: its passes send nothing.
-    return roundHalfEven(start - 1) >= 0 && roundHalfEven(start - 1) <= 14 &&
+    return roundHalfEven(start - 1) >= 0 && roundHalfEven(start - 1) <= commandLineCount - 1 &&
            roundHalfEven(stop - 1) >= 0;
 }
 

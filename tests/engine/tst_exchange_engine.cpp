@@ -163,7 +163,8 @@ private slots:
         // the line number itself, whatever the settings.
         rows({"0", "", "x", "-2"}, "set sendCnt=%1; send",
              "box 16 Tallowick: What instruction execution?!", "Check send command. |");
-        rows({"16", "99", "0.3", "15.6", "2.5"}, "set sendCnt=%1; send",
+        rows({"16", "99", "0.3", "15.5", "15.6", "2.5", "&HFFFFFFFFFFFFFFFFFFFF"},
+             "set sendCnt=%1; send",
              "box 16 Tallowick: Error Command Line Index., -----沒有指令 %1-----", "|");
         rows({"send", "mode; send"}, "set address=; %1", "box 16 Tallowick: IP is Null.",
              "Check IP setting. |");
@@ -171,7 +172,7 @@ private slots:
             "box 16 Tallowick: IP is Null.", "Send command3 |");
         row("label: empty time-out refused", "mode; set timeout=; label 3",
             "box 16 Tallowick: Timeout is Null.", "Send command3 |");
-        rows({"", "16", "0.3", "15.6", "0", "-2"}, "set address=; set sendCnt=%1; crc",
+        rows({"", "16", "0.3", "15.5", "15.6", "0", "-2"}, "set address=; set sendCnt=%1; crc",
              "box 16 Tallowick: Command Input Error, -----沒有指令 %1-----, ¶", "|");
         rows({"01 03", "G1", "0x01", "&H01"}, "set cmd1=%1; crc", "", "輸入錯誤 |");
         row("a connection made while serial is chosen sends nothing", "mode; accept", "",

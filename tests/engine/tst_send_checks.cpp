@@ -188,6 +188,9 @@ private slots:
         row("start line 0", "2", "0", "3", "1000", true, false, 1000);
         row("start line 15", "2", "15", "15", "1000", true, true, 1000);
         row("start line 16", "2", "16", "15", "1000", true, false, 1000);
+        row("start line 15.5 rounds to the last", "2", "15.5", "15", "1000", true, true, 1000);
+        row("start line 15.6 rounds past the last", "2", "15.6", "15", "1000", true, false, 1000);
+        row("stop line beyond every line", "2", "1", "99999999999", "1000", false, false, 1000);
         row("start above stop", "2", "3", "2", "1000", true, true, 1000);
         row("pause 1.5 rounds to 2", "2", "1", "3", "1.5", true, true, 2);
         row("pause 0.5 rounds to none", "2", "1", "3", "0.5", true, false, 0);
