@@ -6,6 +6,11 @@
 #   scripts/deps.sh --test     also what the test suite needs (libmodbus for its
 #                              independent Modbus slave, desktop-file-validate)
 #   scripts/deps.sh --fuzz     also clang and its sanitizer and fuzzer runtimes
+#   scripts/deps.sh --package  also what making and checking the Debian package
+#                              needs (scripts/package, and the test suite's
+#                              package check): dpkg-shlibdeps and dpkg-buildflags,
+#                              file (which CPack's dependency scan runs), lintian
+#                              and the AppStream validator
 # The options combine.
 set -euo pipefail
 
@@ -18,16 +23,10 @@ for option in "$@"; do
   case "$option" in
     --test) packages+=(libmodbus-dev desktop-file-utils python3) ;;
     --fuzz) packages+=(clang libclang-rt-14-dev) ;;
-    *) echo "usage: $0 [--test] [--fuzz]" >&2; exit 2 ;;
+    --package) packages+=(dpkg-dev file lintian appstream) ;;
+    *) echo "usage: $0 [--test] [--fuzz] [--package]" >&2; exit 2 ;;
   esac
 done
-
-# With --package also what making and checking the Debian package needs
-# (scripts/package): dpkg-shlibdeps and dpkg-buildflags, file (which CPack's
-# dependency scan runs), lintian and the AppStream validator.
-if [ "${1:-}" = "--package" ]; then
-  packages+=(dpkg-dev file lintian appstream)
-fi
 
 missing=()
 for p in "${packages[@]}"; do
