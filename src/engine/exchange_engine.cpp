@@ -373,7 +373,8 @@ void ExchangeEngine::handleReply(const QByteArray &reply, bool fromSerial)
     // A reply too short to check is reported, and the exchange still ends as
     // after any other reply: a stray byte must not leave the window waiting
     // with its Send button reading "Stop".
-    const auto entry = replyEntryText(reply);
+    bool crcCorrect = false;
+    const auto entry = replyEntryText(reply, &crcCorrect);
     emit logEntry(entry ? *entry : failureEntryText(replyTooShort), 1);
 
     if (m_in.dropLinkAfterExchange()) {
@@ -384,9 +385,9 @@ void ExchangeEngine::handleReply(const QByteArray &reply, bool fromSerial)
         emit logEntry(closingEntry, 2);
         m_tcpSession = TcpSession::None;
     }
-    endExchange(!entry                ? ExchangeResult::ReplyTooShort
-                : endsInItsCrc(reply) ? ExchangeResult::Reply
-                                      : ExchangeResult::WrongCrc);
+    endExchange(!entry       ? ExchangeResult::ReplyTooShort
+                : crcCorrect ? ExchangeResult::Reply
+                             : ExchangeResult::WrongCrc);
 }
 
 void ExchangeEngine::endWithoutReply()

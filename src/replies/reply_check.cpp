@@ -6,21 +6,18 @@
 
 namespace tallowick {
 
-bool endsInItsCrc(QByteArrayView reply)
-{
-    if (reply.size() < 2)
-        return false;
-    const quint16 crc = CRC16(reply);
-    return quint8(reply[reply.size() - 2]) == (crc & 0xFF) && quint8(reply.back()) == (crc >> 8);
-}
-
-std::optional<QString> replyEntryText(QByteArrayView reply)
+std::optional<QString> replyEntryText(QByteArrayView reply, bool *crcCorrect)
 {
     if (reply.size() < 2)
         return std::nullopt;
+    const quint16 crc = CRC16(reply);
+    const bool correct =
+        quint8(reply[reply.size() - 2]) == (crc & 0xFF) && quint8(reply.back()) == (crc >> 8);
+    if (crcCorrect)
+        *crcCorrect = correct;
     QString text = QStringLiteral("接收 < ") + frameText(reply, true);
-    if (!endsInItsCrc(reply))
-        text += QStringLiteral("  *CRC錯誤　正確為  ") + expectedCrcText(CRC16(reply));
+    if (!correct)
+        text += QStringLiteral("  *CRC錯誤　正確為  ") + expectedCrcText(crc);
     return text;
 }
 

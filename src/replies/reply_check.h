@@ -7,13 +7,12 @@
 
 namespace tallowick {
 
-// True when the reply's last two bytes are the CRC of the bytes before them.
-bool endsInItsCrc(QByteArrayView reply);
-
 // The log entry for a received reply: "接收 < " and its frame text, followed by
 // the CRC it should have ended with when its last two bytes do not match.
 // Nothing for a reply of fewer than two bytes, which has no CRC to check.
-std::optional<QString> replyEntryText(QByteArrayView reply);
+// crcCorrect, when given, learns whether they match: the CRC of a long reply
+// costs more than its entry, so it is worked out once.
+std::optional<QString> replyEntryText(QByteArrayView reply, bool *crcCorrect = nullptr);
 
 // A CRC as the mismatch entry shows it: low byte, then high byte, each in
 // uppercase hexadecimal without a leading zero (0x0A84 gives "84A").
