@@ -151,12 +151,14 @@ private slots:
         QTest::newRow("tcp: --send 1, the link kept")
             << "tcp" << QStringList{} << QStringList{"--send", "1", "--keep-link"} << 0
             << QStringList{ip, connecting, send1, reply1};
-        QTest::newRow("tcp: a pass of line 2 kept open, the file's repeat settings overridden")
-            << "tcp" << QStringList{"PORT=1", "REPEAT_CNT=", "TIMEOUT="}
-            << QStringList{"--tcp",      "127.0.0.1:%port", "--lines", "2-2",     "--passes",
+        QTest::newRow("tcp: one pass of lines 1 and 2 kept open, the file's repeat settings "
+                      "overridden")
+            << "tcp"
+            << QStringList{"PORT=1", "REPEAT_CNT=", "TIMEOUT=", "REPEAT_START=2", "REPEAT_STOP=3"}
+            << QStringList{"--tcp",      "127.0.0.1:%port", "--lines", "1-2",     "--passes",
                            "1",          "--timeout",       "5000",    "--pause", "1",
                            "--keep-link"}
-            << 0 << QStringList{ip, connecting, send2, reply2};
+            << 0 << QStringList{ip, connecting, send1, reply1, send2, reply2};
         QTest::newRow("pty: --send 2 at 19200 baud, lines as typed")
             << "pty" << QStringList{"CMD1=010300010001D5CA"}
             << QStringList{"--serial", "%serial", "--serial-settings", "19200,n,8,1",
