@@ -96,6 +96,22 @@ private:
     int m_fd = -1;
 };
 
+// Exchanges a second inside the passes of 15 lines, from the end times of
+// the exchanges: an exchange costs the time from the end of the one before;
+// the first of a pass follows the pass pause and is left out.
+double insidePassRate(const std::vector<qint64> &ends)
+{
+    qint64 inside = 0;
+    int counted = 0;
+    for (size_t i = 1; i < ends.size(); ++i) {
+        if (i % 15 != 0) {
+            inside += ends[i] - ends[i - 1];
+            ++counted;
+        }
+    }
+    return inside > 0 ? counted / (double(inside) / 1e9) : 0.0;
+}
+
 QString fixed(double value, const QString &unit, int decimals)
 {
     return QString::number(value, 'f', decimals) + u' ' + unit;
@@ -142,16 +158,8 @@ std::vector<Row> tcpExchanges(const Plan &plan)
         QObject::disconnect(noteEnd);
         if (int(ends.size()) != exchanges || w.logText().contains(u"無回應"))
             trouble = QStringLiteral("%1 of %2 exchanges answered").arg(ends.size()).arg(exchanges);
-        qint64 inside = 0;
-        int counted = 0;
-        for (size_t i = 1; i < ends.size(); ++i) {
-            if (i % 15 != 0) {
-                inside += ends[i] - ends[i - 1];
-                ++counted;
-            }
-        }
         const int mostPaints = int(seconds / 0.050) + 3;
-        return Run{counted / (double(inside) / 1e9), button.paints / seconds, log.paints / seconds,
+        return Run{insidePassRate(ends), button.paints / seconds, log.paints / seconds,
                    button.paints <= mostPaints && log.paints <= mostPaints};
     };
 
@@ -209,15 +217,7 @@ std::vector<Row> tcpExchanges(const Plan &plan)
                           .arg(ends.size())
                           .arg(exchanges)
                           .arg(runner.exitCode());
-        qint64 inside = 0;
-        int counted = 0;
-        for (size_t i = 1; i < ends.size(); ++i) {
-            if (i % 15 != 0) {
-                inside += ends[i] - ends[i - 1];
-                ++counted;
-            }
-        }
-        return inside > 0 ? counted / (double(inside) / 1e9) : 0.0;
+        return insidePassRate(ends);
     };
 
     programRun(); // warm-up: the connection is made here
