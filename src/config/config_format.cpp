@@ -25,8 +25,8 @@ std::array<ConfigKey, configValueCount> makeKeys()
     for (int i = 0; i < 15; ++i) {
         const QByteArray cmd = "CMD" + QByteArray::number(i);
         const QByteArray note = "noteText" + QByteArray::number(i);
-        keys[9 + i] = {cmd, cmd};
-        keys[24 + i] = {note, note};
+        keys[FirstCommandValue + i] = {cmd, cmd};
+        keys[FirstNoteValue + i] = {note, note};
     }
     return keys;
 }

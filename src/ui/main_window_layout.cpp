@@ -339,8 +339,8 @@ std::array<QLineEdit *, configValueCount> configBoxes(const Controls &ui)
                                                     ui.timeout,   ui.repeat,  ui.rpStart,
                                                     ui.rpStop,    ui.sendCnt, ui.rCNT};
     for (int i = 0; i < commandLineCount; ++i) {
-        boxes[9 + i] = ui.cmd[i];
-        boxes[24 + i] = ui.noteText[i];
+        boxes[FirstCommandValue + i] = ui.cmd[i];
+        boxes[FirstNoteValue + i] = ui.noteText[i];
     }
     return boxes;
 }
