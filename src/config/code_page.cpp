@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <iconv.h>
 #include <optional>
+#include <vector>
 
 namespace tallowick::codepage {
 
@@ -29,13 +30,6 @@ constexpr LanguageCodePage languageCodePages[] = {
 };
 
 constexpr int westernEuropean = 1252;
-
-QByteArray iconvName(int codePage)
-{
-    if (codePage == utf8)
-        return QByteArrayLiteral("UTF-8");
-    return "CP" + QByteArray::number(codePage);
-}
 
 qsizetype utf8SequenceLength(uchar lead)
 {
@@ -105,18 +99,77 @@ QString fromUtf8KeepingBom(QByteArrayView utf8Text)
     return decoder(utf8Text);
 }
 
-enum class Skip { OneByte, Utf8Character };
+enum class Direction { FromUtf8, ToUtf8 };
+
+// A file's values are converted one by one, and opening an iconv descriptor
+// costs more than converting a value with it: each thread keeps the ones it
+// opened, one a code page and direction, and resets one before each use. A
+// code page iconv lacks is remembered as such.
+class Converters
+{
+public:
+    Converters() = default;
+    Converters(const Converters &) = delete;
+    Converters &operator=(const Converters &) = delete;
+    ~Converters()
+    {
+        for (const Entry &entry : m_entries) {
+            if (entry.cd != failed())
+                iconv_close(entry.cd);
+        }
+    }
+
+    static iconv_t failed() { return reinterpret_cast<iconv_t>(-1); }
+
+    iconv_t get(int codePage, Direction direction)
+    {
+        for (const Entry &entry : m_entries) {
+            if (entry.codePage == codePage && entry.direction == direction) {
+                if (entry.cd != failed())
+                    iconv(entry.cd, nullptr, nullptr, nullptr, nullptr);
+                return entry.cd;
+            }
+        }
+        const QByteArray name =
+            codePage == utf8 ? QByteArrayLiteral("UTF-8") : "CP" + QByteArray::number(codePage);
+        const iconv_t cd = direction == Direction::FromUtf8 ? iconv_open(name.constData(), "UTF-8")
+                                                            : iconv_open("UTF-8", name.constData());
+        m_entries.push_back({codePage, direction, cd});
+        return cd;
+    }
+
+private:
+    struct Entry
+    {
+        int codePage;
+        Direction direction;
+        iconv_t cd;
+    };
+    std::vector<Entry> m_entries;
+};
+
+iconv_t converter(int codePage, Direction direction)
+{
+    thread_local Converters converters;
+    return converters.get(codePage, direction);
+}
 
 // Runs iconv over the whole input. A sequence it cannot convert becomes "?"
 // in the output and is skipped, so that one bad character never loses the rest.
-std::optional<QByteArray> convert(const QByteArray &to, const QByteArray &from,
-                                  QByteArrayView input, Skip skip)
+std::optional<QByteArray> convert(int codePage, Direction direction, QByteArrayView input)
 {
-    iconv_t cd = iconv_open(to.constData(), from.constData());
-    if (cd == reinterpret_cast<iconv_t>(-1))
+    const iconv_t cd = converter(codePage, direction);
+    if (cd == Converters::failed())
         return std::nullopt;
+    // What a UTF-8 character is skipped as: the text to encode is UTF-8, the
+    // bytes to decode are in the code page.
+    const bool skipUtf8Character = direction == Direction::FromUtf8;
 
-    QByteArray out(input.size() * 4 + 16, Qt::Uninitialized);
+    // Room for what the ANSI code pages make of the input: a character of UTF-8
+    // text becomes no more bytes than it had, a byte of the code page at most
+    // three bytes of UTF-8. Anything longer makes room as it goes.
+    const qsizetype bytesPerByte = direction == Direction::FromUtf8 ? 1 : 3;
+    QByteArray out(input.size() * bytesPerByte + 16, Qt::Uninitialized);
     char *in = const_cast<char *>(input.data());
     size_t inLeft = size_t(input.size());
     qsizetype used = 0;
@@ -147,14 +200,12 @@ std::optional<QByteArray> convert(const QByteArray &to, const QByteArray &from,
         // EILSEQ or EINVAL: a byte sequence or character the other side lacks.
         room(1);
         out[used++] = '?';
-        const qsizetype length =
-            skip == Skip::Utf8Character ? utf8SequenceLength(uchar(*in)) : qsizetype(1);
+        const qsizetype length = skipUtf8Character ? utf8SequenceLength(uchar(*in)) : qsizetype(1);
         const size_t skipped = qMin(size_t(length), inLeft);
         in += skipped;
         inLeft -= skipped;
         iconv(cd, nullptr, nullptr, nullptr, nullptr);
     }
-    iconv_close(cd);
     out.truncate(used);
     return out;
 }
@@ -207,16 +258,21 @@ int systemAnsi()
 
 QByteArray encode(const QString &text, int codePage)
 {
+    // Most values are empty, and empty they stay in every code page.
+    if (text.isEmpty())
+        return {};
     const QByteArray utf8Text = text.toUtf8();
     if (codePage == utf8)
         return utf8Text;
-    if (auto converted = convert(iconvName(codePage), "UTF-8", utf8Text, Skip::Utf8Character))
+    if (auto converted = convert(codePage, Direction::FromUtf8, utf8Text))
         return *converted;
     return text.toLatin1();
 }
 
 QString decode(QByteArrayView bytes, int codePage)
 {
+    if (bytes.isEmpty())
+        return {};
     if (codePage == utf8) {
         // Checked here rather than by iconv, whose UTF-8 reader lets code
         // points beyond U+10FFFF and the old five- and six-byte forms through.
@@ -239,7 +295,7 @@ QString decode(QByteArrayView bytes, int codePage)
         }
         return fromUtf8KeepingBom(checked);
     }
-    if (auto converted = convert("UTF-8", iconvName(codePage), bytes, Skip::OneByte))
+    if (auto converted = convert(codePage, Direction::ToUtf8, bytes))
         return fromUtf8KeepingBom(*converted);
     return QString::fromLatin1(bytes);
 }
