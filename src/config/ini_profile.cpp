@@ -1,7 +1,9 @@
 #include "config/ini_profile.h"
 
 #include <QVarLengthArray>
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <iterator>
 
 namespace tallowick {
@@ -103,14 +105,25 @@ IniProfile::IniProfile(const QByteArray &bytes)
     }
     const qsizetype size = bytes.size();
     m_lines.reserve(std::size_t(bytes.count('\n') + bytes.count('\r') + 1));
+    // Line breaks are found by memchr rather than byte by byte; the next CR and
+    // the next LF are each looked for again only once a line has passed them.
+    const char *data = bytes.constData();
+    auto nextOf = [data, size](char c, qsizetype from) {
+        const void *at = std::memchr(data + from, c, std::size_t(size - from));
+        return at ? static_cast<const char *>(at) - data : size;
+    };
+    qsizetype nextCr = -1;
+    qsizetype nextLf = -1;
     while (pos < size) {
-        qsizetype end = pos;
-        while (end < size && bytes[end] != '\r' && bytes[end] != '\n')
-            ++end;
+        if (nextCr < pos)
+            nextCr = nextOf('\r', pos);
+        if (nextLf < pos)
+            nextLf = nextOf('\n', pos);
+        const qsizetype end = std::min(nextCr, nextLf);
         qsizetype next = end;
-        if (next < size && bytes[next] == '\r')
+        if (next < size && data[next] == '\r')
             ++next;
-        if (next < size && bytes[next] == '\n')
+        if (next < size && data[next] == '\n')
             ++next;
         m_lines.push_back(parseLine(QByteArray::fromRawData(m_source.constData() + pos, end - pos),
                                     endingOf(bytes.sliced(end, next - end))));
