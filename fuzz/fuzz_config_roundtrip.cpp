@@ -6,6 +6,8 @@
 #include "loaded_values.h"
 
 #include <array>
+#include <utility>
+#include <vector>
 
 using namespace tallowick;
 
@@ -52,10 +54,17 @@ void checkFileRoundTrip(const QByteArray &file, int codePage)
 // The exported names differ from the slot names in letter case only.
 QByteArray withSlotKeys(QByteArray file)
 {
-    for (const ConfigKey &key : configKeys()) {
-        if (key.exportKey != key.slotKey)
-            file.replace("\r\n" + key.exportKey + '=', "\r\n" + key.slotKey + '=');
-    }
+    // The lines' starts to swap depend on no input: made once.
+    static const auto renamed = [] {
+        std::vector<std::pair<QByteArray, QByteArray>> starts;
+        for (const ConfigKey &key : configKeys()) {
+            if (key.exportKey != key.slotKey)
+                starts.emplace_back("\r\n" + key.exportKey + '=', "\r\n" + key.slotKey + '=');
+        }
+        return starts;
+    }();
+    for (const auto &[exportStart, slotStart] : renamed)
+        file.replace(exportStart, slotStart);
     return file;
 }
 

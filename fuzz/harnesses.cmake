@@ -19,8 +19,7 @@ tallowick_harness(numeric_value LIBRARIES tallowick_engine)
 tallowick_harness(serial_settings LIBRARIES tallowick_links)
 tallowick_harness(frame_decoder LIBRARIES tallowick_decoder)
 tallowick_harness(reply_check LIBRARIES tallowick_engine)
-tallowick_harness(ini_reader LIBRARIES tallowick_config ${CMAKE_DL_LIBS} HELPERS iconv_reuse.cpp)
-tallowick_harness(config_roundtrip LIBRARIES tallowick_config ${CMAKE_DL_LIBS}
-                  HELPERS iconv_reuse.cpp)
+tallowick_harness(ini_reader LIBRARIES tallowick_config)
+tallowick_harness(config_roundtrip LIBRARIES tallowick_config)
 # The exchange engine on the fake links, inputs and manual clock of the test kit.
 tallowick_harness(exchange_engine LIBRARIES tallowick_engine tallowick_testkit)

@@ -3,8 +3,10 @@
 #include <QStringDecoder>
 #include <QtGlobal>
 #include <cerrno>
+#include <cstring>
 #include <iconv.h>
 #include <optional>
+#include <vector>
 
 namespace tallowick::codepage {
 
@@ -29,13 +31,6 @@ constexpr LanguageCodePage languageCodePages[] = {
 };
 
 constexpr int westernEuropean = 1252;
-
-QByteArray iconvName(int codePage)
-{
-    if (codePage == utf8)
-        return QByteArrayLiteral("UTF-8");
-    return "CP" + QByteArray::number(codePage);
-}
 
 qsizetype utf8SequenceLength(uchar lead)
 {
@@ -105,18 +100,130 @@ QString fromUtf8KeepingBom(QByteArrayView utf8Text)
     return decoder(utf8Text);
 }
 
-enum class Skip { OneByte, Utf8Character };
+enum class Direction { FromUtf8, ToUtf8 };
+
+bool isAscii(QByteArrayView bytes)
+{
+    for (const char c : bytes) {
+        if (uchar(c) >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+bool isAnsiCodePage(int codePage)
+{
+    if (codePage == traditionalChinese || codePage == 936 || codePage == westernEuropean)
+        return true;
+    for (const auto &entry : languageCodePages) {
+        if (entry.codePage == codePage)
+            return true;
+    }
+    return false;
+}
+
+// Whether the descriptor gives every ASCII character back as itself, one by
+// one and all in a row; then text that is all ASCII needs no conversion. Asked
+// of iconv rather than assumed, and only of the ANSI code pages, which have no
+// shift states that could make a row of characters differ from each alone.
+bool keepsAscii(iconv_t cd)
+{
+    char ascii[128];
+    for (int c = 0; c < 128; ++c)
+        ascii[c] = char(c);
+    auto same = [cd](const char *text, std::size_t size) {
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        char out[256];
+        char *in = const_cast<char *>(text);
+        std::size_t inLeft = size;
+        char *outPtr = out;
+        std::size_t outLeft = sizeof out;
+        if (iconv(cd, &in, &inLeft, &outPtr, &outLeft) == std::size_t(-1) || inLeft != 0 ||
+            iconv(cd, nullptr, nullptr, &outPtr, &outLeft) == std::size_t(-1))
+            return false;
+        return std::size_t(outPtr - out) == size && std::memcmp(out, text, size) == 0;
+    };
+    for (int c = 0; c < 128; ++c) {
+        if (!same(ascii + c, 1))
+            return false;
+    }
+    return same(ascii, sizeof ascii);
+}
+
+struct Converter
+{
+    iconv_t cd; // (iconv_t)-1 when iconv lacks the code page
+    bool keepsAscii;
+};
+
+// A file's values are converted one by one, and opening an iconv descriptor
+// costs more than converting a value with it: each thread keeps the ones it
+// opened, one a code page and direction. A code page iconv lacks is
+// remembered as such.
+class Converters
+{
+public:
+    Converters() = default;
+    Converters(const Converters &) = delete;
+    Converters &operator=(const Converters &) = delete;
+    ~Converters()
+    {
+        for (const Entry &entry : m_entries) {
+            if (entry.converter.cd != failed())
+                iconv_close(entry.converter.cd);
+        }
+    }
+
+    static iconv_t failed() { return reinterpret_cast<iconv_t>(-1); }
+
+    Converter get(int codePage, Direction direction)
+    {
+        for (const Entry &entry : m_entries) {
+            if (entry.codePage == codePage && entry.direction == direction)
+                return entry.converter;
+        }
+        const QByteArray name =
+            codePage == utf8 ? QByteArrayLiteral("UTF-8") : "CP" + QByteArray::number(codePage);
+        const iconv_t cd = direction == Direction::FromUtf8 ? iconv_open(name.constData(), "UTF-8")
+                                                            : iconv_open("UTF-8", name.constData());
+        const Converter converter{cd, cd != failed() && isAnsiCodePage(codePage) && keepsAscii(cd)};
+        m_entries.push_back({codePage, direction, converter});
+        return converter;
+    }
+
+private:
+    struct Entry
+    {
+        int codePage;
+        Direction direction;
+        Converter converter;
+    };
+    std::vector<Entry> m_entries;
+};
+
+Converter converter(int codePage, Direction direction)
+{
+    thread_local Converters converters;
+    return converters.get(codePage, direction);
+}
 
 // Runs iconv over the whole input. A sequence it cannot convert becomes "?"
 // in the output and is skipped, so that one bad character never loses the rest.
-std::optional<QByteArray> convert(const QByteArray &to, const QByteArray &from,
-                                  QByteArrayView input, Skip skip)
+std::optional<QByteArray> convert(iconv_t cd, Direction direction, QByteArrayView input)
 {
-    iconv_t cd = iconv_open(to.constData(), from.constData());
-    if (cd == reinterpret_cast<iconv_t>(-1))
+    if (cd == Converters::failed())
         return std::nullopt;
+    // The descriptor was used before: back to the initial state, as a new one.
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    // What a UTF-8 character is skipped as: the text to encode is UTF-8, the
+    // bytes to decode are in the code page.
+    const bool skipUtf8Character = direction == Direction::FromUtf8;
 
-    QByteArray out(input.size() * 4 + 16, Qt::Uninitialized);
+    // Room for what the ANSI code pages make of the input: a character of UTF-8
+    // text becomes no more bytes than it had, a byte of the code page at most
+    // three bytes of UTF-8. Anything longer makes room as it goes.
+    const qsizetype bytesPerByte = direction == Direction::FromUtf8 ? 1 : 3;
+    QByteArray out(input.size() * bytesPerByte + 16, Qt::Uninitialized);
     char *in = const_cast<char *>(input.data());
     size_t inLeft = size_t(input.size());
     qsizetype used = 0;
@@ -147,14 +254,12 @@ std::optional<QByteArray> convert(const QByteArray &to, const QByteArray &from,
         // EILSEQ or EINVAL: a byte sequence or character the other side lacks.
         room(1);
         out[used++] = '?';
-        const qsizetype length =
-            skip == Skip::Utf8Character ? utf8SequenceLength(uchar(*in)) : qsizetype(1);
+        const qsizetype length = skipUtf8Character ? utf8SequenceLength(uchar(*in)) : qsizetype(1);
         const size_t skipped = qMin(size_t(length), inLeft);
         in += skipped;
         inLeft -= skipped;
         iconv(cd, nullptr, nullptr, nullptr, nullptr);
     }
-    iconv_close(cd);
     out.truncate(used);
     return out;
 }
@@ -207,16 +312,28 @@ int systemAnsi()
 
 QByteArray encode(const QString &text, int codePage)
 {
+    // Most values are empty, and empty they stay in every code page.
+    if (text.isEmpty())
+        return {};
     const QByteArray utf8Text = text.toUtf8();
     if (codePage == utf8)
         return utf8Text;
-    if (auto converted = convert(iconvName(codePage), "UTF-8", utf8Text, Skip::Utf8Character))
+    const Converter fromUtf8 = converter(codePage, Direction::FromUtf8);
+    if (fromUtf8.keepsAscii && isAscii(utf8Text))
+        return utf8Text;
+    if (auto converted = convert(fromUtf8.cd, Direction::FromUtf8, utf8Text))
         return *converted;
     return text.toLatin1();
 }
 
 QString decode(QByteArrayView bytes, int codePage)
 {
+    if (bytes.isEmpty())
+        return {};
+    // Command lines, addresses and numbers are ASCII, which UTF-8 and the
+    // code pages that keep it read as Latin-1 does.
+    if (isAscii(bytes) && (codePage == utf8 || converter(codePage, Direction::ToUtf8).keepsAscii))
+        return QString::fromLatin1(bytes);
     if (codePage == utf8) {
         // Checked here rather than by iconv, whose UTF-8 reader lets code
         // points beyond U+10FFFF and the old five- and six-byte forms through.
@@ -239,7 +356,8 @@ QString decode(QByteArrayView bytes, int codePage)
         }
         return fromUtf8KeepingBom(checked);
     }
-    if (auto converted = convert("UTF-8", iconvName(codePage), bytes, Skip::OneByte))
+    if (auto converted =
+            convert(converter(codePage, Direction::ToUtf8).cd, Direction::ToUtf8, bytes))
         return fromUtf8KeepingBom(*converted);
     return QString::fromLatin1(bytes);
 }

@@ -31,12 +31,25 @@ std::array<ConfigKey, configValueCount> makeKeys()
     return keys;
 }
 
-// The slot or the exported names of the keys, in order.
+// The slot or the exported names of the keys, in order; views of the table
+// of keys, which lives as long as the program.
 std::vector<QByteArrayView> keyNames(QByteArray ConfigKey::*name)
 {
     std::vector<QByteArrayView> names;
     for (const ConfigKey &key : configKeys())
         names.push_back(key.*name);
+    return names;
+}
+
+const std::vector<QByteArrayView> &slotKeyNames()
+{
+    static const auto names = keyNames(&ConfigKey::slotKey);
+    return names;
+}
+
+const std::vector<QByteArrayView> &exportKeyNames()
+{
+    static const auto names = keyNames(&ConfigKey::exportKey);
     return names;
 }
 
@@ -69,8 +82,7 @@ QStringList configValuesFromFile(const QByteArray &file, int codePage)
     const int fileCodePage = profile.hasUtf8Bom() ? codepage::utf8 : codePage;
     QStringList values;
     values.reserve(configValueCount);
-    for (const std::optional<QByteArray> &found :
-         profile.values(section, keyNames(&ConfigKey::slotKey))) {
+    for (const std::optional<QByteArray> &found : profile.values(section, slotKeyNames())) {
         QByteArray raw = found.value_or(QByteArray());
         // The value is handed over as a C string.
         if (const qsizetype nul = raw.indexOf('\0'); nul >= 0)
@@ -87,7 +99,7 @@ QByteArray slotFileWith(const QByteArray &file, const QStringList &values, int c
     // A file someone saved as UTF-8 stays UTF-8 rather than becoming a mixture.
     const int fileCodePage = profile.hasUtf8Bom() ? codepage::utf8 : codePage;
     const QList<QByteArray> bytes = encoded(values, fileCodePage);
-    profile.setValues(section, keyNames(&ConfigKey::slotKey), viewsOf(bytes));
+    profile.setValues(section, slotKeyNames(), viewsOf(bytes));
     return profile.bytes();
 }
 
@@ -97,7 +109,7 @@ QByteArray exportedFile(const QStringList &values, int codePage)
     // value cannot start a line of its own.
     IniProfile profile;
     const QList<QByteArray> bytes = encoded(values, codePage);
-    profile.setValues(section, keyNames(&ConfigKey::exportKey), viewsOf(bytes));
+    profile.setValues(section, exportKeyNames(), viewsOf(bytes));
     return profile.bytes();
 }
 

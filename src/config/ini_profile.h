@@ -45,18 +45,25 @@ private:
     enum class Kind { Other, Section, Key };
     struct Line
     {
-        QByteArray text;   // without its line break
+        QByteArray text;   // without its line break; a view of m_source until rewritten
         QByteArray ending; // "\r\n", "\n", "\r", or nothing on an unterminated last line
         Kind kind = Kind::Other;
-        QByteArray name; // the section's name or the key, blanks dropped
+        // Where the section's name or the key stands in the text, blanks dropped.
+        qsizetype nameBegin = 0;
+        qsizetype nameSize = 0;
     };
+
+    static QByteArrayView nameOf(const Line &line)
+    {
+        return QByteArrayView(line.text).sliced(line.nameBegin, line.nameSize);
+    }
 
     static Line parseLine(QByteArray text, QByteArray ending);
     // For each key, the index of its first line in a section of that name.
     std::vector<std::optional<std::size_t>> keyLines(QByteArrayView section,
                                                      const std::vector<QByteArrayView> &keys) const;
-    void insertLine(std::size_t index, QByteArray text);
 
+    QByteArray m_source; // the bytes read, which the lines not rewritten still view
     QByteArray m_bom;
     std::vector<Line> m_lines;
 };
