@@ -144,6 +144,20 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(f.isIdle(), 20000);
         QCOMPARE(logLines(f.logText()).mid(0, 3),
                  QStringList({"-------關閉連線-------", "", "--------無回應--------"}));
+
+        // "保持連線" reaches the engine: the link stays open after the reply, and
+        // the state label shows it connected.
+        peer.answer = [] { return QByteArray::fromHex("01030200057847"); };
+        play(f, "timeout=600000; cmd_1=010300000001; connect_1=1; click send");
+        QVERIFY(f.waitIdle(20000));
+        QCOMPARE(logLines(f.logText()).mid(0, 8),
+                 QStringList({"接收 < 0103020005 7847", "傳送CMD2： > 010300000001 840A", "",
+                              "-------正在連線-------", "", "IP:127.0.0.1:" + peer.port(), "",
+                              "-------關閉連線-------"}));
+        QTest::keyClick(f.ui().send, '-');
+        QTRY_COMPARE_WITH_TIMEOUT(f.ui().winsockstatus->text(), QStringLiteral("winsock status :7"),
+                                  20000);
+        QTest::keyClick(f.ui().send, '-');
     }
 
     void modeAndKeys()
