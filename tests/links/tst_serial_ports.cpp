@@ -222,8 +222,7 @@ serial/by-id/loop->loop
     {
         QFETCH(PortRecord, record);
         QFETCH(PortAccess, access);
-        QFETCH(QString, text);
-        QCOMPARE(portItemText(record, access), text);
+        QTEST(portItemText(record, access), "text");
     }
 
     void inUseMarks_data()

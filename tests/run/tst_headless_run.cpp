@@ -175,7 +175,6 @@ private slots:
         QFETCH(QString, peer);
         QFETCH(QStringList, changes);
         QFETCH(QStringList, args);
-        QFETCH(int, status);
         QFETCH(QStringList, entries);
 
         std::optional<SlavePeer> slave;
@@ -211,7 +210,7 @@ private slots:
         const Finished run = runner.finish();
         QCOMPARE(run.errors, QString());
         QCOMPARE(run.entries, entries);
-        QCOMPARE(run.status, status);
+        QTEST(run.status, "status");
     }
 
     // What the runner itself refuses, and how it passes on a refusal of the
@@ -258,8 +257,6 @@ private slots:
     {
         QFETCH(QStringList, changes);
         QFETCH(QStringList, args);
-        QFETCH(QString, errors);
-        QFETCH(QStringList, entries);
 
         LoopbackPeer peer(QByteArray::fromHex("01030200057847"));
         int connections = 0;
@@ -274,8 +271,8 @@ private slots:
             args << slot;
         Runner runner(args);
         const Finished run = runner.finish();
-        QCOMPARE(run.errors, errors);
-        QCOMPARE(run.entries, entries);
+        QTEST(run.errors, "errors");
+        QTEST(run.entries, "entries");
         QCOMPARE(run.status, 2);
         QCOMPARE(connections, 0);
         QCOMPARE(pty.read(0, 0), QByteArray());
