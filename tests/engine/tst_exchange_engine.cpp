@@ -236,12 +236,15 @@ private slots:
             "Check COM Port setting. |");
 
         // Repeat runs: each line once the previous exchange ended, the pause
-        // counted from the last line's Send (the count, rounded half to even, in
-        // repeatRuns and tst_send_checks).
+        // counted from the last line's Send, the count rounded half to even.
         row("repeat pause not over yet", range, "send2, reply, send3, reply2",
             "| serial 7 1/2 repeating");
         row("repeat walks the range twice", range + "; wait 0.001; good; wait 5; good; idle",
             "send2, reply, send3, reply2, send2, reply, send3, reply", "| serial 7 1/4");
+        row("repeat count 0.6 is one pass", "mode; set rCNT=0.6; repeat; idle", "send1, noReply",
+            "| serial 7 1/1");
+        row("repeat count 1.5 is two passes", "mode; set rCNT=1.5; repeat; idle",
+            "send1, noReply, send1, noReply", "| serial 7 1/2");
         row("repeat with the peer killed ends at the dead link, the next run goes through",
             "set rCNT=3; repeat; wait 1; accept; good; close; idle; "
             "set rCNT=2; repeat; wait 1; accept; good; wait 10; good",
