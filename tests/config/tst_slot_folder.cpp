@@ -18,36 +18,29 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <optional>
+
 using namespace tallowick;
 using namespace tallowick::test;
 
 namespace {
 
-// Sets an environment variable (unsets it for a null value) until destroyed.
-class EnvironmentValue
+// Sets an environment variable (unsets it for nullopt) until the guard it
+// returns goes.
+auto environmentValue(const char *name, const std::optional<QByteArray> &value)
 {
-public:
-    EnvironmentValue(const char *name, const QByteArray &value)
-        : m_name(name), m_had(qEnvironmentVariableIsSet(name)), m_old(qgetenv(name))
-    {
-        set(value.isNull(), value);
-    }
-    ~EnvironmentValue() { set(!m_had, m_old); }
-    EnvironmentValue(const EnvironmentValue &) = delete;
-    EnvironmentValue &operator=(const EnvironmentValue &) = delete;
-
-private:
-    void set(bool unset, const QByteArray &value)
-    {
-        if (unset)
-            qunsetenv(m_name);
+    const auto set = [name](const std::optional<QByteArray> &to) {
+        if (to)
+            qputenv(name, *to);
         else
-            qputenv(m_name, value);
-    }
-    const char *m_name;
-    bool m_had;
-    QByteArray m_old;
-};
+            qunsetenv(name);
+    };
+    std::optional<QByteArray> old;
+    if (qEnvironmentVariableIsSet(name))
+        old = qgetenv(name);
+    set(value);
+    return qScopeGuard([set, old] { set(old); });
+}
 
 // The boxes shown so far, then the status line.
 QString shownAndStatus(const ScriptedDialogs &dialogs, MainWindow &window)
@@ -91,15 +84,14 @@ private slots:
         QFETCH(QString, configHome);
         QTemporaryDir scratch;
         QVERIFY(scratch.isValid());
-        const auto path = [&](const QString &relative) {
+        const auto path = [&](const QString &relative) -> std::optional<QByteArray> {
             if (relative == u"-")
-                return QByteArray();
-            if (relative.isEmpty())
-                return QByteArray("");
-            return QFile::encodeName(QDir(scratch.path()).filePath(relative));
+                return std::nullopt;
+            return relative.isEmpty() ? QByteArray("")
+                                      : QFile::encodeName(QDir(scratch.path()).filePath(relative));
         };
-        const EnvironmentValue xdg("XDG_CONFIG_HOME", path(xdgConfigHome));
-        const EnvironmentValue homeValue("HOME", path(home));
+        const auto xdg = environmentValue("XDG_CONFIG_HOME", path(xdgConfigHome));
+        const auto homeValue = environmentValue("HOME", path(home));
 
         const bool inConfigHome = builtInSlotPlace() == SlotPlace::ConfigHome;
 #ifdef TALLOWICK_SLOTS_IN_CONFIG_HOME

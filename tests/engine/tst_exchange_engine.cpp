@@ -302,10 +302,6 @@ private slots:
             QTest::newRow(name) << arrivals << entries;
         };
         add("one byte ends the exchange", "01", {tooShort});
-        add("read input registers", "01040400050000EB85", {"接收 < 01040400050000 EB85|1"});
-        add("write register", "01060001000799C8", {"接收 < 010600010007 99C8|1"});
-        add("write coil", "0105000AFF00AC38", {"接收 < 0105000AFF00 AC38|1"});
-        add("exception", "018302C0F1", {"接收 < 018302 C0F1|1"});
         add("split at 1", "01 030200057847", {tooShort, "接收 < 03020005 7847" + wrong + "61A3|1"});
         add("split at 2", "0103 0200057847",
             {"接收 <  0103" + wrong + "FFFF|1", "接收 < 020005 7847" + wrong + "103|1"});

@@ -30,20 +30,6 @@ using namespace tallowick::test;
 
 namespace {
 
-// Lays out a tree under `root`, one entry a line: "path=content" is a file,
-// "path->target" a link.
-void lay(const QString &root, const QString &tree)
-{
-    for (const QString &entry : tree.split(u'\n', Qt::SkipEmptyParts)) {
-        const qsizetype arrow = entry.indexOf(QStringLiteral("->"));
-        const qsizetype equals = entry.indexOf(u'=');
-        const QString path = root + u'/' + entry.left(arrow >= 0 ? arrow : equals);
-        QDir().mkpath(QFileInfo(path).path());
-        QVERIFY(arrow >= 0 ? QFile::link(entry.mid(arrow + 2), path)
-                           : writeFile(path, entry.mid(equals + 1).toUtf8()));
-    }
-}
-
 PortRecord port(const QString &path, const QString &byId = {})
 {
     PortRecord record;
@@ -66,10 +52,11 @@ PortAccess trouble(PortAccess::Problem problem, const QString &who, bool rejoin 
 
 // Runs `command` as the user nobody, with no group of its own that opens
 // anything: whether it ended well.
-bool nobodyRuns(const QString &setpriv, const QStringList &command)
+bool nobodyRuns(const QString &setpriv, const QStringList &command,
+                QProcess::ProcessChannelMode shown = QProcess::ForwardedErrorChannel)
 {
     QProcess run;
-    run.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    run.setProcessChannelMode(shown);
     run.start(setpriv,
               QStringList{"--reuid=nobody", "--regid=nogroup", "--clear-groups"} + command);
     return run.waitForFinished(60'000) && run.exitStatus() == QProcess::NormalExit &&
@@ -112,7 +99,7 @@ private slots:
     void portsFromSysfs()
     {
         QTemporaryDir root;
-        lay(root.path(), QStringLiteral(R"(
+        lay(root.path(), QByteArray(R"(
 sys/devices/usb1/1-1/idVendor=0403
 sys/devices/usb1/1-1/idProduct=6001
 sys/devices/usb1/1-1/manufacturer=FTDI
@@ -140,7 +127,8 @@ dev/ttyS2=
 dev/ttyS1=
 dev/tty1=
 dev/serial/by-id/usb-FTDI_FT232R_A50285BI-if00-port0->../../ttyUSB0
-)"));
+)")
+                             .split('\n'));
         const QString dev = root.filePath(QStringLiteral("dev/"));
         QStringList found;
         for (const PortRecord &record : presentSerialPorts(
@@ -160,7 +148,7 @@ dev/serial/by-id/usb-FTDI_FT232R_A50285BI-if00-port0->../../ttyUSB0
         QTemporaryDir root;
         const QString dev = root.filePath(QStringLiteral("dev/"));
         const QString folder = dev + QStringLiteral("serial/by-id/");
-        lay(dev, QStringLiteral(R"(
+        lay(dev, QByteArray(R"(
 ttyUSB0=
 ttyUSB1=
 ttyACM0=
@@ -170,7 +158,8 @@ serial/by-id/usb-b-if01->../../ttyUSB1
 serial/by-id/usb-a-if00->../../ttyUSB1
 serial/by-id/usb-gone-if00->../../ttyUSB9
 serial/by-id/loop->loop
-)"));
+)")
+                     .split('\n'));
         const std::pair<QString, QString> rows[] = {
             {"ttyUSB0", "usb-FTDI_A50285BI-if00-port0"}, // udev's relative link
             {"ttyUSB1", "usb-a-if00"},                   // two links: the first by name
@@ -193,7 +182,7 @@ serial/by-id/loop->loop
         QTest::addColumn<PortRecord>("record");
         QTest::addColumn<PortAccess>("access");
         QTest::addColumn<QString>("text");
-        PortRecord usb = port(QStringLiteral("/dev/ttyUSB0"));
+        PortRecord usb = port("/dev/ttyUSB0");
         usb.description = QStringLiteral("CP2102 USB to UART Bridge Controller");
         usb.manufacturer = QStringLiteral("Silicon Labs");
         usb.serialNumber = QStringLiteral("0001");
@@ -203,7 +192,7 @@ serial/by-id/loop->loop
         const QString cp2102 =
             QStringLiteral("/dev/ttyUSB0 — CP2102 USB to UART Bridge Controller, "
                            "Silicon Labs, USB 10c4:ea60, serial 0001");
-        const PortRecord uart = port(QStringLiteral("/dev/ttyS0"));
+        const PortRecord uart = port("/dev/ttyS0");
         QTest::newRow("all known") << usb << PortAccess{} << cp2102;
         QTest::newRow("no permission")
             << usb << trouble(PortAccess::NoPermission, "dialout")
@@ -233,8 +222,7 @@ serial/by-id/loop->loop
     {
         QFETCH(PortRecord, record);
         QFETCH(PortAccess, access);
-        QFETCH(QString, text);
-        QCOMPARE(portItemText(record, access), text);
+        QTEST(portItemText(record, access), "text");
     }
 
     void inUseMarks_data()
@@ -265,7 +253,7 @@ serial/by-id/loop->loop
         QFETCH(bool, inUse);
         QTemporaryDir root;
         const QString device = root.filePath(QStringLiteral("dev/ttyFAKE0"));
-        lay(root.path(), QStringLiteral("dev/ttyFAKE0="));
+        lay(root.path(), {"dev/ttyFAKE0="});
         QProcess other;
         if (held)
             other.setStandardInputFile(device);
@@ -315,7 +303,7 @@ serial/by-id/loop->loop
         }
         QTemporaryDir root;
         const QString device = root.filePath(QStringLiteral("ttyDENIED0"));
-        lay(root.path(), QStringLiteral("ttyDENIED0="));
+        lay(root.path(), {"ttyDENIED0="});
         if (::geteuid() != 0) {
             QCOMPARE(::chmod(QFile::encodeName(device).constData(), 0200), 0);
             const PortAccess access = checkPortAccess({port(device)}, {}).at(0);
@@ -350,13 +338,10 @@ serial/by-id/loop->loop
                              " (see its messages above)"));
         // The same test, run as nobody, ends in the branch above.
         qputenv("TALLOWICK_DENIED_PORT", QFile::encodeName(device));
-        QProcess nobody;
-        nobody.setProcessChannelMode(QProcess::ForwardedChannels);
-        nobody.start(setpriv, {"--reuid=nobody", "--regid=nogroup", "--clear-groups", program,
-                               "noPermissionMark"});
+        const bool passed = nobodyRuns(setpriv, {program, QStringLiteral("noPermissionMark")},
+                                       QProcess::ForwardedChannels);
         qunsetenv("TALLOWICK_DENIED_PORT");
-        QVERIFY(nobody.waitForFinished(60'000));
-        QCOMPARE(nobody.exitCode(), 0);
+        QVERIFY(passed);
     }
 
     void openingAndChoosing_data()
@@ -384,12 +369,11 @@ serial/by-id/loop->loop
         QLineEdit box;
         box.setObjectName(QStringLiteral("box"));
         box.setText(QStringLiteral("3"));
-        PortRecord modem = port(QStringLiteral("/dev/ttyFAKE7"));
+        PortRecord modem = port("/dev/ttyFAKE7");
         modem.description = QStringLiteral("AT&T modem");
         auto *picker = new PortPicker(&box, [&modem] {
-            return std::vector<PortRecord>{
-                port(QStringLiteral("/dev/ttyFAKE0"), QStringLiteral("/dev/serial/by-id/usb-1")),
-                port(QStringLiteral("/dev/ttyFAKE1")), modem};
+            return std::vector<PortRecord>{port("/dev/ttyFAKE0", "/dev/serial/by-id/usb-1"),
+                                           port("/dev/ttyFAKE1"), modem};
         });
         QCOMPARE(box.findChild<QAction *>(QStringLiteral("boxPorts")), picker->button());
         QMenu *list = box.findChild<QMenu *>(QStringLiteral("boxPortList"));
@@ -451,8 +435,7 @@ serial/by-id/loop->loop
         QFETCH(QString, text);
         QFETCH(int, marked);
         QTemporaryDir root;
-        lay(root.path(), QStringLiteral("ttyUSB0=\nby-id/usb-2->../ttyUSB0\n"
-                                        "by-path/pci-1->../by-id/usb-2"));
+        lay(root.path(), {"ttyUSB0=", "by-id/usb-2->../ttyUSB0", "by-path/pci-1->../by-id/usb-2"});
         steps.replace(QStringLiteral("%1"), root.path());
         text.replace(QStringLiteral("%1"), root.path());
         WindowFixture f;
@@ -461,11 +444,10 @@ serial/by-id/loop->loop
         QVERIFY(box->text().isEmpty() && hint.startsWith(QStringLiteral("A number n opens")));
         auto *picker = box->findChild<PortPicker *>();
         picker->setLister([&root] {
-            return std::vector<PortRecord>{
-                port(QStringLiteral("/dev/ttyFAKE0"), QStringLiteral("/dev/serial/by-id/usb-1")),
-                port(QStringLiteral("/dev/ttyFAKE1")), port(QStringLiteral("/dev/ttyS2")),
-                port(root.filePath(QStringLiteral("ttyUSB0")),
-                     root.filePath(QStringLiteral("by-id/usb-2")))};
+            return std::vector<PortRecord>{port("/dev/ttyFAKE0", "/dev/serial/by-id/usb-1"),
+                                           port("/dev/ttyFAKE1"), port("/dev/ttyS2"),
+                                           port(root.filePath(QStringLiteral("ttyUSB0")),
+                                                root.filePath(QStringLiteral("by-id/usb-2")))};
         });
 
         for (const QString &step : steps.split(QStringLiteral("; "), Qt::SkipEmptyParts)) {
@@ -513,9 +495,7 @@ serial/by-id/loop->loop
     {
         QLineEdit box;
         const std::vector<std::vector<PortRecord>> plugged{
-            {port(QStringLiteral("/dev/ttyFAKE0"))},
-            {port(QStringLiteral("/dev/ttyFAKE1")), port(QStringLiteral("/dev/ttyFAKE2"))},
-            {}};
+            {port("/dev/ttyFAKE0")}, {port("/dev/ttyFAKE1"), port("/dev/ttyFAKE2")}, {}};
         const QStringList shown[] = {{"/dev/ttyFAKE0"},
                                      {"/dev/ttyFAKE1", "/dev/ttyFAKE2"},
                                      {"No serial port found (disabled)"}};
@@ -536,8 +516,8 @@ serial/by-id/loop->loop
         PtyPair pty;
         QVERIFY(pty.isValid());
         QTemporaryDir byId;
-        lay(byId.path(), "usb-Tallowick_pty-if00-port0->" + pty.slavePath() +
-                             "\nusb-gone->/dev/tallowick-gone\nloop->loop\nfolder/file=");
+        lay(byId.path(), {"usb-Tallowick_pty-if00-port0->" + pty.slavePath().toUtf8(),
+                          "usb-gone->/dev/tallowick-gone", "loop->loop", "folder/file="});
         QCOMPARE(
             ::mkfifo(QFile::encodeName(byId.filePath(QStringLiteral("fifo"))).constData(), 0600),
             0);

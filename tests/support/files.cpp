@@ -1,6 +1,9 @@
 #include "support/files.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QTest>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -30,6 +33,23 @@ bool writeFile(const QString &path, const QByteArray &bytes, bool durable)
     const bool synced = !durable || ::fdatasync(fd) == 0;
     return ::close(fd) == 0 && done == bytes.size() && synced &&
            (!durable || ::rename(written.constData(), target.constData()) == 0);
+}
+
+void lay(const QString &root, const QByteArrayList &entries)
+{
+    for (const QByteArray &entry : entries) {
+        if (entry.isEmpty())
+            continue;
+        const qsizetype equals = entry.indexOf('=');
+        const qsizetype found = entry.indexOf("->");
+        const qsizetype arrow = equals >= 0 && found > equals ? -1 : found; // "->" in a content
+        const QString path =
+            root + u'/' + QString::fromUtf8(entry.left(arrow >= 0 ? arrow : equals));
+        QDir().mkpath(QFileInfo(path).path());
+        QVERIFY2(arrow >= 0 ? QFile::link(QString::fromUtf8(entry.mid(arrow + 2)), path)
+                            : writeFile(path, entry.mid(equals + 1)),
+                 entry.constData());
+    }
 }
 
 } // namespace tallowick::test

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayList>
 #include <QString>
 
 namespace tallowick::test {
@@ -12,5 +13,10 @@ QByteArray readFile(const QString &path);
 // never lose the old file writes them, and as Save Log does: into a new file
 // beside it, synced to disk, renamed over it.
 bool writeFile(const QString &path, const QByteArray &bytes, bool durable = false);
+
+// Lays out entries under `root`, the folders on the way made: "path=content" is
+// a file, "path->target" a link. Empty entries are skipped, so that a tree can
+// be given one entry a line.
+void lay(const QString &root, const QByteArrayList &entries);
 
 } // namespace tallowick::test

@@ -2,6 +2,7 @@
 
 #include "support/files.h"
 
+#include <QAbstractButton>
 #include <QEventLoop>
 #include <QLineEdit>
 #include <QPushButton>
@@ -24,6 +25,21 @@ WindowFixture::WindowFixture(bool show, const QByteArray &config1)
 void WindowFixture::click(QWidget *widget)
 {
     QTest::mouseClick(widget, Qt::LeftButton);
+}
+
+void WindowFixture::play(const QString &script)
+{
+    for (const QString &step : script.split(QStringLiteral("; "))) {
+        const QString name = step.startsWith(u"click ") ? step.mid(6) : step.section(u'=', 0, 0);
+        auto *widget = window->findChild<QWidget *>(name);
+        QVERIFY2(widget, qPrintable(name));
+        if (step.startsWith(u"click "))
+            QTest::mouseClick(widget, Qt::LeftButton);
+        else if (auto *box = qobject_cast<QLineEdit *>(widget))
+            box->setText(step.section(u'=', 1));
+        else
+            qobject_cast<QAbstractButton *>(widget)->setChecked(step.section(u'=', 1) == u"1");
+    }
 }
 
 void WindowFixture::keepLink(bool keep)

@@ -31,6 +31,9 @@ struct WindowFixture
     QString logText() { return window->log().text(); }
 
     void click(QWidget *widget);
+    // Plays steps separated by "; " on the window: "click NAME", or "NAME=VALUE"
+    // typed into a box (for a check box or option button, 1 checks it).
+    void play(const QString &script);
     // "保持連線" (true) or "間斷連線".
     void keepLink(bool keep);
     void useTcp(quint16 port);

@@ -86,7 +86,6 @@ class TestMainWindowRender : public QObject
     {
         return {widget->mapTo(m_window.get(), QPoint()), widget->size()};
     }
-    QWidget *named(const QString &name) { return m_window->findChild<QWidget *>(name); }
 
     std::unique_ptr<ScriptedDialogs> m_dialogs;
     QTemporaryDir m_folder;
@@ -109,38 +108,57 @@ private slots:
         m_dialogs.reset();
     }
 
-    // "name|class|caption|font"; a caption of "*" is not fixed at start-up, M is
-    // the labels' font.
+    // "name|class|caption|x,y,w,h|font": where it sits on the window; a caption
+    // of "*" is not fixed at start-up, M is the labels' font. The other command
+    // rows follow the first, 24 pixels apart.
     void controls_data()
     {
         QTest::addColumn<QString>("row");
         // clang-format off
     QStringList rows = QStringLiteral(
-        "ipSet|QGroupBox|IP Settings; Label1|QLabel|IP：|M; address|QLineEdit|*; "
-        "Label2|QLabel|PORT：|M; port|QLineEdit|1560; comset|QGroupBox|Com port setting; "
-        "Label8|QLabel|COM Port：|M; comSelect|QLineEdit|; modeSelect|QPushButton|Mode; "
-        "baudrate|QLabel|Configure the seial line：; configCOM|QLineEdit|9600,n,8,1; "
-        "Frame2|QGroupBox|Connection Settings; Label3|QLabel|Timeout：|M; timeout|QLineEdit|3000; "
-        "connect_0|QRadioButton|間斷連線; connect_1|QRadioButton|保持連線; "
-        "Frame3|QGroupBox|Repeat Send; Label4|QLabel|Repeat Time：|M; repeat|QLineEdit|1000; "
-        "Label5|QLabel|Repeat：|M; rpStart|QLineEdit|1; Label6|QLabel|～|M; rpStop|QLineEdit|1; "
-        "rCNT|QLineEdit|; Command2|QPushButton|Repeat Send; Frame4|QGroupBox|Command Line; "
-        "filename|QLabel|config1：; filetitle|QLineEdit|fileName; filecombo|QComboBox|config1; "
-        "save|QPushButton|Save setting; Line1|QFrame|; sendCnt|QLineEdit|1|新細明體 12; "
-        "crcEN|QCheckBox|CRC EN; send|QPushButton|Send; crcCalc|QPushButton|CRC Calculate; "
-        "savelog|QPushButton|Save Log; Command1|QPushButton|Clear; status|QLabel|*; "
-        "winsockstatus|QLabel|Initial....|新細明體 8.25; ver|QLabel|1311141140|Consolas 8.25; "
-        "getMsg|tallowick::LogBox||M; Frame6|QGroupBox|Im/Export config file; "
-        "Command3|QPushButton|Import config file; Command4|QPushButton|Export config file; "
-        "Frame5|QGroupBox|Kill file menu; killCmd_5|QPushButton|Kill All Files").split(QStringLiteral("; "));
+        "ipSet|QGroupBox|IP Settings|6,2,380,56; Label1|QLabel|IP：|14,27,32,22|M; "
+        "address|QLineEdit|*|48,26,150,24; Label2|QLabel|PORT：|210,27,58,22|M; "
+        "port|QLineEdit|1560|270,26,110,24; comset|QGroupBox|Com port setting|6,2,380,56; "
+        "Label8|QLabel|COM Port：|12,27,84,22|M; comSelect|QLineEdit||96,26,40,24; "
+        "modeSelect|QPushButton|Mode|390,20,58,34; "
+        "baudrate|QLabel|Configure the seial line：|140,27,156,22; "
+        "configCOM|QLineEdit|9600,n,8,1|296,26,84,24; "
+        "Frame2|QGroupBox|Connection Settings|6,60,442,56; Label3|QLabel|Timeout：|14,85,80,22|M; "
+        "timeout|QLineEdit|3000|96,84,64,24; connect_0|QRadioButton|間斷連線|186,84,110,24; "
+        "connect_1|QRadioButton|保持連線|306,84,110,24; Frame3|QGroupBox|Repeat Send|6,118,442,56; "
+        "Label4|QLabel|Repeat Time：|12,143,108,22|M; repeat|QLineEdit|1000|120,142,46,24; "
+        "Label5|QLabel|Repeat：|170,143,68,22|M; rpStart|QLineEdit|1|238,142,28,24; "
+        "Label6|QLabel|～|267,143,18,22|M; rpStop|QLineEdit|1|286,142,28,24; "
+        "rCNT|QLineEdit||318,142,34,24; Command2|QPushButton|Repeat Send|356,140,86,28; "
+        "Frame4|QGroupBox|Command Line|6,176,442,428; filename|QLabel|config1：|12,200,80,24; "
+        "filetitle|QLineEdit|fileName|94,200,120,24; filecombo|QComboBox|config1|220,200,100,24; "
+        "save|QPushButton|Save setting|326,198,116,28; Line1|QFrame||12,231,430,3; "
+        "sendCnt|QLineEdit|1|6,608,40,32|新細明體 12; crcEN|QCheckBox|CRC EN|52,608,76,32; "
+        "send|QPushButton|Send|130,608,64,32; crcCalc|QPushButton|CRC Calculate|198,608,104,32; "
+        "savelog|QPushButton|Save Log|306,608,76,32; Command1|QPushButton|Clear|386,608,62,32; "
+        "status|QLabel|*|456,608,544,32; winsockstatus|QLabel|Initial....|456,3,300,20|新細明體 8.25; "
+        "ver|QLabel|1311141140|860,3,140,20|Consolas 8.25; "
+        "getMsg|tallowick::LogBox||456,26,544,578|M; "
+        "Frame6|QGroupBox|Im/Export config file|468,40,200,96; "
+        "Command3|QPushButton|Import config file|478,64,180,30; "
+        "Command4|QPushButton|Export config file|478,98,180,30; "
+        "Frame5|QGroupBox|Kill file menu|468,142,290,190; "
+        "killCmd_5|QPushButton|Kill All Files|634,166,114,158").split(QStringLiteral("; "));
         // clang-format on
-        for (int i = 0; i < 15; ++i)
-            rows
-                << QStringLiteral("Label7_%1|tallowick::ClickableLabel|CMD%2：|M").arg(i).arg(i + 1)
-                << QStringLiteral("cmd_%1|QLineEdit|030102030405").arg(i)
-                << QStringLiteral("noteText_%1|QLineEdit|").arg(i);
+        for (int i = 0; i < 15; ++i) {
+            const int y = 238 + 24 * i;
+            rows << QStringLiteral("Label7_%1|tallowick::ClickableLabel|CMD%2：|12,%3,70,22|M")
+                        .arg(i)
+                        .arg(i + 1)
+                        .arg(y)
+                 << QStringLiteral("cmd_%1|QLineEdit|030102030405|84,%2,230,22").arg(i).arg(y)
+                 << QStringLiteral("noteText_%1|QLineEdit||318,%2,124,22").arg(i).arg(y);
+        }
         for (int i = 0; i < 5; ++i)
-            rows << QStringLiteral("killCmd_%1|QPushButton|Kill config%2.ini").arg(i).arg(i + 1);
+            rows << QStringLiteral("killCmd_%1|QPushButton|Kill config%2.ini|478,%3,150,30")
+                        .arg(i)
+                        .arg(i + 1)
+                        .arg(166 + 32 * i);
         for (const QString &row : rows)
             QTest::newRow(qPrintable(row.section(u'|', 0, 0))) << row;
     }
@@ -154,10 +172,13 @@ private slots:
         QCOMPARE(QString::fromLatin1(found[0]->metaObject()->className()), expected[1]);
         if (expected[2] != u"*")
             QCOMPARE(caption(found[0]), expected[2]);
+        const QStringList at = expected[3].split(u',');
+        QCOMPARE(place(found[0]),
+                 QRect(at[0].toInt(), at[1].toInt(), at[2].toInt(), at[3].toInt()));
         const QFont font = found[0]->font();
-        if (expected.size() > 3)
+        if (expected.size() > 4)
             QCOMPARE(font.families().value(0) + u' ' + QString::number(font.pointSizeF()),
-                     expected[3] == u"M" ? QStringLiteral("新細明體 11.25") : expected[3]);
+                     expected[4] == u"M" ? QStringLiteral("新細明體 11.25") : expected[4]);
     }
 
     void windowAndDefaults()
@@ -219,41 +240,11 @@ private slots:
         QVERIFY(chinese >= 25);
     }
 
-    // Where every control sits on the window (x,y,w,h); the other command
-    // rows follow the first, 24 pixels apart.
+    // Mode on the window beside the link frames, which share one place; the
+    // frames shown over the log lie on top of it.
     void layout()
     {
-        const QString table = QStringLiteral(
-            "ipSet 6,2,380,56; Label1 14,27,32,22; address 48,26,150,24; Label2 210,27,58,22; "
-            "port 270,26,110,24; comset 6,2,380,56; Label8 12,27,84,22; comSelect 96,26,40,24; "
-            "baudrate 140,27,156,22; configCOM 296,26,84,24; modeSelect 390,20,58,34; "
-            "Frame2 6,60,442,56; Label3 14,85,80,22; timeout 96,84,64,24; connect_0 186,84,110,24; "
-            "connect_1 306,84,110,24; Frame3 6,118,442,56; Label4 12,143,108,22; "
-            "repeat 120,142,46,24; Label5 170,143,68,22; rpStart 238,142,28,24; "
-            "Label6 267,143,18,22; rpStop 286,142,28,24; rCNT 318,142,34,24; "
-            "Command2 356,140,86,28; Frame4 6,176,442,428; filename 12,200,80,24; "
-            "filetitle 94,200,120,24; filecombo 220,200,100,24; save 326,198,116,28; "
-            "Line1 12,231,430,3; Label7_0 12,238,70,22; cmd_0 84,238,230,22; "
-            "noteText_0 318,238,124,22; sendCnt 6,608,40,32; crcEN 52,608,76,32; "
-            "send 130,608,64,32; crcCalc 198,608,104,32; savelog 306,608,76,32; "
-            "Command1 386,608,62,32; status 456,608,544,32; winsockstatus 456,3,300,20; "
-            "ver 860,3,140,20; getMsg 456,26,544,578; Frame6 468,40,200,96; "
-            "Command3 478,64,180,30; Command4 478,98,180,30; Frame5 468,142,290,190; "
-            "killCmd_0 478,166,150,30; killCmd_1 478,198,150,30; killCmd_2 478,230,150,30; "
-            "killCmd_3 478,262,150,30; killCmd_4 478,294,150,30; killCmd_5 634,166,114,158");
-        for (const QString &entry : table.split(QStringLiteral("; "))) {
-            const QStringList at = entry.section(u' ', 1).split(u',');
-            QCOMPARE(place(named(entry.section(u' ', 0, 0))),
-                     QRect(at[0].toInt(), at[1].toInt(), at[2].toInt(), at[3].toInt()));
-        }
         Controls &c = ui();
-        for (int i = 1; i < 15; ++i) {
-            QCOMPARE(place(c.Label7[i]), place(c.Label7[0]).translated(0, 24 * i));
-            QCOMPARE(place(c.cmd[i]), place(c.cmd[0]).translated(0, 24 * i));
-            QCOMPARE(place(c.noteText[i]), place(c.noteText[0]).translated(0, 24 * i));
-        }
-        // Mode on the window beside the link frames, which share one place; the
-        // frames shown over the log lie on top of it.
         QCOMPARE(c.modeSelect->parentWidget(), m_window.get());
         c.Frame5->show();
         c.Frame6->show();

@@ -3,7 +3,8 @@
 // rules behind each action are tested on the engine; here one row each shows
 // that the window passes the right fields and shows the answer. CRCs: pymodbus
 // 3.0 utilities.computeCRC, computed once.
-#include "support/exchange.h"
+#include "support/peers.h"
+#include "support/window_fixture.h"
 #include "ui/log_box.h"
 
 #include <QApplication>
@@ -90,7 +91,7 @@ private slots:
         f.ui().status->setText(QStringLiteral("-"));
         f.dialogs.clear();
         QFETCH(QString, script);
-        play(f, script);
+        f.play(script);
         QStringList boxes = f.dialogs.shown();
         QTEST(boxes.replaceInStrings(QStringLiteral("|16|Tallowick"), QString()), "boxes");
         QTEST(f.ui().status->text(), "status");
@@ -107,7 +108,7 @@ private slots:
     {
         LoopbackPeer peer;
         WindowFixture f(true);
-        play(f, "port=" + peer.port() + "; timeout=600000");
+        f.play("port=" + peer.port() + "; timeout=600000");
         QWidget *label = f.ui().Label7[1];
         QTest::mouseClick(label, Qt::LeftButton);
         QTest::mouseDClick(label, Qt::LeftButton);
@@ -139,11 +140,25 @@ private slots:
         QCOMPARE(peer.received, QByteArray::fromHex("0301020304050E93"));
 
         // A time-out below 1 ms runs for 1 ms, and the window's timer ends it.
-        play(f, "timeout=0.5; click send");
+        f.play("timeout=0.5; click send");
         QCOMPARE(f.ui().Timer->interval(), 1);
         QTRY_VERIFY_WITH_TIMEOUT(f.isIdle(), 20000);
         QCOMPARE(logLines(f.logText()).mid(0, 3),
                  QStringList({"-------關閉連線-------", "", "--------無回應--------"}));
+
+        // "保持連線" reaches the engine: the link stays open after the reply, and
+        // the state label shows it connected.
+        peer.answer = [] { return QByteArray::fromHex("01030200057847"); };
+        f.play("timeout=600000; cmd_1=010300000001; connect_1=1; click send");
+        QVERIFY(f.waitIdle(20000));
+        QCOMPARE(logLines(f.logText()).mid(0, 8),
+                 QStringList({"接收 < 0103020005 7847", "傳送CMD2： > 010300000001 840A", "",
+                              "-------正在連線-------", "", "IP:127.0.0.1:" + peer.port(), "",
+                              "-------關閉連線-------"}));
+        QTest::keyClick(f.ui().send, '-');
+        QTRY_COMPARE_WITH_TIMEOUT(f.ui().winsockstatus->text(), QStringLiteral("winsock status :7"),
+                                  20000);
+        QTest::keyClick(f.ui().send, '-');
     }
 
     void modeAndKeys()
@@ -229,8 +244,8 @@ private slots:
     {
         LoopbackPeer peer(QByteArray::fromHex("01030200057847"));
         WindowFixture f(true);
-        play(f, "port=" + peer.port() +
-                    "; timeout=600000; cmd_1=010300000001; rpStart=2; rpStop=2; rCNT=2; repeat=20");
+        f.play("port=" + peer.port() +
+               "; timeout=600000; cmd_1=010300000001; rpStart=2; rpStop=2; rCNT=2; repeat=20");
         QTest::mouseClick(f.ui().Command2, Qt::LeftButton);
         QCOMPARE(f.ui().Command2->text(), QStringLiteral("Stop Send"));
         QVERIFY(f.ui().repTimer->isActive());
