@@ -6,6 +6,7 @@
 #include "engine/exchange_engine.h"
 #include "ui/log_box.h"
 #include "ui/log_panel.h"
+#include "frames/crc.h"
 
 #include <QEventLoop>
 #include <QFile>

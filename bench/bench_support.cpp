@@ -1,6 +1,7 @@
 #include "bench_support.h"
 
 #include "engine/command_text.h"
+#include "frames/crc.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>

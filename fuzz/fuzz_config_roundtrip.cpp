@@ -57,7 +57,7 @@ QByteArray withSlotKeys(QByteArray file)
     // The lines' starts to swap depend on no input: made once.
     static const auto renamed = [] {
         std::vector<std::pair<QByteArray, QByteArray>> starts;
-        for (const ConfigKey &key : configKeys()) {
+        for (const ConfigValueNames &key : configValueNames()) {
             if (key.exportKey != key.slotKey)
                 starts.emplace_back("\r\n" + key.exportKey + '=', "\r\n" + key.slotKey + '=');
         }

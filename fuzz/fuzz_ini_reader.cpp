@@ -51,11 +51,11 @@ Keys keysToCheck(const uint8_t *data, size_t size)
 }
 
 Values rawValues(const IniProfile &profile, const Keys &keys, QByteArrayView sectionName = section,
-                 QByteArray ConfigKey::*name = &ConfigKey::slotKey)
+                 QByteArray ConfigValueNames::*name = &ConfigValueNames::slotKey)
 {
     std::vector<QByteArrayView> names;
     for (const int key : keys)
-        names.push_back(configKeys()[key].*name);
+        names.push_back(configValueNames()[key].*name);
     return profile.values(sectionName, names);
 }
 
@@ -109,15 +109,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const int changed = keys.front();
     const Values before = rawValues(profile, keys);
     FUZZ_CHECK(before.size() == keys.size());
-    FUZZ_CHECK(rawValues(profile, keys, "settings", &ConfigKey::exportKey) == before);
+    FUZZ_CHECK(rawValues(profile, keys, "settings", &ConfigValueNames::exportKey) == before);
     // A key asked for alone is found where it is found among others.
-    FUZZ_CHECK(profile.value(section, configKeys()[changed].slotKey) == before[0]);
+    FUZZ_CHECK(profile.value(section, configValueNames()[changed].slotKey) == before[0]);
 
     // One value changed: it reads back as written (a line break turned into a
     // blank, cut at a NUL, blanks dropped at the ends), every other value stays,
     // and the file reads the same once more.
     const QByteArray written = file.sliced(file.size() / 2);
-    profile.setValue(section, configKeys()[changed].slotKey, written);
+    profile.setValue(section, configValueNames()[changed].slotKey, written);
     QByteArray expected = written;
     if (const qsizetype nul = expected.indexOf('\0'); nul >= 0)
         expected.truncate(nul);

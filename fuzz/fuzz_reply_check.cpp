@@ -2,7 +2,9 @@
 // where a serial reply ends.
 #include "engine/command_text.h"
 #include "fuzz_check.h"
-#include "replies/reply_check.h"
+#include "frames/quiet_time.h"
+#include "frames/reply_check.h"
+#include "frames/crc.h"
 
 #include <QRegularExpression>
 

@@ -9,47 +9,25 @@ namespace {
 
 const QByteArray section = QByteArrayLiteral("SETTINGS");
 
-std::array<ConfigKey, configValueCount> makeKeys()
-{
-    std::array<ConfigKey, configValueCount> keys{{
-        {"FILENAME", "filename"},
-        {"IP", "IP"},
-        {"PORT", "port"},
-        {"TIMEOUT", "timeout"},
-        {"REPEAT", "repeat"},
-        {"REPEAT_START", "REPEAT_START"},
-        {"REPEAT_STOP", "REPEAT_STOP"},
-        {"SEND_CNT", "SEND_CNT"},
-        {"REPEAT_CNT", "REPEAT_CNT"},
-    }};
-    for (int i = 0; i < 15; ++i) {
-        const QByteArray cmd = "CMD" + QByteArray::number(i);
-        const QByteArray note = "noteText" + QByteArray::number(i);
-        keys[FirstCommandValue + i] = {cmd, cmd};
-        keys[FirstNoteValue + i] = {note, note};
-    }
-    return keys;
-}
-
 // The slot or the exported names of the keys, in order; views of the table
 // of keys, which lives as long as the program.
-std::vector<QByteArrayView> keyNames(QByteArray ConfigKey::*name)
+std::vector<QByteArrayView> keyNames(QByteArray ConfigValueNames::*name)
 {
     std::vector<QByteArrayView> names;
-    for (const ConfigKey &key : configKeys())
+    for (const ConfigValueNames &key : configValueNames())
         names.push_back(key.*name);
     return names;
 }
 
 const std::vector<QByteArrayView> &slotKeyNames()
 {
-    static const auto names = keyNames(&ConfigKey::slotKey);
+    static const auto names = keyNames(&ConfigValueNames::slotKey);
     return names;
 }
 
 const std::vector<QByteArrayView> &exportKeyNames()
 {
-    static const auto names = keyNames(&ConfigKey::exportKey);
+    static const auto names = keyNames(&ConfigValueNames::exportKey);
     return names;
 }
 
@@ -69,12 +47,6 @@ QList<QByteArray> encoded(const QStringList &values, int codePage)
 }
 
 } // namespace
-
-const std::array<ConfigKey, configValueCount> &configKeys()
-{
-    static const auto keys = makeKeys();
-    return keys;
-}
 
 QStringList configValuesFromFile(const QByteArray &file, int codePage)
 {

@@ -1,38 +1,12 @@
 #pragma once
 
+#include "config/config_value.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
-#include <array>
 
 namespace tallowick {
-
-// The configuration set: 39 values under the section [SETTINGS], in the order
-// in which every writer and the loader handle them.
-inline constexpr int configValueCount = 39;
-
-// Where each setting stands among the 39 values.
-enum ConfigValue : int {
-    TitleValue = 0,                          // FILENAME
-    AddressValue,                            // IP
-    PortValue,                               // PORT
-    TimeoutValue,                            // TIMEOUT
-    PauseValue,                              // REPEAT
-    FirstLineValue,                          // REPEAT_START
-    LastLineValue,                           // REPEAT_STOP
-    LineNumberValue,                         // SEND_CNT
-    PassesValue,                             // REPEAT_CNT
-    FirstCommandValue,                       // CMD0 .. CMD14
-    FirstNoteValue = FirstCommandValue + 15, // noteText0 .. noteText14
-};
-
-struct ConfigKey
-{
-    QByteArray slotKey;   // as the slot writer and the loader name it
-    QByteArray exportKey; // as the export writer names it; differs only in case
-};
-
-const std::array<ConfigKey, configValueCount> &configKeys();
 
 // A value arrives through a buffer of 256 bytes, so at most 255 bytes of it.
 inline constexpr qsizetype valueBufferSize = 256;

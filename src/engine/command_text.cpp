@@ -1,4 +1,5 @@
 #include "engine/command_text.h"
+#include "frames/crc.h"
 
 namespace tallowick {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "replies/frame_text.h"
+#include "frames/frame_text.h"
 
 #include <QByteArray>
 #include <QString>

@@ -2,10 +2,11 @@
 
 #include "engine/command_text.h"
 #include "engine/numeric_value.h"
-#include "engine/one_shot_timer.h"
+#include "platform/one_shot_timer.h"
 #include "links/link.h"
 #include "links/serial_settings.h"
-#include "replies/reply_check.h"
+#include "frames/quiet_time.h"
+#include "frames/reply_check.h"
 
 #include <utility>
 
@@ -134,7 +135,7 @@ void ExchangeEngine::toggleMode()
 
 void ExchangeEngine::tell(const QString &text, const QString &title)
 {
-    emit messageRaised(text, title.isEmpty() ? programTitle : title, MessageIcon::Critical);
+    emit messageRaised({text, title.isEmpty() ? programTitle : title, MessageIcon::Critical});
 }
 
 void ExchangeEngine::refuse(const QString &message, const QString &status, const QString &title)
@@ -166,7 +167,7 @@ SendOutcome ExchangeEngine::startExchange()
         return SendOutcome::Refused;
     }
     if (serialMode()) {
-        if (!m_serial.isOpen() && !serialDevicePath(m_in.comSelect())) {
+        if (!m_serial.isOpen() && !serialDevicePath(m_in.linkChoices().comSelect)) {
             refuse(QStringLiteral("Error port setting"), QStringLiteral("Check COM Port setting."),
                    comPortErrorTitle);
             return SendOutcome::Refused;
@@ -192,7 +193,8 @@ void ExchangeEngine::sendSerial()
     // Any failure leaves the window waiting; the time-out then reports the
     // missing reply.
     if (!m_serial.isOpen()) {
-        switch (m_serial.open(LinkTarget::serial(m_in.comSelect(), m_in.configCom()))) {
+        const LinkChoices link = m_in.linkChoices();
+        switch (m_serial.open(LinkTarget::serial(link.comSelect, link.configCom))) {
         case LinkError::None:
             break;
         case LinkError::InvalidPort:
@@ -283,7 +285,7 @@ void ExchangeEngine::transmitLine(bool crcOnly)
     if (line < 0)
         return;
 
-    const auto frame = commandFrame(m_in.commandText(line), m_in.appendCrc());
+    const auto frame = commandFrame(m_in.commandText(line), m_in.linkChoices().appendCrc);
     if (!frame) {
         // The user learns why nothing was sent or logged.
         emit statusChanged(QStringLiteral("輸入錯誤"));
@@ -377,7 +379,7 @@ void ExchangeEngine::handleReply(const QByteArray &reply, bool fromSerial)
     const auto entry = replyEntryText(reply, &crcCorrect);
     emit logEntry(entry ? *entry : failureEntryText(replyTooShort), 1);
 
-    if (m_in.dropLinkAfterExchange()) {
+    if (m_in.linkChoices().dropLinkAfterExchange) {
         if (fromSerial)
             m_serial.close();
         m_tcp.close();
@@ -415,7 +417,7 @@ void ExchangeEngine::endWithoutReply()
         emit logEntry(QStringLiteral("--------無回應--------"), 2);
     }
 
-    if (m_in.dropLinkAfterExchange()) {
+    if (m_in.linkChoices().dropLinkAfterExchange) {
         m_tcp.close();
         emit statusChanged(QStringLiteral("No Connected."));
         emit logEntry(closingEntry, 2);

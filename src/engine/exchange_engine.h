@@ -95,7 +95,7 @@ signals:
     void exchangeEnded(tallowick::ExchangeResult result);
     // Something the user must read and acknowledge; a refusal's message comes
     // before its status and log entries.
-    void messageRaised(const QString &text, const QString &title, tallowick::MessageIcon icon);
+    void messageRaised(const tallowick::UserMessage &message);
 
 private:
     enum class LinkMode { Tcp, Serial };

@@ -1,12 +1,20 @@
 #pragma once
 
+#include "config/config_value.h"
 #include "engine/send_checks.h"
 
 #include <QString>
 
 namespace tallowick {
 
-inline constexpr int commandLineCount = 15;
+// The settings that are not kept in a configuration file.
+struct LinkChoices
+{
+    bool appendCrc = true;
+    QString comSelect; // the serial port
+    QString configCom; // its line settings
+    bool dropLinkAfterExchange = false; // else the link is kept
+};
 
 // What the exchange engine reads from the user's settings. Each is read at the
 // moment it is needed, never cached: the line number when the line is sent
@@ -17,17 +25,21 @@ class ExchangeInputs
 public:
     virtual ~ExchangeInputs() = default;
 
-    virtual QString lineNumber() const = 0;             // 1 to 15, as typed
-    virtual QString commandText(int line) const = 0;    // zero-based line
-    virtual QString lineCaption(int line) const = 0;    // "CMD1：" ...
-    virtual bool appendCrc() const = 0;
-    virtual QString address() const = 0;
-    virtual QString port() const = 0;
-    virtual QString timeout() const = 0;                // reply time-out, ms
-    virtual QString comSelect() const = 0;
-    virtual QString configCom() const = 0;
-    virtual bool dropLinkAfterExchange() const = 0;     // else the link is kept
-    virtual RepeatFields repeatFields() const = 0;
+    // One of the configuration values, as it stands now.
+    virtual QString value(ConfigValue which) const = 0;
+    virtual QString lineCaption(int line) const = 0; // "CMD1：" ...; zero-based line
+    virtual LinkChoices linkChoices() const = 0;
+
+    QString lineNumber() const { return value(LineNumberValue); } // 1 to 15, as typed
+    QString commandText(int line) const { return value(commandValue(line)); }
+    QString address() const { return value(AddressValue); }
+    QString port() const { return value(PortValue); }
+    QString timeout() const { return value(TimeoutValue); } // reply time-out, ms
+    RepeatFields repeatFields() const
+    {
+        return {value(PassesValue), value(FirstLineValue), value(LastLineValue),
+                value(PauseValue)};
+    }
 };
 
 } // namespace tallowick

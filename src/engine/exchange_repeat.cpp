@@ -5,7 +5,7 @@
 #include "engine/exchange_engine.h"
 
 #include "engine/numeric_value.h"
-#include "engine/one_shot_timer.h"
+#include "platform/one_shot_timer.h"
 #include "links/link.h"
 
 namespace tallowick {

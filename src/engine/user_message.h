@@ -4,9 +4,19 @@
 
 namespace tallowick {
 
-// The icon of a message for the user. The values are the icon flags of the
-// window's message boxes, so a message reaches a box unchanged.
-enum class MessageIcon : int { None = 0, Critical = 16, Exclamation = 48, Information = 64 };
+enum class MessageIcon { None, Critical, Exclamation, Information };
+enum class MessageButtons { Ok, YesNo };
+
+// Something the user must read and acknowledge (or answer, with Yes and No).
+// The window shows it as a message box, a program without a window on
+// standard error.
+struct UserMessage
+{
+    QString text;
+    QString title; // the program's title when empty
+    MessageIcon icon = MessageIcon::None;
+    MessageButtons buttons = MessageButtons::Ok;
+};
 
 inline const QString programTitle = QStringLiteral("Tallowick");
 

@@ -1,45 +1,26 @@
 #include "run/headless_run.h"
 
-#include "engine/one_shot_timer.h"
-#include "engine/precise_timer.h"
 #include "links/serial_link.h"
 #include "links/tcp_link.h"
-#include "replies/time_stamp.h"
+#include "log/log_entry.h"
+#include "platform/line_writer.h"
 
 #include <QTimer>
 
 namespace tallowick {
 
-namespace {
-
-// The window's waits: its timers, and the microsecond timer where the end of
-// a wait must be on time.
-QTimer *preciseQTimer(QObject *parent)
-{
-    auto *timer = new QTimer(parent);
-    timer->setSingleShot(true);
-    timer->setTimerType(Qt::PreciseTimer);
-    return timer;
-}
-
-} // namespace
-
 HeadlessRun::HeadlessRun(const ExchangeInputs &inputs, bool serialMode, bool singleSend,
                          std::FILE *out, std::FILE *err, QObject *parent)
-    : QObject(parent), m_serial(new SerialLink(this)), m_tcp(new TcpLink(this)),
+    : QObject(parent), m_parts(assembleEngine(inputs, this)), m_engine(m_parts.engine),
       m_singleSend(singleSend), m_out(out), m_err(err)
 {
-    ExchangeTimers timers;
-    timers.replyTimeout = new QTimerWait(preciseQTimer(this), this);
-    timers.serialQuiet = new PreciseTimer(this);
-    timers.repeatPause =
-        new FirstOfTwoWait(new QTimerWait(preciseQTimer(this), this), new PreciseTimer(this), this);
-    m_engine = new ExchangeEngine(inputs, *m_serial, *m_tcp, timers, this);
     if (serialMode)
         m_engine->toggleMode();
 
     connect(m_engine, &ExchangeEngine::logEntry, this, &HeadlessRun::writeEntry);
-    connect(m_engine, &ExchangeEngine::logLineBreak, this, [this] { writeEntry({}, -1); });
+    // The extra line break the log puts after some entries.
+    connect(m_engine, &ExchangeEngine::logLineBreak, this,
+            [this] { writeUtf8(m_out, QStringLiteral("\n")); });
     connect(m_engine, &ExchangeEngine::messageRaised, this, &HeadlessRun::refuse);
     connect(m_engine, &ExchangeEngine::exchangeEnded, this, &HeadlessRun::noteEnd);
     // The end of a run is told before the end of its last exchange: the
@@ -69,20 +50,12 @@ void HeadlessRun::start()
 
 void HeadlessRun::writeEntry(const QString &text, int lineBreaks)
 {
-    // -1: the extra line break the log puts after some entries.
-    const QString line =
-        lineBreaks < 0 ? QStringLiteral("\n")
-                       : timeStamp() + QStringLiteral("   ") + text + QString(lineBreaks, u'\n');
-    const QByteArray bytes = line.toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), m_out);
-    std::fflush(m_out);
+    writeUtf8(m_out, logEntryLine(text, lineBreaks));
 }
 
-void HeadlessRun::refuse(const QString &text, const QString &title)
+void HeadlessRun::refuse(const UserMessage &message)
 {
-    const QByteArray bytes = (title + QStringLiteral(": ") + text + u'\n').toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), m_err);
-    std::fflush(m_err);
+    writeUtf8(m_err, message.title + QStringLiteral(": ") + message.text + u'\n');
     // The window would wait for its box to be closed; here nobody can, and
     // whatever the message is about, the run is not what was asked for. What
     // the engine started ends once it is back in the event loop.
@@ -140,8 +113,8 @@ void HeadlessRun::finish()
     if (m_finished)
         return;
     m_finished = true;
-    m_serial->close();
-    m_tcp->close();
+    m_parts.serial->close();
+    m_parts.tcp->close();
     emit finished(status());
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/engine_assembly.h"
 #include "engine/exchange_engine.h"
 
 #include <QObject>
@@ -8,9 +9,6 @@
 
 namespace tallowick {
 
-class Link;
-class SerialLink;
-class TcpLink;
 
 // One run of the engine without a window: a Send of one line, or a repeat run,
 // on the links and waits the window uses. Log entries go to `out` as they
@@ -38,14 +36,13 @@ signals:
 
 private:
     void writeEntry(const QString &text, int lineBreaks);
-    void refuse(const QString &text, const QString &title);
+    void refuse(const UserMessage &message);
     void noteEnd(ExchangeResult result);
     void finishWhenIdle();
     int status() const;
     void finish();
 
-    SerialLink *m_serial;
-    TcpLink *m_tcp;
+    EngineAssembly m_parts;
     ExchangeEngine *m_engine;
     bool m_singleSend;
     std::FILE *m_out;

@@ -105,10 +105,16 @@ ParsedCommandLine parseRunCommandLine(const QStringList &args)
             return std::nullopt;
         return parser.value(option);
     };
-    options.sendLine = valueOf(send);
-    options.passes = valueOf(passes);
-    options.pause = valueOf(pause);
-    options.timeout = valueOf(timeout);
+    // The options that stand for one configuration value each.
+    const std::pair<const QCommandLineOption &, ConfigValue> valueOptions[] = {
+        {send, LineNumberValue},
+        {passes, PassesValue},
+        {pause, PauseValue},
+        {timeout, TimeoutValue}};
+    for (const auto &[option, value] : valueOptions) {
+        if (parser.isSet(option))
+            options.values[value] = parser.value(option);
+    }
     options.serialPort = valueOf(serial);
     if (parser.isSet(serialSettings))
         options.serialSettings = parser.value(serialSettings);
@@ -118,15 +124,15 @@ ParsedCommandLine parseRunCommandLine(const QStringList &args)
         const QStringList ends = range->split(u'-');
         if (ends.size() != 2 || ends[0].trimmed().isEmpty() || ends[1].trimmed().isEmpty())
             return UsageError{QStringLiteral("--lines takes A-B, such as 1-15")};
-        options.firstLine = ends[0].trimmed();
-        options.lastLine = ends[1].trimmed();
+        options.values[FirstLineValue] = ends[0].trimmed();
+        options.values[LastLineValue] = ends[1].trimmed();
     }
     if (const auto target = valueOf(tcp)) {
         const auto hostPort = splitHostPort(*target);
         if (!hostPort)
             return UsageError{QStringLiteral("--tcp takes HOST:PORT, such as 127.0.0.1:502")};
-        options.address = hostPort->first;
-        options.port = hostPort->second;
+        options.values[AddressValue] = hostPort->first;
+        options.values[PortValue] = hostPort->second;
     }
     return options;
 }

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "config/config_value.h"
+
 #include <QString>
 #include <QStringList>
+#include <map>
 #include <optional>
 #include <variant>
 
@@ -13,13 +16,17 @@ namespace tallowick {
 struct RunOptions
 {
     QString slotFile;
-    std::optional<QString> sendLine; // one exchange of this line, else a repeat run
-    std::optional<QString> firstLine, lastLine, passes, pause, timeout;
-    std::optional<QString> address, port; // --tcp
-    std::optional<QString> serialPort;    // --serial: the serial link instead of TCP
+    // The configuration values given on the command line, in place of the
+    // file's: --send (the line number), --lines, --passes, --pause, --timeout,
+    // --tcp (the address and port).
+    std::map<ConfigValue, QString> values;
+    std::optional<QString> serialPort; // --serial: the serial link instead of TCP
     QString serialSettings = QStringLiteral("9600,n,8,1");
     bool appendCrc = true;
     bool keepLink = false;
+
+    // One exchange of the line --send names, else a repeat run.
+    bool singleSend() const { return values.count(LineNumberValue) > 0; }
 };
 
 // What the command line asks for besides a run.

@@ -7,30 +7,21 @@
 
 namespace tallowick {
 
-// The settings of a configuration file as the engine reads them, each one
-// replaced by its command-line option where one was given.
+// The values of a configuration file as the engine reads them, each one
+// replaced by its command-line option where one was given. A run cannot change
+// them, so they are merged once.
 class SlotInputs : public ExchangeInputs
 {
 public:
-    SlotInputs(const QStringList &values, const RunOptions &options);
+    SlotInputs(const QStringList &fileValues, const RunOptions &options);
 
-    QString lineNumber() const override;
-    QString commandText(int line) const override;
+    QString value(ConfigValue which) const override { return m_values.value(which); }
     QString lineCaption(int line) const override;
-    bool appendCrc() const override;
-    QString address() const override;
-    QString port() const override;
-    QString timeout() const override;
-    QString comSelect() const override;
-    QString configCom() const override;
-    bool dropLinkAfterExchange() const override;
-    RepeatFields repeatFields() const override;
+    LinkChoices linkChoices() const override { return m_link; }
 
 private:
-    QString value(int index, const std::optional<QString> &given) const;
-
     QStringList m_values;
-    RunOptions m_options;
+    LinkChoices m_link;
 };
 
 } // namespace tallowick

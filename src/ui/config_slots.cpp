@@ -68,11 +68,12 @@ QStringList ConfigSlots::currentValues() const
 
 void ConfigSlots::load(const QString &path, bool clearWhenMissing)
 {
-    const std::optional<QStringList> values = readConfigFile(path);
+    const ConfigRead read = readConfigFile(path);
+    const auto *values = std::get_if<QStringList>(&read);
     if (!values) {
         const QString text =
             QStringLiteral("Load Save File ") + m_fileName + QStringLiteral(" Failed.");
-        dialogs::message(m_ui.window, text, MbExclamation, failedTitle);
+        dialogs::message(m_ui.window, {text, failedTitle, MessageIcon::Exclamation});
         m_ui.status->setText(text);
         if (clearWhenMissing) {
             for (QLineEdit *box : m_ui.boxes)
@@ -94,9 +95,9 @@ void ConfigSlots::saveSlot()
     // made fails the save below.
     if (builtInSlotPlace() == SlotPlace::ConfigHome)
         QDir().mkpath(m_ui.programFolder);
-    if (!saveSlotFile(slotPath(), currentValues())) {
+    if (saveSlotFile(slotPath(), currentValues())) {
         const QString text = QStringLiteral("Save File ") + m_fileName + QStringLiteral(" Failed.");
-        dialogs::message(m_ui.window, text, MbExclamation, failedTitle);
+        dialogs::message(m_ui.window, {text, failedTitle, MessageIcon::Exclamation});
         m_ui.status->setText(text);
         return;
     }
@@ -156,15 +157,16 @@ void ConfigSlots::killCmd_Click(int index)
     QString &name = m_fileName;
     if (index >= 0 && index < slotCount) {
         name = slotFileName(index);
-        if (!deleteFile(slotPath()))
-            dialogs::message(m_ui.window, QStringLiteral("no found file ") + name, MbOkOnly);
+        if (deleteFile(slotPath()))
+            dialogs::message(m_ui.window, {QStringLiteral("no found file ") + name});
         return;
     }
     const MessageAnswer answer =
-        dialogs::message(m_ui.window, QStringLiteral("Sure?Kill all files?"),
-                         MbYesNo | MbExclamation, QStringLiteral("Kill files"));
-    if (answer == MessageAnswer::Yes && !deleteIniFiles(m_ui.programFolder)) {
-        dialogs::message(m_ui.window, QStringLiteral("no found file ") + name, MbOkOnly);
+        dialogs::message(m_ui.window, {QStringLiteral("Sure?Kill all files?"),
+                                       QStringLiteral("Kill files"), MessageIcon::Exclamation,
+                                       MessageButtons::YesNo});
+    if (answer == MessageAnswer::Yes && deleteIniFiles(m_ui.programFolder)) {
+        dialogs::message(m_ui.window, {QStringLiteral("no found file ") + name});
         return;
     }
     name = QStringLiteral("*.ini");
@@ -186,14 +188,14 @@ void ConfigSlots::Command4_Click()
     const auto path = dialogs::fileName(m_ui.window, {FileDialogMode::Save, textFileFilter, 2});
     if (!path || path->isEmpty())
         return;
-    if (const QString reason = exportConfigFile(*path, currentValues()); !reason.isEmpty()) {
+    if (const FileFailure failure = exportConfigFile(*path, currentValues())) {
         dialogs::message(m_ui.window,
-                         QStringLiteral("Export config file failed: %1\n%2").arg(*path, reason),
-                         MbCritical, QStringLiteral("Failed Msg"));
+                         {QStringLiteral("Export config file failed: %1\n%2").arg(*path, failure->reason),
+                          QStringLiteral("Failed Msg"), MessageIcon::Critical});
         return;
     }
-    dialogs::message(m_ui.window, QStringLiteral("    Save Success.   "), MbInformation,
-                     QStringLiteral("Log save"));
+    dialogs::message(m_ui.window, {QStringLiteral("    Save Success.   "), QStringLiteral("Log save"),
+                                   MessageIcon::Information});
 }
 
 } // namespace tallowick

@@ -9,14 +9,9 @@
 
 namespace tallowick {
 
-QString ControlInputs::lineNumber() const
+QString ControlInputs::value(ConfigValue which) const
 {
-    return m_ui.sendCnt->text();
-}
-
-QString ControlInputs::commandText(int line) const
-{
-    return m_ui.cmd[line]->text();
+    return m_boxes[which]->text();
 }
 
 QString ControlInputs::lineCaption(int line) const
@@ -24,44 +19,10 @@ QString ControlInputs::lineCaption(int line) const
     return m_ui.Label7[line]->text();
 }
 
-bool ControlInputs::appendCrc() const
+LinkChoices ControlInputs::linkChoices() const
 {
-    return m_ui.crcEN->isChecked();
-}
-
-QString ControlInputs::address() const
-{
-    return m_ui.address->text();
-}
-
-QString ControlInputs::port() const
-{
-    return m_ui.port->text();
-}
-
-QString ControlInputs::timeout() const
-{
-    return m_ui.timeout->text();
-}
-
-QString ControlInputs::comSelect() const
-{
-    return m_ui.comSelect->text();
-}
-
-QString ControlInputs::configCom() const
-{
-    return m_ui.configCOM->text();
-}
-
-bool ControlInputs::dropLinkAfterExchange() const
-{
-    return m_ui.connect[0]->isChecked();
-}
-
-RepeatFields ControlInputs::repeatFields() const
-{
-    return {m_ui.rCNT->text(), m_ui.rpStart->text(), m_ui.rpStop->text(), m_ui.repeat->text()};
+    return {m_ui.crcEN->isChecked(), m_ui.comSelect->text(), m_ui.configCOM->text(),
+            m_ui.connect[0]->isChecked()};
 }
 
 } // namespace tallowick

@@ -2,6 +2,10 @@
 
 #include "engine/exchange_inputs.h"
 
+#include <array>
+
+class QLineEdit;
+
 namespace tallowick {
 
 struct Controls;
@@ -11,22 +15,18 @@ struct Controls;
 class ControlInputs : public ExchangeInputs
 {
 public:
-    explicit ControlInputs(const Controls &ui) : m_ui(ui) {}
+    ControlInputs(const Controls &ui, const std::array<QLineEdit *, configValueCount> &boxes)
+        : m_ui(ui), m_boxes(boxes)
+    {
+    }
 
-    QString lineNumber() const override;
-    QString commandText(int line) const override;
+    QString value(ConfigValue which) const override;
     QString lineCaption(int line) const override;
-    bool appendCrc() const override;
-    QString address() const override;
-    QString port() const override;
-    QString timeout() const override;
-    QString comSelect() const override;
-    QString configCom() const override;
-    bool dropLinkAfterExchange() const override;
-    RepeatFields repeatFields() const override;
+    LinkChoices linkChoices() const override;
 
 private:
     const Controls &m_ui;
+    std::array<QLineEdit *, configValueCount> m_boxes;
 };
 
 } // namespace tallowick

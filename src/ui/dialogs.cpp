@@ -20,26 +20,28 @@ FileHandler &fileHandler()
     return handler;
 }
 
-MessageAnswer showRealMessage(QWidget *parent, const MessageRequest &request)
+QMessageBox::Icon boxIcon(MessageIcon icon)
+{
+    switch (icon) {
+    case MessageIcon::Critical:
+        return QMessageBox::Critical;
+    case MessageIcon::Exclamation:
+        return QMessageBox::Warning;
+    case MessageIcon::Information:
+        return QMessageBox::Information;
+    case MessageIcon::None:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+MessageAnswer showRealMessage(QWidget *parent, const UserMessage &request)
 {
     QMessageBox box(parent);
     box.setWindowTitle(request.title);
     box.setText(request.text);
-    switch (request.flags & 0xF0) {
-    case MbCritical:
-        box.setIcon(QMessageBox::Critical);
-        break;
-    case MbExclamation:
-        box.setIcon(QMessageBox::Warning);
-        break;
-    case MbInformation:
-        box.setIcon(QMessageBox::Information);
-        break;
-    default:
-        box.setIcon(QMessageBox::NoIcon);
-        break;
-    }
-    if ((request.flags & 0x0F) == MbYesNo) {
+    box.setIcon(boxIcon(request.icon));
+    if (request.buttons == MessageButtons::YesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.setDefaultButton(QMessageBox::Yes);
     } else {
@@ -78,12 +80,13 @@ std::optional<QString> showRealFileDialog(QWidget *parent, const FileDialogReque
 
 } // namespace
 
-MessageAnswer message(QWidget *parent, const QString &text, int flags, const QString &title)
+MessageAnswer message(QWidget *parent, UserMessage message)
 {
-    const MessageRequest request{text, flags, title.isEmpty() ? programTitle : title};
+    if (message.title.isEmpty())
+        message.title = programTitle;
     if (const auto &handler = messageHandler())
-        return handler(parent, request);
-    return showRealMessage(parent, request);
+        return handler(parent, message);
+    return showRealMessage(parent, message);
 }
 
 std::optional<QString> fileName(QWidget *parent, const FileDialogRequest &request)

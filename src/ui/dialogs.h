@@ -10,23 +10,7 @@ class QWidget;
 
 namespace tallowick {
 
-// Message box flags as the handlers pass them: buttons plus icon.
-enum MessageFlags : int {
-    MbOkOnly = 0,
-    MbYesNo = 4,
-    MbCritical = 16,
-    MbExclamation = 48,
-    MbInformation = 64,
-};
-
 enum class MessageAnswer { Ok, Yes, No };
-
-struct MessageRequest
-{
-    QString text;
-    int flags = MbOkOnly;
-    QString title; // the program's title when the caller names none
-};
 
 enum class FileDialogMode { Open, Save };
 
@@ -42,12 +26,13 @@ struct FileDialogRequest
 // the handlers to read what would be shown and to answer it.
 namespace dialogs {
 
-using MessageHandler = std::function<MessageAnswer(QWidget *parent, const MessageRequest &)>;
+// A handler gets the message with its title filled in.
+using MessageHandler = std::function<MessageAnswer(QWidget *parent, const UserMessage &)>;
 // Returns the chosen path, or nothing when the user cancelled.
 using FileHandler =
     std::function<std::optional<QString>(QWidget *parent, const FileDialogRequest &)>;
 
-MessageAnswer message(QWidget *parent, const QString &text, int flags, const QString &title = {});
+MessageAnswer message(QWidget *parent, UserMessage message);
 std::optional<QString> fileName(QWidget *parent, const FileDialogRequest &request);
 
 void setMessageHandler(MessageHandler handler); // an empty handler restores the real box

@@ -1,15 +1,13 @@
 #include "ui/log_actions.h"
 
-#include "replies/time_stamp.h"
+#include "log/time_stamp.h"
+#include "platform/atomic_save.h"
 #include "ui/dialogs.h"
 #include "ui/log_panel.h"
 
 #include <QLabel>
 #include <QAbstractButton>
 #include <QWidget>
-#include <QSaveFile>
-
-#include <algorithm>
 
 namespace tallowick {
 
@@ -39,24 +37,13 @@ void LogActions::savelog_Click()
 
     // Written beside the target and renamed over it, so that a failure never
     // leaves half a log or destroys the file being replaced.
-    QSaveFile file(*path);
-    const auto written = [&file](const QByteArray &piece) {
-        return file.write(piece) == piece.size();
-    };
-    QString reason;
-    // flush() reports a failure to write out the buffer (a full disk), which
-    // commit() would not, renaming a short file over the old one.
-    if (!file.open(QIODevice::WriteOnly) || !std::all_of(content.begin(), content.end(), written) ||
-        !file.flush() || !file.commit())
-        reason = file.errorString();
-    if (!reason.isEmpty()) {
-        file.cancelWriting();
-        dialogs::message(m_window, QStringLiteral("Save Log failed: %1\n%2").arg(*path, reason),
-                         MbCritical, QStringLiteral("Log save"));
+    if (const auto error = saveAtomically(*path, content)) {
+        dialogs::message(m_window, {QStringLiteral("Save Log failed: %1\n%2").arg(*path, error->reason),
+                                    QStringLiteral("Log save"), MessageIcon::Critical});
         return;
     }
-    dialogs::message(m_window, QStringLiteral("    Save Success.   "), MbInformation,
-                     QStringLiteral("Log save"));
+    dialogs::message(m_window, {QStringLiteral("    Save Success.   "), QStringLiteral("Log save"),
+                                MessageIcon::Information});
 }
 
 } // namespace tallowick

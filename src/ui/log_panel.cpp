@@ -1,7 +1,7 @@
 #include "ui/log_panel.h"
 
 #include "ui/log_box.h"
-#include "replies/time_stamp.h"
+#include "log/log_entry.h"
 
 #include <QScrollBar>
 #include <QTextBlock>
@@ -53,8 +53,7 @@ LogPanel::LogPanel(LogBox *box, QObject *parent) : QObject(parent), m_box(box)
 void LogPanel::addEntry(const QString &text, int lineBreaks)
 {
     // The box keeps line breaks as paragraph ends; text() restores CR LF.
-    QString entry = timeStamp() + QStringLiteral("   ") + text;
-    entry.append(QString(lineBreaks, u'\n'));
+    const QString entry = logEntryLine(text, lineBreaks);
     // A new cursor stands at the start. Inside an edit block the cursor does
     // not lay out the block it ends in to remember its x position; that layout
     // would cost more than the insertion and stay cached with every block.

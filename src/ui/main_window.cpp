@@ -2,9 +2,7 @@
 
 #include "ui/decoder_window.h"
 #include "engine/exchange_engine.h"
-#include "engine/one_shot_timer.h"
-#include "engine/precise_timer.h"
-#include "links/serial_link.h"
+#include "engine/engine_assembly.h"
 #include "links/tcp_link.h"
 #include "ui/config_slots.h"
 #include "ui/control_inputs.h"
@@ -28,12 +26,13 @@ namespace {
 constexpr int versionNumber = 1311141140;
 constexpr std::chrono::milliseconds stateLabelInterval{1000};
 
-ConfigControls configControls(QWidget *window, const QString &programFolder, const Controls &ui)
+ConfigControls configControls(QWidget *window, const QString &programFolder, const Controls &ui,
+                              const std::array<QLineEdit *, configValueCount> &boxes)
 {
     ConfigControls c;
     c.window = window;
     c.programFolder = programFolder;
-    c.boxes = configBoxes(ui);
+    c.boxes = boxes;
     c.filecombo = ui.filecombo;
     c.filename = ui.filename;
     c.status = ui.status;
@@ -52,20 +51,16 @@ MainWindow::MainWindow(const QString &programFolder, QWidget *parent) : QWidget(
     setFixedSize(1006, 644);
     buildMainWindowControls(this, m_ui);
 
-    m_inputs = std::make_unique<ControlInputs>(m_ui);
-    m_serial = new SerialLink(this);
-    m_tcp = new TcpLink(this);
-    // The reply time-out and the repeat pause run on the window's own timers;
-    // the repeat pause and the serial quiet time end on the microsecond timer.
-    ExchangeTimers timers;
-    timers.replyTimeout = new QTimerWait(m_ui.Timer, this);
-    timers.serialQuiet = new PreciseTimer(this);
-    timers.repeatPause =
-        new FirstOfTwoWait(new QTimerWait(m_ui.repTimer, this), new PreciseTimer(this), this);
-    m_engine = new ExchangeEngine(*m_inputs, *m_serial, *m_tcp, timers, this);
+    const auto boxes = configBoxes(this);
+    m_inputs = std::make_unique<ControlInputs>(m_ui, boxes);
+    const EngineAssembly parts = assembleEngine(*m_inputs, this);
+    m_engine = parts.engine;
+    m_tcp = parts.tcp;
+    m_ui.Timer = parts.replyTimer;
+    m_ui.repTimer = parts.repeatTimer;
     m_log = new LogPanel(m_ui.getMsg, this);
     new LogActions(m_log, m_ui.status, m_ui.Command1, m_ui.savelog, this);
-    m_config = new ConfigSlots(configControls(this, programFolder, m_ui), this);
+    m_config = new ConfigSlots(configControls(this, programFolder, m_ui, boxes), this);
     bindEngine();
     connect(m_ui.getMsg, &LogBox::doubleClicked, this, &MainWindow::getMsg_DblClick);
     connect(m_ui.winsockchk, &QTimer::timeout, this, &MainWindow::showLinkState);
@@ -104,9 +99,7 @@ void MainWindow::bindEngine()
     // Directly, so that a box is up before the status and log entries after it.
     connect(
         engine, &ExchangeEngine::messageRaised, this,
-        [this](const QString &text, const QString &title, MessageIcon icon) {
-            dialogs::message(this, text, int(icon), title);
-        },
+        [this](const UserMessage &message) { dialogs::message(this, message); },
         Qt::DirectConnection);
     connect(engine, &ExchangeEngine::logEntry, m_log, &LogPanel::addEntry);
     connect(engine, &ExchangeEngine::logLineBreak, m_log, &LogPanel::appendLineBreak);

@@ -15,7 +15,6 @@ class ConfigSlots;
 class ControlInputs;
 class ExchangeEngine;
 class LogPanel;
-class SerialLink;
 class TcpLink;
 
 // The main window "Tallowick". Creating it runs start-up against the given
@@ -49,7 +48,6 @@ private:
 
     Controls m_ui;
     std::unique_ptr<ControlInputs> m_inputs;
-    SerialLink *m_serial = nullptr;
     TcpLink *m_tcp = nullptr;
     ExchangeEngine *m_engine = nullptr;
     LogPanel *m_log = nullptr;

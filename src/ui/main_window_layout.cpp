@@ -333,15 +333,12 @@ void setTabOrder(const Controls &ui)
 
 } // namespace
 
-std::array<QLineEdit *, configValueCount> configBoxes(const Controls &ui)
+std::array<QLineEdit *, configValueCount> configBoxes(const QWidget *window)
 {
-    std::array<QLineEdit *, configValueCount> boxes{ui.filetitle, ui.address, ui.port,
-                                                    ui.timeout,   ui.repeat,  ui.rpStart,
-                                                    ui.rpStop,    ui.sendCnt, ui.rCNT};
-    for (int i = 0; i < commandLineCount; ++i) {
-        boxes[FirstCommandValue + i] = ui.cmd[i];
-        boxes[FirstNoteValue + i] = ui.noteText[i];
-    }
+    std::array<QLineEdit *, configValueCount> boxes{};
+    const auto &names = configValueNames();
+    for (int i = 0; i < configValueCount; ++i)
+        boxes[i] = window->findChild<QLineEdit *>(names[i].boxName);
     return boxes;
 }
 
@@ -372,11 +369,8 @@ void buildMainWindowControls(QWidget *window, Controls &ui)
     buildFramesOverLog(window, ui);
     setTabOrder(ui);
 
-    ui.Timer = timer(window, QStringLiteral("Timer"));
-    ui.repTimer = timer(window, QStringLiteral("repTimer"));
+    // The reply time-out's and repeated sending's timers come with the engine.
     ui.winsockchk = timer(window, QStringLiteral("winsockchk"));
-    // The reply time-out and repeated sending get their intervals from their
-    // handlers; a timer is started only when it is to tick.
     ui.winsockchk->setInterval(1000);
 }
 

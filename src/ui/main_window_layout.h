@@ -16,8 +16,9 @@ namespace tallowick {
 // and tab order.
 void buildMainWindowControls(QWidget *window, Controls &ui);
 
-// The text boxes that hold the configuration set, in key order.
-std::array<QLineEdit *, configValueCount> configBoxes(const Controls &ui);
+// The text boxes of the window that hold the configuration values, by
+// ConfigValue, found by their names.
+std::array<QLineEdit *, configValueCount> configBoxes(const QWidget *window);
 
 // The application icon, with images of 16, 32, 48, 64 and 128 pixels.
 QIcon programIcon();

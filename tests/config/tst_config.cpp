@@ -327,7 +327,7 @@ private slots:
     }
 
     // Start-up with config1.ini: the boxes that show it. In an empty folder the
-    // boxes keep their defaults (tst_main_window_render) and the failure shows
+    // boxes keep their defaults (tst_main_window_layout) and the failure shows
     // (tst_slot_folder).
     void startUp()
     {
@@ -355,7 +355,7 @@ private slots:
     void choosing()
     {
         Window w;
-        const auto boxes = configBoxes(w.ui);
+        const auto boxes = configBoxes(w.f.window.get());
         QStringList saved;
         for (int i = 0; i < configValueCount; ++i)
             boxes[i]->setText(saved.emplaceBack(QStringLiteral("v%1").arg(i)));

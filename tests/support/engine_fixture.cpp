@@ -1,5 +1,7 @@
 #include "support/engine_fixture.h"
 
+#include "support/message_code.h"
+
 #include <QTest>
 
 #include <functional>
@@ -26,9 +28,10 @@ EngineFixture::EngineFixture()
                      [this](const QString &number) { in.field[FakeInputs::SendCnt] = number; });
     QObject::connect(
         &engine, &ExchangeEngine::messageRaised, &engine,
-        [this](const QString &text, const QString &title, MessageIcon icon) {
-            log << u"box %1 %2: %3"_s.arg(int(icon)).arg(title, text);
-            boxes << u"%1|%2|%3"_s.arg(text.section(u'\n', 0, 0)).arg(int(icon)).arg(title);
+        [this](const UserMessage &message) {
+            const int code = messageCode(message);
+            log << u"box %1 %2: %3"_s.arg(code).arg(message.title, message.text);
+            boxes << u"%1|%2|%3"_s.arg(message.text.section(u'\n', 0, 0)).arg(code).arg(message.title);
         });
 }
 

@@ -31,19 +31,35 @@ struct FakeInputs : ExchangeInputs
     bool crc = true;
     bool drop = false; // the "間斷連線" choice
 
-    QString lineNumber() const override { return field[SendCnt]; }
-    QString commandText(int line) const override { return cmd.at(size_t(line)); }
-    QString lineCaption(int line) const override { return QStringLiteral("CMD%1：").arg(line + 1); }
-    bool appendCrc() const override { return crc; }
-    QString address() const override { return field[Address]; }
-    QString port() const override { return field[Port]; }
-    QString timeout() const override { return field[Timeout]; }
-    QString comSelect() const override { return field[ComSelect]; }
-    QString configCom() const override { return field[ConfigCom]; }
-    bool dropLinkAfterExchange() const override { return drop; }
-    RepeatFields repeatFields() const override
+    QString value(ConfigValue which) const override
     {
-        return {field[Count], field[Start], field[Stop], field[Pause]};
+        if (which >= FirstCommandValue && which < FirstCommandValue + commandLineCount)
+            return cmd.at(size_t(which - FirstCommandValue));
+        switch (which) {
+        case LineNumberValue:
+            return field[SendCnt];
+        case TimeoutValue:
+            return field[Timeout];
+        case AddressValue:
+            return field[Address];
+        case PortValue:
+            return field[Port];
+        case PassesValue:
+            return field[Count];
+        case FirstLineValue:
+            return field[Start];
+        case LastLineValue:
+            return field[Stop];
+        case PauseValue:
+            return field[Pause];
+        default:
+            return {};
+        }
+    }
+    QString lineCaption(int line) const override { return QStringLiteral("CMD%1：").arg(line + 1); }
+    LinkChoices linkChoices() const override
+    {
+        return {crc, field[ComSelect], field[ConfigCom], drop};
     }
 };
 

@@ -1,7 +1,7 @@
 #pragma once
 
 // A clock that stands still until a test moves it, and the engine's waits on it.
-#include "engine/one_shot_timer.h"
+#include "platform/one_shot_timer.h"
 
 #include <chrono>
 #include <vector>

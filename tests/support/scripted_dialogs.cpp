@@ -1,13 +1,15 @@
 #include "support/scripted_dialogs.h"
 
+#include "support/message_code.h"
+
 namespace tallowick::test {
 
 ScriptedDialogs::ScriptedDialogs()
 {
-    dialogs::setMessageHandler([this](QWidget *, const MessageRequest &request) {
+    dialogs::setMessageHandler([this](QWidget *, const UserMessage &request) {
         messages.append(request);
         if (answers.empty())
-            return (request.flags & 0x0F) == MbYesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
+            return request.buttons == MessageButtons::YesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
         const MessageAnswer answer = answers.front();
         answers.pop_front();
         return answer;
@@ -35,7 +37,7 @@ QStringList ScriptedDialogs::shown() const
     for (const auto &m : messages)
         boxes << QStringLiteral("%1|%2|%3")
                      .arg(m.text.section(u'\n', 0, 0))
-                     .arg(m.flags)
+                     .arg(messageCode(m))
                      .arg(m.title);
     return boxes;
 }

@@ -20,7 +20,7 @@ public:
     ScriptedDialogs(const ScriptedDialogs &) = delete;
     ScriptedDialogs &operator=(const ScriptedDialogs &) = delete;
 
-    QList<MessageRequest> messages;
+    QList<UserMessage> messages;
     QList<FileDialogRequest> fileRequests;
 
     std::deque<MessageAnswer> answers;

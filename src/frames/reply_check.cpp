@@ -1,8 +1,7 @@
-#include "replies/reply_check.h"
+#include "frames/reply_check.h"
 
-#include "replies/frame_text.h"
-
-#include <algorithm>
+#include "frames/crc.h"
+#include "frames/frame_text.h"
 
 namespace tallowick {
 
@@ -11,8 +10,7 @@ std::optional<QString> replyEntryText(QByteArrayView reply, bool *crcCorrect)
     if (reply.size() < 2)
         return std::nullopt;
     const quint16 crc = CRC16(reply);
-    const bool correct =
-        quint8(reply[reply.size() - 2]) == (crc & 0xFF) && quint8(reply.back()) == (crc >> 8);
+    const bool correct = endsInCrc(reply, crc);
     if (crcCorrect)
         *crcCorrect = correct;
     QString text = QStringLiteral("接收 < ") + frameText(reply, true);
@@ -60,29 +58,7 @@ std::optional<qsizetype> rtuReplyLength(QByteArrayView bytes)
 bool isCompleteRtuReply(QByteArrayView bytes)
 {
     const auto length = rtuReplyLength(bytes);
-    if (!length || bytes.size() != *length)
-        return false;
-    const quint16 crc = CRC16(bytes);
-    return quint8(bytes[bytes.size() - 2]) == (crc & 0xFF) && quint8(bytes.back()) == (crc >> 8);
-}
-
-std::chrono::microseconds interFrameSilence(qint32 baudRate)
-{
-    using namespace std::chrono;
-    constexpr microseconds fastLineSilence{1750};
-    if (baudRate <= 0)
-        return fastLineSilence;
-    // 3.5 characters of 11 bits each, rounded up to the next microsecond.
-    const qint64 micros =
-        (qint64(35) * 11 * 1'000'000 + qint64(10) * baudRate - 1) / (qint64(10) * baudRate);
-    return std::max(microseconds(micros), fastLineSilence);
-}
-
-std::chrono::microseconds replyQuietTime(QByteArrayView bytes, qint32 baudRate)
-{
-    if (baudRate <= 0 || !isCompleteRtuReply(bytes))
-        return batchedQuietTime;
-    return interFrameSilence(baudRate);
+    return length && bytes.size() == *length && endsInGoodCrc(bytes);
 }
 
 } // namespace tallowick

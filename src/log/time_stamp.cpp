@@ -1,4 +1,4 @@
-#include "replies/time_stamp.h"
+#include "log/time_stamp.h"
 
 #include <QLocale>
 

@@ -1,4 +1,4 @@
-// The main window saving without a pause, for tst_file_survival, which kills
+// The main window saving without a pause, for tst_atomic_save, which kills
 // it at random moments:
 //
 //   save_loop FOLDER EXPORT_PATH LOG_PATH FIRST_GENERATION
@@ -30,7 +30,7 @@ int main(int argc, char **argv)
         return 2;
     QString nextPath;
     dialogs::setFileHandler([&](QWidget *, const FileDialogRequest &) { return nextPath; });
-    dialogs::setMessageHandler([](QWidget *, const MessageRequest &request) {
+    dialogs::setMessageHandler([](QWidget *, const UserMessage &request) {
         if (request.text.contains(QLatin1String("ailed")) &&
             !request.text.startsWith(QLatin1String("Load Save File"))) {
             std::fprintf(stderr, "%s\n", qPrintable(request.text));
@@ -40,7 +40,7 @@ int main(int argc, char **argv)
     });
     MainWindow window(QString::fromLocal8Bit(argv[1]));
     Controls &ui = window.controls();
-    const auto boxes = configBoxes(ui);
+    const auto boxes = configBoxes(&window);
     for (long long g = std::atoll(argv[4]);; ++g) {
         // Lengths vary, so that no generation's file is a prefix of another's.
         for (int i = 0; i < configValueCount; ++i)

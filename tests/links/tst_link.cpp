@@ -185,4 +185,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(TestLinks)
-#include "tst_links.moc"
+#include "tst_link.moc"

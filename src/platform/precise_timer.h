@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/one_shot_timer.h"
+#include "platform/one_shot_timer.h"
 
 #include <QTimer>
 

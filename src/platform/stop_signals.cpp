@@ -1,4 +1,4 @@
-#include "run/stop_signals.h"
+#include "platform/stop_signals.h"
 
 #include <QSocketNotifier>
 

@@ -79,7 +79,7 @@ private slots:
         QVERIFY(writeFile(folder.filePath(QStringLiteral("old.txt")), QByteArray(100000, 'x')));
         QCOMPARE(save("old.txt"), saved);                       // replaced without a question
         QCOMPARE(save(QString()), QStringLiteral("<no file>")); // cancelled: nothing shown
-        // A save that fails says so: tst_file_survival, on a full disk and in a missing folder.
+        // A save that fails says so: tst_atomic_save, on a full disk and in a missing folder.
         QCOMPARE(f.dialogs.shown(),
                  QStringList(3, QStringLiteral("    Save Success.   |64|Log save")));
         // No temporary file left behind.

@@ -1,7 +1,7 @@
 // The microsecond one-shot timer that ends a serial reply: it never fires
 // before its interval, fires once, and stop and restart take effect. How late
 // it fires is the benchmark's business; the waits here are only bounded.
-#include "engine/precise_timer.h"
+#include "platform/precise_timer.h"
 
 #include <QAbstractEventDispatcher>
 #include <QSignalSpy>

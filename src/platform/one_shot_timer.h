@@ -28,7 +28,8 @@ signals:
 };
 
 // A QTimer as a one-shot wait, in whole milliseconds (a part of one rounds up,
-// so the wait is never cut short). The timer keeps its name and its settings.
+// so the wait is never cut short). The timer keeps its name and its type, and
+// becomes single-shot.
 class QTimerWait : public OneShotTimer
 {
     Q_OBJECT

@@ -191,18 +191,21 @@ private slots:
     }
 
     // Without a test's answers the seam shows the real boxes: the icon and
-    // buttons the flags ask for, the answer of the button pressed.
+    // buttons the message asks for, the answer of the button pressed.
     void realMessageBoxes()
     {
+        using enum MessageIcon;
+        using enum MessageButtons;
         const QStringList icons{"NoIcon", "Information", "Warning", "Critical"};
-        const std::tuple<int, QMessageBox::StandardButton, QString, MessageAnswer> rows[] = {
-            {MbCritical, QMessageBox::Ok, "Critical OK", MessageAnswer::Ok},
-            {MbExclamation, QMessageBox::Ok, "Warning OK", MessageAnswer::Ok},
-            {MbInformation, QMessageBox::Ok, "Information OK", MessageAnswer::Ok},
-            {MbOkOnly, QMessageBox::Ok, "NoIcon OK", MessageAnswer::Ok},
-            {MbExclamation | MbYesNo, QMessageBox::No, "Warning Yes No", MessageAnswer::No},
-            {MbYesNo, QMessageBox::Yes, "NoIcon Yes No", MessageAnswer::Yes}};
-        for (const auto &[flags, press, shown, answer] : rows) {
+        const std::tuple<MessageIcon, MessageButtons, QMessageBox::StandardButton, QString,
+                         MessageAnswer>
+            rows[] = {{Critical, Ok, QMessageBox::Ok, "Critical OK", MessageAnswer::Ok},
+                      {Exclamation, Ok, QMessageBox::Ok, "Warning OK", MessageAnswer::Ok},
+                      {Information, Ok, QMessageBox::Ok, "Information OK", MessageAnswer::Ok},
+                      {None, Ok, QMessageBox::Ok, "NoIcon OK", MessageAnswer::Ok},
+                      {Exclamation, YesNo, QMessageBox::No, "Warning Yes No", MessageAnswer::No},
+                      {None, YesNo, QMessageBox::Yes, "NoIcon Yes No", MessageAnswer::Yes}};
+        for (const auto &[icon, buttons, press, shown, answer] : rows) {
             QString seen;
             whenShown<QMessageBox>([&seen, &icons, press](QMessageBox *box) {
                 seen = box->windowTitle() + u' ' + box->text() + u' ' + icons.value(box->icon());
@@ -212,7 +215,7 @@ private slots:
                                 : QString();
                 box->button(press)->click();
             });
-            QVERIFY(dialogs::message(nullptr, QStringLiteral("Sure?"), flags) == answer);
+            QVERIFY(dialogs::message(nullptr, {QStringLiteral("Sure?"), {}, icon, buttons}) == answer);
             QCOMPARE(seen, "Tallowick Sure? " + shown);
         }
     }
@@ -266,4 +269,4 @@ private slots:
 };
 
 QTEST_MAIN(TestWindowBinding)
-#include "tst_window_binding.moc"
+#include "tst_main_window.moc"

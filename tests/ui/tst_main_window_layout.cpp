@@ -355,4 +355,4 @@ private slots:
 };
 
 QTEST_MAIN(TestMainWindowRender)
-#include "tst_main_window_render.moc"
+#include "tst_main_window_layout.moc"

@@ -143,7 +143,7 @@ private slots:
         Controls &ui = window->controls();
         // Saves all three files, with every box and a new log entry of that size.
         auto writeAll = [&](char16_t c, qsizetype size) {
-            for (QLineEdit *box : configBoxes(ui))
+            for (QLineEdit *box : configBoxes(window.get()))
                 box->setText(QString(size, c));
             window->log().addEntry(QString(size * 10, c), 2);
             dialogs.clear();
@@ -192,4 +192,4 @@ private slots:
 };
 
 QTEST_MAIN(TestFileSurvival)
-#include "tst_file_survival.moc"
+#include "tst_atomic_save.moc"

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArrayView>
-#include <QString>
 
 namespace tallowick {
 
@@ -9,7 +8,9 @@ namespace tallowick {
 // fills the CRC slots of a frame buffer and checks a received frame.
 quint16 CRC16(QByteArrayView bytes);
 
-// Two uppercase digits per byte; a frame ending in a CRC gets one space before it.
-QString frameText(QByteArrayView frame, bool endsInCrc);
+// Whether the last two bytes are the CRC of the others, low byte first. A
+// frame of fewer than two bytes has no CRC and never ends in a good one.
+bool endsInCrc(QByteArrayView frame, quint16 crc);
+bool endsInGoodCrc(QByteArrayView frame);
 
 } // namespace tallowick

@@ -1,4 +1,4 @@
-#include "engine/precise_timer.h"
+#include "platform/precise_timer.h"
 
 #include <QSocketNotifier>
 

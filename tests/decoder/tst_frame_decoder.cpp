@@ -222,4 +222,4 @@ private slots:
 };
 
 QTEST_MAIN(TestDecoder)
-#include "tst_decoder.moc"
+#include "tst_frame_decoder.moc"

@@ -1,4 +1,4 @@
-#include "engine/one_shot_timer.h"
+#include "platform/one_shot_timer.h"
 
 #include <QTimer>
 
@@ -6,6 +6,7 @@ namespace tallowick {
 
 QTimerWait::QTimerWait(QTimer *timer, QObject *parent) : OneShotTimer(parent), m_timer(timer)
 {
+    m_timer->setSingleShot(true);
     connect(m_timer, &QTimer::timeout, this, &OneShotTimer::timeout);
 }
 

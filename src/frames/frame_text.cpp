@@ -1,17 +1,6 @@
-#include "replies/frame_text.h"
+#include "frames/frame_text.h"
 
 namespace tallowick {
-
-quint16 CRC16(QByteArrayView bytes)
-{
-    quint16 crc = 0xFFFF;
-    for (qsizetype i = 0; i + 2 < bytes.size(); ++i) {
-        crc ^= quint8(bytes[i]);
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc & 1) ? quint16((crc >> 1) ^ 0xA001) : quint16(crc >> 1);
-    }
-    return crc;
-}
 
 QString frameText(QByteArrayView frame, bool endsInCrc)
 {

@@ -1,0 +1,29 @@
+#pragma once
+
+class QObject;
+class QTimer;
+
+namespace tallowick {
+
+class ExchangeEngine;
+class ExchangeInputs;
+class SerialLink;
+class TcpLink;
+
+// An exchange engine on the links and waits every program runs it on. All of
+// it belongs to the owner.
+struct EngineAssembly
+{
+    ExchangeEngine *engine = nullptr;
+    SerialLink *serial = nullptr;
+    TcpLink *tcp = nullptr;
+    // The QTimers behind the reply time-out and the repeat pause, named
+    // "Timer" and "repTimer", so that whoever looks at the program sees which
+    // wait is running.
+    QTimer *replyTimer = nullptr;
+    QTimer *repeatTimer = nullptr;
+};
+
+EngineAssembly assembleEngine(const ExchangeInputs &inputs, QObject *owner);
+
+} // namespace tallowick
