@@ -1,7 +1,8 @@
 // tallowick-bench: the program measured against the limits of its links, each
 // figure beside a baseline measured in the same run.
 //
-//   tallowick-bench [--smoke] [--only startup,tcp,repeat,serial,idle,log,flood,soak,hostile,ports]
+//   tallowick-bench [--smoke]
+//                   [--only startup,tcp,repeat,serial,timer,idle,log,flood,soak,hostile,ports]
 //
 // It drives the real main window offscreen, clicking its controls, and starts
 // its own peers on loopback and on pty pairs. The same executable serves as
@@ -41,6 +42,8 @@ Plan Plan::smoke()
     plan.hostileBytes = 1 << 10;
     plan.decoderRepetitions = 1;
     plan.portRepetitions = 2;
+    plan.timerWaits = 5;
+    plan.timerIdleMs = 100;
     return plan;
 }
 
@@ -111,6 +114,7 @@ int runBenchmark(const QStringList &arguments)
     run("tcp", [&] { return tcpExchanges(plan); });
     run("repeat", [&] { return repeatTiming(plan); });
     run("serial", [&] { return serialEndOfReply(plan); });
+    run("timer", [&] { return preciseTimer(plan); });
     run("idle", [&] { return idleCpu(plan); });
     run("log", [&] { return logGrowthAndSave(plan, memory); });
     run("flood", [&] { return flood(plan); });
@@ -172,8 +176,9 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QStringList arguments = QCoreApplication::arguments();
     if (arguments.contains(QStringLiteral("--help"))) {
-        std::puts("usage: tallowick-bench [--smoke] [--passes N] [--log-size N]\n"
-                  "         [--only startup,tcp,repeat,serial,idle,log,flood,soak,hostile,ports]");
+        std::puts(
+            "usage: tallowick-bench [--smoke] [--passes N] [--log-size N]\n"
+            "         [--only startup,tcp,repeat,serial,timer,idle,log,flood,soak,hostile,ports]");
         return 0;
     }
     return runBenchmark(arguments);

@@ -26,6 +26,8 @@ struct Plan
     int hostileBytes = 1 << 20;
     int decoderRepetitions = 3;
     int portRepetitions = 21;
+    int timerWaits = 500;
+    int timerIdleMs = 1000;
 
     static Plan smoke();
 };
@@ -62,6 +64,7 @@ QString formatStats(const Stats &stats, const QString &unit, int decimals);
 
 std::vector<Row> tcpExchanges(const Plan &plan);
 std::vector<Row> serialEndOfReply(const Plan &plan);
+std::vector<Row> preciseTimer(const Plan &plan);
 std::vector<Row> repeatTiming(const Plan &plan);
 std::vector<Row> idleCpu(const Plan &plan);
 std::vector<Row> logGrowthAndSave(const Plan &plan, Memory &memory);

@@ -2,21 +2,23 @@
 // frame layouts and labels (worked examples 010304000A0014 and
 // 01100001000204000A0102); in the tables "|" stands for CR LF and {x} for a
 // label. More texts are seeds in fuzz/corpus/frame_decoder.
-#include "ui/decoder_window.h"
 #include "decoder/frame_decoder.h"
 #include "support/window_fixture.h"
+#include "ui/decoder_window.h"
 #include "ui/log_box.h"
 
 #include <QApplication>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTextDocument>
 #include <QTimer>
 
 using namespace tallowick;
 using namespace tallowick::test;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -171,7 +173,15 @@ private slots:
         QPointer<DecoderWindow> opened = window();
         DecoderWindow::handOver(QStringLiteral("010300000002"));
         QVERIFY(window() == opened && !control<QTimer>("Timer1")->isActive());
-        QTest::qWait(50);
+        // A precise timer started now expires after a one-shot description
+        // armed by the hand-over would have (1 ms): by then the text would
+        // have been described.
+        QTimer marker;
+        marker.setSingleShot(true);
+        marker.setTimerType(Qt::PreciseTimer);
+        QSignalSpy markerFired(&marker, &QTimer::timeout);
+        marker.start(2ms);
+        QVERIFY(markerFired.wait(10000));
         QCOMPARE(window()->boxText(), QStringLiteral("010300000002"));
         const auto click = [](const char *name, const QString &box) {
             QTest::mouseClick(control(name), Qt::LeftButton);

@@ -215,6 +215,8 @@ private slots:
 
     // What the runner itself refuses, and how it passes on a refusal of the
     // settings' checks (those are tested one rule a row in tst_send_checks).
+    // The command line's refusals are tst_run_options' rows; one of them here
+    // shows how the program reports them.
     void refusals_data()
     {
         QTest::addColumn<QStringList>("changes");
@@ -230,17 +232,8 @@ private slots:
 
         const QString run = QStringLiteral("tallowick-run: ");
         const QString usage = QStringLiteral("\nTry 'tallowick-run --help'.\n");
-        row("unknown option", "", "--fast", run + "Unknown option 'fast'." + usage);
-        row("--tcp and --serial", "", "--tcp 127.0.0.1:502 --serial 1",
+        row("a command line refused", "", "--tcp 127.0.0.1:502 --serial 1",
             run + "--tcp and --serial exclude each other" + usage);
-        row("--tcp without a port", "", "--tcp 127.0.0.1",
-            run + "--tcp takes HOST:PORT, such as 127.0.0.1:502" + usage);
-        row("--lines without a range", "", "--lines 3",
-            run + "--lines takes A-B, such as 1-15" + usage);
-        row("an option twice", "", "--send 1 --send 2",
-            run + "--send given more than once" + usage);
-        row("--send with --passes", "", "--send 1 --passes 2",
-            run + "--send runs one exchange: no --lines, --passes or --pause" + usage);
         row("no such file", "", "--file-missing",
             "Failed Msg: Load Save File missing.ini Failed.\n");
         row("line 16", "", "--send 16", "Tallowick: Error Command Line Index.\n",

@@ -1,0 +1,311 @@
+// tallowick-run's command line as a plain function: what it refuses and with
+// which words, what it answers itself (--help, --version), and what every
+// option sets. The refusal texts are those the program prints after
+// "tallowick-run: "; the unknown-option and missing-value ones are
+// QCommandLineParser's. That the program prints them on standard error and
+// exits with status 2 is tst_headless_run's business.
+#include "run/run_options.h"
+
+#include <QTest>
+
+using namespace tallowick;
+
+Q_DECLARE_METATYPE(tallowick::RunRequest)
+
+namespace {
+
+// What a row expects: the fields that differ from a bare "FILE" command line,
+// "name=value" in a fixed order. An option that set another's field, or none,
+// shows here.
+QStringList changedFields(const RunOptions &options)
+{
+    QStringList fields{QStringLiteral("file=") + options.slotFile};
+    const std::pair<const char *, ConfigValue> named[] = {
+        {"send", LineNumberValue}, {"first", FirstLineValue}, {"last", LastLineValue},
+        {"passes", PassesValue},   {"pause", PauseValue},     {"timeout", TimeoutValue},
+        {"address", AddressValue}, {"port", PortValue}};
+    auto values = options.values;
+    for (const auto &[name, which] : named) {
+        if (const auto found = values.find(which); found != values.end()) {
+            fields << QLatin1String(name) + u'=' + found->second;
+            values.erase(found);
+        }
+    }
+    // A value no option stands for.
+    for (const auto &[which, value] : values)
+        fields << QStringLiteral("value%1=").arg(int(which)) + value;
+    if (options.serialPort)
+        fields << QStringLiteral("serial=") + *options.serialPort;
+    if (options.serialSettings != u"9600,n,8,1")
+        fields << QStringLiteral("settings=") + options.serialSettings;
+    if (!options.appendCrc)
+        fields << QStringLiteral("no-crc");
+    if (options.keepLink)
+        fields << QStringLiteral("keep-link");
+    return fields;
+}
+
+QString describe(const ParsedCommandLine &parsed)
+{
+    if (const auto *usage = std::get_if<UsageError>(&parsed))
+        return QStringLiteral("refused: ") + usage->text;
+    if (const auto *request = std::get_if<RunRequest>(&parsed))
+        return *request == RunRequest::Help ? QStringLiteral("help") : QStringLiteral("version");
+    return QStringLiteral("run: ") + changedFields(std::get<RunOptions>(parsed)).join(u' ');
+}
+
+} // namespace
+
+class TestRunOptions : public QObject
+{
+    Q_OBJECT
+private slots:
+    void refusals_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("text");
+        const auto row = [](const char *name, const QStringList &args, const char *text) {
+            QTest::newRow(name) << args << QString::fromUtf8(text);
+        };
+
+        // The parser's own.
+        row("unknown option", {"--fast", "f.ini"}, "Unknown option 'fast'.");
+        row("two unknown options", {"--fast", "--slow", "f.ini"}, "Unknown options: fast, slow.");
+        row("unknown short option", {"-x", "f.ini"}, "Unknown option 'x'.");
+        row("unknown option before --help", {"--fast", "--help"}, "Unknown option 'fast'.");
+        row("option names are case-sensitive", {"--SEND", "1", "f.ini"}, "Unknown option 'SEND'.");
+        row("--send without its value", {"f.ini", "--send"}, "Missing value after '--send'.");
+        row("--tcp without its value", {"f.ini", "--tcp"}, "Missing value after '--tcp'.");
+        row("--serial-settings without its value", {"f.ini", "--serial-settings"},
+            "Missing value after '--serial-settings'.");
+        row("a value for --no-crc", {"--no-crc=1", "f.ini"}, "Unexpected value after '--no-crc'.");
+        row("a value for --keep-link", {"--keep-link=yes", "f.ini"},
+            "Unexpected value after '--keep-link'.");
+        row("a value for --help", {"--help=all"}, "Unexpected value after '--help'.");
+
+        // Given twice, in any spelling.
+        row("--send twice", {"--send", "1", "--send", "2", "f.ini"}, "--send given more than once");
+        row("--send twice, the same value", {"--send", "1", "--send", "1", "f.ini"},
+            "--send given more than once");
+        row("--send twice, = and single dash", {"--send=1", "-send", "2", "f.ini"},
+            "--send given more than once");
+        row("--lines twice", {"--lines", "1-2", "--lines", "3-4", "f.ini"},
+            "--lines given more than once");
+        row("--passes twice", {"--passes", "1", "--passes", "2", "f.ini"},
+            "--passes given more than once");
+        row("--pause twice", {"--pause", "1", "--pause", "2", "f.ini"},
+            "--pause given more than once");
+        row("--timeout twice", {"--timeout", "1", "--timeout", "2", "f.ini"},
+            "--timeout given more than once");
+        row("--tcp twice", {"--tcp", "127.0.0.1:1", "--tcp", "127.0.0.1:2", "f.ini"},
+            "--tcp given more than once");
+        row("--serial twice", {"--serial", "1", "--serial", "2", "f.ini"},
+            "--serial given more than once");
+        row("--serial-settings twice",
+            {"--serial-settings", "9600,n,8,1", "--serial-settings", "4800,n,8,1", "f.ini"},
+            "--serial-settings given more than once");
+        row("--no-crc twice", {"--no-crc", "--no-crc", "f.ini"}, "--no-crc given more than once");
+        row("--keep-link twice", {"--keep-link", "--keep-link", "f.ini"},
+            "--keep-link given more than once");
+        row("twice, before a missing file", {"--send", "1", "--send", "2"},
+            "--send given more than once");
+
+        // The configuration file.
+        row("nothing at all", {}, "no configuration file given");
+        row("options only", {"--send", "1"}, "no configuration file given");
+        row("only the end of the options", {"--"}, "no configuration file given");
+        row("two files", {"a.ini", "b.ini"}, "more than one configuration file given");
+        row("two files around an option", {"a.ini", "--send", "1", "b.ini"},
+            "more than one configuration file given");
+        row("a missing file before --tcp and --serial", {"--tcp", "127.0.0.1:1", "--serial", "1"},
+            "no configuration file given");
+
+        // The link.
+        row("--tcp and --serial", {"--tcp", "127.0.0.1:502", "--serial", "1", "f.ini"},
+            "--tcp and --serial exclude each other");
+        row("--tcp and --serial, with --send and --lines",
+            {"--send", "1", "--lines", "1-2", "--serial", "1", "--tcp", "x", "f.ini"},
+            "--tcp and --serial exclude each other");
+
+        // One exchange has no repeat settings.
+        const char *sendOnly = "--send runs one exchange: no --lines, --passes or --pause";
+        row("--send with --lines", {"--send", "1", "--lines", "1-2", "f.ini"}, sendOnly);
+        row("--send with --passes", {"--send", "1", "--passes", "2", "f.ini"}, sendOnly);
+        row("--send with --pause", {"--send", "1", "--pause", "2", "f.ini"}, sendOnly);
+        row("--send with a malformed --lines", {"--lines", "3", "--send", "1", "f.ini"}, sendOnly);
+
+        // --lines A-B.
+        const char *linesForm = "--lines takes A-B, such as 1-15";
+        row("--lines without a range", {"--lines", "3", "f.ini"}, linesForm);
+        row("--lines with three ends", {"--lines", "1-2-3", "f.ini"}, linesForm);
+        row("--lines without its start", {"--lines", "-5", "f.ini"}, linesForm);
+        row("--lines without its end", {"--lines", "5-", "f.ini"}, linesForm);
+        row("--lines, blank ends", {"--lines", " - ", "f.ini"}, linesForm);
+        row("--lines empty", {"--lines=", "f.ini"}, linesForm);
+        row("--lines with a comma", {"--lines", "1,15", "f.ini"}, linesForm);
+        row("--lines before a malformed --tcp", {"--lines", "3", "--tcp", "x", "f.ini"}, linesForm);
+
+        // --tcp HOST:PORT.
+        const char *tcpForm = "--tcp takes HOST:PORT, such as 127.0.0.1:502";
+        row("--tcp without a port", {"--tcp", "127.0.0.1", "f.ini"}, tcpForm);
+        row("--tcp with an empty port", {"--tcp", "127.0.0.1:", "f.ini"}, tcpForm);
+        row("--tcp without a host", {"--tcp", ":502", "f.ini"}, tcpForm);
+        row("--tcp empty", {"--tcp=", "f.ini"}, tcpForm);
+        row("--tcp, IPv6 without brackets", {"--tcp", "::1:502", "f.ini"}, tcpForm);
+        row("--tcp, a host with a colon", {"--tcp", "a:b:502", "f.ini"}, tcpForm);
+        row("--tcp, empty brackets", {"--tcp", "[]:502", "f.ini"}, tcpForm);
+        row("--tcp, IPv6 in brackets without a port", {"--tcp", "[::1]", "f.ini"}, tcpForm);
+        row("--tcp, IPv6 in brackets, empty port", {"--tcp", "[::1]:", "f.ini"}, tcpForm);
+    }
+
+    void refusals()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, text);
+        QCOMPARE(describe(parseRunCommandLine(args)), QStringLiteral("refused: ") + text);
+    }
+
+    // Answered before anything else is looked at, once the parser took every
+    // argument.
+    void requests_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<RunRequest>("request");
+        const auto row = [](const char *name, const QStringList &args, RunRequest request) {
+            QTest::newRow(name) << args << request;
+        };
+        row("--help", {"--help"}, RunRequest::Help);
+        row("-h", {"-h"}, RunRequest::Help);
+        row("-help", {"-help"}, RunRequest::Help);
+        row("--version", {"--version"}, RunRequest::Version);
+        row("-version", {"-version"}, RunRequest::Version);
+        row("--help before --version", {"--help", "--version"}, RunRequest::Help);
+        row("--help after --version", {"--version", "--help"}, RunRequest::Help);
+        row("--help twice", {"--help", "-h"}, RunRequest::Help);
+        row("--help with a run", {"--send", "1", "f.ini", "--help"}, RunRequest::Help);
+        row("--help with a refused run",
+            {"--send", "1", "--send", "2", "--tcp", "x", "--serial", "1", "a", "b", "--help"},
+            RunRequest::Help);
+        row("--version with a refused run", {"--lines", "3", "--send", "1", "--version"},
+            RunRequest::Version);
+    }
+
+    void requests()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(RunRequest, request);
+        QCOMPARE(describe(parseRunCommandLine(args)),
+                 describe(ParsedCommandLine(std::in_place_type<RunRequest>, request)));
+    }
+
+    // Each option alone, then all of them at once: every value lands in its
+    // own field, as text; the engine's checks judge it when it is read.
+    void runs_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QStringList>("fields");
+        const auto row = [](const char *name, const QStringList &args, const QStringList &fields) {
+            QTest::newRow(name) << args << fields;
+        };
+
+        row("the file alone", {"slot.ini"}, {"file=slot.ini"});
+        row("a path with blanks and Chinese", {"/tmp/my slots/設定 1.ini"},
+            {"file=/tmp/my slots/設定 1.ini"});
+        row("a file named like an option, after --", {"--send", "3", "--", "--keep-link"},
+            {"file=--keep-link", "send=3"});
+        row("a file named -", {"-"}, {"file=-"});
+
+        row("--send", {"--send", "7", "f.ini"}, {"file=f.ini", "send=7"});
+        row("--send=", {"--send=15", "f.ini"}, {"file=f.ini", "send=15"});
+        row("-send", {"-send", "2", "f.ini"}, {"file=f.ini", "send=2"});
+        row("--send, the file first", {"f.ini", "--send", "4"}, {"file=f.ini", "send=4"});
+        row("--send, a value the engine refuses", {"--send", "sixteen", "f.ini"},
+            {"file=f.ini", "send=sixteen"});
+        row("--send, an empty value", {"--send=", "f.ini"}, {"file=f.ini", "send="});
+        row("--lines", {"--lines", "3-12", "f.ini"}, {"file=f.ini", "first=3", "last=12"});
+        row("--lines, blanks around its ends", {"--lines", " 4 - 9 ", "f.ini"},
+            {"file=f.ini", "first=4", "last=9"});
+        row("--lines, backwards", {"--lines", "9-4", "f.ini"}, {"file=f.ini", "first=9", "last=4"});
+        row("--passes", {"--passes", "250", "f.ini"}, {"file=f.ini", "passes=250"});
+        row("--pause", {"--pause", "35", "f.ini"}, {"file=f.ini", "pause=35"});
+        row("--timeout", {"--timeout", "1500", "f.ini"}, {"file=f.ini", "timeout=1500"});
+        // The next argument is the value, whatever it looks like.
+        row("--timeout, a negative value", {"--timeout", "-1", "f.ini"},
+            {"file=f.ini", "timeout=-1"});
+        row("--tcp", {"--tcp", "127.0.0.1:1502", "f.ini"},
+            {"file=f.ini", "address=127.0.0.1", "port=1502"});
+        row("--tcp, a host name", {"--tcp", "localhost:502", "f.ini"},
+            {"file=f.ini", "address=localhost", "port=502"});
+        row("--tcp, IPv6 in brackets", {"--tcp", "[::1]:1503", "f.ini"},
+            {"file=f.ini", "address=::1", "port=1503"});
+        row("--tcp, a port the engine refuses", {"--tcp", "127.0.0.1:http", "f.ini"},
+            {"file=f.ini", "address=127.0.0.1", "port=http"});
+        row("--serial, a number", {"--serial", "3", "f.ini"}, {"file=f.ini", "serial=3"});
+        row("--serial, a device path", {"--serial", "/dev/ttyUSB0", "f.ini"},
+            {"file=f.ini", "serial=/dev/ttyUSB0"});
+        row("--serial-settings", {"--serial-settings", "19200,e,7,2", "f.ini"},
+            {"file=f.ini", "settings=19200,e,7,2"});
+        row("--no-crc", {"--no-crc", "f.ini"}, {"file=f.ini", "no-crc"});
+        row("--keep-link", {"--keep-link", "f.ini"}, {"file=f.ini", "keep-link"});
+
+        row("a repeat run, every option",
+            {"--lines", "2-14", "--passes", "11", "--pause", "13", "--timeout", "17", "--tcp",
+             "127.0.0.5:19", "--no-crc", "--keep-link", "f.ini"},
+            {"file=f.ini", "first=2", "last=14", "passes=11", "pause=13", "timeout=17",
+             "address=127.0.0.5", "port=19", "no-crc", "keep-link"});
+        row("one exchange on a serial port, every option",
+            {"f.ini", "--serial-settings", "38400,o,8,2", "--keep-link", "--send", "5", "--serial",
+             "2", "--timeout", "23", "--no-crc"},
+            {"file=f.ini", "send=5", "timeout=23", "serial=2", "settings=38400,o,8,2", "no-crc",
+             "keep-link"});
+    }
+
+    void runs()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QStringList, fields);
+        QCOMPARE(describe(parseRunCommandLine(args)), QStringLiteral("run: ") + fields.join(u' '));
+    }
+
+    // Arguments nobody would type.
+    void hostile_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("outcome");
+        const QString huge(100'000, u'9');
+        QTest::newRow("a 100,000-character value")
+            << QStringList{"--send", huge, "f.ini"}
+            << QStringLiteral("run: file=f.ini send=") + huge;
+        QTest::newRow("a 100,000-character file name")
+            << QStringList{huge} << QStringLiteral("run: file=") + huge;
+        QTest::newRow("an empty argument as the file")
+            << QStringList{""} << QStringLiteral("run: file=");
+        const QString withNul = QStringLiteral("1") + QChar(0) + QStringLiteral("2");
+        QTest::newRow("a NUL in a value") << QStringList{"--serial", withNul, "f.ini"}
+                                          << QStringLiteral("run: file=f.ini serial=") + withNul;
+        QTest::newRow("a thousand files")
+            << QStringList(1000, QStringLiteral("f.ini"))
+            << QStringLiteral("refused: more than one configuration file given");
+        QStringList many;
+        for (int i = 0; i < 1000; ++i)
+            many << QStringLiteral("--no-crc");
+        QTest::newRow("--no-crc a thousand times")
+            << (many << QStringLiteral("f.ini"))
+            << QStringLiteral("refused: --no-crc given more than once");
+        QTest::newRow("--lines, a thousand dashes")
+            << QStringList{"--lines", QString(1000, u'-'), "f.ini"}
+            << QStringLiteral("refused: --lines takes A-B, such as 1-15");
+        QTest::newRow("--tcp, a thousand colons")
+            << QStringList{"--tcp", QString(1000, u':'), "f.ini"}
+            << QStringLiteral("refused: --tcp takes HOST:PORT, such as 127.0.0.1:502");
+    }
+
+    void hostile()
+    {
+        QFETCH(QStringList, args);
+        QTEST(describe(parseRunCommandLine(args)), "outcome");
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRunOptions)
+#include "tst_run_options.moc"
