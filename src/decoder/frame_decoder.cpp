@@ -78,6 +78,16 @@ public:
         return std::move(m_text);
     }
 
+    // Numbered four-digit fields from `position` to the end of the frame:
+    // the label, its number, then the dashes that line the values up.
+    void dataLines(const QString &label, const QString &dashes, qsizetype position,
+                   qsizetype length)
+    {
+        int n = 1;
+        for (qsizetype i = position; i <= length; i += 4, ++n)
+            fieldLine(label + QString::number(n) + dashes, i, 4);
+    }
+
     int byteCount(qsizetype position) const { return byteCountValue(field(m_text, position, 2)); }
 
     QString result() && { return std::move(m_text); }
@@ -98,12 +108,7 @@ QString readRegisters(const QString &text, const QString &responseHeader,
         d.fieldLine(QStringLiteral("Response Slave ID-------:"), 1, 2);
         d.fieldLine(QStringLiteral("Function Code------------:"), 3, 2);
         d.fieldLine(QStringLiteral("Response DataCount----:"), 5, 2);
-        int n = 1;
-        for (qsizetype i = 7; i <= length; i += 4, ++n) {
-            d.fieldLine(QStringLiteral("Data") + QString::number(n) +
-                            QStringLiteral("----------------------:"),
-                        i, 4);
-        }
+        d.dataLines(QStringLiteral("Data"), QStringLiteral("----------------------:"), 7, length);
         return std::move(d).result();
     }
     if (length == 12) {
@@ -172,12 +177,7 @@ QString modbus10(const QString &text)
         d.fieldLine(QStringLiteral("Write Start address-------:"), 5, 4);
         d.fieldLine(QStringLiteral("Write Count---------------:"), 9, 4);
         d.fieldLine(QStringLiteral("Data Byte------------------:"), 13, 2);
-        int n = 1;
-        for (qsizetype i = 15; i <= length; i += 4, ++n) {
-            d.fieldLine(QStringLiteral("Write Data") + QString::number(n) +
-                            QStringLiteral("---------------:"),
-                        i, 4);
-        }
+        d.dataLines(QStringLiteral("Write Data"), QStringLiteral("---------------:"), 15, length);
         return std::move(d).result();
     }
     if (length == 12) {

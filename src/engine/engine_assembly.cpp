@@ -24,7 +24,7 @@ QTimer *namedTimer(const char *name, QObject *owner)
 
 EngineAssembly assembleEngine(const ExchangeInputs &inputs, QObject *owner)
 {
-    EngineAssembly parts;
+    EngineAssembly parts{};
     parts.serial = new SerialLink(owner);
     parts.tcp = new TcpLink(owner);
     parts.replyTimer = namedTimer("Timer", owner);

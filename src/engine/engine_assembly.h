@@ -14,14 +14,14 @@ class TcpLink;
 // it belongs to the owner.
 struct EngineAssembly
 {
-    ExchangeEngine *engine = nullptr;
-    SerialLink *serial = nullptr;
-    TcpLink *tcp = nullptr;
+    ExchangeEngine *engine;
+    SerialLink *serial;
+    TcpLink *tcp;
     // The QTimers behind the reply time-out and the repeat pause, named
     // "Timer" and "repTimer", so that whoever looks at the program sees which
     // wait is running.
-    QTimer *replyTimer = nullptr;
-    QTimer *repeatTimer = nullptr;
+    QTimer *replyTimer;
+    QTimer *repeatTimer;
 };
 
 EngineAssembly assembleEngine(const ExchangeInputs &inputs, QObject *owner);

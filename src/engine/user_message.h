@@ -13,7 +13,7 @@ enum class MessageButtons { Ok, YesNo };
 struct UserMessage
 {
     QString text;
-    QString title; // the program's title when empty
+    QString title{}; // the program's title when empty
     MessageIcon icon = MessageIcon::None;
     MessageButtons buttons = MessageButtons::Ok;
 };

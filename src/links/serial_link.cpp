@@ -54,13 +54,8 @@ LinkError SerialLink::open(const LinkTarget &target)
 
 bool SerialLink::write(const QByteArray &frame)
 {
-    if (!m_port.isOpen())
-        return false;
-    if (m_port.write(frame) != frame.size())
-        return false;
     // Put the frame on the line now rather than at the next turn of the event loop.
-    m_port.flush();
-    return true;
+    return m_port.isOpen() && writeNow(m_port, frame);
 }
 
 QByteArray SerialLink::readAll()

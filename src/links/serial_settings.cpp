@@ -3,7 +3,26 @@
 #include <QRegularExpression>
 #include <QStringList>
 
+#include <initializer_list>
+#include <utility>
+
 namespace tallowick {
+
+namespace {
+
+// The value a text stands for in a short table of spellings, exactly.
+template <class T>
+std::optional<T> lookUp(const QString &text,
+                        std::initializer_list<std::pair<QStringView, T>> table)
+{
+    for (const auto &[spelling, value] : table) {
+        if (text == spelling)
+            return value;
+    }
+    return std::nullopt;
+}
+
+} // namespace
 
 std::optional<QString> serialDevicePath(const QString &comSelect)
 {
@@ -38,42 +57,26 @@ std::optional<LineSettings> parseLineSettings(const QString &configCom)
     if (!ok || settings.baudRate <= 0 || baud.startsWith(u'+'))
         return std::nullopt;
 
-    const QString parity = parts.at(1).trimmed().toLower();
-    if (parity == u"n")
-        settings.parity = QSerialPort::NoParity;
-    else if (parity == u"e")
-        settings.parity = QSerialPort::EvenParity;
-    else if (parity == u"o")
-        settings.parity = QSerialPort::OddParity;
-    else if (parity == u"m")
-        settings.parity = QSerialPort::MarkParity;
-    else if (parity == u"s")
-        settings.parity = QSerialPort::SpaceParity;
-    else
+    const auto parity = lookUp<QSerialPort::Parity>(parts.at(1).trimmed().toLower(),
+                                                    {{u"n", QSerialPort::NoParity},
+                                                     {u"e", QSerialPort::EvenParity},
+                                                     {u"o", QSerialPort::OddParity},
+                                                     {u"m", QSerialPort::MarkParity},
+                                                     {u"s", QSerialPort::SpaceParity}});
+    const auto dataBits = lookUp<QSerialPort::DataBits>(parts.at(2).trimmed(),
+                                                        {{u"5", QSerialPort::Data5},
+                                                         {u"6", QSerialPort::Data6},
+                                                         {u"7", QSerialPort::Data7},
+                                                         {u"8", QSerialPort::Data8}});
+    const auto stopBits = lookUp<QSerialPort::StopBits>(parts.at(3).trimmed(),
+                                                        {{u"1", QSerialPort::OneStop},
+                                                         {u"1.5", QSerialPort::OneAndHalfStop},
+                                                         {u"2", QSerialPort::TwoStop}});
+    if (!parity || !dataBits || !stopBits)
         return std::nullopt;
-
-    const QString data = parts.at(2).trimmed();
-    if (data == u"5")
-        settings.dataBits = QSerialPort::Data5;
-    else if (data == u"6")
-        settings.dataBits = QSerialPort::Data6;
-    else if (data == u"7")
-        settings.dataBits = QSerialPort::Data7;
-    else if (data == u"8")
-        settings.dataBits = QSerialPort::Data8;
-    else
-        return std::nullopt;
-
-    const QString stop = parts.at(3).trimmed();
-    if (stop == u"1")
-        settings.stopBits = QSerialPort::OneStop;
-    else if (stop == u"1.5")
-        settings.stopBits = QSerialPort::OneAndHalfStop;
-    else if (stop == u"2")
-        settings.stopBits = QSerialPort::TwoStop;
-    else
-        return std::nullopt;
-
+    settings.parity = *parity;
+    settings.dataBits = *dataBits;
+    settings.stopBits = *stopBits;
     return settings;
 }
 

@@ -1,5 +1,7 @@
 #include "links/tcp_link.h"
 
+#include <iterator>
+
 namespace tallowick {
 
 namespace {
@@ -33,23 +35,14 @@ TcpLink::TcpLink(QObject *parent) : Link(parent)
 
 int TcpLink::state() const
 {
-    switch (m_socket.state()) {
-    case QAbstractSocket::UnconnectedState:
+    // By QAbstractSocket::SocketState, in its order.
+    static constexpr int states[] = {Closed,    ResolvingHost, Connecting, Connected,
+                                     Open,      Listening,     Closing};
+    const auto socketState = m_socket.state();
+    if (socketState == QAbstractSocket::UnconnectedState)
         return m_failed ? Error : Closed;
-    case QAbstractSocket::HostLookupState:
-        return ResolvingHost;
-    case QAbstractSocket::ConnectingState:
-        return Connecting;
-    case QAbstractSocket::ConnectedState:
-        return Connected;
-    case QAbstractSocket::BoundState:
-        return Open;
-    case QAbstractSocket::ListeningState:
-        return Listening;
-    case QAbstractSocket::ClosingState:
-        return Closing;
-    }
-    return Closed;
+    const auto index = size_t(socketState);
+    return index < std::size(states) ? states[index] : Closed;
 }
 
 LinkError TcpLink::open(const LinkTarget &target)
@@ -63,14 +56,9 @@ LinkError TcpLink::open(const LinkTarget &target)
 
 bool TcpLink::write(const QByteArray &frame)
 {
-    if (m_socket.state() != QAbstractSocket::ConnectedState)
-        return false;
-    if (m_socket.write(frame) != frame.size())
-        return false;
     // Out now, not once the event loop has finished its turn and polled the
     // socket: the reply is on its way while the window finishes the turn.
-    m_socket.flush();
-    return true;
+    return m_socket.state() == QAbstractSocket::ConnectedState && writeNow(m_socket, frame);
 }
 
 QByteArray TcpLink::readAll()

@@ -1,7 +1,5 @@
 #include "platform/precise_timer.h"
 
-#include <QSocketNotifier>
-
 #include <algorithm>
 #include <sys/timerfd.h>
 #include <unistd.h>
@@ -9,38 +7,29 @@
 namespace tallowick {
 
 PreciseTimer::PreciseTimer(QObject *parent)
-    : OneShotTimer(parent), m_fd(::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC))
+    : OneShotTimer(parent),
+      m_descriptor(::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC),
+                   [this] { expired(); })
 {
     m_fallback.setSingleShot(true);
     m_fallback.setTimerType(Qt::PreciseTimer);
     connect(&m_fallback, &QTimer::timeout, this, &PreciseTimer::timeout);
-    if (m_fd < 0)
-        return;
-    m_notifier = std::make_unique<QSocketNotifier>(qintptr(m_fd), QSocketNotifier::Read);
-    connect(m_notifier.get(), &QSocketNotifier::activated, this, &PreciseTimer::expired);
 }
 
-PreciseTimer::~PreciseTimer()
-{
-    // The event loop must forget the descriptor before it is closed and
-    // perhaps reused.
-    m_notifier.reset();
-    if (m_fd >= 0)
-        ::close(m_fd);
-}
+PreciseTimer::~PreciseTimer() = default;
 
 void PreciseTimer::start(std::chrono::microseconds interval)
 {
     using namespace std::chrono;
     stop();
-    if (m_fd >= 0) {
+    if (m_descriptor.isValid()) {
         // An all-zero value would disarm the timer instead of firing it at once.
         const nanoseconds due = std::max<nanoseconds>(interval, 1ns);
         const auto whole = duration_cast<seconds>(due);
         itimerspec expiry{};
         expiry.it_value.tv_sec = time_t(whole.count());
         expiry.it_value.tv_nsec = long((due - whole).count());
-        m_armed = ::timerfd_settime(m_fd, 0, &expiry, nullptr) == 0;
+        m_armed = ::timerfd_settime(m_descriptor.fd(), 0, &expiry, nullptr) == 0;
         if (m_armed)
             return;
     }
@@ -56,7 +45,7 @@ void PreciseTimer::stop()
     // Disarming also drops an expiration that the event loop has seen but not
     // yet delivered: its read below then finds nothing.
     const itimerspec disarm{};
-    ::timerfd_settime(m_fd, 0, &disarm, nullptr);
+    ::timerfd_settime(m_descriptor.fd(), 0, &disarm, nullptr);
 }
 
 bool PreciseTimer::isActive() const
@@ -69,7 +58,7 @@ void PreciseTimer::expired()
     // Reading takes the expiration off the descriptor, so the event loop does
     // not keep waking up for it.
     quint64 expirations = 0;
-    if (::read(m_fd, &expirations, sizeof expirations) != ssize_t(sizeof expirations) ||
+    if (::read(m_descriptor.fd(), &expirations, sizeof expirations) != ssize_t(sizeof expirations) ||
         expirations == 0 || !m_armed)
         return;
     m_armed = false;

@@ -1,13 +1,11 @@
 #pragma once
 
 #include "platform/one_shot_timer.h"
+#include "platform/watched_descriptor.h"
 
 #include <QTimer>
 
 #include <chrono>
-#include <memory>
-
-class QSocketNotifier;
 
 namespace tallowick {
 
@@ -29,9 +27,8 @@ public:
 private:
     void expired();
 
-    int m_fd = -1;
     bool m_armed = false;
-    std::unique_ptr<QSocketNotifier> m_notifier;
+    WatchedDescriptor m_descriptor;
     // Only used when no timerfd could be had (descriptors exhausted): late by
     // up to a millisecond is better than never ending the wait.
     QTimer m_fallback;

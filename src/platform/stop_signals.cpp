@@ -1,7 +1,5 @@
 #include "platform/stop_signals.h"
 
-#include <QSocketNotifier>
-
 #include <csignal>
 #include <sys/signalfd.h>
 #include <unistd.h>
@@ -10,12 +8,15 @@ namespace tallowick {
 
 namespace {
 
-sigset_t stopSet()
+const sigset_t &stopSet()
 {
-    sigset_t stops;
-    sigemptyset(&stops);
-    sigaddset(&stops, SIGINT);
-    sigaddset(&stops, SIGTERM);
+    static const sigset_t stops = [] {
+        sigset_t set;
+        sigemptyset(&set);
+        sigaddset(&set, SIGINT);
+        sigaddset(&set, SIGTERM);
+        return set;
+    }();
     return stops;
 }
 
@@ -23,31 +24,21 @@ sigset_t stopSet()
 
 void StopSignals::block()
 {
-    const sigset_t stops = stopSet();
-    ::sigprocmask(SIG_BLOCK, &stops, nullptr);
+    ::sigprocmask(SIG_BLOCK, &stopSet(), nullptr);
 }
 
-StopSignals::StopSignals(QObject *parent) : QObject(parent)
+StopSignals::StopSignals(QObject *parent)
+    : QObject(parent), m_descriptor(::signalfd(-1, &stopSet(), SFD_NONBLOCK | SFD_CLOEXEC),
+                                    [this] { read(); })
 {
-    const sigset_t stops = stopSet();
-    m_fd = ::signalfd(-1, &stops, SFD_NONBLOCK | SFD_CLOEXEC);
-    if (m_fd < 0)
-        return;
-    m_notifier = std::make_unique<QSocketNotifier>(qintptr(m_fd), QSocketNotifier::Read);
-    connect(m_notifier.get(), &QSocketNotifier::activated, this, &StopSignals::read);
 }
 
-StopSignals::~StopSignals()
-{
-    m_notifier.reset();
-    if (m_fd >= 0)
-        ::close(m_fd);
-}
+StopSignals::~StopSignals() = default;
 
 void StopSignals::read()
 {
     signalfd_siginfo info{};
-    while (::read(m_fd, &info, sizeof info) == ssize_t(sizeof info))
+    while (::read(m_descriptor.fd(), &info, sizeof info) == ssize_t(sizeof info))
         emit received(int(info.ssi_signo));
 }
 

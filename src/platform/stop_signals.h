@@ -1,9 +1,8 @@
 #pragma once
 
-#include <QObject>
-#include <memory>
+#include "platform/watched_descriptor.h"
 
-class QSocketNotifier;
+#include <QObject>
 
 namespace tallowick {
 
@@ -28,8 +27,7 @@ signals:
 private:
     void read();
 
-    int m_fd = -1;
-    std::unique_ptr<QSocketNotifier> m_notifier;
+    WatchedDescriptor m_descriptor;
 };
 
 } // namespace tallowick
