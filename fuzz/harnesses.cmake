@@ -23,3 +23,6 @@ tallowick_harness(ini_reader LIBRARIES tallowick_config)
 tallowick_harness(config_roundtrip LIBRARIES tallowick_config)
 # The exchange engine on the fake links, inputs and manual clock of the test kit.
 tallowick_harness(exchange_engine LIBRARIES tallowick_engine tallowick_testkit)
+# The --expect patterns and the Modbus TCP reader of the headless runner.
+tallowick_harness(reply_pattern LIBRARIES tallowick_frames)
+tallowick_harness(mbap_reader LIBRARIES tallowick_frames)
