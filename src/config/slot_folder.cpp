@@ -7,6 +7,23 @@
 
 namespace tallowick {
 
+namespace {
+
+// Set once by main() before anything reads it, and only read after.
+SlotPlace chosenPlace = SlotPlace::BesideProgram;
+
+} // namespace
+
+void setSlotPlace(SlotPlace place)
+{
+    chosenPlace = place;
+}
+
+SlotPlace builtInSlotPlace()
+{
+    return chosenPlace;
+}
+
 QString slotFolder(SlotPlace place)
 {
     if (place == SlotPlace::ConfigHome) {

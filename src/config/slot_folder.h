@@ -15,7 +15,13 @@ enum class SlotPlace {
     ConfigHome,
 };
 
-// The place this build was configured for (TALLOWICK_SLOTS_IN_CONFIG_HOME).
+// The place is the program's to choose, once, at start-up before any window
+// or --help reads it: the packaged window program chooses ConfigHome (see
+// src/CMakeLists.txt). A program that chooses nothing keeps its slots beside
+// itself.
+void setSlotPlace(SlotPlace place);
+
+// The place the program chose.
 SlotPlace builtInSlotPlace();
 
 // The folder of that place. It may not exist yet: the first save creates it.

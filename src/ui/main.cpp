@@ -39,6 +39,10 @@ std::optional<int> answerCommandLine(int argc, char *argv[])
 
 int main(int argc, char *argv[])
 {
+    // Each window program names its place when it is built (TALLOWICK_SLOT_PLACE,
+    // see src/CMakeLists.txt); there is no default, so a build that loses it
+    // fails to compile.
+    tallowick::setSlotPlace(tallowick::SlotPlace::TALLOWICK_SLOT_PLACE);
     if (const auto status = answerCommandLine(argc, argv))
         return *status;
     QApplication app(argc, argv);

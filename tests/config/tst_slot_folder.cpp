@@ -1,8 +1,7 @@
 // Where the window keeps its slot files when it is given no folder: beside the
 // program in a build run from its tree or installed into a user prefix, in
-// the user's configuration home in the package. This file is built twice: as
-// tst_slot_folder with the choice of the build, and as
-// tst_slot_folder_packaged with the package's.
+// the user's configuration home in the package. The window of each place, and
+// the programs that choose them: this build's and the packaged one.
 #include "config/slot_folder.h"
 #include "support/files.h"
 #include "support/scripted_dialogs.h"
@@ -13,6 +12,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QTemporaryDir>
@@ -55,30 +55,42 @@ class TestSlotFolder : public QObject
     Q_OBJECT
 
 private slots:
-    // XDG_CONFIG_HOME and HOME, relative to a scratch folder ("-" unset), and
-    // where the configuration home is then.
+    // A program that chooses no place, such as this test, keeps its slots
+    // beside itself.
+    void besideAProgramThatChoosesNone()
+    {
+        QCOMPARE(builtInSlotPlace(), SlotPlace::BesideProgram);
+        QCOMPARE(slotFolder(), QCoreApplication::applicationDirPath());
+    }
+
+    // The place, XDG_CONFIG_HOME and HOME, relative to a scratch folder ("-"
+    // unset), and where the configuration home is then.
     void startUpAndSave_data()
     {
+        QTest::addColumn<bool>("inConfigHome");
         QTest::addColumn<QString>("xdgConfigHome");
         QTest::addColumn<QString>("home");
         QTest::addColumn<QString>("configHome");
-        const auto row = [](const char *tag, const char *xdg, const char *home,
+        const auto row = [](const char *tag, bool inConfigHome, const char *xdg, const char *home,
                             const char *configHome) {
-            QTest::newRow(tag) << QString::fromUtf8(xdg) << QString::fromUtf8(home)
+            QTest::newRow(tag) << inConfigHome << QString::fromUtf8(xdg) << QString::fromUtf8(home)
                                << QString::fromUtf8(configHome);
         };
-        row("XDG_CONFIG_HOME", "xdg", "home", "xdg/tallowick");
-        row("XDG_CONFIG_HOME, nested folders made", "not/yet/there", "home",
+        row("config home, XDG_CONFIG_HOME", true, "xdg", "home", "xdg/tallowick");
+        row("config home, XDG_CONFIG_HOME, nested folders made", true, "not/yet/there", "home",
             "not/yet/there/tallowick");
-        row("no XDG_CONFIG_HOME", "-", "home", "home/.config/tallowick");
-        row("empty XDG_CONFIG_HOME", "", "home", "home/.config/tallowick");
+        row("config home, no XDG_CONFIG_HOME", true, "-", "home", "home/.config/tallowick");
+        row("config home, empty XDG_CONFIG_HOME", true, "", "home", "home/.config/tallowick");
+        row("beside the program, XDG_CONFIG_HOME", false, "xdg", "home", "xdg/tallowick");
+        row("beside the program, no XDG_CONFIG_HOME", false, "-", "home", "home/.config/tallowick");
     }
 
     // The real start-up and "Save setting" of a window given no folder, and
-    // its "Kill All Files" in the configuration home, in the folder of this
-    // build's choice.
+    // its "Kill All Files" in the configuration home, in the folder of the
+    // place the program chose.
     void startUpAndSave()
     {
+        QFETCH(bool, inConfigHome);
         QFETCH(QString, xdgConfigHome);
         QFETCH(QString, home);
         QFETCH(QString, configHome);
@@ -93,10 +105,8 @@ private slots:
         const auto xdg = environmentValue("XDG_CONFIG_HOME", path(xdgConfigHome));
         const auto homeValue = environmentValue("HOME", path(home));
 
-        const bool inConfigHome = builtInSlotPlace() == SlotPlace::ConfigHome;
-#ifdef TALLOWICK_SLOTS_IN_CONFIG_HOME
-        QVERIFY(inConfigHome); // the package's twin, linked with its own choice
-#endif
+        setSlotPlace(inConfigHome ? SlotPlace::ConfigHome : SlotPlace::BesideProgram);
+        const auto chooseNone = qScopeGuard([] { setSlotPlace(SlotPlace::BesideProgram); });
         const QString folder = inConfigHome ? QDir(scratch.path()).filePath(configHome)
                                             : QCoreApplication::applicationDirPath();
         QCOMPARE(slotFolder(), folder);
@@ -134,6 +144,45 @@ private slots:
         QCOMPARE(dialogs.shown().join(u'|'), QStringLiteral("Sure?Kill all files?|52|Kill files"));
         QVERIFY(!QFileInfo::exists(slot));
         QVERIFY(QFileInfo(folder).isDir());
+    }
+
+    // The window programs built here, asked with --help where they keep the
+    // slots: this build's beside itself, the package's in the configuration
+    // home.
+    void programsChoice_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<bool>("inConfigHome");
+#ifdef TALLOWICK_PROGRAM
+        QTest::newRow("this build's") << QStringLiteral(TALLOWICK_PROGRAM) << false;
+#endif
+#ifdef TALLOWICK_PACKAGED_PROGRAM
+        QTest::newRow("the package's") << QStringLiteral(TALLOWICK_PACKAGED_PROGRAM) << true;
+#endif
+    }
+
+    void programsChoice()
+    {
+        QFETCH(QString, program);
+        QFETCH(bool, inConfigHome);
+        QTemporaryDir scratch;
+        QVERIFY(scratch.isValid());
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), scratch.path());
+        QProcess process;
+        process.setProcessEnvironment(environment);
+        process.start(program, {QStringLiteral("--help")});
+        QVERIFY(process.waitForFinished(60000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 0);
+        const QString folder = inConfigHome
+                                   ? QDir(scratch.path()).filePath(QStringLiteral("tallowick"))
+                                   : QFileInfo(program).canonicalPath();
+        const QString out = QString::fromLocal8Bit(process.readAllStandardOutput());
+        QVERIFY2(
+            out.contains(QStringLiteral("\nConfiguration slots (config1.ini ... config5.ini): ") +
+                         folder + u'\n'),
+            qPrintable(out));
     }
 };
 
