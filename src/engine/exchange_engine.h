@@ -140,6 +140,7 @@ private:
     void awaitConnection();
     bool passWaits() const;
     bool passGoesOn() const;
+    bool linkFaultEndsRun() const;
 
     SendOutcome sendLine(int lineNumber);
     void tell(const QString &text, const QString &title = {});

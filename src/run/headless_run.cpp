@@ -11,8 +11,8 @@ namespace tallowick {
 
 HeadlessRun::HeadlessRun(const ExchangeInputs &inputs, bool serialMode, bool singleSend,
                          std::FILE *out, std::FILE *err, QObject *parent)
-    : QObject(parent), m_parts(assembleEngine(inputs, this)), m_engine(m_parts.engine),
-      m_singleSend(singleSend), m_out(out), m_err(err)
+    : QObject(parent), m_inputs(inputs), m_parts(assembleEngine(inputs, this)),
+      m_engine(m_parts.engine), m_singleSend(singleSend), m_out(out), m_err(err)
 {
     if (serialMode)
         m_engine->toggleMode();
@@ -56,6 +56,17 @@ void HeadlessRun::writeEntry(const QString &text, int lineBreaks)
 void HeadlessRun::refuse(const UserMessage &message)
 {
     writeUtf8(m_err, message.title + QStringLiteral(": ") + message.text + u'\n');
+    if (m_engine->isWaiting() && message.title == u"COM Port Error") {
+        // A serial port that cannot be opened is told while the exchange
+        // already waits: a failed link, as a TCP peer that refuses is, not a
+        // refused run.
+        m_linkOpenFailed = true;
+        QTimer::singleShot(0, this, [this] {
+            m_engine->stop();
+            finish();
+        });
+        return;
+    }
     // The window would wait for its box to be closed; here nobody can, and
     // whatever the message is about, the run is not what was asked for. What
     // the engine started ends once it is back in the event loop.
@@ -70,6 +81,8 @@ void HeadlessRun::refuse(const UserMessage &message)
 void HeadlessRun::noteEnd(ExchangeResult result)
 {
     ++m_exchanges;
+    if (m_linkOpenFailed)
+        result = ExchangeResult::LinkFailed;
     if (result != ExchangeResult::Reply && m_outcome == Outcome::AllReplied)
         m_outcome = Outcome::SomeFailed;
     if (m_singleSend)
@@ -115,6 +128,10 @@ void HeadlessRun::finish()
     m_finished = true;
     m_parts.serial->close();
     m_parts.tcp->close();
+    if (m_exchanges == 0 && m_outcome == Outcome::AllReplied)
+        writeUtf8(m_err, QStringLiteral("tallowick-run: nothing was sent: the lines from %1 to %2 "
+                                        "are no range\n")
+                             .arg(m_inputs.value(FirstLineValue), m_inputs.value(LastLineValue)));
     emit finished(status());
 }
 

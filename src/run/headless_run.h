@@ -9,7 +9,6 @@
 
 namespace tallowick {
 
-
 // One run of the engine without a window: a Send of one line, or a repeat run,
 // on the links and waits the window uses. Log entries go to `out` as they
 // happen, oldest first; messages for the user to `err`, and a message refuses
@@ -42,6 +41,7 @@ private:
     int status() const;
     void finish();
 
+    const ExchangeInputs &m_inputs;
     EngineAssembly m_parts;
     ExchangeEngine *m_engine;
     bool m_singleSend;
@@ -54,6 +54,7 @@ private:
     int m_interruptStatus = 0;
     int m_exchanges = 0;
     bool m_finished = false;
+    bool m_linkOpenFailed = false;
 };
 
 } // namespace tallowick

@@ -15,15 +15,17 @@ namespace tallowick {
 // judge it when it is read.
 struct RunOptions
 {
+    // Empty when --line stands in for the file.
     QString slotFile;
     // The configuration values given on the command line, in place of the
     // file's: --send (the line number), --lines, --passes, --pause, --timeout,
-    // --tcp (the address and port).
+    // --tcp (the address and port), --line (a command line).
     std::map<ConfigValue, QString> values;
     std::optional<QString> serialPort; // --serial: the serial link instead of TCP
     QString serialSettings = QStringLiteral("9600,n,8,1");
     bool appendCrc = true;
     bool keepLink = false;
+    bool keepGoing = false; // --keep-going
 
     // One exchange of the line --send names, else a repeat run.
     bool singleSend() const { return values.count(LineNumberValue) > 0; }

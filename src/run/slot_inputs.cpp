@@ -13,6 +13,7 @@ SlotInputs::SlotInputs(const QStringList &fileValues, const RunOptions &options)
     m_link.comSelect = options.serialPort.value_or(QString());
     m_link.configCom = options.serialSettings;
     m_link.dropLinkAfterExchange = !options.keepLink;
+    m_link.goOnAfterLinkFault = options.keepGoing;
 }
 
 QString SlotInputs::lineCaption(int line) const

@@ -9,6 +9,8 @@
 #include "support/time_stamp.h"
 #include "tallowick_version.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -129,13 +131,15 @@ private slots:
         QTest::addColumn<QStringList>("args");    // %serial: the peer's serial port
         QTest::addColumn<int>("status");
         QTest::addColumn<QStringList>("entries");
-        // Changes and arguments a blank apart.
+        QTest::addColumn<QString>("errors");
+        // Changes and arguments a blank apart; --no-file: the run is given none.
         const auto row = [](const char *name, const char *peer, const char *changes,
-                            const char *args, int status, const QStringList &entries) {
+                            const char *args, int status, const QStringList &entries,
+                            const QString &errors = {}) {
             QTest::newRow(name) << QString::fromUtf8(peer)
                                 << QString::fromUtf8(changes).split(u' ', Qt::SkipEmptyParts)
                                 << QString::fromUtf8(args).split(u' ', Qt::SkipEmptyParts) << status
-                                << entries;
+                                << entries << errors;
         };
 
         const QString ip = QStringLiteral("IP:127.0.0.1:%port");
@@ -168,6 +172,25 @@ private slots:
         row("tcp: one good exchange, then nobody listens", "gone after one",
             "TIMEOUT=2000 REPEAT_STOP=1 REPEAT=3000", "", 1,
             tcpExchange1 + QStringList{ip, connecting, "------9:連線錯誤------", closing});
+        // --keep-going: the third pass tries again, where the run above ends.
+        const QStringList failed{ip, connecting, "------9:連線錯誤------", closing};
+        row("tcp: --keep-going past the peer gone", "gone after one",
+            "TIMEOUT=2000 REPEAT_STOP=1 REPEAT=3000 REPEAT_CNT=3", "--keep-going", 1,
+            tcpExchange1 + failed + failed);
+        row("tcp: without --keep-going the peer gone ends the run", "gone after one",
+            "TIMEOUT=2000 REPEAT_STOP=1 REPEAT=3000 REPEAT_CNT=3", "", 1, tcpExchange1 + failed);
+        // No file: every other value is the window's default.
+        row("tcp: a first read with --line and no file", "tcp", "",
+            "--no-file --line 1=010300010001 --tcp 127.0.0.1:%port --send 1", 0,
+            {ip, connecting, "傳送CMD1： > 010300010001 D5CA", reply2, closing});
+        row("tcp: --line replaces the file's line", "tcp", "", "--line 1=010300010001 --send 1", 0,
+            {ip, connecting, "傳送CMD1： > 010300010001 D5CA", reply2, closing});
+        row("tcp: a start after the stop sends nothing", "tcp", "REPEAT_START=4 REPEAT_STOP=1", "",
+            1, {}, "tallowick-run: nothing was sent: the lines from 4 to 1 are no range\n");
+        // As a TCP peer that refuses: a failed link, not a refused run.
+        row("a serial port that does not exist", "none", "TIMEOUT=60000",
+            "--serial /dev/tallowick-no-such-port --send 1", 1, {"--------無回應--------", closing},
+            "COM Port Error: Error port setting\n");
     }
 
     void runs()
@@ -200,7 +223,10 @@ private slots:
         args.replaceInStrings(QStringLiteral("%port"), port);
         entries.replaceInStrings(QStringLiteral("%port"), port);
 
-        Runner runner(args << writeSlot(changes, port));
+        const QString slot = writeSlot(changes, port);
+        if (!args.removeOne(QStringLiteral("--no-file")))
+            args << slot;
+        Runner runner(args);
         if (peer == u"gone after one") {
             // The slave goes once the first reply is logged.
             QTRY_VERIFY_WITH_TIMEOUT(runner.process().peek(1 << 16).contains(reply1.toUtf8()),
@@ -208,7 +234,7 @@ private slots:
             slave.reset();
         }
         const Finished run = runner.finish();
-        QCOMPARE(run.errors, QString());
+        QTEST(run.errors, "errors");
         QCOMPARE(run.entries, entries);
         QTEST(run.status, "status");
     }
@@ -235,14 +261,26 @@ private slots:
         row("a command line refused", "", "--tcp 127.0.0.1:502 --serial 1",
             run + "--tcp and --serial exclude each other" + usage);
         row("no such file", "", "--file-missing",
-            "Failed Msg: Load Save File missing.ini Failed.\n");
-        row("line 16", "", "--send 16", "Tallowick: Error Command Line Index.\n",
-            {"-----沒有指令 16-----"});
+            "tallowick-run: cannot read %folder/missing.ini: No such file or directory\n");
+        row("a folder as the file", "", "--file-folder",
+            "tallowick-run: cannot read %folder: Is a directory\n");
+        row("line 16", "", "--send 16", run + "--send takes 1 to 15, not \"16\"" + usage);
+        row("--passes 32768", "", "--passes 32768",
+            run + "--passes takes 1 to 32767, not \"32768\"" + usage);
+        row("--lines 4-1", "", "--lines 4-1",
+            run + "--lines takes lines 1 to 15, the first not after the last, not \"4-1\"" + usage);
         row("serial settings the port cannot take", "TIMEOUT=60000",
             "--serial %serial --serial-settings 9600,x,8,1",
-            "COM Port Error: Error configure setting\n", {"--------無回應--------", closing});
+            run +
+                "--serial-settings takes baud,parity,data,stop such as 9600,n,8,1, not "
+                "\"9600,x,8,1\"" +
+                usage);
         row("a serial port that is no port", "", "--serial 0",
-            "COM Port Error: Error port setting\n");
+            run + "--serial takes a port number from 1, a device path or a device name, not \"0\"" +
+                usage);
+        // What the file holds keeps the window's words.
+        row("the file's repeat count", "REPEAT_CNT=0", "", "Tallowick: Repeat count error!\n",
+            {"----輸入重複次數----"});
     }
 
     // Nothing reaches the peer; the message goes to standard error.
@@ -260,15 +298,53 @@ private slots:
         const QString slot = writeSlot(changes, peer.port());
         if (args.contains(QStringLiteral("--file-missing")))
             args = QStringList{m_folder.filePath(QStringLiteral("missing.ini"))};
+        else if (args.contains(QStringLiteral("--file-folder")))
+            args = QStringList{m_folder.path()};
         else
             args << slot;
         Runner runner(args);
         const Finished run = runner.finish();
-        QTEST(run.errors, "errors");
+        QFETCH(QString, errors);
+        QCOMPARE(run.errors, errors.replace(QStringLiteral("%folder"), m_folder.path()));
         QTEST(run.entries, "entries");
         QCOMPARE(run.status, 2);
         QCOMPARE(connections, 0);
         QCOMPARE(pty.read(0, 0), QByteArray());
+    }
+
+    // A bare name not found where the run stands is a slot of the slot
+    // folder, beside the program or in the configuration home, whichever this
+    // build keeps them in; written to both, with and without ".ini".
+    void slotFolderLookUp_data()
+    {
+        QTest::addColumn<QString>("given");
+        QTest::newRow("the name") << QStringLiteral("tst-headless-look-up.ini");
+        QTest::newRow("without .ini") << QStringLiteral("tst-headless-look-up");
+    }
+
+    void slotFolderLookUp()
+    {
+        QFETCH(QString, given);
+        SlavePeer slave(QStringLiteral("tcp"));
+        QVERIFY(slave.isRunning());
+        const QByteArray file =
+            QString::fromUtf8(slotFile).replace(QStringLiteral("%port"), slave.where()).toUtf8();
+        QTemporaryDir home;
+        qputenv("XDG_CONFIG_HOME", home.path().toUtf8());
+        const QStringList places{QFileInfo(QStringLiteral(TALLOWICK_RUN)).absolutePath(),
+                                 home.filePath(QStringLiteral("tallowick"))};
+        for (const QString &place : places) {
+            QDir().mkpath(place);
+            writeFile(place + QStringLiteral("/tst-headless-look-up.ini"), file);
+        }
+        Runner runner({QStringLiteral("--send"), QStringLiteral("2"), given});
+        const Finished run = runner.finish();
+        for (const QString &place : places)
+            QFile::remove(place + QStringLiteral("/tst-headless-look-up.ini"));
+        qunsetenv("XDG_CONFIG_HOME");
+        QCOMPARE(run.errors, QString());
+        QCOMPARE(run.status, 0);
+        QCOMPARE(run.entries.value(3), reply2);
     }
 
     void stopSignals_data()
