@@ -1,5 +1,6 @@
 #include "run/headless_run.h"
 
+#include "engine/numeric_value.h"
 #include "links/serial_link.h"
 #include "links/tcp_link.h"
 #include "log/log_entry.h"
@@ -10,19 +11,46 @@
 namespace tallowick {
 
 HeadlessRun::HeadlessRun(const ExchangeInputs &inputs, bool serialMode, bool singleSend,
-                         std::FILE *out, std::FILE *err, QObject *parent)
+                         std::FILE *out, std::FILE *err, RunRecording recording, QObject *parent)
     : QObject(parent), m_inputs(inputs), m_parts(assembleEngine(inputs, this)),
-      m_engine(m_parts.engine), m_singleSend(singleSend), m_out(out), m_err(err)
+      m_engine(m_parts.engine), m_singleSend(singleSend), m_out(out), m_err(err),
+      m_recording(std::move(recording))
 {
     if (serialMode)
         m_engine->toggleMode();
 
     connect(m_engine, &ExchangeEngine::logEntry, this, &HeadlessRun::writeEntry);
     // The extra line break the log puts after some entries.
-    connect(m_engine, &ExchangeEngine::logLineBreak, this,
-            [this] { writeUtf8(m_out, QStringLiteral("\n")); });
+    connect(m_engine, &ExchangeEngine::logLineBreak, this, [this] {
+        if (m_out)
+            writeUtf8(m_out, QStringLiteral("\n"));
+    });
     connect(m_engine, &ExchangeEngine::messageRaised, this, &HeadlessRun::refuse);
     connect(m_engine, &ExchangeEngine::exchangeEnded, this, &HeadlessRun::noteEnd);
+    // The times are taken as the engine tells of the moments, directly.
+    connect(m_engine, &ExchangeEngine::waitingChanged, this, [this](bool waiting) {
+        if (waiting)
+            openExchange();
+    });
+    connect(m_engine, &ExchangeEngine::requestSent, this,
+            [this](int line, const QByteArray &frame) {
+                if (m_underway.empty())
+                    return;
+                Underway &now = m_underway.back();
+                now.sentAt = Steady::now();
+                if (!m_recording.sinks.empty())
+                    now.sentWall = std::chrono::system_clock::now();
+                now.record.line = m_lastLine = line + 1;
+                now.record.request = frame;
+            });
+    connect(m_engine, &ExchangeEngine::replyBytesArrived, this, [this] {
+        if (!m_underway.empty())
+            m_underway.front().lastBytesAt = Steady::now();
+    });
+    connect(m_engine, &ExchangeEngine::replyTaken, this, [this](const QByteArray &reply) {
+        if (!m_underway.empty())
+            m_underway.front().record.reply = reply;
+    });
     // The end of a run is told before the end of its last exchange: the
     // outcome is taken once that has been heard of too.
     connect(
@@ -50,7 +78,8 @@ void HeadlessRun::start()
 
 void HeadlessRun::writeEntry(const QString &text, int lineBreaks)
 {
-    writeUtf8(m_out, logEntryLine(text, lineBreaks));
+    if (m_out)
+        writeUtf8(m_out, logEntryLine(text, lineBreaks));
 }
 
 void HeadlessRun::refuse(const UserMessage &message)
@@ -78,11 +107,76 @@ void HeadlessRun::refuse(const UserMessage &message)
     });
 }
 
+int HeadlessRun::lineInTurn() const
+{
+    if (m_singleSend)
+        return qRound(numericValue(m_inputs.lineNumber()));
+    const int first = qRound(numericValue(m_inputs.value(FirstLineValue)));
+    const int last = qRound(numericValue(m_inputs.value(LastLineValue)));
+    return m_lastLine == 0 || m_lastLine + 1 > last ? first : m_lastLine + 1;
+}
+
+void HeadlessRun::openExchange()
+{
+    Underway &now = m_underway.emplace_back();
+    // Until its request goes out, if it does.
+    now.record.line = m_lastLine = lineInTurn();
+    if (!m_recording.sinks.empty())
+        now.sentWall = std::chrono::system_clock::now();
+}
+
+ExchangeOutcome HeadlessRun::classify(ExchangeResult result, const ExchangeRecord &record) const
+{
+    switch (result) {
+    case ExchangeResult::Reply:
+        break;
+    case ExchangeResult::WrongCrc:
+        return ExchangeOutcome::WrongCrc;
+    case ExchangeResult::ReplyTooShort:
+        return ExchangeOutcome::TooShort;
+    case ExchangeResult::NoReply:
+        return m_interrupting ? ExchangeOutcome::Interrupted : ExchangeOutcome::NoReply;
+    case ExchangeResult::LinkFailed:
+        return m_interrupting ? ExchangeOutcome::Interrupted : ExchangeOutcome::LinkFailed;
+    }
+    const QByteArray reply = record.reply.value_or(QByteArray());
+    const QByteArrayView body = QByteArrayView(reply).chopped(std::min<qsizetype>(2, reply.size()));
+    const auto pattern = m_recording.expect.find(record.line);
+    if (pattern == m_recording.expect.end())
+        return isExceptionReply(body) ? ExchangeOutcome::Exception : ExchangeOutcome::Ok;
+    if (matches(pattern->second, body))
+        return ExchangeOutcome::Ok;
+    const bool exceptionExpected = std::holds_alternative<ExpectedException>(pattern->second);
+    return isExceptionReply(body) && !exceptionExpected ? ExchangeOutcome::Exception
+                                                        : ExchangeOutcome::Unexpected;
+}
+
 void HeadlessRun::noteEnd(ExchangeResult result)
 {
     ++m_exchanges;
     if (m_linkOpenFailed)
         result = ExchangeResult::LinkFailed;
+    // A reply that came after its exchange ended (the link kept) ends no
+    // exchange of the records.
+    if (!m_underway.empty()) {
+        Underway ended = std::move(m_underway.front());
+        m_underway.pop_front();
+        ExchangeRecord &record = ended.record;
+        record.outcome = classify(result, record);
+        record.n = ++m_recorded;
+        if (record.reply && ended.sentAt && ended.lastBytesAt)
+            record.response = std::chrono::duration_cast<std::chrono::microseconds>(
+                *ended.lastBytesAt - *ended.sentAt);
+        m_stats.record(record.line, record.outcome, record.response);
+        if (!m_recording.sinks.empty()) {
+            record.time = isoLocalMicroseconds(ended.sentWall);
+            for (RecordSink *sink : m_recording.sinks)
+                sink->record(record);
+        }
+        if (record.outcome != ExchangeOutcome::Ok &&
+            record.outcome != ExchangeOutcome::Interrupted && m_outcome == Outcome::AllReplied)
+            m_outcome = Outcome::SomeFailed;
+    }
     if (result != ExchangeResult::Reply && m_outcome == Outcome::AllReplied)
         m_outcome = Outcome::SomeFailed;
     if (m_singleSend)
@@ -101,6 +195,7 @@ void HeadlessRun::interrupt(int status)
 {
     m_outcome = Outcome::Interrupted;
     m_interruptStatus = status;
+    m_interrupting = true;
     m_engine->stop();
     finish();
 }
@@ -132,6 +227,8 @@ void HeadlessRun::finish()
         writeUtf8(m_err, QStringLiteral("tallowick-run: nothing was sent: the lines from %1 to %2 "
                                         "are no range\n")
                              .arg(m_inputs.value(FirstLineValue), m_inputs.value(LastLineValue)));
+    for (RecordSink *sink : m_recording.sinks)
+        sink->finish(m_stats);
     emit finished(status());
 }
 

@@ -6,16 +6,22 @@
 #include "platform/line_writer.h"
 #include "platform/stop_signals.h"
 #include "run/headless_run.h"
+#include "run/record_writers.h"
 #include "run/run_options.h"
 #include "run/slot_inputs.h"
 #include "tallowick_version.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QTimer>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <memory>
+#include <optional>
 
 using namespace tallowick;
 
@@ -70,12 +76,56 @@ int main(int argc, char *argv[])
         fileValues = std::get<QStringList>(read);
     }
     const SlotInputs inputs(fileValues, options);
+
+    // Every output is made sure of before anything is sent.
+    const auto cannotWrite = [](const QString &path, const QString &reason) {
+        writeUtf8(stderr, QStringLiteral("tallowick-run: cannot write %1: %2\n").arg(path, reason));
+        return HeadlessRun::Refused;
+    };
+    RunRecording recording;
+    recording.expect = options.expect;
+    std::FILE *log = stdout;
+    std::unique_ptr<std::FILE, int (*)(std::FILE *)> jsonFile(nullptr, &std::fclose);
+    std::optional<JsonLinesWriter> json;
+    if (options.jsonPath) {
+        std::FILE *to = stdout;
+        if (*options.jsonPath == u"-") {
+            log = nullptr;
+        } else {
+            jsonFile.reset(std::fopen(QFile::encodeName(*options.jsonPath).constData(), "w"));
+            if (!jsonFile)
+                return cannotWrite(*options.jsonPath, QString::fromLocal8Bit(std::strerror(errno)));
+            to = jsonFile.get();
+            // A soak writes a line an exchange: in blocks, not one by one.
+            std::setvbuf(to, nullptr, _IOFBF, 1 << 16);
+        }
+        recording.sinks.push_back(&json.emplace(to));
+    }
+    std::optional<JUnitReport> junit;
+    if (options.junitPath) {
+        QFile probe(*options.junitPath);
+        if (!probe.open(QIODevice::WriteOnly))
+            return cannotWrite(*options.junitPath, probe.errorString());
+        probe.close();
+        const QString suite = options.slotFile.isEmpty()
+                                  ? QStringLiteral("tallowick-run")
+                                  : QFileInfo(options.slotFile).completeBaseName();
+        recording.sinks.push_back(&junit.emplace(*options.junitPath, suite));
+    }
+    std::optional<SummaryWriter> summary;
+    if (options.summary)
+        recording.sinks.push_back(&summary.emplace(stdout));
+
     StopSignals stopSignals;
-    HeadlessRun run(inputs, options.serialPort.has_value(), options.singleSend(), stdout, stderr);
+    HeadlessRun run(inputs, options.serialPort.has_value(), options.singleSend(), log, stderr,
+                    recording);
     QObject::connect(&stopSignals, &StopSignals::received, &run,
                      [&run](int signal) { run.interrupt(128 + signal); });
     QObject::connect(&run, &HeadlessRun::finished, &app,
                      [](int status) { QCoreApplication::exit(status); });
     QTimer::singleShot(0, &run, &HeadlessRun::start);
-    return QCoreApplication::exec();
+    const int status = QCoreApplication::exec();
+    if (junit && !junit->error().isEmpty())
+        return cannotWrite(*options.junitPath, junit->error());
+    return status;
 }

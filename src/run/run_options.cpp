@@ -100,16 +100,29 @@ QString runUsage()
         "                         is the window's default\n"
         "  --keep-going           a failed link does not end a repeat run: the next\n"
         "                         exchange connects again\n"
+        "  --expect N=PATTERN     the reply of line N must match PATTERN (repeatable): its\n"
+        "                         bytes in hexadecimal without the CRC, \"..\" for any one\n"
+        "                         byte; \"exception\" for any exception reply,\n"
+        "                         \"exception:CC\" for code CC\n"
+        "  --summary              after the run, a table per line and in total: the count\n"
+        "                         of each result, response times min/median/p99/max in ms\n"
+        "  --json FILE            one JSON object per exchange (JSON Lines), then one\n"
+        "                         summary object; \"-\" writes them to standard output\n"
+        "                         instead of the log\n"
+        "  --junit FILE           a JUnit XML report: one test case per command line run\n"
         "  --help, --version\n"
         "\n"
         "Every log entry goes to standard output, oldest first; a message the window\n"
         "would show in a box goes to standard error.\n"
         "A SLOT.ini without a folder that is not found there is looked up in the slot\n"
         "folder.\n"
-        "Exit status: 0 every exchange had a reply with a correct CRC; 1 one had no\n"
-        "reply, a wrong CRC or a failed link (a serial port that cannot be opened, a TCP\n"
-        "peer that refuses or does not answer); 2 the run was refused; 130 or 143 it was\n"
-        "ended by SIGINT or SIGTERM.\n");
+        "Each exchange ends as one of: ok, wrong-crc, too-short, exception, unexpected,\n"
+        "no-reply, link-failed, interrupted.\n"
+        "Exit status: 0 every exchange ended ok; 1 one did not (no reply, a wrong CRC,\n"
+        "an exception or unexpected reply, a failed link: a serial port that cannot be\n"
+        "opened, a TCP peer that refuses or does not answer), or nothing was sent; 2 the\n"
+        "run was refused (an option, the file, an output file that cannot be written);\n"
+        "130 or 143 it was ended by SIGINT or SIGTERM.\n");
 }
 
 ParsedCommandLine parseRunCommandLine(const QStringList &args)
@@ -129,10 +142,14 @@ ParsedCommandLine parseRunCommandLine(const QStringList &args)
     const QCommandLineOption keepLink(QStringLiteral("keep-link"));
     const QCommandLineOption line(QStringLiteral("line"), {}, QStringLiteral("N=HEX"));
     const QCommandLineOption keepGoing(QStringLiteral("keep-going"));
+    const QCommandLineOption summary(QStringLiteral("summary"));
+    const QCommandLineOption json(QStringLiteral("json"), {}, QStringLiteral("FILE"));
+    const QCommandLineOption junit(QStringLiteral("junit"), {}, QStringLiteral("FILE"));
+    const QCommandLineOption expect(QStringLiteral("expect"), {}, QStringLiteral("N=PATTERN"));
     const QCommandLineOption help(QStringList{QStringLiteral("help"), QStringLiteral("h")});
     const QCommandLineOption version(QStringLiteral("version"));
     parser.addOptions({send, lines, passes, pause, timeout, tcp, serial, serialSettings, noCrc,
-                       keepLink, line, keepGoing, help, version});
+                       keepLink, line, keepGoing, summary, json, junit, expect, help, version});
 
     if (!parser.parse(QStringList{QStringLiteral("tallowick-run")} + args))
         return UsageError{parser.errorText()};
@@ -144,7 +161,8 @@ ParsedCommandLine parseRunCommandLine(const QStringList &args)
     // An option given twice would leave the reader guessing which one counts.
     const QStringList given = parser.optionNames();
     for (const QString &name : given) {
-        if (name != line.names().first() && given.count(name) > 1)
+        const bool repeatable = name == line.names().first() || name == expect.names().first();
+        if (!repeatable && given.count(name) > 1)
             return UsageError{QStringLiteral("--%1 given more than once").arg(name)};
     }
     const QStringList files = parser.positionalArguments();
@@ -210,6 +228,26 @@ ParsedCommandLine parseRunCommandLine(const QStringList &args)
                          hostPort->second);
         options.values[AddressValue] = hostPort->first;
         options.values[PortValue] = hostPort->second.trimmed();
+    }
+    options.summary = parser.isSet(summary);
+    options.jsonPath = valueOf(json);
+    options.junitPath = valueOf(junit);
+    for (const auto &[option, path] :
+         {std::pair{json, options.jsonPath}, {junit, options.junitPath}}) {
+        if (path && path->isEmpty())
+            return takes(option.names().first(), QStringLiteral("a file name"), *path);
+    }
+    for (const QString &given : parser.values(expect)) {
+        const qsizetype equals = given.indexOf(u'=');
+        const auto number = wholeIn(given.left(equals), 1, commandLineCount);
+        if (equals < 0 || !number)
+            return takes(expect.names().first(), QStringLiteral("N=PATTERN, N from 1 to 15"),
+                         given);
+        const ParsedReplyPattern pattern = parseReplyPattern(QStringView(given).mid(equals + 1));
+        if (const auto *error = std::get_if<ReplyPatternError>(&pattern))
+            return UsageError{QStringLiteral("--expect %1: ").arg(*number) + error->text};
+        if (!options.expect.emplace(int(*number), std::get<ReplyPattern>(pattern)).second)
+            return UsageError{QStringLiteral("--expect %1 given more than once").arg(*number)};
     }
     for (const QString &given : parser.values(line)) {
         const QString form = QStringLiteral("N=HEX, N from 1 to 15, HEX the line's bytes");

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "config/config_value.h"
+#include "frames/reply_pattern.h"
 
 #include <QString>
 #include <QStringList>
@@ -25,7 +26,11 @@ struct RunOptions
     QString serialSettings = QStringLiteral("9600,n,8,1");
     bool appendCrc = true;
     bool keepLink = false;
-    bool keepGoing = false; // --keep-going
+    bool keepGoing = false;             // --keep-going
+    bool summary = false;               // --summary
+    std::optional<QString> jsonPath;    // --json; "-" is standard output
+    std::optional<QString> junitPath;   // --junit
+    std::map<int, ReplyPattern> expect; // --expect, by line 1 to 15
 
     // One exchange of the line --send names, else a repeat run.
     bool singleSend() const { return values.count(LineNumberValue) > 0; }

@@ -1,0 +1,230 @@
+#include "run/record_writers.h"
+
+#include "platform/atomic_save.h"
+#include "platform/line_writer.h"
+
+#include <QStringList>
+#include <QXmlStreamWriter>
+
+#include <ctime>
+
+namespace tallowick {
+
+namespace {
+
+bool isFailure(ExchangeOutcome outcome)
+{
+    // A cut-short exchange says nothing about the device.
+    return outcome != ExchangeOutcome::Ok && outcome != ExchangeOutcome::Interrupted;
+}
+
+QByteArray hex(const QByteArray &bytes)
+{
+    return bytes.toHex().toUpper();
+}
+
+// The figures of a tally in the order of the table's columns.
+QStringList tallyCells(const ExchangeTally &tally)
+{
+    QStringList cells{QString::number(tally.exchanges())};
+    for (std::size_t i = 0; i < exchangeOutcomeCount; ++i)
+        cells << QString::number(tally.count(ExchangeOutcome(i)));
+    const ResponseTimes &times = tally.times();
+    const auto ms = [&times](std::chrono::microseconds time) {
+        return times.count() > 0 ? millis3(time.count()) : QStringLiteral("-");
+    };
+    cells << ms(times.min()) << ms(times.median()) << ms(times.percentile(99)) << ms(times.max());
+    return cells;
+}
+
+QByteArray jsonTally(const ExchangeTally &tally)
+{
+    QByteArray json = "{\"exchanges\":" + QByteArray::number(tally.exchanges());
+    for (std::size_t i = 0; i < exchangeOutcomeCount; ++i) {
+        json += ",\"" + outcomeName(ExchangeOutcome(i)).toLatin1() +
+                "\":" + QByteArray::number(tally.count(ExchangeOutcome(i)));
+    }
+    const ResponseTimes &times = tally.times();
+    const std::pair<const char *, std::chrono::microseconds> figures[] = {
+        {"min_us", times.min()},
+        {"median_us", times.median()},
+        {"p99_us", times.percentile(99)},
+        {"max_us", times.max()}};
+    for (const auto &[key, time] : figures) {
+        json += ",\"" + QByteArray(key) +
+                "\":" + (times.count() > 0 ? QByteArray::number(qint64(time.count())) : "null");
+    }
+    return json + '}';
+}
+
+QString countsText(const ExchangeTally &tally)
+{
+    QStringList parts;
+    for (std::size_t i = 0; i < exchangeOutcomeCount; ++i) {
+        if (const quint64 count = tally.count(ExchangeOutcome(i)))
+            parts << QStringLiteral("%1 %2").arg(count).arg(outcomeName(ExchangeOutcome(i)));
+    }
+    return QStringLiteral("%1 exchanges: ").arg(tally.exchanges()) +
+           parts.join(QStringLiteral(", "));
+}
+
+} // namespace
+
+QString isoLocalMicroseconds(std::chrono::system_clock::time_point moment)
+{
+    using namespace std::chrono;
+    const auto sinceEpoch = duration_cast<microseconds>(moment.time_since_epoch());
+    const auto wholeSeconds = floor<seconds>(sinceEpoch);
+    const std::time_t t = std::time_t(wholeSeconds.count());
+    std::tm local{};
+    localtime_r(&t, &local);
+    char text[40];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
+    const long offset = local.tm_gmtoff / 60;
+    const long absOffset = offset < 0 ? -offset : offset;
+    return QString::asprintf("%s.%06lld%c%02ld:%02ld", text,
+                             (long long)(sinceEpoch - wholeSeconds).count(), offset < 0 ? '-' : '+',
+                             absOffset / 60, absOffset % 60);
+}
+
+QString summaryTable(const ExchangeStats &stats)
+{
+    QStringList header{QStringLiteral("line"), QStringLiteral("exchanges")};
+    for (std::size_t i = 0; i < exchangeOutcomeCount; ++i)
+        header << outcomeName(ExchangeOutcome(i));
+    header << QStringLiteral("min ms") << QStringLiteral("median ms") << QStringLiteral("p99 ms")
+           << QStringLiteral("max ms");
+    QList<QStringList> rows{header};
+    for (const auto &[line, tally] : stats.lines())
+        rows << (QStringList{QString::number(line)} + tallyCells(tally));
+    rows << (QStringList{QStringLiteral("total")} + tallyCells(stats.total()));
+
+    QList<qsizetype> widths(header.size(), 0);
+    for (const QStringList &row : rows) {
+        for (qsizetype i = 0; i < row.size(); ++i)
+            widths[i] = std::max(widths[i], row[i].size());
+    }
+    QString table;
+    for (const QStringList &row : rows) {
+        QStringList cells;
+        for (qsizetype i = 0; i < row.size(); ++i)
+            cells << (i == 0 ? row[i].leftJustified(widths[i]) : row[i].rightJustified(widths[i]));
+        table += cells.join(QStringLiteral("  ")) + u'\n';
+    }
+    return table;
+}
+
+void SummaryWriter::finish(const ExchangeStats &stats)
+{
+    writeUtf8(m_out, summaryTable(stats));
+}
+
+QByteArray jsonRecordLine(const ExchangeRecord &record)
+{
+    QByteArray json = "{\"n\":" + QByteArray::number(record.n) + ",\"time\":\"" +
+                      record.time.toLatin1() + "\",\"line\":" + QByteArray::number(record.line) +
+                      ",\"request\":\"" + hex(record.request) + "\",\"reply\":";
+    json += record.reply ? '"' + hex(*record.reply) + '"' : QByteArray("null");
+    json += ",\"result\":\"" + outcomeName(record.outcome).toLatin1() + "\",\"response_us\":";
+    json +=
+        record.response ? QByteArray::number(qint64(record.response->count())) : QByteArray("null");
+    return json + "}\n";
+}
+
+QByteArray jsonSummaryLine(const ExchangeStats &stats)
+{
+    QByteArray json = "{\"summary\":{\"total\":" + jsonTally(stats.total()) + ",\"lines\":{";
+    bool first = true;
+    for (const auto &[line, tally] : stats.lines()) {
+        json += (first ? "\"" : ",\"") + QByteArray::number(line) + "\":" + jsonTally(tally);
+        first = false;
+    }
+    return json + "}}}\n";
+}
+
+void JsonLinesWriter::record(const ExchangeRecord &record)
+{
+    const QByteArray line = jsonRecordLine(record);
+    std::fwrite(line.constData(), 1, std::size_t(line.size()), m_out);
+}
+
+void JsonLinesWriter::finish(const ExchangeStats &stats)
+{
+    const QByteArray line = jsonSummaryLine(stats);
+    std::fwrite(line.constData(), 1, std::size_t(line.size()), m_out);
+    std::fflush(m_out);
+}
+
+JUnitReport::JUnitReport(const QString &path, const QString &suiteName)
+    : m_path(path), m_suite(suiteName)
+{
+}
+
+void JUnitReport::record(const ExchangeRecord &record)
+{
+    if (isFailure(record.outcome) && !m_firstFailure.count(record.line))
+        m_firstFailure.emplace(record.line, record);
+}
+
+QByteArray JUnitReport::xml(const ExchangeStats &stats) const
+{
+    QByteArray xml;
+    QXmlStreamWriter out(&xml);
+    out.setAutoFormatting(true);
+    out.writeStartDocument();
+    const auto &lines = stats.lines();
+    const auto failures = QString::number(m_firstFailure.size());
+    out.writeStartElement(QStringLiteral("testsuites"));
+    out.writeAttribute(QStringLiteral("tests"), QString::number(lines.size()));
+    out.writeAttribute(QStringLiteral("failures"), failures);
+    out.writeStartElement(QStringLiteral("testsuite"));
+    out.writeAttribute(QStringLiteral("name"), m_suite);
+    out.writeAttribute(QStringLiteral("tests"), QString::number(lines.size()));
+    out.writeAttribute(QStringLiteral("failures"), failures);
+    out.writeAttribute(QStringLiteral("errors"), QStringLiteral("0"));
+    out.writeAttribute(QStringLiteral("skipped"), QStringLiteral("0"));
+    for (const auto &[line, tally] : lines) {
+        out.writeStartElement(QStringLiteral("testcase"));
+        out.writeAttribute(QStringLiteral("name"), QStringLiteral("CMD%1").arg(line));
+        out.writeAttribute(QStringLiteral("classname"), m_suite);
+        // The time a CI server adds up is the devices': the sum of the replies'
+        // times is not kept, so none is claimed.
+        if (const auto failed = m_firstFailure.find(line); failed != m_firstFailure.end()) {
+            const ExchangeRecord &first = failed->second;
+            quint64 failedCount = 0;
+            for (std::size_t i = 0; i < exchangeOutcomeCount; ++i) {
+                if (isFailure(ExchangeOutcome(i)))
+                    failedCount += tally.count(ExchangeOutcome(i));
+            }
+            out.writeStartElement(QStringLiteral("failure"));
+            out.writeAttribute(QStringLiteral("type"), outcomeName(first.outcome));
+            out.writeAttribute(QStringLiteral("message"),
+                               QStringLiteral("%1 of %2 exchanges failed")
+                                   .arg(failedCount)
+                                   .arg(tally.exchanges()));
+            out.writeCharacters(
+                countsText(tally) +
+                QStringLiteral("\nfirst failure: exchange %1 at %2, %3\nrequest %4\nreply %5\n")
+                    .arg(first.n)
+                    .arg(first.time, outcomeName(first.outcome),
+                         QString::fromLatin1(hex(first.request)),
+                         first.reply ? QString::fromLatin1(hex(*first.reply))
+                                     : QStringLiteral("none")));
+            out.writeEndElement();
+        }
+        out.writeTextElement(QStringLiteral("system-out"), countsText(tally) + u'\n');
+        out.writeEndElement();
+    }
+    out.writeEndElement();
+    out.writeEndElement();
+    out.writeEndDocument();
+    return xml;
+}
+
+void JUnitReport::finish(const ExchangeStats &stats)
+{
+    if (const auto failure = saveAtomically(m_path, {xml(stats)}))
+        m_error = failure->reason;
+}
+
+} // namespace tallowick
