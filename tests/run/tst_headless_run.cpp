@@ -11,9 +11,12 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -278,6 +281,10 @@ private slots:
         row("a serial port that is no port", "", "--serial 0",
             run + "--serial takes a port number from 1, a device path or a device name, not \"0\"" +
                 usage);
+        row("--json into no folder", "", "--json /nonexistent-folder/r.jsonl",
+            "tallowick-run: cannot write /nonexistent-folder/r.jsonl: No such file or directory\n");
+        row("--junit into no folder", "", "--junit /nonexistent-folder/r.xml",
+            "tallowick-run: cannot write /nonexistent-folder/r.xml: No such file or directory\n");
         // What the file holds keeps the window's words.
         row("the file's repeat count", "REPEAT_CNT=0", "", "Tallowick: Repeat count error!\n",
             {"----輸入重複次數----"});
@@ -345,6 +352,189 @@ private slots:
         QCOMPARE(run.errors, QString());
         QCOMPARE(run.status, 0);
         QCOMPARE(run.entries.value(3), reply2);
+    }
+
+    // Every result a scripted peer can bring about, with all three records:
+    // the JSON lines parsed, the summary's figures checked against them, the
+    // JUnit report parsed by python3's XML parser.
+    void records()
+    {
+        // Per pass: ok, wrong CRC, too short, an exception, an unexpected
+        // value (line 5 expects 0005), nothing.
+        const QList<QByteArray> answers{"01030200057847", "01030200050000", "01",
+                                        "018302C0F1",     "01030200063846", ""};
+        LoopbackPeer peer;
+        int asked = 0;
+        peer.answer = [&] { return QByteArray::fromHex(answers[asked++ % answers.size()]); };
+        const QString json = m_folder.filePath(QStringLiteral("records.jsonl"));
+        const QString junit = m_folder.filePath(QStringLiteral("report.xml"));
+        QStringList args{"--tcp",        "127.0.0.1:" + peer.port(),
+                         "--lines",      "1-6",
+                         "--passes",     "3",
+                         "--timeout",    "300",
+                         "--keep-going", "--expect",
+                         "5=0103020005", "--summary",
+                         "--json",       json,
+                         "--junit",      junit};
+        for (int line = 1; line <= 6; ++line)
+            args << "--line" << QStringLiteral("%1=010300000001").arg(line);
+        const Finished run = Runner(args).finish();
+        QCOMPARE(run.errors, QString());
+        QCOMPARE(run.status, 1);
+
+        const QList<QByteArray> lines = readFile(json).split('\n');
+        QCOMPARE(lines.size(), 3 * 6 + 2); // the records, the summary, the last line break
+        QCOMPARE(lines.last(), QByteArray());
+        const QStringList results{"ok",        "wrong-crc",  "too-short",
+                                  "exception", "unexpected", "no-reply"};
+        QList<qint64> times;
+        for (int i = 0; i < 18; ++i) {
+            const QJsonObject record = QJsonDocument::fromJson(lines[i]).object();
+            QCOMPARE(record.value("n").toInt(), i + 1);
+            QCOMPARE(record.value("line").toInt(), i % 6 + 1);
+            QCOMPARE(record.value("request").toString(), QStringLiteral("010300000001840A"));
+            QCOMPARE(record.value("result").toString(), results[i % 6]);
+            const QString reply = QString::fromLatin1(answers[i % 6]);
+            QCOMPARE(record.value("reply"), reply.isEmpty() ? QJsonValue() : QJsonValue(reply));
+            QCOMPARE(record.value("response_us").isNull(), reply.isEmpty());
+            if (!reply.isEmpty())
+                times << record.value("response_us").toInteger();
+            QVERIFY(
+                QRegularExpression(
+                    QStringLiteral(
+                        "^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{6}[+-]\\d\\d:\\d\\d$"))
+                    .match(record.value("time").toString())
+                    .hasMatch());
+        }
+        const QJsonObject total = QJsonDocument::fromJson(lines[18])
+                                      .object()
+                                      .value("summary")
+                                      .toObject()
+                                      .value("total")
+                                      .toObject();
+        QCOMPARE(total.value("exchanges").toInt(), 18);
+        for (const QString &result : results)
+            QCOMPARE(total.value(result).toInt(), 3);
+        // Nearest rank, from the records: 15 times.
+        std::sort(times.begin(), times.end());
+        QCOMPARE(total.value("min_us").toInteger(), times.first());
+        QCOMPARE(total.value("max_us").toInteger(), times.last());
+        QCOMPARE(total.value("p99_us").toInteger(), times.last());
+        const qint64 median = times[7];
+        // Above 2048 us the histogram keeps a time to 1/2048 of itself.
+        QVERIFY(qAbs(total.value("median_us").toInteger() - median) <= median / 2048);
+
+        // The table: its total row, after the log.
+        const QStringList out = QString::fromUtf8(run.out).split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(out.at(out.size() - 8).split(u' ', Qt::SkipEmptyParts).mid(0, 4),
+                 (QStringList{"line", "exchanges", "ok", "wrong-crc"}));
+        QCOMPARE(out.at(out.size() - 2).split(u' ', Qt::SkipEmptyParts).mid(7),
+                 (QStringList{"3", "0", "0", "0", "-", "-", "-", "-"}));
+        const QStringList totalRow = out.last().split(u' ', Qt::SkipEmptyParts);
+        QCOMPARE(totalRow.mid(0, 8), (QStringList{"total", "18", "3", "3", "3", "3", "3", "3"}));
+        QCOMPARE(totalRow.at(11), QString::number(times.first() / 1000.0, 'f', 3));
+
+        // Six test cases, five failing.
+        QProcess python;
+        python.start(QStringLiteral("python3"),
+                     {"-c",
+                      "import sys, xml.etree.ElementTree as E\n"
+                      "s = E.parse(sys.argv[1]).getroot().find('testsuite')\n"
+                      "print(s.get('tests'), s.get('failures'), len(s.findall('testcase')),\n"
+                      "      [c.find('failure').get('type') for c in s.findall('testcase')\n"
+                      "       if c.find('failure') is not None])",
+                      junit});
+        QVERIFY(python.waitForFinished(30000));
+        QCOMPARE(QString::fromUtf8(python.readAllStandardOutput()).trimmed(),
+                 QStringLiteral("6 5 6 ['wrong-crc', 'too-short', 'exception', 'unexpected', "
+                                "'no-reply']"));
+    }
+
+    // Each record option alone, and what it changes on its own.
+    void recordOptionsAlone_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("lastLine"); // of standard output; "log" an entry
+        QTest::newRow("none") << QStringList{} << 0 << "log";
+        QTest::newRow("--expect, another value")
+            << QStringList{"--expect", "1=0103020006"} << 1 << "log";
+        QTest::newRow("--expect, the value")
+            << QStringList{"--expect", "1=01030200.."} << 0 << "log";
+        QTest::newRow("--expect, an exception")
+            << QStringList{"--expect", "1=exception"} << 1 << "log";
+        QTest::newRow("--summary") << QStringList{"--summary"} << 0 << "total";
+        QTest::newRow("--json -") << QStringList{"--json", "-"} << 0 << "{\"summary\"";
+        QTest::newRow("--json to a file") << QStringList{"--json", "%folder/a.jsonl"} << 0 << "log";
+    }
+
+    void recordOptionsAlone()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, lastLine);
+        LoopbackPeer peer(QByteArray::fromHex("01030200057847"));
+        args.replaceInStrings(QStringLiteral("%folder"), m_folder.path());
+        const Finished run = Runner(args << "--send"
+                                         << "1" << writeSlot({}, peer.port()))
+                                 .finish();
+        QCOMPARE(run.errors, QString());
+        QTEST(run.status, "status");
+        const QString last = QString::fromUtf8(run.out).split(u'\n', Qt::SkipEmptyParts).last();
+        if (lastLine == u"log") {
+            QCOMPARE(run.entries.last(), closing);
+            QCOMPARE(run.entries.size(), 5);
+        } else {
+            QVERIFY2(last.startsWith(lastLine), qPrintable(last));
+        }
+        if (args.contains(QStringLiteral("-"))) {
+            // The records instead of the log.
+            QVERIFY(!run.out.contains(closing.toUtf8()));
+            QVERIFY(run.out.startsWith("{\"n\":1,"));
+        }
+        if (args.contains(m_folder.path() + "/a.jsonl"))
+            QVERIFY(readFile(m_folder.filePath("a.jsonl")).contains("\"result\":\"ok\""));
+    }
+
+    // A run ended by a signal in the middle of an exchange: every record is
+    // complete, and the exchange cut short is neither good nor failed.
+    void interruptedRecords()
+    {
+        QTcpServer silent;
+        QVERIFY(silent.listen(QHostAddress::LocalHost));
+        QByteArray received;
+        connect(&silent, &QTcpServer::newConnection, this, [&] {
+            QTcpSocket *socket = silent.nextPendingConnection();
+            connect(socket, &QTcpSocket::readyRead, this,
+                    [&received, socket] { received += socket->readAll(); });
+        });
+        const QString json = m_folder.filePath(QStringLiteral("cut.jsonl"));
+        const QString junit = m_folder.filePath(QStringLiteral("cut.xml"));
+        Runner runner({"--send", "1", "--timeout", "600000", "--summary", "--json", json, "--junit",
+                       junit, writeSlot({}, QString::number(silent.serverPort()))});
+        QTRY_COMPARE_WITH_TIMEOUT(received.size(), 8, 30000);
+        ::kill(pid_t(runner.process().processId()), SIGINT);
+        const Finished run = runner.finish();
+        QCOMPARE(run.status, 130);
+        const QList<QByteArray> lines = readFile(json).split('\n');
+        QCOMPARE(lines.size(), 3);
+        const QJsonObject record = QJsonDocument::fromJson(lines[0]).object();
+        QCOMPARE(record.value("result").toString(), QStringLiteral("interrupted"));
+        QVERIFY(record.value("reply").isNull());
+        QCOMPARE(QJsonDocument::fromJson(lines[1])
+                     .object()
+                     .value("summary")
+                     .toObject()
+                     .value("total")
+                     .toObject()
+                     .value("interrupted")
+                     .toInt(),
+                 1);
+        QVERIFY(readFile(junit).contains("<testcase name=\"CMD1\""));
+        QVERIFY(readFile(junit).trimmed().endsWith("</testsuites>"));
+        QVERIFY(QString::fromUtf8(run.out)
+                    .split(u'\n', Qt::SkipEmptyParts)
+                    .last()
+                    .startsWith(QStringLiteral("total")));
     }
 
     void stopSignals_data()

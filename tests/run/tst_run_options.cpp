@@ -50,6 +50,24 @@ QStringList changedFields(const RunOptions &options)
         fields << QStringLiteral("keep-link");
     if (options.keepGoing)
         fields << QStringLiteral("keep-going");
+    if (options.summary)
+        fields << QStringLiteral("summary");
+    if (options.jsonPath)
+        fields << QStringLiteral("json=") + *options.jsonPath;
+    if (options.junitPath)
+        fields << QStringLiteral("junit=") + *options.junitPath;
+    for (const auto &[line, pattern] : options.expect) {
+        QString text;
+        if (const auto *bytes = std::get_if<ExpectedBytes>(&pattern)) {
+            for (const auto &byte : bytes->bytes)
+                text += byte ? QStringLiteral("%1").arg(*byte, 2, 16, QChar(u'0')) : "..";
+        } else {
+            const auto &exception = std::get<ExpectedException>(pattern);
+            text = exception.code ? QStringLiteral("exception:%1").arg(*exception.code)
+                                  : QStringLiteral("exception");
+        }
+        fields << QStringLiteral("expect%1=").arg(line) + text;
+    }
     return fields;
 }
 
@@ -208,6 +226,22 @@ private slots:
             "--line 2 given more than once");
         row("--keep-going twice", {"--keep-going", "--keep-going", "f.ini"},
             "--keep-going given more than once");
+        row("--summary twice", {"--summary", "--summary", "f.ini"},
+            "--summary given more than once");
+        row("--json twice", {"--json", "a", "--json", "b", "f.ini"}, "--json given more than once");
+        row("--junit twice", {"--junit", "a", "--junit", "b", "f.ini"},
+            "--junit given more than once");
+        row("--json empty", {"--json=", "f.ini"}, "--json takes a file name, not \"\"");
+        row("--junit empty", {"--junit=", "f.ini"}, "--junit takes a file name, not \"\"");
+        row("--expect line 0", {"--expect", "0=01", "f.ini"},
+            "--expect takes N=PATTERN, N from 1 to 15, not \"0=01\"");
+        row("--expect without =", {"--expect", "01", "f.ini"},
+            "--expect takes N=PATTERN, N from 1 to 15, not \"01\"");
+        row("--expect, a pattern it cannot read", {"--expect", "4=01 3", "f.ini"},
+            "--expect 4: \"3\" has an odd number of hexadecimal digits; --expect takes "
+            "hexadecimal bytes, \"..\" for any byte, \"exception\" or \"exception:CC\"");
+        row("--expect 1 twice", {"--expect", "1=01", "--expect", "1=02", "f.ini"},
+            "--expect 1 given more than once");
 
         // --tcp HOST:PORT.
         const char *tcpForm = "--tcp takes HOST:PORT, such as 127.0.0.1:502";
@@ -303,6 +337,16 @@ private slots:
         row("--no-crc", {"--no-crc", "f.ini"}, {"file=f.ini", "no-crc"});
         row("--keep-link", {"--keep-link", "f.ini"}, {"file=f.ini", "keep-link"});
         row("--keep-going", {"--keep-going", "f.ini"}, {"file=f.ini", "keep-going"});
+        row("--summary", {"--summary", "f.ini"}, {"file=f.ini", "summary"});
+        row("--json", {"--json", "r.jsonl", "f.ini"}, {"file=f.ini", "json=r.jsonl"});
+        row("--json -", {"--json", "-", "f.ini"}, {"file=f.ini", "json=-"});
+        row("--junit", {"--junit", "r.xml", "f.ini"}, {"file=f.ini", "junit=r.xml"});
+        row("--expect bytes", {"--expect", "2=01 03 .. 0A", "f.ini"},
+            {"file=f.ini", "expect2=0103..0a"});
+        row("--expect exception:02", {"--expect", "15=exception:02", "f.ini"},
+            {"file=f.ini", "expect15=exception:2"});
+        row("--expect twice, two lines", {"--expect", "3=EXCEPTION", "--expect", "1=01", "f.ini"},
+            {"file=f.ini", "expect1=01", "expect3=exception"});
         row("--send, the ends of its range", {"--send", " 15 ", "f.ini"},
             {"file=f.ini", "send=15"});
         row("--passes, its largest", {"--passes", "32767", "f.ini"},
