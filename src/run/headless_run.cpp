@@ -12,7 +12,14 @@ namespace tallowick {
 
 HeadlessRun::HeadlessRun(const ExchangeInputs &inputs, bool serialMode, bool singleSend,
                          std::FILE *out, std::FILE *err, RunRecording recording, QObject *parent)
-    : QObject(parent), m_inputs(inputs), m_parts(assembleEngine(inputs, this)),
+    : QObject(parent), m_inputs(inputs),
+      m_parts(assembleEngine(inputs, this,
+                             recording.mbap
+                                 ? std::function<Link &(TcpLink &)>([this](TcpLink &tcp) -> Link & {
+                                       m_mbap = new MbapLink(tcp, this);
+                                       return *m_mbap;
+                                   })
+                                 : std::function<Link &(TcpLink &)>())),
       m_engine(m_parts.engine), m_singleSend(singleSend), m_out(out), m_err(err),
       m_recording(std::move(recording))
 {
@@ -163,6 +170,23 @@ void HeadlessRun::noteEnd(ExchangeResult result)
         m_underway.pop_front();
         ExchangeRecord &record = ended.record;
         record.outcome = classify(result, record);
+        if (m_mbap) {
+            switch (m_mbap->takeVerdict()) {
+            case MbapLink::Verdict::BadHeader:
+                record.outcome = ExchangeOutcome::BadHeader;
+                break;
+            case MbapLink::Verdict::CutShort:
+                if (!record.reply)
+                    record.outcome = ExchangeOutcome::TooShort;
+                break;
+            case MbapLink::Verdict::None:
+            case MbapLink::Verdict::Answered:
+                break;
+            }
+            // The CRC the link added for the engine's checks was never sent.
+            if (record.reply && record.outcome != ExchangeOutcome::BadHeader)
+                record.reply->chop(2);
+        }
         record.n = ++m_recorded;
         if (record.reply && ended.sentAt && ended.lastBytesAt)
             record.response = std::chrono::duration_cast<std::chrono::microseconds>(

@@ -4,6 +4,7 @@
 #include "engine/exchange_engine.h"
 #include "frames/reply_pattern.h"
 #include "run/exchange_record.h"
+#include "run/mbap_link.h"
 
 #include <QObject>
 #include <chrono>
@@ -27,6 +28,7 @@ struct RunRecording
 {
     std::map<int, ReplyPattern> expect; // by line, 1 to 15
     std::vector<RecordSink *> sinks;    // the caller's
+    bool mbap = false;                  // Modbus TCP framing on the TCP link
 };
 
 class HeadlessRun : public QObject
@@ -60,6 +62,7 @@ private:
     int status() const;
     void finish();
 
+    MbapLink *m_mbap = nullptr; // made with the engine, so first
     const ExchangeInputs &m_inputs;
     EngineAssembly m_parts;
     ExchangeEngine *m_engine;

@@ -84,6 +84,7 @@ int main(int argc, char *argv[])
     };
     RunRecording recording;
     recording.expect = options.expect;
+    recording.mbap = options.mbap;
     std::FILE *log = stdout;
     std::unique_ptr<std::FILE, int (*)(std::FILE *)> jsonFile(nullptr, &std::fclose);
     std::optional<JsonLinesWriter> json;

@@ -110,6 +110,9 @@ QString runUsage()
         "                         summary object; \"-\" writes them to standard output\n"
         "                         instead of the log\n"
         "  --junit FILE           a JUnit XML report: one test case per command line run\n"
+        "  --mbap                 Modbus TCP: each line is sent behind an MBAP header and\n"
+        "                         without a CRC, its first byte the unit id; the reply's\n"
+        "                         transaction id, protocol and unit are checked\n"
         "  --help, --version\n"
         "\n"
         "Every log entry goes to standard output, oldest first; a message the window\n"
@@ -117,7 +120,7 @@ QString runUsage()
         "A SLOT.ini without a folder that is not found there is looked up in the slot\n"
         "folder.\n"
         "Each exchange ends as one of: ok, wrong-crc, too-short, exception, unexpected,\n"
-        "no-reply, link-failed, interrupted.\n"
+        "no-reply, link-failed, interrupted; with --mbap bad-header too.\n"
         "Exit status: 0 every exchange ended ok; 1 one did not (no reply, a wrong CRC,\n"
         "an exception or unexpected reply, a failed link: a serial port that cannot be\n"
         "opened, a TCP peer that refuses or does not answer), or nothing was sent; 2 the\n"
@@ -143,13 +146,15 @@ ParsedCommandLine parseRunCommandLine(const QStringList &args)
     const QCommandLineOption line(QStringLiteral("line"), {}, QStringLiteral("N=HEX"));
     const QCommandLineOption keepGoing(QStringLiteral("keep-going"));
     const QCommandLineOption summary(QStringLiteral("summary"));
+    const QCommandLineOption mbap(QStringLiteral("mbap"));
     const QCommandLineOption json(QStringLiteral("json"), {}, QStringLiteral("FILE"));
     const QCommandLineOption junit(QStringLiteral("junit"), {}, QStringLiteral("FILE"));
     const QCommandLineOption expect(QStringLiteral("expect"), {}, QStringLiteral("N=PATTERN"));
     const QCommandLineOption help(QStringList{QStringLiteral("help"), QStringLiteral("h")});
     const QCommandLineOption version(QStringLiteral("version"));
     parser.addOptions({send, lines, passes, pause, timeout, tcp, serial, serialSettings, noCrc,
-                       keepLink, line, keepGoing, summary, json, junit, expect, help, version});
+                       keepLink, line, keepGoing, summary, json, junit, expect, mbap, help,
+                       version});
 
     if (!parser.parse(QStringList{QStringLiteral("tallowick-run")} + args))
         return UsageError{parser.errorText()};
@@ -230,6 +235,9 @@ ParsedCommandLine parseRunCommandLine(const QStringList &args)
         options.values[PortValue] = hostPort->second.trimmed();
     }
     options.summary = parser.isSet(summary);
+    options.mbap = parser.isSet(mbap);
+    if (options.mbap && options.serialPort)
+        return UsageError{QStringLiteral("--mbap is Modbus TCP: not with --serial")};
     options.jsonPath = valueOf(json);
     options.junitPath = valueOf(junit);
     for (const auto &[option, path] :

@@ -28,6 +28,7 @@ struct RunOptions
     bool keepLink = false;
     bool keepGoing = false;             // --keep-going
     bool summary = false;               // --summary
+    bool mbap = false;                  // --mbap
     std::optional<QString> jsonPath;    // --json; "-" is standard output
     std::optional<QString> junitPath;   // --junit
     std::map<int, ReplyPattern> expect; // --expect, by line 1 to 15

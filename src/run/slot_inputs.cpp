@@ -9,7 +9,8 @@ SlotInputs::SlotInputs(const QStringList &fileValues, const RunOptions &options)
         m_values.append(QString());
     for (const auto &[which, given] : options.values)
         m_values[which] = given;
-    m_link.appendCrc = options.appendCrc;
+    // Modbus TCP carries no CRC.
+    m_link.appendCrc = options.appendCrc && !options.mbap;
     m_link.comSelect = options.serialPort.value_or(QString());
     m_link.configCom = options.serialSettings;
     m_link.dropLinkAfterExchange = !options.keepLink;

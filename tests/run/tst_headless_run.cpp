@@ -450,6 +450,102 @@ private slots:
                                 "'no-reply']"));
     }
 
+    // Modbus TCP against libmodbus's own TCP server: with --mbap its replies,
+    // without it nothing the server takes for a request.
+    void mbap_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QStringList>("results");
+        QTest::newRow("--mbap") << QStringList{"--mbap"}
+                                << QStringList{"ok 0103020005", "exception 018302",
+                                               "ok 0103020000"};
+        // The first RTU frame 010300000001840A read as a header: transaction
+        // 0x0103, protocol 0, length 1, then the CRC taken for unit 0x84 and
+        // function 0x0A, which the server answers with exception 01. As an
+        // RTU frame that reply's last two bytes are no CRC.
+        QTest::newRow("RTU frames to a Modbus TCP server")
+            << QStringList{} << QStringList{"wrong-crc 010300000003848A01"};
+    }
+
+    void mbap()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QStringList, results);
+        SlavePeer server(QStringLiteral("mbap"));
+        QVERIFY(server.isRunning());
+        const Finished run = Runner(args << "--line"
+                                         << "1=010300000001"
+                                         << "--line"
+                                         << "2=01030000000B"
+                                         << "--line"
+                                         << "3=010300010001"
+                                         << "--lines"
+                                         << "1-3"
+                                         << "--passes"
+                                         << "1"
+                                         << "--timeout"
+                                         << "500"
+                                         << "--keep-going"
+                                         << "--keep-link"
+                                         << "--json"
+                                         << "-"
+                                         << "--tcp"
+                                         << "127.0.0.1:" + server.where())
+                                 .finish();
+        QCOMPARE(run.errors, QString());
+        QStringList seen;
+        for (const QByteArray &line : run.out.split('\n')) {
+            const QJsonObject record = QJsonDocument::fromJson(line).object();
+            if (record.contains("result"))
+                seen << (record.value("result").toString() + u' ' +
+                         record.value("reply").toString())
+                            .trimmed();
+        }
+        QCOMPARE(seen.mid(0, results.size()), results);
+        QCOMPARE(run.status, 1);
+    }
+
+    // A Modbus TCP peer that answers wrongly, one way an exchange; request k
+    // carries transaction id k.
+    void mbapFaults()
+    {
+        const QList<QByteArray> answers{
+            "000100000005"
+            "0103020005", // right
+            "000300000005"
+            "0103020005", // another transaction id
+            "000300010005"
+            "0103020005", // protocol 1
+            "000400000005"
+            "0203020005", // another unit
+            "000500000005"
+            "0103", // cut short
+            "000600000000"
+            "01", // a length no frame has
+        };
+        LoopbackPeer peer;
+        int asked = 0;
+        peer.answer = [&] { return QByteArray::fromHex(answers[asked++ % answers.size()]); };
+        const Finished run =
+            Runner({"--mbap", "--line", "1=010300000001", "--lines", "1-1", "--passes", "6",
+                    "--pause", "1", "--timeout", "300", "--keep-going", "--json", "-", "--tcp",
+                    "127.0.0.1:" + peer.port()})
+                .finish();
+        QStringList seen;
+        for (const QByteArray &line : run.out.split('\n')) {
+            const QJsonObject record = QJsonDocument::fromJson(line).object();
+            if (record.contains("result")) {
+                seen << record.value("result").toString();
+                QCOMPARE(record.value("request").toString(), QStringLiteral("010300000001"));
+            }
+        }
+        QCOMPARE(seen, (QStringList{"ok", "bad-header", "bad-header", "bad-header", "too-short",
+                                    "bad-header"}));
+        QCOMPARE(run.status, 1);
+        // What went out: the header, then the line without a CRC.
+        QCOMPARE(peer.received.left(12).toHex(), QByteArray("000100000006010300000001"));
+    }
+
     // Each record option alone, and what it changes on its own.
     void recordOptionsAlone_data()
     {

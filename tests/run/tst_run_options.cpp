@@ -52,6 +52,8 @@ QStringList changedFields(const RunOptions &options)
         fields << QStringLiteral("keep-going");
     if (options.summary)
         fields << QStringLiteral("summary");
+    if (options.mbap)
+        fields << QStringLiteral("mbap");
     if (options.jsonPath)
         fields << QStringLiteral("json=") + *options.jsonPath;
     if (options.junitPath)
@@ -226,6 +228,9 @@ private slots:
             "--line 2 given more than once");
         row("--keep-going twice", {"--keep-going", "--keep-going", "f.ini"},
             "--keep-going given more than once");
+        row("--mbap with --serial", {"--mbap", "--serial", "1", "f.ini"},
+            "--mbap is Modbus TCP: not with --serial");
+        row("--mbap twice", {"--mbap", "--mbap", "f.ini"}, "--mbap given more than once");
         row("--summary twice", {"--summary", "--summary", "f.ini"},
             "--summary given more than once");
         row("--json twice", {"--json", "a", "--json", "b", "f.ini"}, "--json given more than once");
@@ -338,6 +343,7 @@ private slots:
         row("--keep-link", {"--keep-link", "f.ini"}, {"file=f.ini", "keep-link"});
         row("--keep-going", {"--keep-going", "f.ini"}, {"file=f.ini", "keep-going"});
         row("--summary", {"--summary", "f.ini"}, {"file=f.ini", "summary"});
+        row("--mbap", {"--mbap", "f.ini"}, {"file=f.ini", "mbap"});
         row("--json", {"--json", "r.jsonl", "f.ini"}, {"file=f.ini", "json=r.jsonl"});
         row("--json -", {"--json", "-", "f.ini"}, {"file=f.ini", "json=-"});
         row("--junit", {"--junit", "r.xml", "f.ini"}, {"file=f.ini", "junit=r.xml"});
