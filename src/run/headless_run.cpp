@@ -6,6 +6,7 @@
 #include "log/log_entry.h"
 #include "platform/line_writer.h"
 
+#include <QAbstractEventDispatcher>
 #include <QTimer>
 
 namespace tallowick {
@@ -32,6 +33,14 @@ HeadlessRun::HeadlessRun(const ExchangeInputs &inputs, bool serialMode, bool sin
         if (m_out)
             writeUtf8(m_out, QStringLiteral("\n"));
     });
+    // The log reaches its reader before the program waits, an entry is never
+    // held back while nothing happens, and a busy run writes it in blocks.
+    if (auto *dispatcher = QAbstractEventDispatcher::instance()) {
+        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, [this] {
+            if (m_out)
+                std::fflush(m_out);
+        });
+    }
     connect(m_engine, &ExchangeEngine::messageRaised, this, &HeadlessRun::refuse);
     connect(m_engine, &ExchangeEngine::exchangeEnded, this, &HeadlessRun::noteEnd);
     // The times are taken as the engine tells of the moments, directly.
@@ -86,11 +95,14 @@ void HeadlessRun::start()
 void HeadlessRun::writeEntry(const QString &text, int lineBreaks)
 {
     if (m_out)
-        writeUtf8(m_out, logEntryLine(text, lineBreaks));
+        writeUtf8Unflushed(m_out, logEntryLine(text, lineBreaks));
 }
 
 void HeadlessRun::refuse(const UserMessage &message)
 {
+    // What the log told before the message comes before it for a reader of both.
+    if (m_out)
+        std::fflush(m_out);
     writeUtf8(m_err, message.title + QStringLiteral(": ") + message.text + u'\n');
     if (m_engine->isWaiting() && message.title == u"COM Port Error") {
         // A serial port that cannot be opened is told while the exchange
@@ -247,6 +259,8 @@ void HeadlessRun::finish()
     m_finished = true;
     m_parts.serial->close();
     m_parts.tcp->close();
+    if (m_out)
+        std::fflush(m_out);
     if (m_exchanges == 0 && m_outcome == Outcome::AllReplied)
         writeUtf8(m_err, QStringLiteral("tallowick-run: nothing was sent: the lines from %1 to %2 "
                                         "are no range\n")

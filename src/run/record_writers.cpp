@@ -6,7 +6,9 @@
 #include <QStringList>
 #include <QXmlStreamWriter>
 
+#include <cstdio>
 #include <ctime>
+#include <limits>
 
 namespace tallowick {
 
@@ -75,16 +77,27 @@ QString isoLocalMicroseconds(std::chrono::system_clock::time_point moment)
     using namespace std::chrono;
     const auto sinceEpoch = duration_cast<microseconds>(moment.time_since_epoch());
     const auto wholeSeconds = floor<seconds>(sinceEpoch);
-    const std::time_t t = std::time_t(wholeSeconds.count());
-    std::tm local{};
-    localtime_r(&t, &local);
-    char text[40];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
-    const long offset = local.tm_gmtoff / 60;
-    const long absOffset = offset < 0 ? -offset : offset;
-    return QString::asprintf("%s.%06lld%c%02ld:%02ld", text,
-                             (long long)(sinceEpoch - wholeSeconds).count(), offset < 0 ? '-' : '+',
-                             absOffset / 60, absOffset % 60);
+    // A run writes many records a second: the date, time and offset are
+    // worked out once for each second.
+    static qint64 cachedSecond = std::numeric_limits<qint64>::min();
+    static char date[24];
+    static char offsetText[24];
+    if (wholeSeconds.count() != cachedSecond) {
+        const std::time_t t = std::time_t(wholeSeconds.count());
+        std::tm local{};
+        localtime_r(&t, &local);
+        std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S", &local);
+        // An offset is less than a day.
+        const int offset = int(local.tm_gmtoff / 60 % (24 * 60));
+        const int absOffset = offset < 0 ? -offset : offset;
+        std::snprintf(offsetText, sizeof offsetText, "%c%02d:%02d", offset < 0 ? '-' : '+',
+                      absOffset / 60, absOffset % 60);
+        cachedSecond = wholeSeconds.count();
+    }
+    char text[80];
+    std::snprintf(text, sizeof text, "%s.%06lld%s", date,
+                  (long long)(sinceEpoch - wholeSeconds).count(), offsetText);
+    return QString::fromLatin1(text);
 }
 
 QString summaryTable(const ExchangeStats &stats)
