@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <QXmlStreamWriter>
 
+#include <charconv>
 #include <cstdio>
 #include <ctime>
 #include <limits>
@@ -134,14 +135,45 @@ void SummaryWriter::finish(const ExchangeStats &stats)
 
 QByteArray jsonRecordLine(const ExchangeRecord &record)
 {
-    QByteArray json = "{\"n\":" + QByteArray::number(record.n) + ",\"time\":\"" +
-                      record.time.toLatin1() + "\",\"line\":" + QByteArray::number(record.line) +
-                      ",\"request\":\"" + hex(record.request) + "\",\"reply\":";
-    json += record.reply ? '"' + hex(*record.reply) + '"' : QByteArray("null");
-    json += ",\"result\":\"" + outcomeName(record.outcome).toLatin1() + "\",\"response_us\":";
-    json +=
-        record.response ? QByteArray::number(qint64(record.response->count())) : QByteArray("null");
-    return json + "}\n";
+    // A soak writes one of these an exchange: built in one buffer, in place.
+    static constexpr char digits[] = "0123456789ABCDEF";
+    QByteArray json;
+    json.reserve(160 + 2 * (record.request.size() + record.reply.value_or(QByteArray()).size()));
+    const auto number = [&json](qint64 value) {
+        char text[24];
+        const auto end = std::to_chars(text, text + sizeof text, value).ptr;
+        json.append(text, end - text);
+    };
+    const auto hexString = [&json](const QByteArray &bytes) {
+        json += '"';
+        for (const char byte : bytes) {
+            json += digits[quint8(byte) >> 4];
+            json += digits[quint8(byte) & 15];
+        }
+        json += '"';
+    };
+    json += "{\"n\":";
+    number(qint64(record.n));
+    json += ",\"time\":\"";
+    json += record.time.toLatin1();
+    json += "\",\"line\":";
+    number(record.line);
+    json += ",\"request\":";
+    hexString(record.request);
+    json += ",\"reply\":";
+    if (record.reply)
+        hexString(*record.reply);
+    else
+        json += "null";
+    json += ",\"result\":\"";
+    json += outcomeName(record.outcome).toLatin1();
+    json += "\",\"response_us\":";
+    if (record.response)
+        number(qint64(record.response->count()));
+    else
+        json += "null";
+    json += "}\n";
+    return json;
 }
 
 QByteArray jsonSummaryLine(const ExchangeStats &stats)
