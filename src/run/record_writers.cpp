@@ -79,7 +79,8 @@ QString isoLocalMicroseconds(std::chrono::system_clock::time_point moment)
     const auto sinceEpoch = duration_cast<microseconds>(moment.time_since_epoch());
     const auto wholeSeconds = floor<seconds>(sinceEpoch);
     // A run writes many records a second: the date, time and offset are
-    // worked out once for each second.
+    // worked out once for each second (a change of daylight saving time falls
+    // on a second's start).
     static qint64 cachedSecond = std::numeric_limits<qint64>::min();
     static char date[24];
     static char offsetText[24];
