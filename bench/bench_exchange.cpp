@@ -4,9 +4,9 @@
 
 #include "engine/command_text.h"
 #include "engine/exchange_engine.h"
+#include "frames/crc.h"
 #include "ui/log_box.h"
 #include "ui/log_panel.h"
-#include "frames/crc.h"
 
 #include <QEventLoop>
 #include <QFile>
@@ -194,7 +194,8 @@ std::vector<Row> tcpExchanges(const Plan &plan)
         if (!folder.isValid() || !file.open(QIODevice::WriteOnly) || file.write(config) < 0)
             trouble = QStringLiteral("no slot file for tallowick-run");
     }
-    const auto runnerRun = [&] {
+    const QString records = folder.filePath(QStringLiteral("records.jsonl"));
+    const auto runnerRun = [&](bool json = false) {
         QProcess runner;
         std::vector<qint64> ends;
         ends.reserve(size_t(exchanges));
@@ -209,7 +210,10 @@ std::vector<Row> tcpExchanges(const Plan &plan)
         });
         QEventLoop loop;
         QObject::connect(&runner, &QProcess::finished, &loop, &QEventLoop::quit);
-        runner.start(QStringLiteral(TALLOWICK_RUN), {QStringLiteral("--keep-link"), slot});
+        QStringList args{QStringLiteral("--keep-link"), slot};
+        if (json)
+            args << QStringLiteral("--json") << records;
+        runner.start(QStringLiteral(TALLOWICK_RUN), args);
         QTimer::singleShot(120'000, &loop, &QEventLoop::quit);
         loop.exec();
         if (runner.state() != QProcess::NotRunning || runner.exitCode() != 0 ||
@@ -224,7 +228,7 @@ std::vector<Row> tcpExchanges(const Plan &plan)
     programRun(); // warm-up: the connection is made here
     baselineRun();
     runnerRun();
-    std::vector<double> program, baseline, buttonPaints, logPaints, runnerRates;
+    std::vector<double> program, baseline, buttonPaints, logPaints, runnerRates, jsonRates;
     bool heldBack = true;
     for (int r = 0; r < plan.tcpRepetitions; ++r) {
         const Run run = programRun();
@@ -234,6 +238,7 @@ std::vector<Row> tcpExchanges(const Plan &plan)
         heldBack = heldBack && run.heldBack;
         baseline.push_back(baselineRun());
         runnerRates.push_back(runnerRun());
+        jsonRates.push_back(runnerRun(true));
     }
     const Stats p = statsOf(program);
     const Stats b = statsOf(baseline);
@@ -241,6 +246,8 @@ std::vector<Row> tcpExchanges(const Plan &plan)
     const Stats rr = statsOf(runnerRates);
     const double ratio = p.median / b.median;
     const double runnerRatio = rr.median / b.median;
+    const Stats rj = statsOf(jsonRates);
+    const double jsonRatio = rj.median / rr.median;
     const bool valid = trouble.isEmpty();
     return {{QStringLiteral("tallowick-run: TCP exchange inside a pass, per second (15 lines, "
                             "log to a pipe, 1 ms pass pause left out)"),
@@ -251,6 +258,12 @@ std::vector<Row> tcpExchanges(const Plan &plan)
                                     "entry arriving on the pipe")
                          .arg(exchanges)
                    : trouble},
+            {QStringLiteral("tallowick-run --json to a file: TCP exchange inside a pass, per "
+                            "second, against the runner without it"),
+             formatStats(rj, QStringLiteral("/s"), 0), formatStats(rr, QStringLiteral("/s"), 0),
+             QString::number(jsonRatio, 'f', 2), QStringLiteral(">= 0.9"),
+             valid && jsonRatio >= 0.9,
+             valid ? QStringLiteral("one JSON line an exchange, then the summary") : trouble},
             {QStringLiteral("TCP exchange inside a pass, per second (15 lines, log on, "
                             "1 ms pass pause left out)"),
              formatStats(p, QStringLiteral("/s"), 0), formatStats(b, QStringLiteral("/s"), 0),

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 class QObject;
 class QTimer;
 
@@ -7,6 +9,7 @@ namespace tallowick {
 
 class ExchangeEngine;
 class ExchangeInputs;
+class Link;
 class SerialLink;
 class TcpLink;
 
@@ -24,6 +27,9 @@ struct EngineAssembly
     QTimer *repeatTimer;
 };
 
-EngineAssembly assembleEngine(const ExchangeInputs &inputs, QObject *owner);
+// tcpFraming, when given, puts a link of its own between the engine and the
+// TCP link (a framing the window does not use); it belongs to the owner too.
+EngineAssembly assembleEngine(const ExchangeInputs &inputs, QObject *owner,
+                              const std::function<Link &(TcpLink &)> &tcpFraming = {});
 
 } // namespace tallowick

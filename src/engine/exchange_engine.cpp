@@ -2,11 +2,11 @@
 
 #include "engine/command_text.h"
 #include "engine/numeric_value.h"
-#include "platform/one_shot_timer.h"
-#include "links/link.h"
-#include "links/serial_settings.h"
 #include "frames/quiet_time.h"
 #include "frames/reply_check.h"
+#include "links/link.h"
+#include "links/serial_settings.h"
+#include "platform/one_shot_timer.h"
 
 #include <utility>
 
@@ -305,7 +305,8 @@ void ExchangeEngine::transmitLine(bool crcOnly)
         return;
     }
     // A link that refuses the frame leaves the exchange to its time-out.
-    (serialMode() ? m_serial : m_tcp).write(frame->bytes);
+    if ((serialMode() ? m_serial : m_tcp).write(frame->bytes))
+        emit requestSent(line, frame->bytes);
 }
 
 void ExchangeEngine::onTcpConnected()
@@ -328,7 +329,10 @@ void ExchangeEngine::takeSerialBytes()
 {
     if (!m_serial.isOpen())
         return;
-    m_serialReply += m_serial.readAll();
+    const QByteArray bytes = m_serial.readAll();
+    if (!bytes.isEmpty())
+        emit replyBytesArrived();
+    m_serialReply += bytes;
     if (m_serialReply.isEmpty())
         return;
     if (m_serialReply.size() >= serialReplyLimit) {
@@ -364,6 +368,7 @@ void ExchangeEngine::takeTcpReply()
     const QByteArray reply = m_tcp.readAll();
     if (reply.isEmpty())
         return;
+    emit replyBytesArrived();
     handleReply(reply, false);
 }
 
@@ -371,6 +376,7 @@ void ExchangeEngine::handleReply(const QByteArray &reply, bool fromSerial)
 {
     m_replyTimeout.stop();
     setExchange(Exchange::EndingWithReply);
+    emit replyTaken(reply);
 
     // A reply too short to check is reported, and the exchange still ends as
     // after any other reply: a stray byte must not leave the window waiting

@@ -93,6 +93,13 @@ signals:
     void repeatingChanged(bool repeating);
     // The window is idle again after an exchange.
     void exchangeEnded(tallowick::ExchangeResult result);
+    // For whoever times the exchanges: the frame of a line (zero-based) was
+    // handed to the link, which put it out; bytes of a reply arrived (a serial
+    // reply's last arrival, not the quiet after it, is when it came); the
+    // reply as a whole, before the end of its exchange is told.
+    void requestSent(int line, const QByteArray &frame);
+    void replyBytesArrived();
+    void replyTaken(const QByteArray &reply);
     // Something the user must read and acknowledge; a refusal's message comes
     // before its status and log entries.
     void messageRaised(const tallowick::UserMessage &message);
@@ -140,6 +147,7 @@ private:
     void awaitConnection();
     bool passWaits() const;
     bool passGoesOn() const;
+    bool linkFaultEndsRun() const;
 
     SendOutcome sendLine(int lineNumber);
     void tell(const QString &text, const QString &title = {});

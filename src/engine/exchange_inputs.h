@@ -11,9 +11,12 @@ namespace tallowick {
 struct LinkChoices
 {
     bool appendCrc = true;
-    QString comSelect; // the serial port
-    QString configCom; // its line settings
+    QString comSelect;                  // the serial port
+    QString configCom;                  // its line settings
     bool dropLinkAfterExchange = false; // else the link is kept
+    // A repeat run goes on past a failed link, connecting again for its next
+    // exchange, where the window's run ends on it.
+    bool goOnAfterLinkFault = false;
 };
 
 // What the exchange engine reads from the user's settings. Each is read at the
@@ -37,8 +40,7 @@ public:
     QString timeout() const { return value(TimeoutValue); } // reply time-out, ms
     RepeatFields repeatFields() const
     {
-        return {value(PassesValue), value(FirstLineValue), value(LastLineValue),
-                value(PauseValue)};
+        return {value(PassesValue), value(FirstLineValue), value(LastLineValue), value(PauseValue)};
     }
 };
 

@@ -5,8 +5,8 @@
 #include "engine/exchange_engine.h"
 
 #include "engine/numeric_value.h"
-#include "platform/one_shot_timer.h"
 #include "links/link.h"
+#include "platform/one_shot_timer.h"
 
 namespace tallowick {
 
@@ -106,7 +106,12 @@ bool ExchangeEngine::passGoesOn() const
     // ends the pass.
     const bool lineLeft = m_nextPassLine <= numericValue(m_in.repeatFields().rpStop) - 1;
     // A pause still running is that of a run started while this pass waited.
-    return lineLeft && isRepeating() && !m_repeatPause.isActive() && m_linkFault == LinkFault::None;
+    return lineLeft && isRepeating() && !m_repeatPause.isActive() && !linkFaultEndsRun();
+}
+
+bool ExchangeEngine::linkFaultEndsRun() const
+{
+    return m_linkFault == LinkFault::Found && !m_in.linkChoices().goOnAfterLinkFault;
 }
 
 void ExchangeEngine::continuePass()
@@ -131,6 +136,13 @@ void ExchangeEngine::continuePass()
                 setRun(RepeatRun::AwaitingConnection);
                 return;
             }
+            if (m_linkFault == LinkFault::Found && !linkFaultEndsRun()) {
+                // The connection for the line failed: the run goes on with the
+                // line after it, connecting again.
+                m_nextPassLine += 1;
+                m_passLine = PassLine::Taken;
+                continue;
+            }
             endRun();
             return;
         }
@@ -145,7 +157,7 @@ void ExchangeEngine::continuePass()
 
 void ExchangeEngine::passEnded()
 {
-    if (m_passesLeft - 1 >= 1 && m_linkFault == LinkFault::None) {
+    if (m_passesLeft - 1 >= 1 && !linkFaultEndsRun()) {
         m_passesLeft -= 1;
         const RepeatFields fields = m_in.repeatFields();
         m_nextPassLine = numericValue(fields.rpStart) - 1;

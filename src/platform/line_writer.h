@@ -11,4 +11,9 @@ namespace tallowick {
 // killed.
 void writeUtf8(std::FILE *stream, const QString &text);
 
+// The same without the flush, for a writer that flushes whenever its program
+// is about to wait: one system call for all that one turn of the event loop
+// wrote, and still nothing held while the program waits.
+void writeUtf8Unflushed(std::FILE *stream, const QString &text);
+
 } // namespace tallowick

@@ -1,28 +1,72 @@
 #include "run/headless_run.h"
 
+#include "engine/numeric_value.h"
 #include "links/serial_link.h"
 #include "links/tcp_link.h"
 #include "log/log_entry.h"
 #include "platform/line_writer.h"
 
+#include <QAbstractEventDispatcher>
 #include <QTimer>
 
 namespace tallowick {
 
 HeadlessRun::HeadlessRun(const ExchangeInputs &inputs, bool serialMode, bool singleSend,
-                         std::FILE *out, std::FILE *err, QObject *parent)
-    : QObject(parent), m_parts(assembleEngine(inputs, this)), m_engine(m_parts.engine),
-      m_singleSend(singleSend), m_out(out), m_err(err)
+                         std::FILE *out, std::FILE *err, RunRecording recording, QObject *parent)
+    : QObject(parent), m_inputs(inputs),
+      m_parts(assembleEngine(inputs, this,
+                             recording.mbap
+                                 ? std::function<Link &(TcpLink &)>([this](TcpLink &tcp) -> Link & {
+                                       m_mbap = new MbapLink(tcp, this);
+                                       return *m_mbap;
+                                   })
+                                 : std::function<Link &(TcpLink &)>())),
+      m_engine(m_parts.engine), m_singleSend(singleSend), m_out(out), m_err(err),
+      m_recording(std::move(recording))
 {
     if (serialMode)
         m_engine->toggleMode();
 
     connect(m_engine, &ExchangeEngine::logEntry, this, &HeadlessRun::writeEntry);
     // The extra line break the log puts after some entries.
-    connect(m_engine, &ExchangeEngine::logLineBreak, this,
-            [this] { writeUtf8(m_out, QStringLiteral("\n")); });
+    connect(m_engine, &ExchangeEngine::logLineBreak, this, [this] {
+        if (m_out)
+            writeUtf8(m_out, QStringLiteral("\n"));
+    });
+    // The log reaches its reader before the program waits, an entry is never
+    // held back while nothing happens, and a busy run writes it in blocks.
+    if (auto *dispatcher = QAbstractEventDispatcher::instance()) {
+        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, [this] {
+            if (m_out)
+                std::fflush(m_out);
+        });
+    }
     connect(m_engine, &ExchangeEngine::messageRaised, this, &HeadlessRun::refuse);
     connect(m_engine, &ExchangeEngine::exchangeEnded, this, &HeadlessRun::noteEnd);
+    // The times are taken as the engine tells of the moments, directly.
+    connect(m_engine, &ExchangeEngine::waitingChanged, this, [this](bool waiting) {
+        if (waiting)
+            openExchange();
+    });
+    connect(m_engine, &ExchangeEngine::requestSent, this,
+            [this](int line, const QByteArray &frame) {
+                if (m_underway.empty())
+                    return;
+                Underway &now = m_underway.back();
+                now.sentAt = Steady::now();
+                if (!m_recording.sinks.empty())
+                    now.sentWall = std::chrono::system_clock::now();
+                now.record.line = m_lastLine = line + 1;
+                now.record.request = frame;
+            });
+    connect(m_engine, &ExchangeEngine::replyBytesArrived, this, [this] {
+        if (!m_underway.empty())
+            m_underway.front().lastBytesAt = Steady::now();
+    });
+    connect(m_engine, &ExchangeEngine::replyTaken, this, [this](const QByteArray &reply) {
+        if (!m_underway.empty())
+            m_underway.front().record.reply = reply;
+    });
     // The end of a run is told before the end of its last exchange: the
     // outcome is taken once that has been heard of too.
     connect(
@@ -50,12 +94,27 @@ void HeadlessRun::start()
 
 void HeadlessRun::writeEntry(const QString &text, int lineBreaks)
 {
-    writeUtf8(m_out, logEntryLine(text, lineBreaks));
+    if (m_out)
+        writeUtf8Unflushed(m_out, logEntryLine(text, lineBreaks));
 }
 
 void HeadlessRun::refuse(const UserMessage &message)
 {
+    // What the log told before the message comes before it for a reader of both.
+    if (m_out)
+        std::fflush(m_out);
     writeUtf8(m_err, message.title + QStringLiteral(": ") + message.text + u'\n');
+    if (m_engine->isWaiting() && message.title == u"COM Port Error") {
+        // A serial port that cannot be opened is told while the exchange
+        // already waits: a failed link, as a TCP peer that refuses is, not a
+        // refused run.
+        m_linkOpenFailed = true;
+        QTimer::singleShot(0, this, [this] {
+            m_engine->stop();
+            finish();
+        });
+        return;
+    }
     // The window would wait for its box to be closed; here nobody can, and
     // whatever the message is about, the run is not what was asked for. What
     // the engine started ends once it is back in the event loop.
@@ -67,9 +126,93 @@ void HeadlessRun::refuse(const UserMessage &message)
     });
 }
 
+int HeadlessRun::lineInTurn() const
+{
+    if (m_singleSend)
+        return qRound(numericValue(m_inputs.lineNumber()));
+    const int first = qRound(numericValue(m_inputs.value(FirstLineValue)));
+    const int last = qRound(numericValue(m_inputs.value(LastLineValue)));
+    return m_lastLine == 0 || m_lastLine + 1 > last ? first : m_lastLine + 1;
+}
+
+void HeadlessRun::openExchange()
+{
+    Underway &now = m_underway.emplace_back();
+    // Until its request goes out, if it does.
+    now.record.line = m_lastLine = lineInTurn();
+    if (!m_recording.sinks.empty())
+        now.sentWall = std::chrono::system_clock::now();
+}
+
+ExchangeOutcome HeadlessRun::classify(ExchangeResult result, const ExchangeRecord &record) const
+{
+    switch (result) {
+    case ExchangeResult::Reply:
+        break;
+    case ExchangeResult::WrongCrc:
+        return ExchangeOutcome::WrongCrc;
+    case ExchangeResult::ReplyTooShort:
+        return ExchangeOutcome::TooShort;
+    case ExchangeResult::NoReply:
+        return m_interrupting ? ExchangeOutcome::Interrupted : ExchangeOutcome::NoReply;
+    case ExchangeResult::LinkFailed:
+        return m_interrupting ? ExchangeOutcome::Interrupted : ExchangeOutcome::LinkFailed;
+    }
+    const QByteArray reply = record.reply.value_or(QByteArray());
+    const QByteArrayView body = QByteArrayView(reply).chopped(std::min<qsizetype>(2, reply.size()));
+    const auto pattern = m_recording.expect.find(record.line);
+    if (pattern == m_recording.expect.end())
+        return isExceptionReply(body) ? ExchangeOutcome::Exception : ExchangeOutcome::Ok;
+    if (matches(pattern->second, body))
+        return ExchangeOutcome::Ok;
+    const bool exceptionExpected = std::holds_alternative<ExpectedException>(pattern->second);
+    return isExceptionReply(body) && !exceptionExpected ? ExchangeOutcome::Exception
+                                                        : ExchangeOutcome::Unexpected;
+}
+
 void HeadlessRun::noteEnd(ExchangeResult result)
 {
     ++m_exchanges;
+    if (m_linkOpenFailed)
+        result = ExchangeResult::LinkFailed;
+    // A reply that came after its exchange ended (the link kept) ends no
+    // exchange of the records.
+    if (!m_underway.empty()) {
+        Underway ended = std::move(m_underway.front());
+        m_underway.pop_front();
+        ExchangeRecord &record = ended.record;
+        record.outcome = classify(result, record);
+        if (m_mbap) {
+            switch (m_mbap->takeVerdict()) {
+            case MbapLink::Verdict::BadHeader:
+                record.outcome = ExchangeOutcome::BadHeader;
+                break;
+            case MbapLink::Verdict::CutShort:
+                if (!record.reply)
+                    record.outcome = ExchangeOutcome::TooShort;
+                break;
+            case MbapLink::Verdict::None:
+            case MbapLink::Verdict::Answered:
+                break;
+            }
+            // The CRC the link added for the engine's checks was never sent.
+            if (record.reply && record.outcome != ExchangeOutcome::BadHeader)
+                record.reply->chop(2);
+        }
+        record.n = ++m_recorded;
+        if (record.reply && ended.sentAt && ended.lastBytesAt)
+            record.response = std::chrono::duration_cast<std::chrono::microseconds>(
+                *ended.lastBytesAt - *ended.sentAt);
+        m_stats.record(record.line, record.outcome, record.response);
+        if (!m_recording.sinks.empty()) {
+            record.time = isoLocalMicroseconds(ended.sentWall);
+            for (RecordSink *sink : m_recording.sinks)
+                sink->record(record);
+        }
+        if (record.outcome != ExchangeOutcome::Ok &&
+            record.outcome != ExchangeOutcome::Interrupted && m_outcome == Outcome::AllReplied)
+            m_outcome = Outcome::SomeFailed;
+    }
     if (result != ExchangeResult::Reply && m_outcome == Outcome::AllReplied)
         m_outcome = Outcome::SomeFailed;
     if (m_singleSend)
@@ -88,6 +231,7 @@ void HeadlessRun::interrupt(int status)
 {
     m_outcome = Outcome::Interrupted;
     m_interruptStatus = status;
+    m_interrupting = true;
     m_engine->stop();
     finish();
 }
@@ -115,6 +259,14 @@ void HeadlessRun::finish()
     m_finished = true;
     m_parts.serial->close();
     m_parts.tcp->close();
+    if (m_out)
+        std::fflush(m_out);
+    if (m_exchanges == 0 && m_outcome == Outcome::AllReplied)
+        writeUtf8(m_err, QStringLiteral("tallowick-run: nothing was sent: the lines from %1 to %2 "
+                                        "are no range\n")
+                             .arg(m_inputs.value(FirstLineValue), m_inputs.value(LastLineValue)));
+    for (RecordSink *sink : m_recording.sinks)
+        sink->finish(m_stats);
     emit finished(status());
 }
 

@@ -2,18 +2,35 @@
 
 #include "engine/engine_assembly.h"
 #include "engine/exchange_engine.h"
+#include "frames/reply_pattern.h"
+#include "run/exchange_record.h"
+#include "run/mbap_link.h"
 
 #include <QObject>
+#include <chrono>
 #include <cstdio>
+#include <deque>
+#include <map>
 #include <memory>
+#include <optional>
+#include <vector>
 
 namespace tallowick {
-
 
 // One run of the engine without a window: a Send of one line, or a repeat run,
 // on the links and waits the window uses. Log entries go to `out` as they
 // happen, oldest first; messages for the user to `err`, and a message refuses
 // the run. finished() carries the exit status.
+//
+// Each exchange ends with one result, told to the record sinks, which are
+// told of the end of the run too, however it ends.
+struct RunRecording
+{
+    std::map<int, ReplyPattern> expect; // by line, 1 to 15
+    std::vector<RecordSink *> sinks;    // the caller's
+    bool mbap = false;                  // Modbus TCP framing on the TCP link
+};
+
 class HeadlessRun : public QObject
 {
     Q_OBJECT
@@ -24,7 +41,7 @@ public:
     static constexpr int Refused = 2;
 
     HeadlessRun(const ExchangeInputs &inputs, bool serialMode, bool singleSend, std::FILE *out,
-                std::FILE *err, QObject *parent = nullptr);
+                std::FILE *err, RunRecording recording = {}, QObject *parent = nullptr);
     ~HeadlessRun() override;
 
     void start();
@@ -38,10 +55,15 @@ private:
     void writeEntry(const QString &text, int lineBreaks);
     void refuse(const UserMessage &message);
     void noteEnd(ExchangeResult result);
+    void openExchange();
+    ExchangeOutcome classify(ExchangeResult result, const ExchangeRecord &record) const;
+    int lineInTurn() const;
     void finishWhenIdle();
     int status() const;
     void finish();
 
+    MbapLink *m_mbap = nullptr; // made with the engine, so first
+    const ExchangeInputs &m_inputs;
     EngineAssembly m_parts;
     ExchangeEngine *m_engine;
     bool m_singleSend;
@@ -54,6 +76,24 @@ private:
     int m_interruptStatus = 0;
     int m_exchanges = 0;
     bool m_finished = false;
+    bool m_linkOpenFailed = false;
+
+    RunRecording m_recording;
+    ExchangeStats m_stats;
+    // The exchanges begun and not yet ended, oldest first: the engine begins
+    // the next exchange of a run before it tells of the end of the last.
+    using Steady = std::chrono::steady_clock;
+    struct Underway
+    {
+        ExchangeRecord record;
+        std::chrono::system_clock::time_point sentWall;
+        std::optional<Steady::time_point> sentAt;
+        std::optional<Steady::time_point> lastBytesAt;
+    };
+    std::deque<Underway> m_underway;
+    bool m_interrupting = false;
+    int m_lastLine = 0; // the line of the exchange begun last
+    quint64 m_recorded = 0;
 };
 
 } // namespace tallowick

@@ -2,20 +2,46 @@
 // window, for benches and nightly jobs that read the outcome from the exit
 // status. It needs no display.
 #include "config/config_io.h"
-#include "run/headless_run.h"
-#include "run/run_options.h"
-#include "run/slot_inputs.h"
+#include "config/slot_folder.h"
 #include "platform/line_writer.h"
 #include "platform/stop_signals.h"
+#include "run/headless_run.h"
+#include "run/record_writers.h"
+#include "run/run_options.h"
+#include "run/slot_inputs.h"
 #include "tallowick_version.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QTimer>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <memory>
+#include <optional>
 
 using namespace tallowick;
+
+namespace {
+
+// A bare name ("config1.ini", "config1") that is not a file here names a slot
+// in the slot folder, where the window keeps them.
+QString slotFileToRead(const QString &given)
+{
+    if (given.contains(u'/') || QFileInfo::exists(given))
+        return given;
+    const QDir folder(slotFolder());
+    for (const QString &name : {given, given + QStringLiteral(".ini")}) {
+        if (QFileInfo::exists(folder.filePath(name)))
+            return folder.filePath(name);
+    }
+    return given;
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -27,32 +53,80 @@ int main(int argc, char *argv[])
     const ParsedCommandLine parsed = parseRunCommandLine(QCoreApplication::arguments().mid(1));
     if (const auto *usage = std::get_if<UsageError>(&parsed)) {
         writeUtf8(stderr, QStringLiteral("tallowick-run: ") + usage->text +
-                          QStringLiteral("\nTry 'tallowick-run --help'.\n"));
+                              QStringLiteral("\nTry 'tallowick-run --help'.\n"));
         return HeadlessRun::Refused;
     }
     if (const auto *request = std::get_if<RunRequest>(&parsed)) {
         writeUtf8(stdout, *request == RunRequest::Help
-                          ? runUsage()
-                          : QStringLiteral("tallowick-run " TALLOWICK_VERSION "\n"));
+                              ? runUsage()
+                              : QStringLiteral("tallowick-run " TALLOWICK_VERSION "\n"));
         return 0;
     }
     const RunOptions &options = std::get<RunOptions>(parsed);
 
-    const ConfigRead read = readConfigFile(options.slotFile);
-    const auto *values = std::get_if<QStringList>(&read);
-    if (!values) {
-        // As the window says it when a slot cannot be loaded.
-        writeUtf8(stderr, QStringLiteral("Failed Msg: Load Save File ") +
-                          QFileInfo(options.slotFile).fileName() + QStringLiteral(" Failed.\n"));
-        return HeadlessRun::Refused;
+    QStringList fileValues = designDefaults();
+    if (!options.slotFile.isEmpty()) {
+        const QString path = slotFileToRead(options.slotFile);
+        const ConfigRead read = readConfigFile(path);
+        if (const auto *error = std::get_if<FileError>(&read)) {
+            writeUtf8(stderr, QStringLiteral("tallowick-run: cannot read %1: %2\n")
+                                  .arg(QDir::toNativeSeparators(path), error->reason));
+            return HeadlessRun::Refused;
+        }
+        fileValues = std::get<QStringList>(read);
     }
-    const SlotInputs inputs(*values, options);
+    const SlotInputs inputs(fileValues, options);
+
+    // Every output is made sure of before anything is sent.
+    const auto cannotWrite = [](const QString &path, const QString &reason) {
+        writeUtf8(stderr, QStringLiteral("tallowick-run: cannot write %1: %2\n").arg(path, reason));
+        return HeadlessRun::Refused;
+    };
+    RunRecording recording;
+    recording.expect = options.expect;
+    recording.mbap = options.mbap;
+    std::FILE *log = stdout;
+    std::unique_ptr<std::FILE, int (*)(std::FILE *)> jsonFile(nullptr, &std::fclose);
+    std::optional<JsonLinesWriter> json;
+    if (options.jsonPath) {
+        std::FILE *to = stdout;
+        if (*options.jsonPath == u"-") {
+            log = nullptr;
+        } else {
+            jsonFile.reset(std::fopen(QFile::encodeName(*options.jsonPath).constData(), "w"));
+            if (!jsonFile)
+                return cannotWrite(*options.jsonPath, QString::fromLocal8Bit(std::strerror(errno)));
+            to = jsonFile.get();
+            // A soak writes a line an exchange: in blocks, not one by one.
+            std::setvbuf(to, nullptr, _IOFBF, 1 << 16);
+        }
+        recording.sinks.push_back(&json.emplace(to));
+    }
+    std::optional<JUnitReport> junit;
+    if (options.junitPath) {
+        QFile probe(*options.junitPath);
+        if (!probe.open(QIODevice::WriteOnly))
+            return cannotWrite(*options.junitPath, probe.errorString());
+        probe.close();
+        const QString suite = options.slotFile.isEmpty()
+                                  ? QStringLiteral("tallowick-run")
+                                  : QFileInfo(options.slotFile).completeBaseName();
+        recording.sinks.push_back(&junit.emplace(*options.junitPath, suite));
+    }
+    std::optional<SummaryWriter> summary;
+    if (options.summary)
+        recording.sinks.push_back(&summary.emplace(stdout));
+
     StopSignals stopSignals;
-    HeadlessRun run(inputs, options.serialPort.has_value(), options.singleSend(), stdout, stderr);
+    HeadlessRun run(inputs, options.serialPort.has_value(), options.singleSend(), log, stderr,
+                    recording);
     QObject::connect(&stopSignals, &StopSignals::received, &run,
                      [&run](int signal) { run.interrupt(128 + signal); });
     QObject::connect(&run, &HeadlessRun::finished, &app,
                      [](int status) { QCoreApplication::exit(status); });
     QTimer::singleShot(0, &run, &HeadlessRun::start);
-    return QCoreApplication::exec();
+    const int status = QCoreApplication::exec();
+    if (junit && !junit->error().isEmpty())
+        return cannotWrite(*options.junitPath, junit->error());
+    return status;
 }

@@ -1,6 +1,11 @@
 #include "run/run_options.h"
 
+#include "engine/command_text.h"
+#include "links/serial_settings.h"
+
 #include <QCommandLineParser>
+
+#include <algorithm>
 
 namespace tallowick {
 
@@ -22,12 +27,57 @@ std::optional<std::pair<QString, QString>> splitHostPort(const QString &text)
     return std::pair{host, text.mid(colon + 1)};
 }
 
+// A whole number from minimum to maximum, written in decimal digits.
+std::optional<qint64> wholeIn(const QString &text, qint64 minimum, qint64 maximum)
+{
+    const QString trimmed = text.trimmed();
+    if (trimmed.isEmpty() ||
+        !std::all_of(trimmed.begin(), trimmed.end(), [](QChar c) { return c.isDigit(); }))
+        return std::nullopt;
+    bool ok = false;
+    const qint64 value = trimmed.toLongLong(&ok);
+    if (!ok || value < minimum || value > maximum)
+        return std::nullopt;
+    return value;
+}
+
+// Every refusal of a value names the option, what it takes and what it got.
+UsageError takes(const QString &option, const QString &what, const QString &value)
+{
+    return UsageError{QStringLiteral("--%1 takes %2, not \"%3\"").arg(option, what, value)};
+}
+
+UsageError takesRange(const QString &option, qint64 minimum, qint64 maximum, const QString &value)
+{
+    return takes(option, QStringLiteral("%1 to %2").arg(minimum).arg(maximum), value);
+}
+
+constexpr qint64 maxPasses = 32767;            // the pass counter's 16 bits
+constexpr qint64 maxMilliseconds = 2147483647; // what a timer holds
+
+// The options whose value is one whole number, and the configuration value
+// each stands for.
+struct NumberOption
+{
+    const char *name;
+    ConfigValue value;
+    qint64 minimum;
+    qint64 maximum;
+};
+constexpr NumberOption numberOptions[] = {
+    {"send", LineNumberValue, 1, commandLineCount},
+    {"passes", PassesValue, 1, maxPasses},
+    {"pause", PauseValue, 1, maxMilliseconds},
+    {"timeout", TimeoutValue, 1, maxMilliseconds},
+};
+
 } // namespace
 
 QString runUsage()
 {
     return QStringLiteral(
         "Usage: tallowick-run [options] SLOT.ini\n"
+        "       tallowick-run [options] --line N=HEX... [SLOT.ini]\n"
         "Runs the command lines of a Tallowick configuration file without a window: one\n"
         "exchange (--send), or a repeat run of the file's repeat settings.\n"
         "\n"
@@ -45,13 +95,37 @@ QString runUsage()
         "  --no-crc               send the lines as typed, without appending the CRC\n"
         "  --keep-link            keep the link open between exchanges (default: drop it\n"
         "                         after each)\n"
+        "  --line N=HEX           command line N (1 to 15) for this run (repeatable); with\n"
+        "                         --line the file is optional, and a value neither gives\n"
+        "                         is the window's default\n"
+        "  --keep-going           a failed link does not end a repeat run: the next\n"
+        "                         exchange connects again\n"
+        "  --expect N=PATTERN     the reply of line N must match PATTERN (repeatable): its\n"
+        "                         bytes in hexadecimal without the CRC, \"..\" for any one\n"
+        "                         byte; \"exception\" for any exception reply,\n"
+        "                         \"exception:CC\" for code CC\n"
+        "  --summary              after the run, a table per line and in total: the count\n"
+        "                         of each result, response times min/median/p99/max in ms\n"
+        "  --json FILE            one JSON object per exchange (JSON Lines), then one\n"
+        "                         summary object; \"-\" writes them to standard output\n"
+        "                         instead of the log\n"
+        "  --junit FILE           a JUnit XML report: one test case per command line run\n"
+        "  --mbap                 Modbus TCP: each line is sent behind an MBAP header and\n"
+        "                         without a CRC, its first byte the unit id; the reply's\n"
+        "                         transaction id, protocol and unit are checked\n"
         "  --help, --version\n"
         "\n"
         "Every log entry goes to standard output, oldest first; a message the window\n"
         "would show in a box goes to standard error.\n"
-        "Exit status: 0 every exchange had a reply with a correct CRC; 1 one had no\n"
-        "reply, a wrong CRC or a failed link; 2 the run was refused; 130 or 143 it was\n"
-        "ended by SIGINT or SIGTERM.\n");
+        "A SLOT.ini without a folder that is not found there is looked up in the slot\n"
+        "folder.\n"
+        "Each exchange ends as one of: ok, wrong-crc, too-short, exception, unexpected,\n"
+        "no-reply, link-failed, interrupted; with --mbap bad-header too.\n"
+        "Exit status: 0 every exchange ended ok; 1 one did not (no reply, a wrong CRC,\n"
+        "an exception or unexpected reply, a failed link: a serial port that cannot be\n"
+        "opened, a TCP peer that refuses or does not answer), or nothing was sent; 2 the\n"
+        "run was refused (an option, the file, an output file that cannot be written);\n"
+        "130 or 143 it was ended by SIGINT or SIGTERM.\n");
 }
 
 ParsedCommandLine parseRunCommandLine(const QStringList &args)
@@ -69,10 +143,18 @@ ParsedCommandLine parseRunCommandLine(const QStringList &args)
                                             QStringLiteral("TEXT"));
     const QCommandLineOption noCrc(QStringLiteral("no-crc"));
     const QCommandLineOption keepLink(QStringLiteral("keep-link"));
+    const QCommandLineOption line(QStringLiteral("line"), {}, QStringLiteral("N=HEX"));
+    const QCommandLineOption keepGoing(QStringLiteral("keep-going"));
+    const QCommandLineOption summary(QStringLiteral("summary"));
+    const QCommandLineOption mbap(QStringLiteral("mbap"));
+    const QCommandLineOption json(QStringLiteral("json"), {}, QStringLiteral("FILE"));
+    const QCommandLineOption junit(QStringLiteral("junit"), {}, QStringLiteral("FILE"));
+    const QCommandLineOption expect(QStringLiteral("expect"), {}, QStringLiteral("N=PATTERN"));
     const QCommandLineOption help(QStringList{QStringLiteral("help"), QStringLiteral("h")});
     const QCommandLineOption version(QStringLiteral("version"));
     parser.addOptions({send, lines, passes, pause, timeout, tcp, serial, serialSettings, noCrc,
-                       keepLink, help, version});
+                       keepLink, line, keepGoing, summary, json, junit, expect, mbap, help,
+                       version});
 
     if (!parser.parse(QStringList{QStringLiteral("tallowick-run")} + args))
         return UsageError{parser.errorText()};
@@ -84,11 +166,12 @@ ParsedCommandLine parseRunCommandLine(const QStringList &args)
     // An option given twice would leave the reader guessing which one counts.
     const QStringList given = parser.optionNames();
     for (const QString &name : given) {
-        if (given.count(name) > 1)
+        const bool repeatable = name == line.names().first() || name == expect.names().first();
+        if (!repeatable && given.count(name) > 1)
             return UsageError{QStringLiteral("--%1 given more than once").arg(name)};
     }
     const QStringList files = parser.positionalArguments();
-    if (files.size() != 1)
+    if (files.size() > 1 || (files.isEmpty() && !parser.isSet(line)))
         return UsageError{files.isEmpty()
                               ? QStringLiteral("no configuration file given")
                               : QStringLiteral("more than one configuration file given")};
@@ -99,31 +182,45 @@ ParsedCommandLine parseRunCommandLine(const QStringList &args)
             QStringLiteral("--send runs one exchange: no --lines, --passes or --pause")};
 
     RunOptions options;
-    options.slotFile = files.first();
+    options.slotFile = files.value(0);
     const auto valueOf = [&parser](const QCommandLineOption &option) -> std::optional<QString> {
         if (!parser.isSet(option))
             return std::nullopt;
         return parser.value(option);
     };
-    // The options that stand for one configuration value each.
-    const std::pair<const QCommandLineOption &, ConfigValue> valueOptions[] = {
-        {send, LineNumberValue},
-        {passes, PassesValue},
-        {pause, PauseValue},
-        {timeout, TimeoutValue}};
-    for (const auto &[option, value] : valueOptions) {
-        if (parser.isSet(option))
-            options.values[value] = parser.value(option);
+    for (const NumberOption &number : numberOptions) {
+        const QString name = QLatin1String(number.name);
+        if (!parser.isSet(name))
+            continue;
+        const QString text = parser.value(name);
+        if (!wholeIn(text, number.minimum, number.maximum))
+            return takesRange(name, number.minimum, number.maximum, text);
+        options.values[number.value] = text.trimmed();
     }
     options.serialPort = valueOf(serial);
-    if (parser.isSet(serialSettings))
+    if (options.serialPort && !serialDevicePath(*options.serialPort))
+        return takes(serial.names().first(),
+                     QStringLiteral("a port number from 1, a device path or a device name"),
+                     *options.serialPort);
+    if (parser.isSet(serialSettings)) {
         options.serialSettings = parser.value(serialSettings);
+        if (!parseLineSettings(options.serialSettings))
+            return takes(serialSettings.names().first(),
+                         QStringLiteral("baud,parity,data,stop such as 9600,n,8,1"),
+                         options.serialSettings);
+    }
     options.appendCrc = !parser.isSet(noCrc);
     options.keepLink = parser.isSet(keepLink);
+    options.keepGoing = parser.isSet(keepGoing);
     if (const auto range = valueOf(lines)) {
         const QStringList ends = range->split(u'-');
         if (ends.size() != 2 || ends[0].trimmed().isEmpty() || ends[1].trimmed().isEmpty())
             return UsageError{QStringLiteral("--lines takes A-B, such as 1-15")};
+        const auto first = wholeIn(ends[0], 1, commandLineCount);
+        const auto last = wholeIn(ends[1], 1, commandLineCount);
+        if (!first || !last || *first > *last)
+            return takes(lines.names().first(),
+                         QStringLiteral("lines 1 to 15, the first not after the last"), *range);
         options.values[FirstLineValue] = ends[0].trimmed();
         options.values[LastLineValue] = ends[1].trimmed();
     }
@@ -131,8 +228,46 @@ ParsedCommandLine parseRunCommandLine(const QStringList &args)
         const auto hostPort = splitHostPort(*target);
         if (!hostPort)
             return UsageError{QStringLiteral("--tcp takes HOST:PORT, such as 127.0.0.1:502")};
+        if (!wholeIn(hostPort->second, 1, 65535))
+            return takes(tcp.names().first(), QStringLiteral("a port from 1 to 65535"),
+                         hostPort->second);
         options.values[AddressValue] = hostPort->first;
-        options.values[PortValue] = hostPort->second;
+        options.values[PortValue] = hostPort->second.trimmed();
+    }
+    options.summary = parser.isSet(summary);
+    options.mbap = parser.isSet(mbap);
+    if (options.mbap && options.serialPort)
+        return UsageError{QStringLiteral("--mbap is Modbus TCP: not with --serial")};
+    options.jsonPath = valueOf(json);
+    options.junitPath = valueOf(junit);
+    for (const auto &[option, path] :
+         {std::pair{json, options.jsonPath}, {junit, options.junitPath}}) {
+        if (path && path->isEmpty())
+            return takes(option.names().first(), QStringLiteral("a file name"), *path);
+    }
+    for (const QString &given : parser.values(expect)) {
+        const qsizetype equals = given.indexOf(u'=');
+        const auto number = wholeIn(given.left(equals), 1, commandLineCount);
+        if (equals < 0 || !number)
+            return takes(expect.names().first(), QStringLiteral("N=PATTERN, N from 1 to 15"),
+                         given);
+        const ParsedReplyPattern pattern = parseReplyPattern(QStringView(given).mid(equals + 1));
+        if (const auto *error = std::get_if<ReplyPatternError>(&pattern))
+            return UsageError{QStringLiteral("--expect %1: ").arg(*number) + error->text};
+        if (!options.expect.emplace(int(*number), std::get<ReplyPattern>(pattern)).second)
+            return UsageError{QStringLiteral("--expect %1 given more than once").arg(*number)};
+    }
+    for (const QString &given : parser.values(line)) {
+        const QString form = QStringLiteral("N=HEX, N from 1 to 15, HEX the line's bytes");
+        const qsizetype equals = given.indexOf(u'=');
+        const auto number = wholeIn(given.left(equals), 1, commandLineCount);
+        const QString hex = given.mid(equals + 1).trimmed();
+        if (equals < 0 || !number || hex.isEmpty() || !textToFrame(hex))
+            return takes(line.names().first(), form, given);
+        const ConfigValue which = commandValue(int(*number) - 1);
+        if (options.values.count(which))
+            return UsageError{QStringLiteral("--line %1 given more than once").arg(*number)};
+        options.values[which] = hex;
     }
     return options;
 }

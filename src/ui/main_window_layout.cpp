@@ -1,5 +1,6 @@
 #include "ui/main_window_layout.h"
 
+#include "config/config_value.h"
 #include "ui/fonts.h"
 #include "ui/log_box.h"
 #include "ui/port_picker.h"
@@ -28,6 +29,11 @@ static void initIconResources()
 namespace tallowick {
 
 namespace {
+
+const QString &designDefault(ConfigValue which)
+{
+    return configValueNames()[which].designDefault;
+}
 
 // Geometry in device-independent pixels: Qt scales it, with the fonts, on
 // high-resolution screens. Every caption has a little room beyond its width at
@@ -129,11 +135,11 @@ void buildLinkSettings(QWidget *window, Controls &ui, const QFont &labelFont)
     ui.ipSet = frame(window, QStringLiteral("ipSet"), QStringLiteral("IP Settings"), linkFrame);
     ui.Label1 = label(ui.ipSet, QStringLiteral("Label1"), QStringLiteral("IP："), inRow(8, 32, 22),
                       labelFont);
-    ui.address = textBox(ui.ipSet, QStringLiteral("address"), QStringLiteral("192.168.1.100"),
-                         inRow(42, 150));
+    ui.address =
+        textBox(ui.ipSet, QStringLiteral("address"), designDefault(AddressValue), inRow(42, 150));
     ui.Label2 = label(ui.ipSet, QStringLiteral("Label2"), QStringLiteral("PORT："),
                       inRow(204, 58, 22), labelFont);
-    ui.port = textBox(ui.ipSet, QStringLiteral("port"), QStringLiteral("1560"), inRow(264, 110));
+    ui.port = textBox(ui.ipSet, QStringLiteral("port"), designDefault(PortValue), inRow(264, 110));
 
     ui.comset =
         frame(window, QStringLiteral("comset"), QStringLiteral("Com port setting"), linkFrame);
@@ -166,7 +172,7 @@ void buildConnectionSettings(QWidget *window, Controls &ui, const QFont &labelFo
     ui.Label3 = label(ui.Frame2, QStringLiteral("Label3"), QStringLiteral("Timeout："),
                       inRow(8, 80, 22), labelFont);
     ui.timeout =
-        textBox(ui.Frame2, QStringLiteral("timeout"), QStringLiteral("3000"), inRow(90, 64));
+        textBox(ui.Frame2, QStringLiteral("timeout"), designDefault(TimeoutValue), inRow(90, 64));
     // One group of two: they share the frame as parent, so Qt keeps one checked.
     ui.connect[0] = button<QRadioButton>(ui.Frame2, QStringLiteral("connect_0"),
                                          QStringLiteral("間斷連線"), inRow(180, 110));
@@ -182,15 +188,18 @@ void buildRepeatSend(QWidget *window, Controls &ui, const QFont &labelFont)
     ui.Label4 = label(ui.Frame3, QStringLiteral("Label4"), QStringLiteral("Repeat Time："),
                       inRow(6, 108, 22), labelFont);
     ui.repeat =
-        textBox(ui.Frame3, QStringLiteral("repeat"), QStringLiteral("1000"), inRow(114, 46));
+        textBox(ui.Frame3, QStringLiteral("repeat"), designDefault(PauseValue), inRow(114, 46));
     ui.Label5 = label(ui.Frame3, QStringLiteral("Label5"), QStringLiteral("Repeat："),
                       inRow(164, 68, 22), labelFont);
-    ui.rpStart = textBox(ui.Frame3, QStringLiteral("rpStart"), QStringLiteral("1"), inRow(232, 28));
+    ui.rpStart = textBox(ui.Frame3, QStringLiteral("rpStart"), designDefault(FirstLineValue),
+                         inRow(232, 28));
     ui.Label6 = label(ui.Frame3, QStringLiteral("Label6"), QStringLiteral("～"), inRow(261, 18, 22),
                       labelFont);
     ui.Label6->setAlignment(Qt::AlignCenter);
-    ui.rpStop = textBox(ui.Frame3, QStringLiteral("rpStop"), QStringLiteral("1"), inRow(280, 28));
-    ui.rCNT = textBox(ui.Frame3, QStringLiteral("rCNT"), QString(), inRow(312, 34));
+    ui.rpStop =
+        textBox(ui.Frame3, QStringLiteral("rpStop"), designDefault(LastLineValue), inRow(280, 28));
+    ui.rCNT =
+        textBox(ui.Frame3, QStringLiteral("rCNT"), designDefault(PassesValue), inRow(312, 34));
     ui.Command2 =
         button<QPushButton>(ui.Frame3, QStringLiteral("Command2"), QStringLiteral("Repeat Send"),
                             inRow(350, frameInnerRight - 350, 28));
@@ -203,7 +212,7 @@ void buildCommandLines(QWidget *window, Controls &ui, const QFont &labelFont)
     // The caption names the current slot ("config1：" ...) once start-up has run.
     ui.filename = label(ui.Frame4, QStringLiteral("filename"), QStringLiteral("File Name："),
                         {6, 24, 80, 24});
-    ui.filetitle = textBox(ui.Frame4, QStringLiteral("filetitle"), QStringLiteral("fileName"),
+    ui.filetitle = textBox(ui.Frame4, QStringLiteral("filetitle"), designDefault(TitleValue),
                            {88, 24, 120, 24});
     QPalette menuColoured = ui.filetitle->palette();
     menuColoured.setColor(QPalette::Base, menuColoured.color(QPalette::Window));
@@ -229,9 +238,10 @@ void buildCommandLines(QWidget *window, Controls &ui, const QFont &labelFont)
         caption->setText(QStringLiteral("CMD%1：").arg(i + 1));
         ui.Label7[i] = caption;
         ui.cmd[i] = textBox(ui.Frame4, QStringLiteral("cmd_%1").arg(i),
-                            QStringLiteral("030102030405"), {78, y, 230, commandRowHeight});
-        ui.noteText[i] = textBox(ui.Frame4, QStringLiteral("noteText_%1").arg(i), QString(),
-                                 {312, y, frameInnerRight - 312, commandRowHeight});
+                            designDefault(commandValue(i)), {78, y, 230, commandRowHeight});
+        ui.noteText[i] =
+            textBox(ui.Frame4, QStringLiteral("noteText_%1").arg(i), designDefault(noteValue(i)),
+                    {312, y, frameInnerRight - 312, commandRowHeight});
     }
 }
 
@@ -240,7 +250,8 @@ void buildBottomRow(QWidget *window, Controls &ui)
     const auto cell = [](int x, int width) {
         return QRect(x, bottomRowTop, width, bottomRowHeight);
     };
-    ui.sendCnt = textBox(window, QStringLiteral("sendCnt"), QStringLiteral("1"), cell(margin, 40));
+    ui.sendCnt = textBox(window, QStringLiteral("sendCnt"), designDefault(LineNumberValue),
+                         cell(margin, 40));
     ui.sendCnt->setFont(mingFont(12));
     ui.crcEN =
         button<QCheckBox>(window, QStringLiteral("crcEN"), QStringLiteral("CRC EN"), cell(52, 76));

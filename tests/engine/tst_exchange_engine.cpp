@@ -360,6 +360,57 @@ private slots:
         QCOMPARE(f.log.at(2), tooShort);
     }
 
+    // What a timer of the exchanges hears, and when on the clock: the request
+    // once the link took it, every arrival of reply bytes (a serial reply's
+    // last one before its quiet time), the reply before the end is told.
+    void exchangeTimes_data()
+    {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QStringList>("events");
+        QTest::newRow("serial, a reply in two pieces")
+            << "mode; wait 2; send; wait 5; arrive 0103; wait 1.5; arrive 0200057847; idle"
+            << QStringList{"2000 sent 1 010300000001840A", "7000 bytes", "8500 bytes",
+                           "reply 01030200057847", "end 0"};
+        QTest::newRow("tcp, sent once connected")
+            << "send; wait 4; accept; wait 3; arrive 01030200057847"
+            << QStringList{"4000 sent 1 010300000001840A", "7000 bytes", "reply 01030200057847",
+                           "end 0"};
+        QTest::newRow("tcp, line 3, no reply")
+            << "set cmd3=010300010001; set sendCnt=3; send; accept; next"
+            << QStringList{"0 sent 3 010300010001D5CA", "end 3"};
+        QTest::newRow("tcp, a reply after its time-out")
+            << "send; accept; next; arrive 01030200057847"
+            << QStringList{"0 sent 1 010300000001840A", "end 3", "1000000 bytes",
+                           "reply 01030200057847", "end 0"};
+        QTest::newRow("tcp, nobody listens: nothing sent")
+            << "send; reset; next" << QStringList{"end 4"};
+    }
+
+    void exchangeTimes()
+    {
+        QFETCH(QString, script);
+        QFETCH(QStringList, events);
+        EngineFixture f;
+        QStringList heard;
+        // Times where they matter: the reply and the end of a serial exchange
+        // come at the end of the quiet time, which its own tests pin.
+        const auto at = [&f] { return QString::number(f.clock.now().count()) + u' '; };
+        connect(&f.engine, &ExchangeEngine::requestSent, this,
+                [&](int line, const QByteArray &frame) {
+                    heard << at() + QStringLiteral("sent %1 ").arg(line + 1) +
+                                 QString::fromLatin1(frame.toHex().toUpper());
+                });
+        connect(&f.engine, &ExchangeEngine::replyBytesArrived, this,
+                [&] { heard << at() + QStringLiteral("bytes"); });
+        connect(&f.engine, &ExchangeEngine::replyTaken, this, [&](const QByteArray &reply) {
+            heard << QStringLiteral("reply ") + QString::fromLatin1(reply.toHex().toUpper());
+        });
+        connect(&f.engine, &ExchangeEngine::exchangeEnded, this,
+                [&](ExchangeResult result) { heard << QStringLiteral("end %1").arg(int(result)); });
+        f.run(script);
+        QCOMPARE(heard, events);
+    }
+
     // Of two waits on one pause the first to end ends both, once; a QTimer
     // waits whole milliseconds, a part of one rounded up.
     void waits()

@@ -3,6 +3,8 @@
 //   rtu_slave pty   serves on a new pseudo-terminal; prints "PATH <slave path>"
 //   rtu_slave tcp   serves RTU frames (no MBAP header) over TCP on 127.0.0.1,
 //                   one client at a time; prints "PORT <n>"
+//   rtu_slave mbap  serves Modbus TCP (libmodbus's own TCP framing, MBAP
+//                   header and no CRC) likewise
 //
 // Unit 1; holding and input registers 0 to 9 hold 5, 0, 0, ...; coils 0 to 15 are off.
 // Runs until it is killed or its stdin is closed (the test that started it ended).
@@ -25,7 +27,7 @@ namespace {
 void serve(modbus_t *ctx, modbus_mapping_t *mapping, int fd)
 {
     modbus_set_socket(ctx, fd);
-    uint8_t query[MODBUS_RTU_MAX_ADU_LENGTH];
+    uint8_t query[MODBUS_TCP_MAX_ADU_LENGTH];
     for (;;) {
         pollfd p[2] = {{fd, POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
         char c;
@@ -45,8 +47,12 @@ void serve(modbus_t *ctx, modbus_mapping_t *mapping, int fd)
 
 int main(int argc, char **argv)
 {
+    const bool mbap = argc == 2 && std::strcmp(argv[1], "mbap") == 0;
     // The device name is never opened: the descriptor is handed over directly.
-    modbus_t *ctx = modbus_new_rtu("/dev/null", 9600, 'N', 8, 1);
+    // libmodbus's TCP context answers unit ids of any value, as a gateway's
+    // devices would be: unit 1 is set all the same.
+    modbus_t *ctx =
+        mbap ? modbus_new_tcp("127.0.0.1", 0) : modbus_new_rtu("/dev/null", 9600, 'N', 8, 1);
     modbus_set_slave(ctx, 1);
     modbus_mapping_t *mapping = modbus_mapping_new(16, 16, 10, 10);
     mapping->tab_registers[0] = 5;
@@ -71,11 +77,11 @@ int main(int argc, char **argv)
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t size = sizeof address;
-    if (argc != 2 || std::strcmp(argv[1], "tcp") != 0 ||
+    if (argc != 2 || (std::strcmp(argv[1], "tcp") != 0 && !mbap) ||
         bind(listener, reinterpret_cast<sockaddr *>(&address), size) != 0 ||
         listen(listener, 4) != 0 ||
         getsockname(listener, reinterpret_cast<sockaddr *>(&address), &size) != 0) {
-        std::fprintf(stderr, "usage: %s pty | tcp\n", argv[0]);
+        std::fprintf(stderr, "usage: %s pty | tcp | mbap\n", argv[0]);
         return 2;
     }
     std::printf("PORT %d\n", ntohs(address.sin_port));

@@ -9,9 +9,14 @@
 #include "support/time_stamp.h"
 #include "tallowick_version.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -129,13 +134,15 @@ private slots:
         QTest::addColumn<QStringList>("args");    // %serial: the peer's serial port
         QTest::addColumn<int>("status");
         QTest::addColumn<QStringList>("entries");
-        // Changes and arguments a blank apart.
+        QTest::addColumn<QString>("errors");
+        // Changes and arguments a blank apart; --no-file: the run is given none.
         const auto row = [](const char *name, const char *peer, const char *changes,
-                            const char *args, int status, const QStringList &entries) {
+                            const char *args, int status, const QStringList &entries,
+                            const QString &errors = {}) {
             QTest::newRow(name) << QString::fromUtf8(peer)
                                 << QString::fromUtf8(changes).split(u' ', Qt::SkipEmptyParts)
                                 << QString::fromUtf8(args).split(u' ', Qt::SkipEmptyParts) << status
-                                << entries;
+                                << entries << errors;
         };
 
         const QString ip = QStringLiteral("IP:127.0.0.1:%port");
@@ -168,6 +175,25 @@ private slots:
         row("tcp: one good exchange, then nobody listens", "gone after one",
             "TIMEOUT=2000 REPEAT_STOP=1 REPEAT=3000", "", 1,
             tcpExchange1 + QStringList{ip, connecting, "------9:連線錯誤------", closing});
+        // --keep-going: the third pass tries again, where the run above ends.
+        const QStringList failed{ip, connecting, "------9:連線錯誤------", closing};
+        row("tcp: --keep-going past the peer gone", "gone after one",
+            "TIMEOUT=2000 REPEAT_STOP=1 REPEAT=3000 REPEAT_CNT=3", "--keep-going", 1,
+            tcpExchange1 + failed + failed);
+        row("tcp: without --keep-going the peer gone ends the run", "gone after one",
+            "TIMEOUT=2000 REPEAT_STOP=1 REPEAT=3000 REPEAT_CNT=3", "", 1, tcpExchange1 + failed);
+        // No file: every other value is the window's default.
+        row("tcp: a first read with --line and no file", "tcp", "",
+            "--no-file --line 1=010300010001 --tcp 127.0.0.1:%port --send 1", 0,
+            {ip, connecting, "傳送CMD1： > 010300010001 D5CA", reply2, closing});
+        row("tcp: --line replaces the file's line", "tcp", "", "--line 1=010300010001 --send 1", 0,
+            {ip, connecting, "傳送CMD1： > 010300010001 D5CA", reply2, closing});
+        row("tcp: a start after the stop sends nothing", "tcp", "REPEAT_START=4 REPEAT_STOP=1", "",
+            1, {}, "tallowick-run: nothing was sent: the lines from 4 to 1 are no range\n");
+        // As a TCP peer that refuses: a failed link, not a refused run.
+        row("a serial port that does not exist", "none", "TIMEOUT=60000",
+            "--serial /dev/tallowick-no-such-port --send 1", 1, {"--------無回應--------", closing},
+            "COM Port Error: Error port setting\n");
     }
 
     void runs()
@@ -200,7 +226,10 @@ private slots:
         args.replaceInStrings(QStringLiteral("%port"), port);
         entries.replaceInStrings(QStringLiteral("%port"), port);
 
-        Runner runner(args << writeSlot(changes, port));
+        const QString slot = writeSlot(changes, port);
+        if (!args.removeOne(QStringLiteral("--no-file")))
+            args << slot;
+        Runner runner(args);
         if (peer == u"gone after one") {
             // The slave goes once the first reply is logged.
             QTRY_VERIFY_WITH_TIMEOUT(runner.process().peek(1 << 16).contains(reply1.toUtf8()),
@@ -208,7 +237,7 @@ private slots:
             slave.reset();
         }
         const Finished run = runner.finish();
-        QCOMPARE(run.errors, QString());
+        QTEST(run.errors, "errors");
         QCOMPARE(run.entries, entries);
         QTEST(run.status, "status");
     }
@@ -235,14 +264,30 @@ private slots:
         row("a command line refused", "", "--tcp 127.0.0.1:502 --serial 1",
             run + "--tcp and --serial exclude each other" + usage);
         row("no such file", "", "--file-missing",
-            "Failed Msg: Load Save File missing.ini Failed.\n");
-        row("line 16", "", "--send 16", "Tallowick: Error Command Line Index.\n",
-            {"-----沒有指令 16-----"});
+            "tallowick-run: cannot read %folder/missing.ini: No such file or directory\n");
+        row("a folder as the file", "", "--file-folder",
+            "tallowick-run: cannot read %folder: Is a directory\n");
+        row("line 16", "", "--send 16", run + "--send takes 1 to 15, not \"16\"" + usage);
+        row("--passes 32768", "", "--passes 32768",
+            run + "--passes takes 1 to 32767, not \"32768\"" + usage);
+        row("--lines 4-1", "", "--lines 4-1",
+            run + "--lines takes lines 1 to 15, the first not after the last, not \"4-1\"" + usage);
         row("serial settings the port cannot take", "TIMEOUT=60000",
             "--serial %serial --serial-settings 9600,x,8,1",
-            "COM Port Error: Error configure setting\n", {"--------無回應--------", closing});
+            run +
+                "--serial-settings takes baud,parity,data,stop such as 9600,n,8,1, not "
+                "\"9600,x,8,1\"" +
+                usage);
         row("a serial port that is no port", "", "--serial 0",
-            "COM Port Error: Error port setting\n");
+            run + "--serial takes a port number from 1, a device path or a device name, not \"0\"" +
+                usage);
+        row("--json into no folder", "", "--json /nonexistent-folder/r.jsonl",
+            "tallowick-run: cannot write /nonexistent-folder/r.jsonl: No such file or directory\n");
+        row("--junit into no folder", "", "--junit /nonexistent-folder/r.xml",
+            "tallowick-run: cannot write /nonexistent-folder/r.xml: No such file or directory\n");
+        // What the file holds keeps the window's words.
+        row("the file's repeat count", "REPEAT_CNT=0", "", "Tallowick: Repeat count error!\n",
+            {"----輸入重複次數----"});
     }
 
     // Nothing reaches the peer; the message goes to standard error.
@@ -260,15 +305,334 @@ private slots:
         const QString slot = writeSlot(changes, peer.port());
         if (args.contains(QStringLiteral("--file-missing")))
             args = QStringList{m_folder.filePath(QStringLiteral("missing.ini"))};
+        else if (args.contains(QStringLiteral("--file-folder")))
+            args = QStringList{m_folder.path()};
         else
             args << slot;
         Runner runner(args);
         const Finished run = runner.finish();
-        QTEST(run.errors, "errors");
+        QFETCH(QString, errors);
+        QCOMPARE(run.errors, errors.replace(QStringLiteral("%folder"), m_folder.path()));
         QTEST(run.entries, "entries");
         QCOMPARE(run.status, 2);
         QCOMPARE(connections, 0);
         QCOMPARE(pty.read(0, 0), QByteArray());
+    }
+
+    // A bare name not found where the run stands is a slot of the slot
+    // folder, beside the program or in the configuration home, whichever this
+    // build keeps them in; written to both, with and without ".ini".
+    void slotFolderLookUp_data()
+    {
+        QTest::addColumn<QString>("given");
+        QTest::newRow("the name") << QStringLiteral("tst-headless-look-up.ini");
+        QTest::newRow("without .ini") << QStringLiteral("tst-headless-look-up");
+    }
+
+    void slotFolderLookUp()
+    {
+        QFETCH(QString, given);
+        SlavePeer slave(QStringLiteral("tcp"));
+        QVERIFY(slave.isRunning());
+        const QByteArray file =
+            QString::fromUtf8(slotFile).replace(QStringLiteral("%port"), slave.where()).toUtf8();
+        QTemporaryDir home;
+        qputenv("XDG_CONFIG_HOME", home.path().toUtf8());
+        const QStringList places{QFileInfo(QStringLiteral(TALLOWICK_RUN)).absolutePath(),
+                                 home.filePath(QStringLiteral("tallowick"))};
+        for (const QString &place : places) {
+            QDir().mkpath(place);
+            writeFile(place + QStringLiteral("/tst-headless-look-up.ini"), file);
+        }
+        Runner runner({QStringLiteral("--send"), QStringLiteral("2"), given});
+        const Finished run = runner.finish();
+        for (const QString &place : places)
+            QFile::remove(place + QStringLiteral("/tst-headless-look-up.ini"));
+        qunsetenv("XDG_CONFIG_HOME");
+        QCOMPARE(run.errors, QString());
+        QCOMPARE(run.status, 0);
+        QCOMPARE(run.entries.value(3), reply2);
+    }
+
+    // Every result a scripted peer can bring about, with all three records:
+    // the JSON lines parsed, the summary's figures checked against them, the
+    // JUnit report parsed by python3's XML parser.
+    void records()
+    {
+        // Per pass: ok, wrong CRC, too short, an exception, an unexpected
+        // value (line 5 expects 0005), nothing.
+        const QList<QByteArray> answers{"01030200057847", "01030200050000", "01",
+                                        "018302C0F1",     "01030200063846", ""};
+        LoopbackPeer peer;
+        int asked = 0;
+        peer.answer = [&] { return QByteArray::fromHex(answers[asked++ % answers.size()]); };
+        const QString json = m_folder.filePath(QStringLiteral("records.jsonl"));
+        const QString junit = m_folder.filePath(QStringLiteral("report.xml"));
+        QStringList args{"--tcp",        "127.0.0.1:" + peer.port(),
+                         "--lines",      "1-6",
+                         "--passes",     "3",
+                         "--timeout",    "300",
+                         "--keep-going", "--expect",
+                         "5=0103020005", "--summary",
+                         "--json",       json,
+                         "--junit",      junit};
+        for (int line = 1; line <= 6; ++line)
+            args << "--line" << QStringLiteral("%1=010300000001").arg(line);
+        const Finished run = Runner(args).finish();
+        QCOMPARE(run.errors, QString());
+        QCOMPARE(run.status, 1);
+
+        const QList<QByteArray> lines = readFile(json).split('\n');
+        QCOMPARE(lines.size(), 3 * 6 + 2); // the records, the summary, the last line break
+        QCOMPARE(lines.last(), QByteArray());
+        const QStringList results{"ok",        "wrong-crc",  "too-short",
+                                  "exception", "unexpected", "no-reply"};
+        QList<qint64> times;
+        for (int i = 0; i < 18; ++i) {
+            const QJsonObject record = QJsonDocument::fromJson(lines[i]).object();
+            QCOMPARE(record.value("n").toInt(), i + 1);
+            QCOMPARE(record.value("line").toInt(), i % 6 + 1);
+            QCOMPARE(record.value("request").toString(), QStringLiteral("010300000001840A"));
+            QCOMPARE(record.value("result").toString(), results[i % 6]);
+            const QString reply = QString::fromLatin1(answers[i % 6]);
+            QCOMPARE(record.value("reply"), reply.isEmpty() ? QJsonValue() : QJsonValue(reply));
+            QCOMPARE(record.value("response_us").isNull(), reply.isEmpty());
+            if (!reply.isEmpty())
+                times << record.value("response_us").toInteger();
+            QVERIFY(
+                QRegularExpression(
+                    QStringLiteral(
+                        "^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{6}[+-]\\d\\d:\\d\\d$"))
+                    .match(record.value("time").toString())
+                    .hasMatch());
+        }
+        const QJsonObject total = QJsonDocument::fromJson(lines[18])
+                                      .object()
+                                      .value("summary")
+                                      .toObject()
+                                      .value("total")
+                                      .toObject();
+        QCOMPARE(total.value("exchanges").toInt(), 18);
+        for (const QString &result : results)
+            QCOMPARE(total.value(result).toInt(), 3);
+        // Nearest rank, from the records: 15 times.
+        std::sort(times.begin(), times.end());
+        QCOMPARE(total.value("min_us").toInteger(), times.first());
+        QCOMPARE(total.value("max_us").toInteger(), times.last());
+        QCOMPARE(total.value("p99_us").toInteger(), times.last());
+        const qint64 median = times[7];
+        // Above 2048 us the histogram keeps a time to 1/2048 of itself.
+        QVERIFY(qAbs(total.value("median_us").toInteger() - median) <= median / 2048);
+
+        // The table: its total row, after the log.
+        const QStringList out = QString::fromUtf8(run.out).split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(out.at(out.size() - 8).split(u' ', Qt::SkipEmptyParts).mid(0, 4),
+                 (QStringList{"line", "exchanges", "ok", "wrong-crc"}));
+        QCOMPARE(out.at(out.size() - 2).split(u' ', Qt::SkipEmptyParts).mid(7),
+                 (QStringList{"3", "0", "0", "0", "-", "-", "-", "-"}));
+        const QStringList totalRow = out.last().split(u' ', Qt::SkipEmptyParts);
+        QCOMPARE(totalRow.mid(0, 8), (QStringList{"total", "18", "3", "3", "3", "3", "3", "3"}));
+        QCOMPARE(totalRow.at(11), QString::number(times.first() / 1000.0, 'f', 3));
+
+        // Six test cases, five failing.
+        QProcess python;
+        python.start(QStringLiteral("python3"),
+                     {"-c",
+                      "import sys, xml.etree.ElementTree as E\n"
+                      "s = E.parse(sys.argv[1]).getroot().find('testsuite')\n"
+                      "print(s.get('tests'), s.get('failures'), len(s.findall('testcase')),\n"
+                      "      [c.find('failure').get('type') for c in s.findall('testcase')\n"
+                      "       if c.find('failure') is not None])",
+                      junit});
+        QVERIFY(python.waitForFinished(30000));
+        QCOMPARE(QString::fromUtf8(python.readAllStandardOutput()).trimmed(),
+                 QStringLiteral("6 5 6 ['wrong-crc', 'too-short', 'exception', 'unexpected', "
+                                "'no-reply']"));
+    }
+
+    // Modbus TCP against libmodbus's own TCP server: with --mbap its replies,
+    // without it nothing the server takes for a request.
+    void mbap_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QStringList>("results");
+        QTest::newRow("--mbap") << QStringList{"--mbap"}
+                                << QStringList{"ok 0103020005", "exception 018302",
+                                               "ok 0103020000"};
+        // The first RTU frame 010300000001840A read as a header: transaction
+        // 0x0103, protocol 0, length 1, then the CRC taken for unit 0x84 and
+        // function 0x0A, which the server answers with exception 01. As an
+        // RTU frame that reply's last two bytes are no CRC.
+        QTest::newRow("RTU frames to a Modbus TCP server")
+            << QStringList{} << QStringList{"wrong-crc 010300000003848A01"};
+    }
+
+    void mbap()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QStringList, results);
+        SlavePeer server(QStringLiteral("mbap"));
+        QVERIFY(server.isRunning());
+        const Finished run = Runner(args << "--line"
+                                         << "1=010300000001"
+                                         << "--line"
+                                         << "2=01030000000B"
+                                         << "--line"
+                                         << "3=010300010001"
+                                         << "--lines"
+                                         << "1-3"
+                                         << "--passes"
+                                         << "1"
+                                         << "--timeout"
+                                         << "500"
+                                         << "--keep-going"
+                                         << "--keep-link"
+                                         << "--json"
+                                         << "-"
+                                         << "--tcp"
+                                         << "127.0.0.1:" + server.where())
+                                 .finish();
+        QCOMPARE(run.errors, QString());
+        QStringList seen;
+        for (const QByteArray &line : run.out.split('\n')) {
+            const QJsonObject record = QJsonDocument::fromJson(line).object();
+            if (record.contains("result"))
+                seen << (record.value("result").toString() + u' ' +
+                         record.value("reply").toString())
+                            .trimmed();
+        }
+        QCOMPARE(seen.mid(0, results.size()), results);
+        QCOMPARE(run.status, 1);
+    }
+
+    // A Modbus TCP peer that answers wrongly, one way an exchange; request k
+    // carries transaction id k.
+    void mbapFaults()
+    {
+        const QList<QByteArray> answers{
+            "000100000005"
+            "0103020005", // right
+            "000300000005"
+            "0103020005", // another transaction id
+            "000300010005"
+            "0103020005", // protocol 1
+            "000400000005"
+            "0203020005", // another unit
+            "000500000005"
+            "0103", // cut short
+            "000600000000"
+            "01", // a length no frame has
+        };
+        LoopbackPeer peer;
+        int asked = 0;
+        peer.answer = [&] { return QByteArray::fromHex(answers[asked++ % answers.size()]); };
+        const Finished run =
+            Runner({"--mbap", "--line", "1=010300000001", "--lines", "1-1", "--passes", "6",
+                    "--pause", "1", "--timeout", "300", "--keep-going", "--json", "-", "--tcp",
+                    "127.0.0.1:" + peer.port()})
+                .finish();
+        QStringList seen;
+        for (const QByteArray &line : run.out.split('\n')) {
+            const QJsonObject record = QJsonDocument::fromJson(line).object();
+            if (record.contains("result")) {
+                seen << record.value("result").toString();
+                QCOMPARE(record.value("request").toString(), QStringLiteral("010300000001"));
+            }
+        }
+        QCOMPARE(seen, (QStringList{"ok", "bad-header", "bad-header", "bad-header", "too-short",
+                                    "bad-header"}));
+        QCOMPARE(run.status, 1);
+        // What went out: the header, then the line without a CRC.
+        QCOMPARE(peer.received.left(12).toHex(), QByteArray("000100000006010300000001"));
+    }
+
+    // Each record option alone, and what it changes on its own.
+    void recordOptionsAlone_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("lastLine"); // of standard output; "log" an entry
+        QTest::newRow("none") << QStringList{} << 0 << "log";
+        QTest::newRow("--expect, another value")
+            << QStringList{"--expect", "1=0103020006"} << 1 << "log";
+        QTest::newRow("--expect, the value")
+            << QStringList{"--expect", "1=01030200.."} << 0 << "log";
+        QTest::newRow("--expect, an exception")
+            << QStringList{"--expect", "1=exception"} << 1 << "log";
+        QTest::newRow("--summary") << QStringList{"--summary"} << 0 << "total";
+        QTest::newRow("--json -") << QStringList{"--json", "-"} << 0 << "{\"summary\"";
+        QTest::newRow("--json to a file") << QStringList{"--json", "%folder/a.jsonl"} << 0 << "log";
+    }
+
+    void recordOptionsAlone()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, lastLine);
+        LoopbackPeer peer(QByteArray::fromHex("01030200057847"));
+        args.replaceInStrings(QStringLiteral("%folder"), m_folder.path());
+        const Finished run = Runner(args << "--send"
+                                         << "1" << writeSlot({}, peer.port()))
+                                 .finish();
+        QCOMPARE(run.errors, QString());
+        QTEST(run.status, "status");
+        const QString last = QString::fromUtf8(run.out).split(u'\n', Qt::SkipEmptyParts).last();
+        if (lastLine == u"log") {
+            QCOMPARE(run.entries.last(), closing);
+            QCOMPARE(run.entries.size(), 5);
+        } else {
+            QVERIFY2(last.startsWith(lastLine), qPrintable(last));
+        }
+        if (args.contains(QStringLiteral("-"))) {
+            // The records instead of the log.
+            QVERIFY(!run.out.contains(closing.toUtf8()));
+            QVERIFY(run.out.startsWith("{\"n\":1,"));
+        }
+        if (args.contains(m_folder.path() + "/a.jsonl"))
+            QVERIFY(readFile(m_folder.filePath("a.jsonl")).contains("\"result\":\"ok\""));
+    }
+
+    // A run ended by a signal in the middle of an exchange: every record is
+    // complete, and the exchange cut short is neither good nor failed.
+    void interruptedRecords()
+    {
+        QTcpServer silent;
+        QVERIFY(silent.listen(QHostAddress::LocalHost));
+        QByteArray received;
+        connect(&silent, &QTcpServer::newConnection, this, [&] {
+            QTcpSocket *socket = silent.nextPendingConnection();
+            connect(socket, &QTcpSocket::readyRead, this,
+                    [&received, socket] { received += socket->readAll(); });
+        });
+        const QString json = m_folder.filePath(QStringLiteral("cut.jsonl"));
+        const QString junit = m_folder.filePath(QStringLiteral("cut.xml"));
+        Runner runner({"--send", "1", "--timeout", "600000", "--summary", "--json", json, "--junit",
+                       junit, writeSlot({}, QString::number(silent.serverPort()))});
+        QTRY_COMPARE_WITH_TIMEOUT(received.size(), 8, 30000);
+        ::kill(pid_t(runner.process().processId()), SIGINT);
+        const Finished run = runner.finish();
+        QCOMPARE(run.status, 130);
+        const QList<QByteArray> lines = readFile(json).split('\n');
+        QCOMPARE(lines.size(), 3);
+        const QJsonObject record = QJsonDocument::fromJson(lines[0]).object();
+        QCOMPARE(record.value("result").toString(), QStringLiteral("interrupted"));
+        QVERIFY(record.value("reply").isNull());
+        QCOMPARE(QJsonDocument::fromJson(lines[1])
+                     .object()
+                     .value("summary")
+                     .toObject()
+                     .value("total")
+                     .toObject()
+                     .value("interrupted")
+                     .toInt(),
+                 1);
+        QVERIFY(readFile(junit).contains("<testcase name=\"CMD1\""));
+        // Cut short, the exchange says nothing of the device.
+        QVERIFY(!readFile(junit).contains("<failure"));
+        QVERIFY(readFile(junit).trimmed().endsWith("</testsuites>"));
+        QVERIFY(QString::fromUtf8(run.out)
+                    .split(u'\n', Qt::SkipEmptyParts)
+                    .last()
+                    .startsWith(QStringLiteral("total")));
     }
 
     void stopSignals_data()

@@ -31,6 +31,12 @@ QStringList changedFields(const RunOptions &options)
             values.erase(found);
         }
     }
+    for (int line = 0; line < commandLineCount; ++line) {
+        if (const auto found = values.find(commandValue(line)); found != values.end()) {
+            fields << QStringLiteral("line%1=").arg(line + 1) + found->second;
+            values.erase(found);
+        }
+    }
     // A value no option stands for.
     for (const auto &[which, value] : values)
         fields << QStringLiteral("value%1=").arg(int(which)) + value;
@@ -42,6 +48,28 @@ QStringList changedFields(const RunOptions &options)
         fields << QStringLiteral("no-crc");
     if (options.keepLink)
         fields << QStringLiteral("keep-link");
+    if (options.keepGoing)
+        fields << QStringLiteral("keep-going");
+    if (options.summary)
+        fields << QStringLiteral("summary");
+    if (options.mbap)
+        fields << QStringLiteral("mbap");
+    if (options.jsonPath)
+        fields << QStringLiteral("json=") + *options.jsonPath;
+    if (options.junitPath)
+        fields << QStringLiteral("junit=") + *options.junitPath;
+    for (const auto &[line, pattern] : options.expect) {
+        QString text;
+        if (const auto *bytes = std::get_if<ExpectedBytes>(&pattern)) {
+            for (const auto &byte : bytes->bytes)
+                text += byte ? QStringLiteral("%1").arg(*byte, 2, 16, QChar(u'0')) : "..";
+        } else {
+            const auto &exception = std::get<ExpectedException>(pattern);
+            text = exception.code ? QStringLiteral("exception:%1").arg(*exception.code)
+                                  : QStringLiteral("exception");
+        }
+        fields << QStringLiteral("expect%1=").arg(line) + text;
+    }
     return fields;
 }
 
@@ -143,7 +171,82 @@ private slots:
         row("--lines, blank ends", {"--lines", " - ", "f.ini"}, linesForm);
         row("--lines empty", {"--lines=", "f.ini"}, linesForm);
         row("--lines with a comma", {"--lines", "1,15", "f.ini"}, linesForm);
+        const char *linesRange = "--lines takes lines 1 to 15, the first not after the last, not ";
+        const auto linesRow = [&](const char *name, const char *value) {
+            row(name, {"--lines", value, "f.ini"},
+                (QByteArray(linesRange) + '"' + value + '"').constData());
+        };
+        linesRow("--lines backwards", "4-1");
+        linesRow("--lines past line 15", "1-20");
+        linesRow("--lines from line 0", "0-3");
+        linesRow("--lines, a fraction", "1.5-3");
+        linesRow("--lines, a word", "one-3");
         row("--lines before a malformed --tcp", {"--lines", "3", "--tcp", "x", "f.ini"}, linesForm);
+
+        // The numbers, each in its range.
+        row("--send 0", {"--send", "0", "f.ini"}, "--send takes 1 to 15, not \"0\"");
+        row("--send 16", {"--send", "16", "f.ini"}, "--send takes 1 to 15, not \"16\"");
+        row("--send a word", {"--send", "sixteen", "f.ini"},
+            "--send takes 1 to 15, not \"sixteen\"");
+        row("--send empty", {"--send=", "f.ini"}, "--send takes 1 to 15, not \"\"");
+        row("--send, hexadecimal", {"--send", "&H3", "f.ini"}, "--send takes 1 to 15, not \"&H3\"");
+        row("--passes 0", {"--passes", "0", "f.ini"}, "--passes takes 1 to 32767, not \"0\"");
+        row("--passes 32768", {"--passes", "32768", "f.ini"},
+            "--passes takes 1 to 32767, not \"32768\"");
+        row("--passes, a fraction", {"--passes", "2.5", "f.ini"},
+            "--passes takes 1 to 32767, not \"2.5\"");
+        row("--pause 0", {"--pause", "0", "f.ini"}, "--pause takes 1 to 2147483647, not \"0\"");
+        row("--pause 2^31", {"--pause", "2147483648", "f.ini"},
+            "--pause takes 1 to 2147483647, not \"2147483648\"");
+        row("--timeout -1", {"--timeout", "-1", "f.ini"},
+            "--timeout takes 1 to 2147483647, not \"-1\"");
+        row("--timeout, twenty digits", {"--timeout", "99999999999999999999", "f.ini"},
+            "--timeout takes 1 to 2147483647, not \"99999999999999999999\"");
+        row("--tcp port 0", {"--tcp", "127.0.0.1:0", "f.ini"},
+            "--tcp takes a port from 1 to 65535, not \"0\"");
+        row("--tcp port 65536", {"--tcp", "127.0.0.1:65536", "f.ini"},
+            "--tcp takes a port from 1 to 65535, not \"65536\"");
+        row("--tcp port a name", {"--tcp", "127.0.0.1:http", "f.ini"},
+            "--tcp takes a port from 1 to 65535, not \"http\"");
+        row("--serial 0", {"--serial", "0", "f.ini"},
+            "--serial takes a port number from 1, a device path or a device name, not \"0\"");
+        row("--serial-settings, parity x", {"--serial-settings", "9600,x,8,1", "f.ini"},
+            "--serial-settings takes baud,parity,data,stop such as 9600,n,8,1, not "
+            "\"9600,x,8,1\"");
+        const char *lineForm = "--line takes N=HEX, N from 1 to 15, HEX the line's bytes, not ";
+        const auto lineRow = [&](const char *name, const char *value) {
+            row(name, {"--line", value}, (QByteArray(lineForm) + '"' + value + '"').constData());
+        };
+        lineRow("--line 0", "0=01");
+        lineRow("--line 16", "16=01");
+        lineRow("--line without =", "1");
+        lineRow("--line without bytes", "1=");
+        lineRow("--line, not hexadecimal", "1=0G");
+        lineRow("--line, blanks inside", "1=01 03");
+        lineRow("--line, no number", "=01");
+        row("--line 2 twice", {"--line", "2=01", "--line", "2=02"},
+            "--line 2 given more than once");
+        row("--keep-going twice", {"--keep-going", "--keep-going", "f.ini"},
+            "--keep-going given more than once");
+        row("--mbap with --serial", {"--mbap", "--serial", "1", "f.ini"},
+            "--mbap is Modbus TCP: not with --serial");
+        row("--mbap twice", {"--mbap", "--mbap", "f.ini"}, "--mbap given more than once");
+        row("--summary twice", {"--summary", "--summary", "f.ini"},
+            "--summary given more than once");
+        row("--json twice", {"--json", "a", "--json", "b", "f.ini"}, "--json given more than once");
+        row("--junit twice", {"--junit", "a", "--junit", "b", "f.ini"},
+            "--junit given more than once");
+        row("--json empty", {"--json=", "f.ini"}, "--json takes a file name, not \"\"");
+        row("--junit empty", {"--junit=", "f.ini"}, "--junit takes a file name, not \"\"");
+        row("--expect line 0", {"--expect", "0=01", "f.ini"},
+            "--expect takes N=PATTERN, N from 1 to 15, not \"0=01\"");
+        row("--expect without =", {"--expect", "01", "f.ini"},
+            "--expect takes N=PATTERN, N from 1 to 15, not \"01\"");
+        row("--expect, a pattern it cannot read", {"--expect", "4=01 3", "f.ini"},
+            "--expect 4: \"3\" has an odd number of hexadecimal digits; --expect takes "
+            "hexadecimal bytes, \"..\" for any byte, \"exception\" or \"exception:CC\"");
+        row("--expect 1 twice", {"--expect", "1=01", "--expect", "1=02", "f.ini"},
+            "--expect 1 given more than once");
 
         // --tcp HOST:PORT.
         const char *tcpForm = "--tcp takes HOST:PORT, such as 127.0.0.1:502";
@@ -219,27 +322,18 @@ private slots:
         row("--send=", {"--send=15", "f.ini"}, {"file=f.ini", "send=15"});
         row("-send", {"-send", "2", "f.ini"}, {"file=f.ini", "send=2"});
         row("--send, the file first", {"f.ini", "--send", "4"}, {"file=f.ini", "send=4"});
-        row("--send, a value the engine refuses", {"--send", "sixteen", "f.ini"},
-            {"file=f.ini", "send=sixteen"});
-        row("--send, an empty value", {"--send=", "f.ini"}, {"file=f.ini", "send="});
         row("--lines", {"--lines", "3-12", "f.ini"}, {"file=f.ini", "first=3", "last=12"});
         row("--lines, blanks around its ends", {"--lines", " 4 - 9 ", "f.ini"},
             {"file=f.ini", "first=4", "last=9"});
-        row("--lines, backwards", {"--lines", "9-4", "f.ini"}, {"file=f.ini", "first=9", "last=4"});
         row("--passes", {"--passes", "250", "f.ini"}, {"file=f.ini", "passes=250"});
         row("--pause", {"--pause", "35", "f.ini"}, {"file=f.ini", "pause=35"});
         row("--timeout", {"--timeout", "1500", "f.ini"}, {"file=f.ini", "timeout=1500"});
-        // The next argument is the value, whatever it looks like.
-        row("--timeout, a negative value", {"--timeout", "-1", "f.ini"},
-            {"file=f.ini", "timeout=-1"});
         row("--tcp", {"--tcp", "127.0.0.1:1502", "f.ini"},
             {"file=f.ini", "address=127.0.0.1", "port=1502"});
         row("--tcp, a host name", {"--tcp", "localhost:502", "f.ini"},
             {"file=f.ini", "address=localhost", "port=502"});
         row("--tcp, IPv6 in brackets", {"--tcp", "[::1]:1503", "f.ini"},
             {"file=f.ini", "address=::1", "port=1503"});
-        row("--tcp, a port the engine refuses", {"--tcp", "127.0.0.1:http", "f.ini"},
-            {"file=f.ini", "address=127.0.0.1", "port=http"});
         row("--serial, a number", {"--serial", "3", "f.ini"}, {"file=f.ini", "serial=3"});
         row("--serial, a device path", {"--serial", "/dev/ttyUSB0", "f.ini"},
             {"file=f.ini", "serial=/dev/ttyUSB0"});
@@ -247,6 +341,31 @@ private slots:
             {"file=f.ini", "settings=19200,e,7,2"});
         row("--no-crc", {"--no-crc", "f.ini"}, {"file=f.ini", "no-crc"});
         row("--keep-link", {"--keep-link", "f.ini"}, {"file=f.ini", "keep-link"});
+        row("--keep-going", {"--keep-going", "f.ini"}, {"file=f.ini", "keep-going"});
+        row("--summary", {"--summary", "f.ini"}, {"file=f.ini", "summary"});
+        row("--mbap", {"--mbap", "f.ini"}, {"file=f.ini", "mbap"});
+        row("--json", {"--json", "r.jsonl", "f.ini"}, {"file=f.ini", "json=r.jsonl"});
+        row("--json -", {"--json", "-", "f.ini"}, {"file=f.ini", "json=-"});
+        row("--junit", {"--junit", "r.xml", "f.ini"}, {"file=f.ini", "junit=r.xml"});
+        row("--expect bytes", {"--expect", "2=01 03 .. 0A", "f.ini"},
+            {"file=f.ini", "expect2=0103..0a"});
+        row("--expect exception:02", {"--expect", "15=exception:02", "f.ini"},
+            {"file=f.ini", "expect15=exception:2"});
+        row("--expect twice, two lines", {"--expect", "3=EXCEPTION", "--expect", "1=01", "f.ini"},
+            {"file=f.ini", "expect1=01", "expect3=exception"});
+        row("--send, the ends of its range", {"--send", " 15 ", "f.ini"},
+            {"file=f.ini", "send=15"});
+        row("--passes, its largest", {"--passes", "32767", "f.ini"},
+            {"file=f.ini", "passes=32767"});
+        row("--timeout and --pause, their largest",
+            {"--timeout", "2147483647", "--pause", "2147483647", "f.ini"},
+            {"file=f.ini", "pause=2147483647", "timeout=2147483647"});
+        row("--lines, one line", {"--lines", "15-15", "f.ini"},
+            {"file=f.ini", "first=15", "last=15"});
+        row("--line without a file", {"--line", "1=010300000001"}, {"file=", "line1=010300000001"});
+        row("--line, a file too", {"--line=15=0A", "f.ini"}, {"file=f.ini", "line15=0A"});
+        row("--line three times", {"--line", "3=01", "--line", "1=02", "--line", "12=ab"},
+            {"file=", "line1=02", "line3=01", "line12=ab"});
 
         row("a repeat run, every option",
             {"--lines", "2-14", "--passes", "11", "--pause", "13", "--timeout", "17", "--tcp",
@@ -258,6 +377,8 @@ private slots:
              "2", "--timeout", "23", "--no-crc"},
             {"file=f.ini", "send=5", "timeout=23", "serial=2", "settings=38400,o,8,2", "no-crc",
              "keep-link"});
+        row("every new option", {"--keep-going", "--line", "2=0102", "--tcp", "[::1]:7"},
+            {"file=", "address=::1", "port=7", "line2=0102", "keep-going"});
     }
 
     void runs()
@@ -275,14 +396,15 @@ private slots:
         const QString huge(100'000, u'9');
         QTest::newRow("a 100,000-character value")
             << QStringList{"--send", huge, "f.ini"}
-            << QStringLiteral("run: file=f.ini send=") + huge;
+            << QStringLiteral("refused: --send takes 1 to 15, not \"%1\"").arg(huge);
         QTest::newRow("a 100,000-character file name")
             << QStringList{huge} << QStringLiteral("run: file=") + huge;
         QTest::newRow("an empty argument as the file")
             << QStringList{""} << QStringLiteral("run: file=");
         const QString withNul = QStringLiteral("1") + QChar(0) + QStringLiteral("2");
-        QTest::newRow("a NUL in a value") << QStringList{"--serial", withNul, "f.ini"}
-                                          << QStringLiteral("run: file=f.ini serial=") + withNul;
+        QTest::newRow("a NUL in a value")
+            << QStringList{"--serial", "/dev/" + withNul, "f.ini"}
+            << QStringLiteral("run: file=f.ini serial=/dev/") + withNul;
         QTest::newRow("a thousand files")
             << QStringList(1000, QStringLiteral("f.ini"))
             << QStringLiteral("refused: more than one configuration file given");

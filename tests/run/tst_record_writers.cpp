@@ -1,0 +1,126 @@
+// The writers of a run's records on their own: the time key, one JSON record,
+// the summary object and table from known tallies. Golden values worked out
+// by hand (the times with python3's datetime).
+#include "run/record_writers.h"
+
+#include <QTest>
+
+#include <cstdlib>
+#include <ctime>
+
+using namespace tallowick;
+using namespace std::chrono;
+
+class TestRecordWriters : public QObject
+{
+    Q_OBJECT
+private slots:
+    // A process keeps its zone; the writer works a second out once, so each
+    // row here is a second of its own.
+    void isoTime_data()
+    {
+        QTest::addColumn<QByteArray>("zone");
+        QTest::addColumn<qint64>("microseconds"); // since the epoch
+        QTest::addColumn<QString>("text");
+        QTest::newRow("UTC") << QByteArray("UTC0") << Q_INT64_C(1700000000000005)
+                             << "2023-11-14T22:13:20.000005+00:00";
+        QTest::newRow("half an hour east") << QByteArray("IST-5:30") << Q_INT64_C(1700000001999999)
+                                           << "2023-11-15T03:43:21.999999+05:30";
+        QTest::newRow("west") << QByteArray("EST5") << Q_INT64_C(1700000002123456)
+                              << "2023-11-14T17:13:22.123456-05:00";
+        QTest::newRow("before the epoch")
+            << QByteArray("UTC0") << Q_INT64_C(-1) << "1969-12-31T23:59:59.999999+00:00";
+    }
+
+    void isoTime()
+    {
+        QFETCH(QByteArray, zone);
+        QFETCH(qint64, microseconds);
+        const QByteArray before = qgetenv("TZ");
+        qputenv("TZ", zone);
+        tzset();
+        const QString text = isoLocalMicroseconds(system_clock::time_point(
+            duration_cast<system_clock::duration>(std::chrono::microseconds(microseconds))));
+        qputenv("TZ", before);
+        tzset();
+        QTEST(text, "text");
+    }
+
+    void jsonRecord_data()
+    {
+        QTest::addColumn<bool>("replied");
+        QTest::addColumn<QByteArray>("line");
+        QTest::newRow("a reply")
+            << true
+            << QByteArray("{\"n\":7,\"time\":\"2023-11-14T22:13:20.000005+00:00\",\"line\":15,"
+                          "\"request\":\"0103000A0001A408\",\"reply\":\"0183020AF1\","
+                          "\"result\":\"exception\",\"response_us\":1234}\n");
+        QTest::newRow("none") << false
+                              << QByteArray(
+                                     "{\"n\":7,\"time\":\"2023-11-14T22:13:20.000005+00:00\","
+                                     "\"line\":15,\"request\":\"0103000A0001A408\","
+                                     "\"reply\":null,\"result\":\"no-reply\","
+                                     "\"response_us\":null}\n");
+    }
+
+    void jsonRecord()
+    {
+        QFETCH(bool, replied);
+        ExchangeRecord record;
+        record.n = 7;
+        record.time = QStringLiteral("2023-11-14T22:13:20.000005+00:00");
+        record.line = 15;
+        record.request = QByteArray::fromHex("0103000A0001A408");
+        if (replied) {
+            record.reply = QByteArray::fromHex("0183020af1");
+            record.outcome = ExchangeOutcome::Exception;
+            record.response = std::chrono::microseconds(1234);
+        } else {
+            record.outcome = ExchangeOutcome::NoReply;
+        }
+        QTEST(jsonRecordLine(record), "line");
+    }
+
+    // Line 2: three replies of 1, 2 and 4 ms, one missing; line 9 nothing
+    // but a link failure.
+    void summaries()
+    {
+        ExchangeStats stats;
+        stats.record(2, ExchangeOutcome::Ok, milliseconds(4));
+        stats.record(2, ExchangeOutcome::NoReply, std::nullopt);
+        stats.record(2, ExchangeOutcome::WrongCrc, milliseconds(1));
+        stats.record(2, ExchangeOutcome::Ok, milliseconds(2));
+        stats.record(9, ExchangeOutcome::LinkFailed, std::nullopt);
+        const QByteArray none = "\"wrong-crc\":0,\"too-short\":0,\"exception\":0,"
+                                "\"unexpected\":0,";
+        QCOMPARE(jsonSummaryLine(stats),
+                 QByteArray("{\"summary\":{\"total\":{\"exchanges\":5,\"ok\":2,\"wrong-crc\":1,"
+                            "\"too-short\":0,\"exception\":0,\"unexpected\":0,\"no-reply\":1,"
+                            "\"link-failed\":1,\"bad-header\":0,\"interrupted\":0,"
+                            "\"min_us\":1000,\"median_us\":2000,\"p99_us\":4000,"
+                            "\"max_us\":4000},\"lines\":{\"2\":{\"exchanges\":4,\"ok\":2,"
+                            "\"wrong-crc\":1,\"too-short\":0,\"exception\":0,\"unexpected\":0,"
+                            "\"no-reply\":1,\"link-failed\":0,\"bad-header\":0,"
+                            "\"interrupted\":0,\"min_us\":1000,\"median_us\":2000,"
+                            "\"p99_us\":4000,\"max_us\":4000},\"9\":{\"exchanges\":1,\"ok\":0," +
+                            none +
+                            "\"no-reply\":0,\"link-failed\":1,\"bad-header\":0,"
+                            "\"interrupted\":0,\"min_us\":null,\"median_us\":null,"
+                            "\"p99_us\":null,\"max_us\":null}}}}\n"));
+        const QStringList table = summaryTable(stats).split(u'\n');
+        QCOMPARE(table.size(), 5); // header, two lines, total, the last line break
+        QCOMPARE(table[1].split(u' ', Qt::SkipEmptyParts),
+                 (QStringList{"2", "4", "2", "1", "0", "0", "0", "1", "0", "0", "0", "1.000",
+                              "2.000", "4.000", "4.000"}));
+        QCOMPARE(table[2].split(u' ', Qt::SkipEmptyParts),
+                 (QStringList{"9", "1", "0", "0", "0", "0", "0", "0", "1", "0", "0", "-", "-", "-",
+                              "-"}));
+        QCOMPARE(table[3].left(5), QStringLiteral("total"));
+        // Every row as wide as the header, the columns right-aligned.
+        QCOMPARE(table[1].size(), table[0].size());
+        QCOMPARE(table[3].size(), table[0].size());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRecordWriters)
+#include "tst_record_writers.moc"
