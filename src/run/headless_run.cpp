@@ -31,7 +31,7 @@ HeadlessRun::HeadlessRun(const ExchangeInputs &inputs, bool serialMode, bool sin
     // The extra line break the log puts after some entries.
     connect(m_engine, &ExchangeEngine::logLineBreak, this, [this] {
         if (m_out)
-            writeUtf8(m_out, QStringLiteral("\n"));
+            writeUtf8Unflushed(m_out, QStringLiteral("\n"));
     });
     // The log reaches its reader before the program waits, an entry is never
     // held back while nothing happens, and a busy run writes it in blocks.
