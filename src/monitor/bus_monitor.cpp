@@ -54,6 +54,9 @@ std::optional<QString> setLine(int fd, const LineSettings &settings)
     const auto speed = speedOf(settings.baudRate);
     if (!speed)
         return QStringLiteral("the port does not take %1 baud").arg(settings.baudRate);
+    // Bytes from before the watch began have no times to give them; once the
+    // settings are in place, every byte counts.
+    ::tcflush(fd, TCIFLUSH);
     ::cfmakeraw(&tio);
     tio.c_cflag |= CREAD | CLOCAL;
     tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
@@ -84,7 +87,6 @@ std::optional<QString> setLine(int fd, const LineSettings &settings)
     if (::tcsetattr(fd, TCSANOW, &tio) != 0)
         return QStringLiteral("the port refuses the settings (%1)")
             .arg(QString::fromLocal8Bit(std::strerror(errno)));
-    ::tcflush(fd, TCIFLUSH);
     return std::nullopt;
 }
 
