@@ -167,8 +167,12 @@ std::vector<CutFrame> FrameCutter::endFrame()
         frame.bytes = m_bytes.mid(from, length);
         frame.firstByteUs = toUs(m_byteEndNs[std::size_t(from)] - m_charNs);
         frame.endUs = toUs(m_byteEndNs[std::size_t(from + length - 1)]);
-        if (m_previousEndUs)
-            frame.gapUs = std::max<qint64>(0, frame.firstByteUs - *m_previousEndUs);
+        if (m_previousEndUs) {
+            // Bytes that came sooner than the line could carry them (a clock
+            // or a driver out of step) never start before the frame before.
+            frame.firstByteUs = std::clamp(frame.firstByteUs, *m_previousEndUs, frame.endUs);
+            frame.gapUs = frame.firstByteUs - *m_previousEndUs;
+        }
         frame.split = split;
         m_previousEndUs = frame.endUs;
         frames.push_back(std::move(frame));

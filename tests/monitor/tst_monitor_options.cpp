@@ -58,6 +58,8 @@ private slots:
             << QStringList{"device=/dev/ttyUSB0", "baud=115200,parity=0", "gap=1750"};
         QTest::newRow("gap in ms with decimals") << QStringList{"--gap", "4.0105", "/dev/ttyUSB0"}
                                                  << QStringList{"device=/dev/ttyUSB0", "gap=4011"};
+        QTest::newRow("timeout") << QStringList{"--timeout", "250", "/dev/ttyUSB0"}
+                                 << QStringList{"device=/dev/ttyUSB0", "timeout=250000"};
         QTest::newRow("timeout zero") << QStringList{"--timeout", "0", "/dev/ttyUSB0"}
                                       << QStringList{"device=/dev/ttyUSB0", "timeout=0"};
         QTest::newRow("files, count and duration")
