@@ -3,7 +3,9 @@
 #include "frames/crc.h"
 #include "frames/frame_text.h"
 
-#include <QTimeZone>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
 
 namespace tallowick {
 
@@ -87,6 +89,7 @@ MonitoredFrame monitoredFrame(quint64 number, CutFrame cut, qint64 wallMinusMono
     MonitoredFrame frame;
     frame.number = number;
     frame.wallUs = cut.firstByteUs + wallMinusMonotonicUs;
+    frame.time = isoTime(frame.wallUs);
     if (cut.bytes.size() >= 2) {
         frame.expectedCrc = CRC16(cut.bytes);
         frame.crcOk = endsInCrc(cut.bytes, frame.expectedCrc);
@@ -153,24 +156,28 @@ QString frameDescription(QByteArrayView frame, FrameRole role)
 
 QString isoTime(qint64 wallUs)
 {
-    const qint64 ms = wallUs >= 0 ? wallUs / 1000 : -((-wallUs + 999) / 1000);
-    const qint64 micros = wallUs - ms * 1000;
-    const QDateTime time = QDateTime::fromMSecsSinceEpoch(ms);
-    const int offset = time.offsetFromUtc();
-    const int offsetMinutes = std::abs(offset) / 60;
-    return time.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")) +
-           QStringLiteral("%1").arg(micros, 3, 10, QLatin1Char('0')) + (offset < 0 ? u'-' : u'+') +
-           QStringLiteral("%1:%2")
-               .arg(offsetMinutes / 60, 2, 10, QLatin1Char('0'))
-               .arg(offsetMinutes % 60, 2, 10, QLatin1Char('0'));
+    // The C library's local time: a frame at a time, QDateTime's time-zone
+    // lookups would cost more than everything else the monitor does with it.
+    const qint64 seconds = wallUs >= 0 ? wallUs / 1'000'000 : -((-wallUs + 999'999) / 1'000'000);
+    const qint64 micros = wallUs - seconds * 1'000'000;
+    const std::time_t time = std::time_t(seconds);
+    std::tm local{};
+    ::localtime_r(&time, &local);
+    const long offset = local.tm_gmtoff;
+    const long offsetMinutes = std::labs(offset) / 60;
+    char text[96];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%06lld%c%02ld:%02ld",
+                  local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+                  local.tm_min, local.tm_sec, static_cast<long long>(micros),
+                  offset < 0 ? '-' : '+', offsetMinutes / 60, offsetMinutes % 60);
+    return QString::fromLatin1(text);
 }
 
 QString frameTextLine(const MonitoredFrame &frame)
 {
-    const QString iso = isoTime(frame.wallUs);
     const CutFrame &cut = frame.cut;
-    QString line = u'#' + QString::number(frame.number) + QStringLiteral("  ") + iso.mid(11, 15) +
-                   QStringLiteral("  ");
+    QString line = u'#' + QString::number(frame.number) + QStringLiteral("  ") +
+                   frame.time.mid(11, 15) + QStringLiteral("  ");
     line +=
         cut.gapUs ? u'+' + millis3(*cut.gapUs) + QStringLiteral(" ms") : QStringLiteral("first");
     line += QStringLiteral("  ") + roleName(frame.judgement.role) + QStringLiteral("  ") +
@@ -198,8 +205,7 @@ QString frameJsonLine(const MonitoredFrame &frame)
     // Every value is a number, a boolean, null or text of digits, letters and
     // the time's punctuation: none needs escaping.
     QString line = QStringLiteral("{\"n\":") + QString::number(frame.number) +
-                   QStringLiteral(",\"time\":\"") + isoTime(frame.wallUs) +
-                   QStringLiteral("\",\"gap_us\":") +
+                   QStringLiteral(",\"time\":\"") + frame.time + QStringLiteral("\",\"gap_us\":") +
                    (cut.gapUs ? QString::number(*cut.gapUs) : QStringLiteral("null")) +
                    QStringLiteral(",\"bytes\":\"") + hexBytes(cut.bytes) +
                    QStringLiteral("\",\"crc_ok\":") + jsonBool(frame.crcOk);

@@ -7,7 +7,6 @@
 #include "monitor/frame_cutter.h"
 #include "monitor/frame_pairing.h"
 
-#include <QDateTime>
 #include <QString>
 
 namespace tallowick {
@@ -18,6 +17,7 @@ struct MonitoredFrame
     CutFrame cut;
     // The wall-clock time of the first byte, microseconds since the epoch.
     qint64 wallUs = 0;
+    QString time; // isoTime(wallUs)
     bool crcOk = false;
     quint16 expectedCrc = 0;
     Judgement judgement;
