@@ -81,6 +81,9 @@ private slots:
             << "F 010300000001840B 10000; E" << QStringList{"010300000001840B 2000 10000 -"};
         QTest::newRow("good CRCs at lengths the function code does not allow")
             << "F 0141C0100141C010 10000; E" << QStringList{"0141C0100141C010 2000 10000 -"};
+        QTest::newRow("a bad first part with a good rest stays whole")
+            << "F 010300000001840B01030200057847 20000; E"
+            << QStringList{"010300000001840B01030200057847 5000 20000 -"};
         QTest::newRow("a good first part with a bad rest stays whole")
             << "F 010300000001840A01030200057848 20000; E"
             << QStringList{"010300000001840A01030200057848 5000 20000 -"};
