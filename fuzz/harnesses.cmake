@@ -26,3 +26,5 @@ tallowick_harness(exchange_engine LIBRARIES tallowick_engine tallowick_testkit)
 # The --expect patterns and the Modbus TCP reader of the headless runner.
 tallowick_harness(reply_pattern LIBRARIES tallowick_frames)
 tallowick_harness(mbap_reader LIBRARIES tallowick_frames)
+# The bus monitor: the frame cutter and the request pairing of the monitor.
+tallowick_harness(bus_monitor LIBRARIES tallowick_monitor)

@@ -54,6 +54,7 @@ endif()
 set(expected
   "-rwxr-xr-x root/root ./usr/bin/tallowick"
   "-rwxr-xr-x root/root ./usr/bin/tallowick-run"
+  "-rwxr-xr-x root/root ./usr/bin/tallowick-monitor"
   "-rw-r--r-- root/root ./usr/share/applications/${APP_ID}.desktop"
   "-rw-r--r-- root/root ./usr/share/doc/tallowick/changelog.gz"
   "-rw-r--r-- root/root ./usr/share/doc/tallowick/copyright")
@@ -64,6 +65,7 @@ endforeach()
 list(APPEND expected
   "-rw-r--r-- root/root ./usr/share/lintian/overrides/tallowick"
   "-rw-r--r-- root/root ./usr/share/man/man1/tallowick-run.1.gz"
+  "-rw-r--r-- root/root ./usr/share/man/man1/tallowick-monitor.1.gz"
   "-rw-r--r-- root/root ./usr/share/man/man1/tallowick.1.gz"
   "-rw-r--r-- root/root ./usr/share/metainfo/${APP_ID}.metainfo.xml")
 run(listing "${dpkg_deb}" -c "${deb}")
@@ -105,7 +107,7 @@ set(root "${WORK_DIR}/root")
 run(output "${dpkg_deb}" -x "${deb}" "${root}")
 set(no_display "${CMAKE_COMMAND}" -E env --unset=DISPLAY --unset=WAYLAND_DISPLAY
     --unset=QT_QPA_PLATFORM)
-foreach(program tallowick tallowick-run)
+foreach(program tallowick tallowick-run tallowick-monitor)
   run(output ${no_display} "${root}/usr/bin/${program}" --version)
   if(NOT output STREQUAL "${program} ${VERSION}\n")
     fail("${program} --version says: ${output}")

@@ -4,7 +4,8 @@
 #
 #   scripts/deps.sh            what building and running the program needs
 #   scripts/deps.sh --test     also what the test suite needs (libmodbus for its
-#                              independent Modbus slave, desktop-file-validate)
+#                              independent Modbus slave, desktop-file-validate,
+#                              tshark, which reads the monitor's captures)
 #   scripts/deps.sh --fuzz     also clang and its sanitizer and fuzzer runtimes
 #   scripts/deps.sh --package  also what making and checking the Debian package
 #                              needs (scripts/package, and the test suite's
@@ -21,7 +22,7 @@ packages=(
 )
 for option in "$@"; do
   case "$option" in
-    --test) packages+=(libmodbus-dev desktop-file-utils python3) ;;
+    --test) packages+=(libmodbus-dev desktop-file-utils python3 tshark) ;;
     --fuzz) packages+=(clang libclang-rt-14-dev) ;;
     --package) packages+=(dpkg-dev file lintian appstream) ;;
     *) echo "usage: $0 [--test] [--fuzz] [--package]" >&2; exit 2 ;;
@@ -39,6 +40,11 @@ if [ ${#missing[@]} -gt 0 ]; then
   as_root=()
   if [ "$(id -u)" -ne 0 ]; then as_root=(sudo); fi
   echo "Installing: ${missing[*]}"
+  # tshark asks whether to let non-root users capture; nothing here captures.
+  if [[ " ${missing[*]} " == *" tshark "* ]]; then
+    echo "wireshark-common wireshark-common/install-setuid boolean false" |
+      "${as_root[@]}" debconf-set-selections
+  fi
   "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
   "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi

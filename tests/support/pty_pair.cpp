@@ -17,6 +17,10 @@ PtyPair::PtyPair()
         return;
     }
     fcntl(m_master, F_SETFL, fcntl(m_master, F_GETFL) | O_NONBLOCK);
+    // A child process (the program under test) must not hold the master
+    // open, or closing it here would not hang the line up.
+    fcntl(m_master, F_SETFD, FD_CLOEXEC);
+    fcntl(m_slave, F_SETFD, FD_CLOEXEC);
     m_slavePath = QString::fromLocal8Bit(name);
 }
 
@@ -26,6 +30,13 @@ PtyPair::~PtyPair()
         ::close(m_master);
     if (m_slave >= 0)
         ::close(m_slave);
+}
+
+void PtyPair::hangUp()
+{
+    if (m_master >= 0)
+        ::close(m_master);
+    m_master = -1;
 }
 
 void PtyPair::write(const QByteArray &bytes)

@@ -21,6 +21,8 @@ public:
     int masterFd() const { return m_master; }
 
     void write(const QByteArray &bytes);
+    // Closes the master side, as pulling a USB adapter ends its device.
+    void hangUp();
     // Reads what has arrived on the master side, waiting at most timeoutMs for
     // the first byte and then until the line has been quiet for quietMs.
     QByteArray read(int timeoutMs = 2000, int quietMs = 50);

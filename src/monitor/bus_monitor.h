@@ -1,0 +1,65 @@
+#pragma once
+
+#include "monitor/frame_cutter.h"
+#include "monitor/frame_pairing.h"
+#include "monitor/frame_record.h"
+#include "monitor/monitor_options.h"
+#include "platform/precise_timer.h"
+
+#include <QObject>
+#include <QTimer>
+
+#include <cstdio>
+#include <memory>
+
+class QSocketNotifier;
+
+namespace tallowick {
+
+// Microseconds on the monotonic clock, the clock of the precise timer.
+qint64 monotonicNowUs();
+
+// Watches a serial line for tallowick-monitor: reads it, never writes it,
+// and writes each frame as it ends.
+class BusMonitor : public QObject
+{
+    Q_OBJECT
+public:
+    enum Status { Done = 0, PortLost = 1, Refused = 2 };
+
+    explicit BusMonitor(const MonitorOptions &options, QObject *parent = nullptr);
+    ~BusMonitor() override;
+
+    // Opens the port, then the files: on a refusal the reason, and nothing
+    // is written anywhere.
+    std::optional<QString> open();
+    void start();
+    // Ends the watch: the frame in progress, the summary, the files closed.
+    void finish(int status);
+
+signals:
+    void finished(int status);
+
+private:
+    void readable();
+    void silenceEnded();
+    void handle(std::vector<CutFrame> frames);
+    void armSilence();
+    void warnOfLatencyTimer();
+
+    MonitorOptions m_options;
+    FrameCutter m_cutter;
+    FramePairing m_pairing;
+    MonitorSummary m_summary;
+    int m_fd = -1;
+    std::unique_ptr<QSocketNotifier> m_notifier;
+    PreciseTimer m_silence;
+    QTimer m_duration;
+    std::FILE *m_text = nullptr;
+    std::FILE *m_json = nullptr;
+    std::FILE *m_pcap = nullptr;
+    qint64 m_wallMinusMonotonicUs = 0;
+    bool m_finished = false;
+};
+
+} // namespace tallowick

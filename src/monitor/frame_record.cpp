@@ -1,0 +1,267 @@
+#include "monitor/frame_record.h"
+
+#include "frames/crc.h"
+#include "frames/frame_text.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+namespace tallowick {
+
+namespace {
+
+QString hex2(quint8 byte)
+{
+    return QStringLiteral("%1").arg(byte, 2, 16, QLatin1Char('0')).toUpper();
+}
+
+quint16 bigEndian16(QByteArrayView frame, qsizetype at)
+{
+    return quint16((quint8(frame[at]) << 8) | quint8(frame[at + 1]));
+}
+
+QString functionName(quint8 function)
+{
+    switch (function) {
+    case 0x01:
+        return QStringLiteral("read coils");
+    case 0x02:
+        return QStringLiteral("read discrete inputs");
+    case 0x03:
+        return QStringLiteral("read holding registers");
+    case 0x04:
+        return QStringLiteral("read input registers");
+    case 0x05:
+        return QStringLiteral("write single coil");
+    case 0x06:
+        return QStringLiteral("write single register");
+    case 0x0F:
+        return QStringLiteral("write multiple coils");
+    case 0x10:
+        return QStringLiteral("write multiple registers");
+    default:
+        return QString();
+    }
+}
+
+QString exceptionName(quint8 code)
+{
+    switch (code) {
+    case 1:
+        return QStringLiteral("illegal function");
+    case 2:
+        return QStringLiteral("illegal data address");
+    case 3:
+        return QStringLiteral("illegal data value");
+    case 4:
+        return QStringLiteral("server device failure");
+    case 5:
+        return QStringLiteral("acknowledge");
+    case 6:
+        return QStringLiteral("server device busy");
+    case 8:
+        return QStringLiteral("memory parity error");
+    case 10:
+        return QStringLiteral("gateway path unavailable");
+    case 11:
+        return QStringLiteral("gateway target device failed to respond");
+    default:
+        return QString();
+    }
+}
+
+QString jsonBool(bool value)
+{
+    return value ? QStringLiteral("true") : QStringLiteral("false");
+}
+
+QString hexBytes(QByteArrayView bytes)
+{
+    return QString::fromLatin1(QByteArray(bytes.data(), bytes.size()).toHex().toUpper());
+}
+
+} // namespace
+
+MonitoredFrame monitoredFrame(quint64 number, CutFrame cut, qint64 wallMinusMonotonicUs,
+                              const Judgement &judgement)
+{
+    MonitoredFrame frame;
+    frame.number = number;
+    frame.wallUs = cut.firstByteUs + wallMinusMonotonicUs;
+    frame.time = isoTime(frame.wallUs);
+    if (cut.bytes.size() >= 2) {
+        frame.expectedCrc = CRC16(cut.bytes);
+        frame.crcOk = endsInCrc(cut.bytes, frame.expectedCrc);
+    }
+    frame.cut = std::move(cut);
+    frame.judgement = judgement;
+    return frame;
+}
+
+QString crcText(quint16 crc)
+{
+    return hex2(quint8(crc & 0xFF)) + hex2(quint8(crc >> 8));
+}
+
+QString frameDescription(QByteArrayView frame, FrameRole role)
+{
+    if (frame.size() < 2)
+        return QStringLiteral("too short for an address and a function code");
+    const auto function = quint8(frame[1]);
+    QString text = QStringLiteral("unit %1, %2").arg(quint8(frame[0])).arg(hex2(function));
+    const quint8 plain = function & 0x7F;
+    if (!functionName(plain).isEmpty())
+        text += u' ' + functionName(plain);
+    if (function & 0x80) {
+        text += QStringLiteral(", exception");
+        if (frame.size() >= 3) {
+            const auto code = quint8(frame[2]);
+            text += u' ' + hex2(code);
+            if (!exceptionName(code).isEmpty())
+                text += u' ' + exceptionName(code);
+        }
+        return text;
+    }
+    // Only what the frame's length shows to be there; the CRC is not data.
+    const qsizetype data = frame.size() - 2;
+    const bool reply = role == FrameRole::Reply;
+    switch (function) {
+    case 0x03:
+    case 0x04:
+        if (!reply && data == 6)
+            text += QStringLiteral(", register %1, count %2")
+                        .arg(bigEndian16(frame, 2))
+                        .arg(bigEndian16(frame, 4));
+        else if (reply && data >= 3)
+            text += QStringLiteral(", %1 bytes").arg(quint8(frame[2]));
+        break;
+    case 0x06:
+        if (data == 6)
+            text += QStringLiteral(", register %1, value %2")
+                        .arg(bigEndian16(frame, 2))
+                        .arg(bigEndian16(frame, 4));
+        break;
+    case 0x10:
+        if (data >= 6)
+            text += QStringLiteral(", register %1, count %2")
+                        .arg(bigEndian16(frame, 2))
+                        .arg(bigEndian16(frame, 4));
+        break;
+    default:
+        break;
+    }
+    return text;
+}
+
+QString isoTime(qint64 wallUs)
+{
+    // The C library's local time: a frame at a time, QDateTime's time-zone
+    // lookups would cost more than everything else the monitor does with it.
+    const qint64 seconds = wallUs >= 0 ? wallUs / 1'000'000 : -((-wallUs + 999'999) / 1'000'000);
+    const qint64 micros = wallUs - seconds * 1'000'000;
+    const std::time_t time = std::time_t(seconds);
+    std::tm local{};
+    ::localtime_r(&time, &local);
+    const long offset = local.tm_gmtoff;
+    const long offsetMinutes = std::labs(offset) / 60;
+    char text[96];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%06lld%c%02ld:%02ld",
+                  local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+                  local.tm_min, local.tm_sec, static_cast<long long>(micros),
+                  offset < 0 ? '-' : '+', offsetMinutes / 60, offsetMinutes % 60);
+    return QString::fromLatin1(text);
+}
+
+QString frameTextLine(const MonitoredFrame &frame)
+{
+    const CutFrame &cut = frame.cut;
+    QString line = u'#' + QString::number(frame.number) + QStringLiteral("  ") +
+                   frame.time.mid(11, 15) + QStringLiteral("  ");
+    line +=
+        cut.gapUs ? u'+' + millis3(*cut.gapUs) + QStringLiteral(" ms") : QStringLiteral("first");
+    line += QStringLiteral("  ") + roleName(frame.judgement.role) + QStringLiteral("  ") +
+            frameText(cut.bytes, cut.bytes.size() >= 2) + QStringLiteral("  ");
+    if (cut.bytes.size() < 2)
+        line += QStringLiteral("no CRC");
+    else if (frame.crcOk)
+        line += QStringLiteral("CRC ok");
+    else
+        line += QStringLiteral("CRC wrong, should be ") + crcText(frame.expectedCrc);
+    if (cut.split)
+        line += QStringLiteral("  split");
+    const Judgement &judgement = frame.judgement;
+    if (judgement.replyTo)
+        line += QStringLiteral("  to #") + QString::number(*judgement.replyTo) +
+                QStringLiteral(" after ") + millis3(*judgement.responseUs) + QStringLiteral(" ms");
+    line += QStringLiteral("  ") + frameDescription(cut.bytes, judgement.role);
+    return line;
+}
+
+QString frameJsonLine(const MonitoredFrame &frame)
+{
+    const CutFrame &cut = frame.cut;
+    const Judgement &judgement = frame.judgement;
+    // Every value is a number, a boolean, null or text of digits, letters and
+    // the time's punctuation: none needs escaping.
+    QString line = QStringLiteral("{\"n\":") + QString::number(frame.number) +
+                   QStringLiteral(",\"time\":\"") + frame.time + QStringLiteral("\",\"gap_us\":") +
+                   (cut.gapUs ? QString::number(*cut.gapUs) : QStringLiteral("null")) +
+                   QStringLiteral(",\"bytes\":\"") + hexBytes(cut.bytes) +
+                   QStringLiteral("\",\"crc_ok\":") + jsonBool(frame.crcOk);
+    if (!frame.crcOk && cut.bytes.size() >= 2)
+        line += QStringLiteral(",\"expected_crc\":\"") + crcText(frame.expectedCrc) + u'"';
+    line += QStringLiteral(",\"role\":\"") + roleName(judgement.role) + u'"';
+    if (judgement.replyTo)
+        line += QStringLiteral(",\"reply_to\":") + QString::number(*judgement.replyTo) +
+                QStringLiteral(",\"response_us\":") + QString::number(*judgement.responseUs);
+    if (judgement.exception)
+        line += QStringLiteral(",\"exception\":") + QString::number(*judgement.exception);
+    line += QStringLiteral(",\"split\":") + jsonBool(cut.split) + u'}';
+    return line;
+}
+
+QString summaryText(const MonitorSummary &summary)
+{
+    const ResponseTimes &times = summary.responseTimes;
+    QString text =
+        QStringLiteral("%1 frames, %2 CRC errors, %3 requests, %4 replies, %5 unanswered, "
+                       "%6 exceptions, %7 split")
+            .arg(summary.frames)
+            .arg(summary.crcErrors)
+            .arg(summary.pairing.requests)
+            .arg(summary.pairing.replies)
+            .arg(summary.pairing.unanswered)
+            .arg(summary.pairing.exceptions)
+            .arg(summary.split);
+    if (times.count() > 0)
+        text += QStringLiteral("; response time min %1, median %2, p99 %3, max %4 ms")
+                    .arg(millis3(times.min().count()), millis3(times.median().count()),
+                         millis3(times.percentile(99).count()), millis3(times.max().count()));
+    return text;
+}
+
+QString summaryJsonLine(const MonitorSummary &summary)
+{
+    const ResponseTimes &times = summary.responseTimes;
+    QString line = QStringLiteral("{\"summary\":{\"frames\":%1,\"crc_errors\":%2,\"requests\":%3,"
+                                  "\"replies\":%4,\"unanswered\":%5,\"exceptions\":%6,\"split\":%7")
+                       .arg(summary.frames)
+                       .arg(summary.crcErrors)
+                       .arg(summary.pairing.requests)
+                       .arg(summary.pairing.replies)
+                       .arg(summary.pairing.unanswered)
+                       .arg(summary.pairing.exceptions)
+                       .arg(summary.split);
+    if (times.count() > 0)
+        line += QStringLiteral(",\"response_us\":{\"min\":%1,\"median\":%2,\"p99\":%3,\"max\":%4}")
+                    .arg(times.min().count())
+                    .arg(times.median().count())
+                    .arg(times.percentile(99).count())
+                    .arg(times.max().count());
+    else
+        line += QStringLiteral(",\"response_us\":null");
+    return line + QStringLiteral("}}");
+}
+
+} // namespace tallowick

@@ -1,0 +1,138 @@
+#include "monitor/monitor_options.h"
+
+#include "monitor/frame_cutter.h"
+
+#include <QCommandLineParser>
+
+#include <cmath>
+
+namespace tallowick {
+
+namespace {
+
+// A positive (or, with zeroAllowed, non-negative) decimal number below a
+// limit that keeps every product in range.
+std::optional<double> number(const QString &text, bool zeroAllowed, double limit)
+{
+    bool ok = false;
+    const double value = text.trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(value) || value > limit || value < 0 || (!zeroAllowed && value == 0))
+        return std::nullopt;
+    return value;
+}
+
+} // namespace
+
+QString monitorUsage()
+{
+    return QStringLiteral(
+        "Usage: tallowick-monitor [options] PORT\n"
+        "Shows every frame on a Modbus RTU serial line without sending anything: its time,\n"
+        "the silence before it, request or reply, its bytes, its CRC verdict and, for a\n"
+        "reply, its request and response time.\n"
+        "\n"
+        "  PORT                   a number (n is /dev/ttyS(n-1)), a device path or a device\n"
+        "                         name\n"
+        "  --serial-settings TEXT the line settings, baud,parity,data,stop (default\n"
+        "                         9600,n,8,1)\n"
+        "  --gap MS               the silence that ends a frame (default t3.5 of the\n"
+        "                         settings; 1.75 ms above 19200 baud)\n"
+        "  --timeout MS           how long a request waits for its reply (default 1000)\n"
+        "  --pcap FILE            also write a pcap capture, link type 147 (user 0); \"-\" is\n"
+        "                         standard output, and the text goes to standard error\n"
+        "  --json FILE            also write one JSON object per frame; \"-\" writes them to\n"
+        "                         standard output instead of the text\n"
+        "  --frames N             end after N frames\n"
+        "  --duration S           end after S seconds\n"
+        "  --help, --version\n"
+        "\n"
+        "A summary follows the frames when the monitor ends.\n"
+        "Exit status: 0 --frames or --duration reached; 1 the port went away; 2 a bad\n"
+        "option or a port that cannot be opened; 130 or 143 SIGINT or SIGTERM.\n");
+}
+
+ParsedMonitorCommandLine parseMonitorCommandLine(const QStringList &args)
+{
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption serialSettings(QStringLiteral("serial-settings"), {},
+                                            QStringLiteral("TEXT"));
+    const QCommandLineOption gap(QStringLiteral("gap"), {}, QStringLiteral("MS"));
+    const QCommandLineOption timeout(QStringLiteral("timeout"), {}, QStringLiteral("MS"));
+    const QCommandLineOption pcap(QStringLiteral("pcap"), {}, QStringLiteral("FILE"));
+    const QCommandLineOption json(QStringLiteral("json"), {}, QStringLiteral("FILE"));
+    const QCommandLineOption frames(QStringLiteral("frames"), {}, QStringLiteral("N"));
+    const QCommandLineOption duration(QStringLiteral("duration"), {}, QStringLiteral("S"));
+    const QCommandLineOption help(QStringList{QStringLiteral("help"), QStringLiteral("h")});
+    const QCommandLineOption version(QStringLiteral("version"));
+    parser.addOptions({serialSettings, gap, timeout, pcap, json, frames, duration, help, version});
+
+    if (!parser.parse(QStringList{QStringLiteral("tallowick-monitor")} + args))
+        return MonitorUsageError{parser.errorText()};
+    if (parser.isSet(help))
+        return MonitorRequest::Help;
+    if (parser.isSet(version))
+        return MonitorRequest::Version;
+    const QStringList given = parser.optionNames();
+    for (const QString &name : given) {
+        if (given.count(name) > 1)
+            return MonitorUsageError{QStringLiteral("--%1 given more than once").arg(name)};
+    }
+    const QStringList ports = parser.positionalArguments();
+    if (ports.size() != 1)
+        return MonitorUsageError{ports.isEmpty() ? QStringLiteral("no port given")
+                                                 : QStringLiteral("more than one port given")};
+
+    MonitorOptions options;
+    options.port = ports.first();
+    const auto device = serialDevicePath(options.port);
+    if (!device)
+        return MonitorUsageError{QStringLiteral("no such port: ") + options.port};
+    options.devicePath = *device;
+    if (parser.isSet(serialSettings)) {
+        const auto settings = parseLineSettings(parser.value(serialSettings));
+        if (!settings)
+            return MonitorUsageError{QStringLiteral(
+                "--serial-settings takes baud,parity,data,stop, such as 9600,n,8,1")};
+        options.settings = *settings;
+    }
+    // A day in milliseconds bounds the waits: their microseconds stay in range.
+    constexpr double dayMs = 86'400'000;
+    options.gap = defaultFrameGap(options.settings);
+    if (parser.isSet(gap)) {
+        const auto ms = number(parser.value(gap), false, dayMs);
+        if (!ms || std::llround(*ms * 1000) < 1)
+            return MonitorUsageError{
+                QStringLiteral("--gap takes milliseconds above 0, such as 4.01")};
+        options.gap = std::chrono::microseconds(std::llround(*ms * 1000));
+    }
+    if (parser.isSet(timeout)) {
+        const auto ms = number(parser.value(timeout), true, dayMs);
+        if (!ms)
+            return MonitorUsageError{QStringLiteral("--timeout takes milliseconds, such as 1000")};
+        options.timeout = std::chrono::microseconds(std::llround(*ms * 1000));
+    }
+    if (parser.isSet(frames)) {
+        bool ok = false;
+        const qulonglong n = parser.value(frames).toULongLong(&ok);
+        if (!ok || n == 0)
+            return MonitorUsageError{QStringLiteral("--frames takes a whole number above 0")};
+        options.frames = n;
+    }
+    if (parser.isSet(duration)) {
+        const auto seconds = number(parser.value(duration), false, 86'400.0 * 365);
+        if (!seconds || std::llround(*seconds * 1000) < 1)
+            return MonitorUsageError{QStringLiteral("--duration takes seconds above 0")};
+        options.duration = std::chrono::milliseconds(std::llround(*seconds * 1000));
+    }
+    options.pcapPath = parser.value(pcap);
+    options.jsonPath = parser.value(json);
+    if ((parser.isSet(pcap) && options.pcapPath.isEmpty()) ||
+        (parser.isSet(json) && options.jsonPath.isEmpty()))
+        return MonitorUsageError{QStringLiteral("--pcap and --json take a file name or -")};
+    if (!options.pcapPath.isEmpty() && options.pcapPath == options.jsonPath)
+        return MonitorUsageError{QStringLiteral("--pcap and --json cannot share one file")};
+    return options;
+}
+
+} // namespace tallowick

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "links/serial_settings.h"
+
+#include <QString>
+#include <QStringList>
+#include <chrono>
+#include <optional>
+#include <variant>
+
+namespace tallowick {
+
+// What tallowick-monitor watches and where it writes, as its command line says.
+struct MonitorOptions
+{
+    QString port;       // as given
+    QString devicePath; // the device it names
+    LineSettings settings;
+    std::chrono::microseconds gap{0}; // t3.5 of the settings unless --gap
+    std::chrono::microseconds timeout{std::chrono::seconds(1)};
+    QString pcapPath; // empty: none; "-": standard output
+    QString jsonPath; // empty: none; "-": standard output, instead of the text
+    std::optional<quint64> frames;
+    std::optional<std::chrono::milliseconds> duration;
+};
+
+enum class MonitorRequest { Help, Version };
+
+struct MonitorUsageError
+{
+    QString text;
+};
+
+using ParsedMonitorCommandLine = std::variant<MonitorOptions, MonitorRequest, MonitorUsageError>;
+
+// args without the program's name.
+ParsedMonitorCommandLine parseMonitorCommandLine(const QStringList &args);
+
+QString monitorUsage();
+
+} // namespace tallowick

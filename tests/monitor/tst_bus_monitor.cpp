@@ -1,0 +1,467 @@
+// tallowick-monitor as a program, without a display: a scripted bus plays
+// frames and silences into a pty at a baud rate's pace, and the monitor's
+// JSON Lines, text, capture and exit status are read back. tshark, where
+// installed, reads the capture.
+#include "support/files.h"
+#include "support/peers.h"
+#include "support/pty_pair.h"
+#include "support/scripted_line.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+using namespace tallowick::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+QProcessEnvironment displayless()
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(QLatin1String(name));
+    return env;
+}
+
+QByteArray hex(const char *text)
+{
+    return QByteArray::fromHex(text);
+}
+
+struct Ended
+{
+    int status = -1;
+    QString out;
+    QString errors;
+};
+
+class Monitor
+{
+public:
+    explicit Monitor(const QStringList &args)
+    {
+        m_process.setProcessEnvironment(displayless());
+        m_process.start(QStringLiteral(TALLOWICK_MONITOR), args);
+    }
+    ~Monitor()
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished(5000);
+        }
+    }
+    qint64 pid() const { return m_process.processId(); }
+    Ended finish(int ms = 60000)
+    {
+        QSignalSpy finished(&m_process, &QProcess::finished);
+        Ended ended;
+        if (m_process.state() != QProcess::NotRunning && !finished.wait(ms))
+            return ended;
+        ended.status = m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -2;
+        ended.out = QString::fromUtf8(m_process.readAllStandardOutput());
+        ended.errors = QString::fromUtf8(m_process.readAllStandardError());
+        return ended;
+    }
+
+private:
+    QProcess m_process;
+};
+
+// The monitor has set the line (the pty's speed is its own): from now on it
+// keeps every byte.
+bool lineIsSet(const PtyPair &pty, speed_t speed)
+{
+    termios tio{};
+    return ::tcgetattr(pty.masterFd(), &tio) == 0 && ::cfgetispeed(&tio) == speed;
+}
+
+QList<QJsonObject> jsonLines(const QByteArray &bytes)
+{
+    QList<QJsonObject> objects;
+    for (const QByteArray &line : bytes.split('\n')) {
+        if (!line.isEmpty())
+            objects << QJsonDocument::fromJson(line).object();
+    }
+    return objects;
+}
+
+// "role BYTES" and, as they apply, " crc EXPECTED", " to N", " ex N", " split".
+QString described(const QJsonObject &frame, bool withSplit = true)
+{
+    QString text = frame[u"role"].toString() + u' ' + frame[u"bytes"].toString();
+    if (!frame[u"crc_ok"].toBool())
+        text += QStringLiteral(" crc ") + frame[u"expected_crc"].toString();
+    if (frame.contains(u"reply_to"))
+        text += QStringLiteral(" to %1").arg(frame[u"reply_to"].toInt());
+    if (frame.contains(u"exception"))
+        text += QStringLiteral(" ex %1").arg(frame[u"exception"].toInt());
+    if (withSplit && frame[u"split"].toBool())
+        text += QStringLiteral(" split");
+    return text;
+}
+
+// The records of a pcap file: their lengths, after a header of the right kind.
+std::optional<QList<QByteArray>> pcapFrames(const QByteArray &file)
+{
+    if (file.size() < 24 || file.left(4) != hex("d4c3b2a1") || file.mid(20, 4) != hex("93000000"))
+        return std::nullopt;
+    QList<QByteArray> frames;
+    for (qsizetype at = 24; at + 16 <= file.size();) {
+        const QByteArray lengthBytes = file.mid(at + 8, 4);
+        const qsizetype length = quint8(lengthBytes[0]) | quint8(lengthBytes[1]) << 8;
+        frames << file.mid(at + 16, length);
+        at += 16 + length;
+    }
+    return frames;
+}
+
+} // namespace
+
+class TestMonitor : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_folder;
+
+    QString path(const char *name) const { return m_folder.filePath(QLatin1String(name)); }
+
+private slots:
+    void init() { QVERIFY(m_folder.isValid()); }
+
+    // A script, ";" between steps "HEX SILENCE_US", on a line of the given
+    // settings; the frames the monitor reports, and its summary's counts.
+    void bus_data()
+    {
+        QTest::addColumn<QString>("settings");
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QStringList>("frames");
+        // requests, replies, unanswered, exceptions, CRC errors. Frames the bus
+        // keeps apart may still reach a busy machine in one read and be split:
+        // whether they were is checked only where the bus joins them.
+        QTest::addColumn<QString>("counts");
+        QTest::newRow("request and reply")
+            << "9600,n,8,1"
+            << "010300000001840A 5000; 01030200057847 50000"
+            << QStringList{"request 010300000001840A", "reply 01030200057847 to 1"} << "1 1 0 0 0";
+        QTest::newRow("wrong CRC, exception, broadcast")
+            << "9600,n,8,1"
+            << "010300000001840A 5000; 01030200057848 50000; 00060001000399DA 50000; "
+               "010300000001840A 5000; 018302C0F1 50000"
+            << QStringList{"request 010300000001840A", "reply 01030200057848 crc 7847 to 1",
+                           "request 00060001000399DA", "request 010300000001840A",
+                           "reply 018302C0F1 to 4 ex 2"}
+            << "3 2 0 1 1";
+        QTest::newRow("unanswered")
+            << "19200,e,8,1"
+            << "010300000001840A 300000; 010300000001840A 5000; 01030200057847 0"
+            << QStringList{"request 010300000001840A", "request 010300000001840A",
+                           "reply 01030200057847 to 2"}
+            << "2 1 1 0 0";
+        QTest::newRow("two frames in one batch split by their CRC")
+            << "9600,n,8,1"
+            << "010300000001840A01030200057847 50000"
+            << QStringList{"request 010300000001840A split", "reply 01030200057847 to 1 split"}
+            << "1 1 0 0 0";
+    }
+    void bus()
+    {
+        QFETCH(QString, settings);
+        QFETCH(QString, script);
+        QFETCH(QStringList, frames);
+        PtyPair pty;
+        QVERIFY(pty.isValid());
+        QList<LineStep> steps;
+        for (const QString &step : script.split(u';')) {
+            const QStringList words = step.trimmed().split(u' ');
+            steps << LineStep{QByteArray::fromHex(words[0].toLatin1()),
+                              std::chrono::microseconds(words[1].toLongLong())};
+        }
+        Monitor monitor({pty.slavePath(), QStringLiteral("--serial-settings"), settings,
+                         QStringLiteral("--timeout"), QStringLiteral("100"),
+                         QStringLiteral("--frames"), QString::number(frames.size()),
+                         QStringLiteral("--json"), path("frames.json"), QStringLiteral("--pcap"),
+                         path("frames.pcap")});
+        const speed_t speed = settings.startsWith(u"9600") ? B9600 : B19200;
+        QTRY_VERIFY_WITH_TIMEOUT(lineIsSet(pty, speed), 20000);
+        ScriptedLine line(pty, settings.section(u',', 0, 0).toInt(), steps);
+        line.start();
+        const Ended ended = monitor.finish();
+        QCOMPARE(ended.status, 0);
+
+        QList<QJsonObject> objects = jsonLines(readFile(path("frames.json")));
+        QCOMPARE(objects.size(), frames.size() + 1);
+        const QJsonObject summary = objects.takeLast()[u"summary"].toObject();
+        const bool joined = !frames.filter(QStringLiteral(" split")).isEmpty();
+        QStringList seen;
+        for (const QJsonObject &frame : objects)
+            seen << described(frame, joined);
+        QCOMPARE(seen, frames);
+        if (joined)
+            QCOMPARE(summary[u"split"].toInt(), frames.size());
+        QVERIFY(objects[0][u"gap_us"].isNull());
+        const QString counts = QStringLiteral("%1 %2 %3 %4 %5")
+                                   .arg(summary[u"requests"].toInt())
+                                   .arg(summary[u"replies"].toInt())
+                                   .arg(summary[u"unanswered"].toInt())
+                                   .arg(summary[u"exceptions"].toInt())
+                                   .arg(summary[u"crc_errors"].toInt());
+        QTEST(counts, "counts");
+        // A reply's response time is the silence the bus kept, less however
+        // late the monitor was woken for the request: positive, within the
+        // time-out.
+        for (const QJsonObject &frame : objects) {
+            if (frame.contains(u"response_us"))
+                QVERIFY2(frame[u"response_us"].toInt() >= 0 &&
+                             frame[u"response_us"].toInt() <= 100000,
+                         qPrintable(described(frame)));
+        }
+        // The text: one line a frame, then the summary.
+        const QStringList text = ended.out.split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(text.size(), frames.size() + 1);
+        QVERIFY(text.last().startsWith(QStringLiteral("-- %1 frames").arg(frames.size())));
+        const auto records = pcapFrames(readFile(path("frames.pcap")));
+        QVERIFY(records);
+        QCOMPARE(records->size(), frames.size());
+        for (qsizetype i = 0; i < frames.size(); ++i)
+            QCOMPARE(QString::fromLatin1(records->at(i).toHex().toUpper()),
+                     objects[i][u"bytes"].toString());
+    }
+
+    // Frames t3.5 and a little apart stay apart. A machine too busy to read
+    // each in time may hand two over at once; their CRCs still part them, so
+    // the frames are checked, not how they were found.
+    void keptApart_data()
+    {
+        QTest::addColumn<QString>("settings");
+        QTest::addColumn<int>("silenceUs");
+        QTest::newRow("9600") << "9600,n,8,1" << 3646 + 500;
+        QTest::newRow("115200") << "115200,n,8,1" << 1750 + 250;
+    }
+    void keptApart()
+    {
+        QFETCH(QString, settings);
+        QFETCH(int, silenceUs);
+        PtyPair pty;
+        QVERIFY(pty.isValid());
+        QList<LineStep> steps;
+        QStringList expected;
+        for (int i = 0; i < 20; ++i) {
+            const QByteArray frame = i % 2 ? hex("01030200057847") : hex("010300000001840A");
+            steps << LineStep{frame, std::chrono::microseconds(silenceUs)};
+            expected << QString::fromLatin1(frame.toHex().toUpper());
+        }
+        Monitor monitor({pty.slavePath(), QStringLiteral("--serial-settings"), settings,
+                         QStringLiteral("--frames"), QStringLiteral("20"), QStringLiteral("--json"),
+                         QStringLiteral("-")});
+        QTRY_VERIFY_WITH_TIMEOUT(lineIsSet(pty, settings.startsWith(u"9600") ? B9600 : B115200),
+                                 20000);
+        ScriptedLine line(pty, settings.section(u',', 0, 0).toInt(), steps);
+        line.start();
+        const Ended ended = monitor.finish();
+        QCOMPARE(ended.status, 0);
+        QList<QJsonObject> objects = jsonLines(ended.out.toUtf8());
+        QCOMPARE(objects.size(), 21);
+        objects.removeLast();
+        QStringList seen;
+        for (const QJsonObject &frame : objects) {
+            seen << frame[u"bytes"].toString();
+            QVERIFY(frame[u"crc_ok"].toBool());
+        }
+        QCOMPARE(seen, expected);
+    }
+
+    // SIGINT ends it mid-stream with 130 and SIGTERM with 143: the files are whole.
+    void stopSignals_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGINT") << SIGINT;
+        QTest::newRow("SIGTERM") << SIGTERM;
+    }
+    void stopSignals()
+    {
+        QFETCH(int, signal);
+        PtyPair pty;
+        Monitor monitor({pty.slavePath(), QStringLiteral("--json"), path("s.json"),
+                         QStringLiteral("--pcap"), path("s.pcap")});
+        QTRY_VERIFY_WITH_TIMEOUT(lineIsSet(pty, B9600), 20000);
+        pty.write(hex("010300000001840A"));
+        QTRY_VERIFY_WITH_TIMEOUT(readFile(path("s.json")).contains("\"n\":1"), 20000);
+        pty.write(hex("0103020005")); // the end of the watch cuts this one short
+        ::kill(pid_t(monitor.pid()), signal);
+        const Ended ended = monitor.finish();
+        QCOMPARE(ended.status, 128 + signal);
+        const QList<QJsonObject> objects = jsonLines(readFile(path("s.json")));
+        QVERIFY(!objects.isEmpty());
+        QVERIFY(objects.last().contains(u"summary"));
+        const auto records = pcapFrames(readFile(path("s.pcap")));
+        QVERIFY(records);
+        QCOMPARE(records->size(), objects.last()[u"summary"].toObject()[u"frames"].toInt());
+    }
+
+    // A real slave (libmodbus) on a pty of its own, the test its master: the
+    // bytes of both directions are copied to the monitor's line as they pass.
+    void realSlave()
+    {
+        SlavePeer slave(QStringLiteral("pty"));
+        QVERIFY(slave.isRunning());
+        const int device = ::open(QFile::encodeName(slave.where()).constData(), O_RDWR | O_NOCTTY);
+        QVERIFY(device >= 0);
+        termios raw{};
+        ::tcgetattr(device, &raw);
+        ::cfmakeraw(&raw);
+        ::tcsetattr(device, TCSANOW, &raw);
+        PtyPair pty;
+        Monitor monitor({pty.slavePath(), QStringLiteral("--frames"), QStringLiteral("6"),
+                         QStringLiteral("--json"), QStringLiteral("-")});
+        QTRY_VERIFY_WITH_TIMEOUT(lineIsSet(pty, B9600), 20000);
+        // Holding register 0 (5), a write of 7 to register 1 (echoed), and
+        // register 100, which the slave does not have (exception 02).
+        const QByteArray requests[] = {hex("010300000001840A"), hex("01060001000799C8"),
+                                       hex("010300640001C5D5")};
+        for (const QByteArray &request : requests) {
+            QCOMPARE(::write(device, request.constData(), size_t(request.size())),
+                     ssize_t(request.size()));
+            pty.write(request);
+            QByteArray reply;
+            char buffer[256];
+            for (pollfd p{device, POLLIN, 0}; ::poll(&p, 1, 5000) > 0;) {
+                const ssize_t n = ::read(device, buffer, sizeof buffer);
+                if (n <= 0)
+                    break;
+                reply.append(buffer, n);
+                if ((reply.size() >= 5 && (quint8(reply[1]) & 0x80)) ||
+                    (reply.size() >= 3 && reply[1] == 0x03 &&
+                     reply.size() == 5 + quint8(reply[2])) ||
+                    (reply.size() == 8 && reply[1] == 0x06))
+                    break;
+            }
+            // Whatever silence the next request leaves, the CRCs part them.
+            pty.write(reply);
+        }
+        ::close(device);
+        const Ended ended = monitor.finish();
+        QCOMPARE(ended.status, 0);
+        QList<QJsonObject> objects = jsonLines(ended.out.toUtf8());
+        QCOMPARE(objects.size(), 7);
+        objects.removeLast();
+        QStringList seen;
+        for (const QJsonObject &frame : objects)
+            seen << described(frame, false);
+        QCOMPARE(seen, (QStringList{"request 010300000001840A", "reply 01030200057847 to 1",
+                                    "request 01060001000799C8", "reply 01060001000799C8 to 3",
+                                    "request 010300640001C5D5", "reply 018302C0F1 to 5 ex 2"}));
+    }
+
+    // The adapter pulled: a message, the files whole, exit 1.
+    void portPulled()
+    {
+        PtyPair pty;
+        Monitor monitor({pty.slavePath(), QStringLiteral("--json"), path("p.json")});
+        QTRY_VERIFY_WITH_TIMEOUT(lineIsSet(pty, B9600), 20000);
+        pty.write(hex("010300000001840A"));
+        QTRY_VERIFY_WITH_TIMEOUT(readFile(path("p.json")).contains("\"n\":1"), 20000);
+        pty.hangUp();
+        const Ended ended = monitor.finish();
+        QCOMPARE(ended.status, 1);
+        QVERIFY2(ended.errors.contains(QStringLiteral("went away")), qPrintable(ended.errors));
+        const QList<QJsonObject> objects = jsonLines(readFile(path("p.json")));
+        QCOMPARE(objects.size(), 2);
+        QCOMPARE(objects.last()[u"summary"].toObject()[u"frames"].toInt(), 1);
+    }
+
+    // Refused: a message on standard error, exit 2, no file made.
+    void refusals_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("no such device") << QStringList{"/dev/tallowick-no-such-port"}
+                                        << "cannot open /dev/tallowick-no-such-port";
+        QTest::newRow("not a serial port") << QStringList{"/dev/null"} << "not a serial port";
+        QTest::newRow("bad option") << QStringList{"--frames", "x", "PTY"} << "--frames takes";
+        QTest::newRow("baud the port does not take")
+            << QStringList{"--serial-settings", "12345,n,8,1", "PTY"} << "does not take 12345 baud";
+        QTest::newRow("a capture that cannot be written")
+            << QStringList{"--pcap", "/nonexistent/x.pcap", "PTY"}
+            << "cannot write /nonexistent/x.pcap";
+    }
+    void refusals()
+    {
+        QFETCH(QStringList, args);
+        PtyPair pty;
+        args.replaceInStrings(QStringLiteral("PTY"), pty.slavePath());
+        args << QStringLiteral("--json") << path("r.json");
+        if (!args.contains(QStringLiteral("--pcap")))
+            args << QStringLiteral("--pcap") << path("r.pcap");
+        Monitor monitor(args);
+        const Ended ended = monitor.finish();
+        QCOMPARE(ended.status, 2);
+        QFETCH(QString, error);
+        QVERIFY2(ended.errors.contains(error), qPrintable(ended.errors));
+        QVERIFY(ended.out.isEmpty());
+        QVERIFY(!QFile::exists(path("r.json")));
+        QVERIFY(!QFile::exists(path("r.pcap")));
+    }
+
+    // tshark decodes every record of the capture as Modbus RTU, with the
+    // function code and CRC verdict the monitor gave.
+    void tsharkReadsTheCapture()
+    {
+        const QString tshark = QStandardPaths::findExecutable(QStringLiteral("tshark"));
+        if (tshark.isEmpty())
+            QSKIP("tshark is not installed (scripts/deps.sh --test installs it)");
+        PtyPair pty;
+        Monitor monitor({pty.slavePath(), QStringLiteral("--frames"), QStringLiteral("4"),
+                         QStringLiteral("--pcap"), path("t.pcap"), QStringLiteral("--json"),
+                         path("t.json")});
+        QTRY_VERIFY_WITH_TIMEOUT(lineIsSet(pty, B9600), 20000);
+        ScriptedLine line(pty, 9600,
+                          {{hex("010300000001840A"), 20ms},
+                           {hex("01030200057847"), 20ms},
+                           {hex("010600010003980B"), 20ms},
+                           {hex("0106000100039809"), 20ms}});
+        line.start();
+        QCOMPARE(monitor.finish().status, 0);
+
+        QProcess reader;
+        QProcessEnvironment env = displayless();
+        env.insert(QStringLiteral("HOME"), m_folder.path()); // no user preferences
+        reader.setProcessEnvironment(env);
+        reader.start(
+            tshark,
+            {QStringLiteral("-r"), path("t.pcap"), QStringLiteral("-o"),
+             QStringLiteral("uat:user_dlts:\"User 0 (DLT=147)\",\"mbrtu\",\"0\",\"\",\"0\",\"\""),
+             QStringLiteral("-o"), QStringLiteral("mbrtu.crc_verification:TRUE"),
+             QStringLiteral("-T"), QStringLiteral("fields"), QStringLiteral("-e"),
+             QStringLiteral("modbus.func_code"), QStringLiteral("-e"),
+             QStringLiteral("mbrtu.crc16.status")});
+        QVERIFY(reader.waitForFinished(120000));
+        QCOMPARE(reader.exitCode(), 0);
+        const QStringList rows =
+            QString::fromUtf8(reader.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+        QList<QJsonObject> objects = jsonLines(readFile(path("t.json")));
+        objects.removeLast();
+        QCOMPARE(rows.size(), objects.size());
+        for (qsizetype i = 0; i < rows.size(); ++i) {
+            const QStringList fields = rows[i].split(u'\t');
+            const int function = objects[i][u"bytes"].toString().mid(2, 2).toInt(nullptr, 16);
+            QCOMPARE(fields.value(0).toInt(), function);
+            // Wireshark's verdicts: 1 good, 0 bad (2 unverified).
+            QCOMPARE(fields.value(1), objects[i][u"crc_ok"].toBool() ? u"1"_qs : u"0"_qs);
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMonitor)
+#include "tst_bus_monitor.moc"

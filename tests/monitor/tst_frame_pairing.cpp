@@ -1,0 +1,107 @@
+// Requests paired with their replies from the frames alone, as the master
+// pairs them, and "unknown" where a frame does not tell.
+#include "monitor/frame_pairing.h"
+
+#include <QTest>
+
+using namespace tallowick;
+using namespace std::chrono_literals;
+
+class TestFramePairing : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // Frames "HEX FIRST END" in microseconds; each judged "role", or
+    // "reply N T" (its request's number, the response time) with " exN" for
+    // an exception. The counts after the end at finishAt: requests, replies,
+    // unanswered, exceptions. Time-out 1 s.
+    void judge_data()
+    {
+        QTest::addColumn<QStringList>("frames");
+        QTest::addColumn<qint64>("finishAt");
+        QTest::addColumn<QStringList>("roles");
+        QTest::addColumn<QString>("counts");
+        const QString read1 = QStringLiteral("010300000001840A");
+        const QString reply1 = QStringLiteral("01030200057847");
+        QTest::newRow("03 request and reply")
+            << QStringList{read1 + " 0 8000", reply1 + " 10000 17000"} << qint64(20000)
+            << QStringList{"request", "reply 1 2000"} << "1 1 0 0";
+        QTest::newRow("06 and its echo before any pairing")
+            << QStringList{"010600010003980B 0 8000", "010600010003980B 9500 17500"}
+            << qint64(20000) << QStringList{"unknown", "reply 1 1500"} << "1 1 0 0";
+        QTest::newRow("06 after a pairing")
+            << QStringList{read1 + " 0 8000", reply1 + " 10000 17000",
+                           "010600010003980B 30000 38000", "010600010003980B 40000 48000"}
+            << qint64(50000) << QStringList{"request", "reply 1 2000", "request", "reply 3 2000"}
+            << "2 2 0 0";
+        QTest::newRow("exception reply")
+            << QStringList{read1 + " 0 8000", "018302C0F1 9000 14000"} << qint64(20000)
+            << QStringList{"request", "reply 1 1000 ex2"} << "1 1 0 1";
+        QTest::newRow("broadcast awaits nothing")
+            << QStringList{read1 + " 0 8000", reply1 + " 10000 17000",
+                           "00060001000399DA 30000 38000", read1 + " 3000000 3008000",
+                           reply1 + " 3010000 3017000"}
+            << qint64(9000000)
+            << QStringList{"request", "reply 1 2000", "request", "request", "reply 4 2000"}
+            << "3 2 0 0";
+        QTest::newRow("no reply within the time-out")
+            << QStringList{read1 + " 0 8000", read1 + " 2000000 2008000"} << qint64(4000000)
+            << QStringList{"request", "request"} << "2 0 2 0";
+        QTest::newRow("a reply after the time-out answers nothing")
+            << QStringList{read1 + " 0 8000", reply1 + " 1008001 1015001"} << qint64(2000000)
+            << QStringList{"request", "reply"} << "1 1 1 0";
+        QTest::newRow("a reply just within the time-out")
+            << QStringList{read1 + " 0 8000", reply1 + " 1008000 1015000"} << qint64(2000000)
+            << QStringList{"request", "reply 1 1000000"} << "1 1 0 0";
+        QTest::newRow("another unit's reply")
+            << QStringList{read1 + " 0 8000", "02030200053C47 10000 17000"} << qint64(20000)
+            << QStringList{"request", "unknown"} << "1 0 0 0";
+        QTest::newRow("a reply before any request")
+            << QStringList{reply1 + " 0 7000", read1 + " 20000 28000"} << qint64(30000)
+            << QStringList{"reply", "request"} << "1 1 0 0";
+        QTest::newRow("10 request and reply")
+            << QStringList{"01100001000204000A01029230 0 13000", "0110000100021008 15000 23000"}
+            << qint64(30000) << QStringList{"request", "reply 1 2000"} << "1 1 0 0";
+        QTest::newRow("the master gives up and asks another unit")
+            << QStringList{read1 + " 0 8000", "020300000001840A 20000 28000"} << qint64(30000)
+            << QStringList{"request", "request"} << "2 0 1 0";
+        QTest::newRow("too short to tell")
+            << QStringList{"01 0 1000", "0103 5000 7000"} << qint64(10000)
+            << QStringList{"unknown", "unknown"} << "0 0 0 0";
+        QTest::newRow("an unanswered 06 before any pairing is no request")
+            << QStringList{"010600010003980B 0 8000"} << qint64(5000000) << QStringList{"unknown"}
+            << "0 0 0 0";
+    }
+    void judge()
+    {
+        QFETCH(QStringList, frames);
+        QFETCH(qint64, finishAt);
+        FramePairing pairing(1s);
+        QStringList roles;
+        quint64 number = 0;
+        for (const QString &frame : frames) {
+            const QStringList words = frame.split(u' ');
+            const Judgement j = pairing.judge(++number, QByteArray::fromHex(words[0].toLatin1()),
+                                              words[1].toLongLong(), words[2].toLongLong());
+            QString role = roleName(j.role);
+            if (j.replyTo)
+                role += QStringLiteral(" %1 %2").arg(*j.replyTo).arg(*j.responseUs);
+            if (j.exception)
+                role += QStringLiteral(" ex%1").arg(*j.exception);
+            roles << role;
+        }
+        pairing.finish(finishAt);
+        QTEST(roles, "roles");
+        const PairingCounts &c = pairing.counts();
+        QTEST(QStringLiteral("%1 %2 %3 %4")
+                  .arg(c.requests)
+                  .arg(c.replies)
+                  .arg(c.unanswered)
+                  .arg(c.exceptions),
+              "counts");
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFramePairing)
+#include "tst_frame_pairing.moc"

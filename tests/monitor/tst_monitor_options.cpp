@@ -1,0 +1,153 @@
+// tallowick-monitor's command line as a plain function: what it refuses,
+// what it answers itself, and what each option sets. That the program prints
+// a refusal and exits with status 2 is tst_bus_monitor's business.
+#include "monitor/monitor_options.h"
+
+#include <QTest>
+
+using namespace tallowick;
+
+Q_DECLARE_METATYPE(tallowick::MonitorRequest)
+
+namespace {
+
+// The fields that differ from a bare "/dev/ttyUSB0", in a fixed order.
+QStringList changedFields(const MonitorOptions &o)
+{
+    QStringList fields{QStringLiteral("device=") + o.devicePath};
+    if (o.settings.baudRate != 9600 || o.settings.parity != QSerialPort::NoParity)
+        fields << QStringLiteral("baud=%1,parity=%2")
+                      .arg(o.settings.baudRate)
+                      .arg(int(o.settings.parity));
+    if (o.gap.count() != 3646)
+        fields << QStringLiteral("gap=%1").arg(o.gap.count());
+    if (o.timeout.count() != 1'000'000)
+        fields << QStringLiteral("timeout=%1").arg(o.timeout.count());
+    if (!o.pcapPath.isEmpty())
+        fields << QStringLiteral("pcap=") + o.pcapPath;
+    if (!o.jsonPath.isEmpty())
+        fields << QStringLiteral("json=") + o.jsonPath;
+    if (o.frames)
+        fields << QStringLiteral("frames=%1").arg(*o.frames);
+    if (o.duration)
+        fields << QStringLiteral("duration=%1").arg(o.duration->count());
+    return fields;
+}
+
+} // namespace
+
+class TestMonitorOptions : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void accepted_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QStringList>("fields");
+        QTest::newRow("bare") << QStringList{"/dev/ttyUSB0"} << QStringList{"device=/dev/ttyUSB0"};
+        QTest::newRow("port number") << QStringList{"3"} << QStringList{"device=/dev/ttyS2"};
+        QTest::newRow("device name")
+            << QStringList{"ttyUSB0"} << QStringList{"device=/dev/ttyUSB0"};
+        // The gap follows the settings: 3.5 characters of 11 bits at 19200.
+        QTest::newRow("settings") << QStringList{"--serial-settings", "19200,e,8,1", "/dev/ttyUSB0"}
+                                  << QStringList{"device=/dev/ttyUSB0", "baud=19200,parity=2",
+                                                 "gap=2006"};
+        QTest::newRow("fast line")
+            << QStringList{"--serial-settings", "115200,n,8,1", "/dev/ttyUSB0"}
+            << QStringList{"device=/dev/ttyUSB0", "baud=115200,parity=0", "gap=1750"};
+        QTest::newRow("gap in ms with decimals") << QStringList{"--gap", "4.0105", "/dev/ttyUSB0"}
+                                                 << QStringList{"device=/dev/ttyUSB0", "gap=4011"};
+        QTest::newRow("timeout") << QStringList{"--timeout", "250", "/dev/ttyUSB0"}
+                                 << QStringList{"device=/dev/ttyUSB0", "timeout=250000"};
+        QTest::newRow("timeout zero") << QStringList{"--timeout", "0", "/dev/ttyUSB0"}
+                                      << QStringList{"device=/dev/ttyUSB0", "timeout=0"};
+        QTest::newRow("files, count and duration")
+            << QStringList{"--pcap", "a.pcap",     "--json", "-",           "--frames",
+                           "10",     "--duration", "2.5",    "/dev/ttyUSB0"}
+            << QStringList{"device=/dev/ttyUSB0", "pcap=a.pcap", "json=-", "frames=10",
+                           "duration=2500"};
+    }
+    void accepted()
+    {
+        QFETCH(QStringList, args);
+        const ParsedMonitorCommandLine parsed = parseMonitorCommandLine(args);
+        const auto *options = std::get_if<MonitorOptions>(&parsed);
+        QVERIFY2(options, qPrintable(std::get_if<MonitorUsageError>(&parsed)
+                                         ? std::get<MonitorUsageError>(parsed).text
+                                         : QStringLiteral("a request")));
+        QTEST(changedFields(*options), "fields");
+    }
+
+    void refused_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("error");
+        const QString port = QStringLiteral("/dev/ttyUSB0");
+        QTest::newRow("no port") << QStringList{} << "no port given";
+        QTest::newRow("two ports") << QStringList{port, port} << "more than one port given";
+        QTest::newRow("empty port") << QStringList{""} << "no such port: ";
+        QTest::newRow("port zero") << QStringList{"0"} << "no such port: 0";
+        QTest::newRow("bad settings")
+            << QStringList{"--serial-settings", "9600,x,8,1", port}
+            << "--serial-settings takes baud,parity,data,stop, such as 9600,n,8,1";
+        QTest::newRow("gap zero") << QStringList{"--gap", "0", port}
+                                  << "--gap takes milliseconds above 0, such as 4.01";
+        QTest::newRow("gap below a microsecond")
+            << QStringList{"--gap", "0.0004", port}
+            << "--gap takes milliseconds above 0, such as 4.01";
+        QTest::newRow("gap negative")
+            << QStringList{"--gap", "-1", port} << "--gap takes milliseconds above 0, such as 4.01";
+        QTest::newRow("gap nan") << QStringList{"--gap", "nan", port}
+                                 << "--gap takes milliseconds above 0, such as 4.01";
+        QTest::newRow("gap huge") << QStringList{"--gap", "1e300", port}
+                                  << "--gap takes milliseconds above 0, such as 4.01";
+        QTest::newRow("timeout text") << QStringList{"--timeout", "soon", port}
+                                      << "--timeout takes milliseconds, such as 1000";
+        QTest::newRow("frames zero")
+            << QStringList{"--frames", "0", port} << "--frames takes a whole number above 0";
+        QTest::newRow("frames negative")
+            << QStringList{"--frames", "-3", port} << "--frames takes a whole number above 0";
+        QTest::newRow("duration zero")
+            << QStringList{"--duration", "0", port} << "--duration takes seconds above 0";
+        QTest::newRow("both to standard output") << QStringList{"--pcap", "-", "--json", "-", port}
+                                                 << "--pcap and --json cannot share one file";
+        QTest::newRow("one file for both") << QStringList{"--pcap", "x", "--json", "x", port}
+                                           << "--pcap and --json cannot share one file";
+        QTest::newRow("empty file name")
+            << QStringList{"--json", "", port} << "--pcap and --json take a file name or -";
+        QTest::newRow("twice") << QStringList{"--frames", "1", "--frames", "2", port}
+                               << "--frames given more than once";
+        QTest::newRow("unknown option") << QStringList{"--send", port} << "Unknown option 'send'.";
+        QTest::newRow("missing value")
+            << QStringList{port, "--gap"} << "Missing value after '--gap'.";
+    }
+    void refused()
+    {
+        QFETCH(QStringList, args);
+        const ParsedMonitorCommandLine parsed = parseMonitorCommandLine(args);
+        const auto *error = std::get_if<MonitorUsageError>(&parsed);
+        QVERIFY(error);
+        QTEST(error->text, "error");
+    }
+
+    void requests_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<MonitorRequest>("request");
+        QTest::newRow("help") << QStringList{"--help"} << MonitorRequest::Help;
+        QTest::newRow("help beside errors")
+            << QStringList{"--frames", "0", "-h"} << MonitorRequest::Help;
+        QTest::newRow("version") << QStringList{"--version", "a", "b"} << MonitorRequest::Version;
+    }
+    void requests()
+    {
+        QFETCH(QStringList, args);
+        const ParsedMonitorCommandLine parsed = parseMonitorCommandLine(args);
+        QVERIFY(std::holds_alternative<MonitorRequest>(parsed));
+        QTEST(std::get<MonitorRequest>(parsed), "request");
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMonitorOptions)
+#include "tst_monitor_options.moc"

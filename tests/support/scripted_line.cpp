@@ -1,0 +1,56 @@
+#include "support/scripted_line.h"
+
+#include "support/pty_pair.h"
+
+#include <ctime>
+
+namespace tallowick::test {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+void sleepUntil(Clock::time_point when)
+{
+    const auto since = when.time_since_epoch();
+    timespec at{};
+    at.tv_sec = std::chrono::duration_cast<std::chrono::seconds>(since).count();
+    at.tv_nsec = long((since - std::chrono::seconds(at.tv_sec)).count());
+    while (::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &at, nullptr) != 0) {
+    }
+}
+
+} // namespace
+
+ScriptedLine::ScriptedLine(PtyPair &pty, qint32 baudRate, QList<LineStep> steps)
+    : m_pty(pty), m_characterTime(std::chrono::nanoseconds(10'000'000'000LL / baudRate)),
+      m_steps(std::move(steps))
+{
+}
+
+ScriptedLine::~ScriptedLine()
+{
+    wait();
+}
+
+void ScriptedLine::start()
+{
+    m_thread = std::thread([this] {
+        Clock::time_point lastWrite = Clock::now();
+        for (const LineStep &step : m_steps) {
+            sleepUntil(lastWrite + m_characterTime * step.bytes.size());
+            m_pty.write(step.bytes);
+            lastWrite = Clock::now();
+            sleepUntil(lastWrite + step.silenceAfter);
+            lastWrite = Clock::now();
+        }
+    });
+}
+
+void ScriptedLine::wait()
+{
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+} // namespace tallowick::test

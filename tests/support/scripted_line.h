@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+
+#include <chrono>
+#include <thread>
+
+namespace tallowick::test {
+
+class PtyPair;
+
+// A bus that plays a script into a pty: each frame arrives when its last
+// byte would have ended on a line of the given baud rate (10-bit
+// characters), as an adapter hands a frame over, then the line is silent for
+// the step's silence. Each frame is timed from the moment the one before was
+// actually written, so a late wake-up never shortens a silence.
+struct LineStep
+{
+    QByteArray bytes;
+    std::chrono::microseconds silenceAfter{0};
+};
+
+class ScriptedLine
+{
+public:
+    ScriptedLine(PtyPair &pty, qint32 baudRate, QList<LineStep> steps);
+    // Waits for the script to end.
+    ~ScriptedLine();
+    ScriptedLine(const ScriptedLine &) = delete;
+    ScriptedLine &operator=(const ScriptedLine &) = delete;
+
+    void start();
+    void wait();
+
+private:
+    PtyPair &m_pty;
+    std::chrono::nanoseconds m_characterTime;
+    QList<LineStep> m_steps;
+    std::thread m_thread;
+};
+
+} // namespace tallowick::test
