@@ -2,8 +2,8 @@
 // exchanges with faults in it, and a megabyte typed into a field.
 #include "bench_scenarios.h"
 
-#include "ui/decoder_window.h"
 #include "engine/command_text.h"
+#include "ui/decoder_window.h"
 
 #include <QComboBox>
 #include <QEventLoop>

@@ -1,7 +1,7 @@
 // Command text to frame, CRC-16 and frame text.
 #include "engine/command_text.h"
-#include "fuzz_check.h"
 #include "frames/crc.h"
+#include "fuzz_check.h"
 
 #include <algorithm>
 

@@ -1,10 +1,10 @@
 // The reply check and the reply text, and the length and quiet time that tell
 // where a serial reply ends.
 #include "engine/command_text.h"
-#include "fuzz_check.h"
+#include "frames/crc.h"
 #include "frames/quiet_time.h"
 #include "frames/reply_check.h"
-#include "frames/crc.h"
+#include "fuzz_check.h"
 
 #include <QRegularExpression>
 

@@ -1,8 +1,8 @@
 #include "engine/numeric_value.h"
 
 #include <cfenv>
-#include <cmath>
 #include <charconv>
+#include <cmath>
 #include <string>
 #include <string_view>
 
@@ -75,7 +75,8 @@ double numericValue(QStringView text)
         return 0;
     // from_chars ignores the C locale, whose decimal point may not be '.'.
     const bool negative = !literal.empty() && literal.front() == '-';
-    const char *first = literal.data() + ((literal.front() == '-' || literal.front() == '+') ? 1 : 0);
+    const char *first =
+        literal.data() + ((literal.front() == '-' || literal.front() == '+') ? 1 : 0);
     double value = 0;
     const auto result = std::from_chars(first, literal.data() + literal.size(), value);
     if (result.ec == std::errc::result_out_of_range) {

@@ -7,7 +7,7 @@ namespace tallowick {
 QString Link::stateName(int state)
 {
     static const std::array<const char *, 10> names = {
-        "sckClosed",        "sckOpen",         "sckListening", "sckConnectionPending",
+        "sckClosed",        "sckOpen",         "sckListening",  "sckConnectionPending",
         "sckResolvingHost", "sckHostResolved", "sckConnecting", "sckConnected",
         "sckClosing",       "sckError"};
     if (state < 0 || state >= int(names.size()))

@@ -83,8 +83,7 @@ signals:
 
 // Writes the whole frame and hands it to the system at once (a serial port's
 // or a socket's flush()), rather than at the next turn of the event loop.
-template <class Device>
-bool writeNow(Device &device, const QByteArray &frame)
+template <class Device> bool writeNow(Device &device, const QByteArray &frame)
 {
     if (device.write(frame) != frame.size())
         return false;

@@ -12,8 +12,7 @@ namespace {
 
 // The value a text stands for in a short table of spellings, exactly.
 template <class T>
-std::optional<T> lookUp(const QString &text,
-                        std::initializer_list<std::pair<QStringView, T>> table)
+std::optional<T> lookUp(const QString &text, std::initializer_list<std::pair<QStringView, T>> table)
 {
     for (const auto &[spelling, value] : table) {
         if (text == spelling)
@@ -63,15 +62,15 @@ std::optional<LineSettings> parseLineSettings(const QString &configCom)
                                                      {u"o", QSerialPort::OddParity},
                                                      {u"m", QSerialPort::MarkParity},
                                                      {u"s", QSerialPort::SpaceParity}});
-    const auto dataBits = lookUp<QSerialPort::DataBits>(parts.at(2).trimmed(),
-                                                        {{u"5", QSerialPort::Data5},
-                                                         {u"6", QSerialPort::Data6},
-                                                         {u"7", QSerialPort::Data7},
-                                                         {u"8", QSerialPort::Data8}});
-    const auto stopBits = lookUp<QSerialPort::StopBits>(parts.at(3).trimmed(),
-                                                        {{u"1", QSerialPort::OneStop},
-                                                         {u"1.5", QSerialPort::OneAndHalfStop},
-                                                         {u"2", QSerialPort::TwoStop}});
+    const auto dataBits =
+        lookUp<QSerialPort::DataBits>(parts.at(2).trimmed(), {{u"5", QSerialPort::Data5},
+                                                              {u"6", QSerialPort::Data6},
+                                                              {u"7", QSerialPort::Data7},
+                                                              {u"8", QSerialPort::Data8}});
+    const auto stopBits =
+        lookUp<QSerialPort::StopBits>(parts.at(3).trimmed(), {{u"1", QSerialPort::OneStop},
+                                                              {u"1.5", QSerialPort::OneAndHalfStop},
+                                                              {u"2", QSerialPort::TwoStop}});
     if (!parity || !dataBits || !stopBits)
         return std::nullopt;
     settings.parity = *parity;

@@ -36,8 +36,8 @@ TcpLink::TcpLink(QObject *parent) : Link(parent)
 int TcpLink::state() const
 {
     // By QAbstractSocket::SocketState, in its order.
-    static constexpr int states[] = {Closed,    ResolvingHost, Connecting, Connected,
-                                     Open,      Listening,     Closing};
+    static constexpr int states[] = {Closed, ResolvingHost, Connecting, Connected,
+                                     Open,   Listening,     Closing};
     const auto socketState = m_socket.state();
     if (socketState == QAbstractSocket::UnconnectedState)
         return m_failed ? Error : Closed;

@@ -58,7 +58,8 @@ void PreciseTimer::expired()
     // Reading takes the expiration off the descriptor, so the event loop does
     // not keep waking up for it.
     quint64 expirations = 0;
-    if (::read(m_descriptor.fd(), &expirations, sizeof expirations) != ssize_t(sizeof expirations) ||
+    if (::read(m_descriptor.fd(), &expirations, sizeof expirations) !=
+            ssize_t(sizeof expirations) ||
         expirations == 0 || !m_armed)
         return;
     m_armed = false;

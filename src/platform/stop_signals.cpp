@@ -28,8 +28,8 @@ void StopSignals::block()
 }
 
 StopSignals::StopSignals(QObject *parent)
-    : QObject(parent), m_descriptor(::signalfd(-1, &stopSet(), SFD_NONBLOCK | SFD_CLOEXEC),
-                                    [this] { read(); })
+    : QObject(parent),
+      m_descriptor(::signalfd(-1, &stopSet(), SFD_NONBLOCK | SFD_CLOEXEC), [this] { read(); })
 {
 }
 

@@ -161,10 +161,9 @@ void ConfigSlots::killCmd_Click(int index)
             dialogs::message(m_ui.window, {QStringLiteral("no found file ") + name});
         return;
     }
-    const MessageAnswer answer =
-        dialogs::message(m_ui.window, {QStringLiteral("Sure?Kill all files?"),
-                                       QStringLiteral("Kill files"), MessageIcon::Exclamation,
-                                       MessageButtons::YesNo});
+    const MessageAnswer answer = dialogs::message(
+        m_ui.window, {QStringLiteral("Sure?Kill all files?"), QStringLiteral("Kill files"),
+                      MessageIcon::Exclamation, MessageButtons::YesNo});
     if (answer == MessageAnswer::Yes && deleteIniFiles(m_ui.programFolder)) {
         dialogs::message(m_ui.window, {QStringLiteral("no found file ") + name});
         return;
@@ -189,13 +188,14 @@ void ConfigSlots::Command4_Click()
     if (!path || path->isEmpty())
         return;
     if (const FileFailure failure = exportConfigFile(*path, currentValues())) {
-        dialogs::message(m_ui.window,
-                         {QStringLiteral("Export config file failed: %1\n%2").arg(*path, failure->reason),
-                          QStringLiteral("Failed Msg"), MessageIcon::Critical});
+        dialogs::message(
+            m_ui.window,
+            {QStringLiteral("Export config file failed: %1\n%2").arg(*path, failure->reason),
+             QStringLiteral("Failed Msg"), MessageIcon::Critical});
         return;
     }
-    dialogs::message(m_ui.window, {QStringLiteral("    Save Success.   "), QStringLiteral("Log save"),
-                                   MessageIcon::Information});
+    dialogs::message(m_ui.window, {QStringLiteral("    Save Success.   "),
+                                   QStringLiteral("Log save"), MessageIcon::Information});
 }
 
 } // namespace tallowick

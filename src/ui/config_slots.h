@@ -18,7 +18,7 @@ namespace tallowick {
 struct ConfigControls
 {
     QWidget *window = nullptr;
-    QString programFolder;                              // where the slot files live
+    QString programFolder;                             // where the slot files live
     std::array<QLineEdit *, configValueCount> boxes{}; // the 39 values, in key order
     QComboBox *filecombo = nullptr;
     QLabel *filename = nullptr;

@@ -45,7 +45,6 @@ QString qtFilter(const QString &filter);
 
 // The filter of the save and open dialogs for logs and configuration files,
 // which open on its second entry.
-inline const QString textFileFilter =
-    QStringLiteral("All Files (*.*)|*.*|Text Files(*.txt)|*.txt");
+inline const QString textFileFilter = QStringLiteral("All Files (*.*)|*.*|Text Files(*.txt)|*.txt");
 
 } // namespace tallowick

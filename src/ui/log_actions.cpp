@@ -5,14 +5,14 @@
 #include "ui/dialogs.h"
 #include "ui/log_panel.h"
 
-#include <QLabel>
 #include <QAbstractButton>
+#include <QLabel>
 #include <QWidget>
 
 namespace tallowick {
 
-LogActions::LogActions(LogPanel *log, QLabel *status, QAbstractButton *clear,
-                       QAbstractButton *save, QWidget *window)
+LogActions::LogActions(LogPanel *log, QLabel *status, QAbstractButton *clear, QAbstractButton *save,
+                       QWidget *window)
     : QObject(window), m_log(log), m_status(status), m_window(window)
 {
     connect(clear, &QAbstractButton::clicked, this, &LogActions::Command1_Click);
@@ -38,8 +38,9 @@ void LogActions::savelog_Click()
     // Written beside the target and renamed over it, so that a failure never
     // leaves half a log or destroys the file being replaced.
     if (const auto error = saveAtomically(*path, content)) {
-        dialogs::message(m_window, {QStringLiteral("Save Log failed: %1\n%2").arg(*path, error->reason),
-                                    QStringLiteral("Log save"), MessageIcon::Critical});
+        dialogs::message(m_window,
+                         {QStringLiteral("Save Log failed: %1\n%2").arg(*path, error->reason),
+                          QStringLiteral("Log save"), MessageIcon::Critical});
         return;
     }
     dialogs::message(m_window, {QStringLiteral("    Save Success.   "), QStringLiteral("Log save"),

@@ -1,7 +1,7 @@
 #include "ui/log_panel.h"
 
-#include "ui/log_box.h"
 #include "log/log_entry.h"
+#include "ui/log_box.h"
 
 #include <QScrollBar>
 #include <QTextBlock>

@@ -1,11 +1,11 @@
 #include "ui/main_window.h"
 
-#include "ui/decoder_window.h"
-#include "engine/exchange_engine.h"
 #include "engine/engine_assembly.h"
+#include "engine/exchange_engine.h"
 #include "links/tcp_link.h"
 #include "ui/config_slots.h"
 #include "ui/control_inputs.h"
+#include "ui/decoder_window.h"
 #include "ui/dialogs.h"
 #include "ui/log_actions.h"
 #include "ui/log_box.h"

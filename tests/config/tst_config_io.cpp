@@ -64,8 +64,8 @@ private slots:
         QTemporaryDir root;
         lay(root.path(), {"slot.ini=[SETTINGS]\r\nCMD0=0103\r\n", "sub/notes.txt=x",
                           "out/x.ini=[SETTINGS]\r\n"});
-        const QString full = path.isEmpty() || path.startsWith(u'/') ? path
-                                                                     : QDir(root.path()).filePath(path);
+        const QString full =
+            path.isEmpty() || path.startsWith(u'/') ? path : QDir(root.path()).filePath(path);
         const QStringList values(configValueCount, QStringLiteral("v"));
         FileFailure failure;
         if (operation == u"read") {
@@ -73,7 +73,8 @@ private slots:
             if (const auto *error = std::get_if<FileError>(&read))
                 failure = *error;
             else
-                QCOMPARE(std::get<QStringList>(read).value(FirstCommandValue), QStringLiteral("0103"));
+                QCOMPARE(std::get<QStringList>(read).value(FirstCommandValue),
+                         QStringLiteral("0103"));
         } else if (operation == u"save") {
             failure = saveSlotFile(full, values);
         } else if (operation == u"export") {

@@ -4,8 +4,8 @@
 // independent of this code, and the worked examples of the frame format; t3.5
 // worked out by hand from 3.5 characters of 11 bits.
 #include "engine/command_text.h"
-#include "frames/quiet_time.h"
 #include "frames/crc.h"
+#include "frames/quiet_time.h"
 #include "frames/reply_check.h"
 
 #include <QTest>

@@ -26,13 +26,14 @@ EngineFixture::EngineFixture()
                      [this](const QString &caption) { status = caption; });
     QObject::connect(&engine, &ExchangeEngine::lineNumberChosen, &engine,
                      [this](const QString &number) { in.field[FakeInputs::SendCnt] = number; });
-    QObject::connect(
-        &engine, &ExchangeEngine::messageRaised, &engine,
-        [this](const UserMessage &message) {
-            const int code = messageCode(message);
-            log << u"box %1 %2: %3"_s.arg(code).arg(message.title, message.text);
-            boxes << u"%1|%2|%3"_s.arg(message.text.section(u'\n', 0, 0)).arg(code).arg(message.title);
-        });
+    QObject::connect(&engine, &ExchangeEngine::messageRaised, &engine,
+                     [this](const UserMessage &message) {
+                         const int code = messageCode(message);
+                         log << u"box %1 %2: %3"_s.arg(code).arg(message.title, message.text);
+                         boxes << u"%1|%2|%3"_s.arg(message.text.section(u'\n', 0, 0))
+                                      .arg(code)
+                                      .arg(message.title);
+                     });
 }
 
 void EngineFixture::set(const QString &name, const QString &value)

@@ -9,7 +9,8 @@ ScriptedDialogs::ScriptedDialogs()
     dialogs::setMessageHandler([this](QWidget *, const UserMessage &request) {
         messages.append(request);
         if (answers.empty())
-            return request.buttons == MessageButtons::YesNo ? MessageAnswer::Yes : MessageAnswer::Ok;
+            return request.buttons == MessageButtons::YesNo ? MessageAnswer::Yes
+                                                            : MessageAnswer::Ok;
         const MessageAnswer answer = answers.front();
         answers.pop_front();
         return answer;

@@ -215,7 +215,8 @@ private slots:
                                 : QString();
                 box->button(press)->click();
             });
-            QVERIFY(dialogs::message(nullptr, {QStringLiteral("Sure?"), {}, icon, buttons}) == answer);
+            QVERIFY(dialogs::message(nullptr, {QStringLiteral("Sure?"), {}, icon, buttons}) ==
+                    answer);
             QCOMPARE(seen, "Tallowick Sure? " + shown);
         }
     }
