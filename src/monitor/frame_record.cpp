@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <initializer_list>
+#include <utility>
 
 namespace tallowick {
 
@@ -21,54 +23,41 @@ quint16 bigEndian16(QByteArrayView frame, qsizetype at)
     return quint16((quint8(frame[at]) << 8) | quint8(frame[at + 1]));
 }
 
+// The name a small table gives a code, or nothing.
+QString nameIn(std::initializer_list<std::pair<int, const char *>> names, int code)
+{
+    for (const auto &[known, name] : names) {
+        if (known == code)
+            return QString::fromLatin1(name);
+    }
+    return QString();
+}
+
 QString functionName(quint8 function)
 {
-    switch (function) {
-    case 0x01:
-        return QStringLiteral("read coils");
-    case 0x02:
-        return QStringLiteral("read discrete inputs");
-    case 0x03:
-        return QStringLiteral("read holding registers");
-    case 0x04:
-        return QStringLiteral("read input registers");
-    case 0x05:
-        return QStringLiteral("write single coil");
-    case 0x06:
-        return QStringLiteral("write single register");
-    case 0x0F:
-        return QStringLiteral("write multiple coils");
-    case 0x10:
-        return QStringLiteral("write multiple registers");
-    default:
-        return QString();
-    }
+    return nameIn({{0x01, "read coils"},
+                   {0x02, "read discrete inputs"},
+                   {0x03, "read holding registers"},
+                   {0x04, "read input registers"},
+                   {0x05, "write single coil"},
+                   {0x06, "write single register"},
+                   {0x0F, "write multiple coils"},
+                   {0x10, "write multiple registers"}},
+                  function);
 }
 
 QString exceptionName(quint8 code)
 {
-    switch (code) {
-    case 1:
-        return QStringLiteral("illegal function");
-    case 2:
-        return QStringLiteral("illegal data address");
-    case 3:
-        return QStringLiteral("illegal data value");
-    case 4:
-        return QStringLiteral("server device failure");
-    case 5:
-        return QStringLiteral("acknowledge");
-    case 6:
-        return QStringLiteral("server device busy");
-    case 8:
-        return QStringLiteral("memory parity error");
-    case 10:
-        return QStringLiteral("gateway path unavailable");
-    case 11:
-        return QStringLiteral("gateway target device failed to respond");
-    default:
-        return QString();
-    }
+    return nameIn({{1, "illegal function"},
+                   {2, "illegal data address"},
+                   {3, "illegal data value"},
+                   {4, "server device failure"},
+                   {5, "acknowledge"},
+                   {6, "server device busy"},
+                   {8, "memory parity error"},
+                   {10, "gateway path unavailable"},
+                   {11, "gateway target device failed to respond"}},
+                  code);
 }
 
 QString jsonBool(bool value)

@@ -21,18 +21,13 @@ int main(int argc, char *argv[])
 
     const ParsedMonitorCommandLine parsed =
         parseMonitorCommandLine(QCoreApplication::arguments().mid(1));
-    if (const auto *usage = std::get_if<MonitorUsageError>(&parsed)) {
-        writeUtf8(stderr, QStringLiteral("tallowick-monitor: ") + usage->text +
-                              QStringLiteral("\nTry 'tallowick-monitor --help'.\n"));
-        return BusMonitor::Refused;
-    }
-    if (const auto *request = std::get_if<MonitorRequest>(&parsed)) {
-        writeUtf8(stdout, *request == MonitorRequest::Help
-                              ? monitorUsage()
-                              : QStringLiteral("tallowick-monitor " TALLOWICK_VERSION "\n"));
-        return 0;
-    }
-    BusMonitor monitor(std::get<MonitorOptions>(parsed));
+    int answered = 0;
+    const MonitorOptions *given =
+        runOrAnswer(parsed, QStringLiteral("tallowick-monitor"), monitorUsage(),
+                    QStringLiteral(TALLOWICK_VERSION), BusMonitor::Refused, &answered);
+    if (!given)
+        return answered;
+    BusMonitor monitor(*given);
     if (const auto refused = monitor.open()) {
         writeUtf8(stderr, QStringLiteral("tallowick-monitor: ") + *refused + u'\n');
         return BusMonitor::Refused;

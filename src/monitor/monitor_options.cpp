@@ -54,7 +54,6 @@ QString monitorUsage()
 ParsedMonitorCommandLine parseMonitorCommandLine(const QStringList &args)
 {
     QCommandLineParser parser;
-    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption serialSettings(QStringLiteral("serial-settings"), {},
                                             QStringLiteral("TEXT"));
     const QCommandLineOption gap(QStringLiteral("gap"), {}, QStringLiteral("MS"));
@@ -63,21 +62,10 @@ ParsedMonitorCommandLine parseMonitorCommandLine(const QStringList &args)
     const QCommandLineOption json(QStringLiteral("json"), {}, QStringLiteral("FILE"));
     const QCommandLineOption frames(QStringLiteral("frames"), {}, QStringLiteral("N"));
     const QCommandLineOption duration(QStringLiteral("duration"), {}, QStringLiteral("S"));
-    const QCommandLineOption help(QStringList{QStringLiteral("help"), QStringLiteral("h")});
-    const QCommandLineOption version(QStringLiteral("version"));
-    parser.addOptions({serialSettings, gap, timeout, pcap, json, frames, duration, help, version});
-
-    if (!parser.parse(QStringList{QStringLiteral("tallowick-monitor")} + args))
-        return MonitorUsageError{parser.errorText()};
-    if (parser.isSet(help))
-        return MonitorRequest::Help;
-    if (parser.isSet(version))
-        return MonitorRequest::Version;
-    const QStringList given = parser.optionNames();
-    for (const QString &name : given) {
-        if (given.count(name) > 1)
-            return MonitorUsageError{QStringLiteral("--%1 given more than once").arg(name)};
-    }
+    parser.addOptions({serialSettings, gap, timeout, pcap, json, frames, duration});
+    if (auto notRun = parseCommandLine(parser, QStringLiteral("tallowick-monitor"), args))
+        return std::visit([](auto &&answer) -> ParsedMonitorCommandLine { return answer; },
+                          *notRun);
     const QStringList ports = parser.positionalArguments();
     if (ports.size() != 1)
         return MonitorUsageError{ports.isEmpty() ? QStringLiteral("no port given")

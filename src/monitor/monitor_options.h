@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/command_line.h"
+
 #include "links/serial_settings.h"
 
 #include <QString>
@@ -24,14 +26,9 @@ struct MonitorOptions
     std::optional<std::chrono::milliseconds> duration;
 };
 
-enum class MonitorRequest { Help, Version };
-
-struct MonitorUsageError
-{
-    QString text;
-};
-
-using ParsedMonitorCommandLine = std::variant<MonitorOptions, MonitorRequest, MonitorUsageError>;
+using MonitorRequest = ProgramRequest;
+using MonitorUsageError = UsageError;
+using ParsedMonitorCommandLine = CommandLine<MonitorOptions>;
 
 // args without the program's name.
 ParsedMonitorCommandLine parseMonitorCommandLine(const QStringList &args);

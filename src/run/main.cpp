@@ -51,18 +51,13 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationVersion(QStringLiteral(TALLOWICK_VERSION));
 
     const ParsedCommandLine parsed = parseRunCommandLine(QCoreApplication::arguments().mid(1));
-    if (const auto *usage = std::get_if<UsageError>(&parsed)) {
-        writeUtf8(stderr, QStringLiteral("tallowick-run: ") + usage->text +
-                              QStringLiteral("\nTry 'tallowick-run --help'.\n"));
-        return HeadlessRun::Refused;
-    }
-    if (const auto *request = std::get_if<RunRequest>(&parsed)) {
-        writeUtf8(stdout, *request == RunRequest::Help
-                              ? runUsage()
-                              : QStringLiteral("tallowick-run " TALLOWICK_VERSION "\n"));
-        return 0;
-    }
-    const RunOptions &options = std::get<RunOptions>(parsed);
+    int answered = 0;
+    const RunOptions *given =
+        runOrAnswer(parsed, QStringLiteral("tallowick-run"), runUsage(),
+                    QStringLiteral(TALLOWICK_VERSION), HeadlessRun::Refused, &answered);
+    if (!given)
+        return answered;
+    const RunOptions &options = *given;
 
     QStringList fileValues = designDefaults();
     if (!options.slotFile.isEmpty()) {

@@ -131,7 +131,6 @@ QString runUsage()
 ParsedCommandLine parseRunCommandLine(const QStringList &args)
 {
     QCommandLineParser parser;
-    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption send(QStringLiteral("send"), {}, QStringLiteral("N"));
     const QCommandLineOption lines(QStringLiteral("lines"), {}, QStringLiteral("A-B"));
     const QCommandLineOption passes(QStringLiteral("passes"), {}, QStringLiteral("N"));
@@ -150,26 +149,11 @@ ParsedCommandLine parseRunCommandLine(const QStringList &args)
     const QCommandLineOption json(QStringLiteral("json"), {}, QStringLiteral("FILE"));
     const QCommandLineOption junit(QStringLiteral("junit"), {}, QStringLiteral("FILE"));
     const QCommandLineOption expect(QStringLiteral("expect"), {}, QStringLiteral("N=PATTERN"));
-    const QCommandLineOption help(QStringList{QStringLiteral("help"), QStringLiteral("h")});
-    const QCommandLineOption version(QStringLiteral("version"));
     parser.addOptions({send, lines, passes, pause, timeout, tcp, serial, serialSettings, noCrc,
-                       keepLink, line, keepGoing, summary, json, junit, expect, mbap, help,
-                       version});
-
-    if (!parser.parse(QStringList{QStringLiteral("tallowick-run")} + args))
-        return UsageError{parser.errorText()};
-    if (parser.isSet(help))
-        return RunRequest::Help;
-    if (parser.isSet(version))
-        return RunRequest::Version;
-
-    // An option given twice would leave the reader guessing which one counts.
-    const QStringList given = parser.optionNames();
-    for (const QString &name : given) {
-        const bool repeatable = name == line.names().first() || name == expect.names().first();
-        if (!repeatable && given.count(name) > 1)
-            return UsageError{QStringLiteral("--%1 given more than once").arg(name)};
-    }
+                       keepLink, line, keepGoing, summary, json, junit, expect, mbap});
+    if (auto notRun = parseCommandLine(parser, QStringLiteral("tallowick-run"), args,
+                                       {line.names().first(), expect.names().first()}))
+        return std::visit([](auto &&answer) -> ParsedCommandLine { return answer; }, *notRun);
     const QStringList files = parser.positionalArguments();
     if (files.size() > 1 || (files.isEmpty() && !parser.isSet(line)))
         return UsageError{files.isEmpty()

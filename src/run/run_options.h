@@ -2,6 +2,7 @@
 
 #include "config/config_value.h"
 #include "frames/reply_pattern.h"
+#include "platform/command_line.h"
 
 #include <QString>
 #include <QStringList>
@@ -37,16 +38,8 @@ struct RunOptions
     bool singleSend() const { return values.count(LineNumberValue) > 0; }
 };
 
-// What the command line asks for besides a run.
-enum class RunRequest { Help, Version };
-
-// Why the command line cannot be run.
-struct UsageError
-{
-    QString text;
-};
-
-using ParsedCommandLine = std::variant<RunOptions, RunRequest, UsageError>;
+using RunRequest = ProgramRequest;
+using ParsedCommandLine = CommandLine<RunOptions>;
 
 // args without the program's name.
 ParsedCommandLine parseRunCommandLine(const QStringList &args);

@@ -484,7 +484,7 @@ private slots:
                                          << "--passes"
                                          << "1"
                                          << "--timeout"
-                                         << "500"
+                                         << "2000"
                                          << "--keep-going"
                                          << "--keep-link"
                                          << "--json"

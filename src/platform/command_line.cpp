@@ -1,0 +1,43 @@
+#include "platform/command_line.h"
+
+namespace tallowick {
+
+std::optional<std::variant<ProgramRequest, UsageError>>
+parseCommandLine(QCommandLineParser &parser, const QString &program, const QStringList &args,
+                 const QStringList &repeatable)
+{
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help(QStringList{QStringLiteral("help"), QStringLiteral("h")});
+    const QCommandLineOption version(QStringLiteral("version"));
+    parser.addOptions({help, version});
+    if (!parser.parse(QStringList{program} + args))
+        return UsageError{parser.errorText()};
+    if (parser.isSet(help))
+        return ProgramRequest::Help;
+    if (parser.isSet(version))
+        return ProgramRequest::Version;
+    // An option given twice would leave the reader guessing which one counts.
+    const QStringList given = parser.optionNames();
+    for (const QString &name : given) {
+        if (!repeatable.contains(name) && given.count(name) > 1)
+            return UsageError{QStringLiteral("--%1 given more than once").arg(name)};
+    }
+    return std::nullopt;
+}
+
+int answerCommandLine(const std::variant<ProgramRequest, UsageError> &notRun,
+                      const QString &program, const QString &usage, const QString &version,
+                      int refused)
+{
+    if (const auto *error = std::get_if<UsageError>(&notRun)) {
+        writeUtf8(stderr, program + QStringLiteral(": ") + error->text +
+                              QStringLiteral("\nTry '%1 --help'.\n").arg(program));
+        return refused;
+    }
+    writeUtf8(stdout, std::get<ProgramRequest>(notRun) == ProgramRequest::Help
+                          ? usage
+                          : program + u' ' + version + u'\n');
+    return 0;
+}
+
+} // namespace tallowick

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "platform/line_writer.h"
+
+#include <QCommandLineParser>
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <variant>
+
+namespace tallowick {
+
+// What a command line asks for besides a run.
+enum class ProgramRequest { Help, Version };
+
+// Why a command line cannot be run.
+struct UsageError
+{
+    QString text;
+};
+
+// A program's command line: its run, --help or --version, or why not.
+template <class Options> using CommandLine = std::variant<Options, ProgramRequest, UsageError>;
+
+// Parses the arguments (without the program's name) with the parser's options
+// and --help, -h and --version: a request or an error when the command line is
+// no run (an unknown option, a missing value, an option given twice that is
+// not among the repeatable ones), nothing when the parser holds a run.
+std::optional<std::variant<ProgramRequest, UsageError>>
+parseCommandLine(QCommandLineParser &parser, const QString &program, const QStringList &args,
+                 const QStringList &repeatable = {});
+
+// Prints what a command line that is no run asks for, as the platform's
+// programs do: the usage or the version on standard output (status 0), or
+// the error with a hint on standard error (status `refused`).
+int answerCommandLine(const std::variant<ProgramRequest, UsageError> &notRun,
+                      const QString &program, const QString &usage, const QString &version,
+                      int refused);
+
+// The run's options, or nothing once the command line has been answered with
+// the status in `status`.
+template <class Options>
+const Options *runOrAnswer(const CommandLine<Options> &parsed, const QString &program,
+                           const QString &usage, const QString &version, int refused, int *status)
+{
+    if (const auto *options = std::get_if<Options>(&parsed))
+        return options;
+    if (const auto *error = std::get_if<UsageError>(&parsed))
+        *status = answerCommandLine(*error, program, usage, version, refused);
+    else
+        *status =
+            answerCommandLine(std::get<ProgramRequest>(parsed), program, usage, version, refused);
+    return nullptr;
+}
+
+} // namespace tallowick
