@@ -210,19 +210,29 @@ QString frameJsonLine(const MonitoredFrame &frame)
     return line;
 }
 
+// The summary's counts put into a text, in the order both of its forms give
+// them: frames, CRC errors, requests, replies, unanswered, exceptions, split.
+QString withCounts(QString format, const MonitorSummary &summary)
+{
+    const qint64 counts[] = {qint64(summary.frames),
+                             qint64(summary.crcErrors),
+                             qint64(summary.pairing.requests),
+                             qint64(summary.pairing.replies),
+                             qint64(summary.pairing.unanswered),
+                             qint64(summary.pairing.exceptions),
+                             qint64(summary.split)};
+    for (const qint64 count : counts)
+        format = format.arg(count);
+    return format;
+}
+
 QString summaryText(const MonitorSummary &summary)
 {
     const ResponseTimes &times = summary.responseTimes;
-    QString text =
+    QString text = withCounts(
         QStringLiteral("%1 frames, %2 CRC errors, %3 requests, %4 replies, %5 unanswered, "
-                       "%6 exceptions, %7 split")
-            .arg(summary.frames)
-            .arg(summary.crcErrors)
-            .arg(summary.pairing.requests)
-            .arg(summary.pairing.replies)
-            .arg(summary.pairing.unanswered)
-            .arg(summary.pairing.exceptions)
-            .arg(summary.split);
+                       "%6 exceptions, %7 split"),
+        summary);
     if (times.count() > 0)
         text += QStringLiteral("; response time min %1, median %2, p99 %3, max %4 ms")
                     .arg(millis3(times.min().count()), millis3(times.median().count()),
@@ -233,15 +243,10 @@ QString summaryText(const MonitorSummary &summary)
 QString summaryJsonLine(const MonitorSummary &summary)
 {
     const ResponseTimes &times = summary.responseTimes;
-    QString line = QStringLiteral("{\"summary\":{\"frames\":%1,\"crc_errors\":%2,\"requests\":%3,"
-                                  "\"replies\":%4,\"unanswered\":%5,\"exceptions\":%6,\"split\":%7")
-                       .arg(summary.frames)
-                       .arg(summary.crcErrors)
-                       .arg(summary.pairing.requests)
-                       .arg(summary.pairing.replies)
-                       .arg(summary.pairing.unanswered)
-                       .arg(summary.pairing.exceptions)
-                       .arg(summary.split);
+    QString line = withCounts(
+        QStringLiteral("{\"summary\":{\"frames\":%1,\"crc_errors\":%2,\"requests\":%3,"
+                       "\"replies\":%4,\"unanswered\":%5,\"exceptions\":%6,\"split\":%7"),
+        summary);
     if (times.count() > 0)
         line += QStringLiteral(",\"response_us\":{\"min\":%1,\"median\":%2,\"p99\":%3,\"max\":%4}")
                     .arg(times.min().count())

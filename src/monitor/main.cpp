@@ -16,14 +16,9 @@ int main(int argc, char *argv[])
 {
     StopSignals::block();
     QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("tallowick-monitor"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(TALLOWICK_VERSION));
-
-    const ParsedMonitorCommandLine parsed =
-        parseMonitorCommandLine(QCoreApplication::arguments().mid(1));
     int answered = 0;
-    const MonitorOptions *given =
-        runOrAnswer(parsed, QStringLiteral("tallowick-monitor"), monitorUsage(),
+    const std::optional<MonitorOptions> given =
+        runOrAnswer(parseMonitorCommandLine, QStringLiteral("tallowick-monitor"), monitorUsage(),
                     QStringLiteral(TALLOWICK_VERSION), BusMonitor::Refused, &answered);
     if (!given)
         return answered;

@@ -3,6 +3,7 @@
 #include "platform/line_writer.h"
 
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -37,20 +38,25 @@ int answerCommandLine(const std::variant<ProgramRequest, UsageError> &notRun,
                       const QString &program, const QString &usage, const QString &version,
                       int refused);
 
-// The run's options, or nothing once the command line has been answered with
-// the status in `status`.
+// Names the application, reads its command line with `parse` and returns the
+// run's options, or nothing once a command line that is no run has been
+// answered, its exit status in `answered`.
 template <class Options>
-const Options *runOrAnswer(const CommandLine<Options> &parsed, const QString &program,
-                           const QString &usage, const QString &version, int refused, int *status)
+std::optional<Options> runOrAnswer(CommandLine<Options> (*parse)(const QStringList &),
+                                   const QString &program, const QString &usage,
+                                   const QString &version, int refused, int *answered)
 {
+    QCoreApplication::setApplicationName(program);
+    QCoreApplication::setApplicationVersion(version);
+    const CommandLine<Options> parsed = parse(QCoreApplication::arguments().mid(1));
     if (const auto *options = std::get_if<Options>(&parsed))
-        return options;
+        return *options;
     if (const auto *error = std::get_if<UsageError>(&parsed))
-        *status = answerCommandLine(*error, program, usage, version, refused);
+        *answered = answerCommandLine(*error, program, usage, version, refused);
     else
-        *status =
+        *answered =
             answerCommandLine(std::get<ProgramRequest>(parsed), program, usage, version, refused);
-    return nullptr;
+    return std::nullopt;
 }
 
 } // namespace tallowick

@@ -47,13 +47,9 @@ int main(int argc, char *argv[])
 {
     StopSignals::block();
     QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("tallowick-run"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(TALLOWICK_VERSION));
-
-    const ParsedCommandLine parsed = parseRunCommandLine(QCoreApplication::arguments().mid(1));
     int answered = 0;
-    const RunOptions *given =
-        runOrAnswer(parsed, QStringLiteral("tallowick-run"), runUsage(),
+    const std::optional<RunOptions> given =
+        runOrAnswer(parseRunCommandLine, QStringLiteral("tallowick-run"), runUsage(),
                     QStringLiteral(TALLOWICK_VERSION), HeadlessRun::Refused, &answered);
     if (!given)
         return answered;
