@@ -60,6 +60,13 @@ std::chrono::microseconds ResponseTimes::percentile(int percent) const
         return std::chrono::microseconds(0);
     percent = std::clamp(percent, 1, 100);
     const quint64 rank = std::max<quint64>(1, (quint64(percent) * m_count + 99) / 100);
+    // The least and the greatest time are kept exactly: a percentile that
+    // falls on one of them (p99 of fewer than 100 times) is that time, not its
+    // bucket's middle.
+    if (rank == m_count)
+        return m_max;
+    if (rank == 1)
+        return m_min;
     quint64 seen = 0;
     for (int block = 0; block < blockCount; ++block) {
         const std::vector<quint32> &counts = m_blocks[std::size_t(block)];
