@@ -65,11 +65,6 @@ QString jsonBool(bool value)
     return value ? QStringLiteral("true") : QStringLiteral("false");
 }
 
-QString hexBytes(QByteArrayView bytes)
-{
-    return QString::fromLatin1(QByteArray(bytes.data(), bytes.size()).toHex().toUpper());
-}
-
 } // namespace
 
 MonitoredFrame monitoredFrame(quint64 number, CutFrame cut, qint64 wallMinusMonotonicUs,
@@ -196,7 +191,7 @@ QString frameJsonLine(const MonitoredFrame &frame)
     QString line = QStringLiteral("{\"n\":") + QString::number(frame.number) +
                    QStringLiteral(",\"time\":\"") + frame.time + QStringLiteral("\",\"gap_us\":") +
                    (cut.gapUs ? QString::number(*cut.gapUs) : QStringLiteral("null")) +
-                   QStringLiteral(",\"bytes\":\"") + hexBytes(cut.bytes) +
+                   QStringLiteral(",\"bytes\":\"") + frameText(cut.bytes, false) +
                    QStringLiteral("\",\"crc_ok\":") + jsonBool(frame.crcOk);
     if (!frame.crcOk && cut.bytes.size() >= 2)
         line += QStringLiteral(",\"expected_crc\":\"") + crcText(frame.expectedCrc) + u'"';
