@@ -64,7 +64,14 @@ class Description
 public:
     explicit Description(const QString &text) : m_text(text) {}
 
-    void header(const QString &title) { m_text += lineBreak + lineBreak + title + lineBreak; }
+    // Every description opens with its title, the slave and the function
+    // code; only the slave's label differs.
+    void header(const QString &title, const QString &slaveLabel)
+    {
+        m_text += lineBreak + lineBreak + title + lineBreak;
+        fieldLine(slaveLabel, 1, 2);
+        fieldLine(QStringLiteral("Function Code------------:"), 3, 2);
+    }
 
     void fieldLine(const QString &label, qsizetype position, qsizetype count)
     {
@@ -104,17 +111,13 @@ QString readRegisters(const QString &text, const QString &responseHeader,
     const qsizetype length = frameLength(text);
     Description d(text);
     if (2 * qsizetype(d.byteCount(5)) == length - 6) {
-        d.header(responseHeader);
-        d.fieldLine(QStringLiteral("Response Slave ID-------:"), 1, 2);
-        d.fieldLine(QStringLiteral("Function Code------------:"), 3, 2);
+        d.header(responseHeader, QStringLiteral("Response Slave ID-------:"));
         d.fieldLine(QStringLiteral("Response DataCount----:"), 5, 2);
         d.dataLines(QStringLiteral("Data"), QStringLiteral("----------------------:"), 7, length);
         return std::move(d).result();
     }
     if (length == 12) {
-        d.header(requestHeader);
-        d.fieldLine(QStringLiteral("Requset Slave ID---------:"), 1, 2);
-        d.fieldLine(QStringLiteral("Function Code------------:"), 3, 2);
+        d.header(requestHeader, QStringLiteral("Requset Slave ID---------:"));
         d.fieldLine(QStringLiteral("Start Address--------------:"), 5, 4);
         d.fieldLine(QStringLiteral("Read Count----------------:"), 9, 4);
         return std::move(d).result();
@@ -158,9 +161,8 @@ QString modbus06(const QString &text)
     if (frameLength(text) >= 13)
         return std::move(d).nonStandard(QStringLiteral("Non-standard Modbus 06 function :'("));
     // Shorter frames are described too; their missing fields show what follows.
-    d.header(QStringLiteral("Modbus 06 Function :)"));
-    d.fieldLine(QStringLiteral("Slave ID-------------------:"), 1, 2);
-    d.fieldLine(QStringLiteral("Function Code------------:"), 3, 2);
+    d.header(QStringLiteral("Modbus 06 Function :)"),
+             QStringLiteral("Slave ID-------------------:"));
     d.fieldLine(QStringLiteral("Write Address------------:"), 5, 4);
     d.fieldLine(QStringLiteral("Write Count--------------:"), 9, 4);
     return std::move(d).result();
@@ -171,9 +173,8 @@ QString modbus10(const QString &text)
     const qsizetype length = frameLength(text);
     Description d(text);
     if (2 * qsizetype(d.byteCount(13)) == length - 14) {
-        d.header(QStringLiteral("Modbus 10 Requset :)"));
-        d.fieldLine(QStringLiteral("Requset Slave ID---------:"), 1, 2);
-        d.fieldLine(QStringLiteral("Function Code------------:"), 3, 2);
+        d.header(QStringLiteral("Modbus 10 Requset :)"),
+                 QStringLiteral("Requset Slave ID---------:"));
         d.fieldLine(QStringLiteral("Write Start address-------:"), 5, 4);
         d.fieldLine(QStringLiteral("Write Count---------------:"), 9, 4);
         d.fieldLine(QStringLiteral("Data Byte------------------:"), 13, 2);
@@ -183,9 +184,8 @@ QString modbus10(const QString &text)
     if (length == 12) {
         // The twelve-digit form is the device's answer to a write, whatever
         // its header says.
-        d.header(QStringLiteral("Modbus 10 Request :)"));
-        d.fieldLine(QStringLiteral("Response Slave ID-------:"), 1, 2);
-        d.fieldLine(QStringLiteral("Function Code------------:"), 3, 2);
+        d.header(QStringLiteral("Modbus 10 Request :)"),
+                 QStringLiteral("Response Slave ID-------:"));
         d.fieldLine(QStringLiteral("Start Address--------------:"), 5, 4);
         d.fieldLine(QStringLiteral("Write Count---------------:"), 9, 4);
         return std::move(d).result();

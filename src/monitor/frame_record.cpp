@@ -205,52 +205,48 @@ QString frameJsonLine(const MonitoredFrame &frame)
     return line;
 }
 
-// The summary's counts put into a text, in the order both of its forms give
-// them: frames, CRC errors, requests, replies, unanswered, exceptions, split.
-QString withCounts(QString format, const MonitorSummary &summary)
+namespace {
+
+// Both forms of the summary give the same figures in the same order: frames,
+// CRC errors, requests, replies, unanswered, exceptions, split, then the
+// response times' min, median, p99 and max when any reply was timed.
+QString filledSummary(const MonitorSummary &summary, QString counts, QString times,
+                      const QString &untimed, QString (*showTime)(qint64 microseconds))
 {
-    const qint64 counts[] = {qint64(summary.frames),
-                             qint64(summary.crcErrors),
-                             qint64(summary.pairing.requests),
-                             qint64(summary.pairing.replies),
-                             qint64(summary.pairing.unanswered),
-                             qint64(summary.pairing.exceptions),
-                             qint64(summary.split)};
-    for (const qint64 count : counts)
-        format = format.arg(count);
-    return format;
+    for (const qint64 count :
+         {qint64(summary.frames), qint64(summary.crcErrors), qint64(summary.pairing.requests),
+          qint64(summary.pairing.replies), qint64(summary.pairing.unanswered),
+          qint64(summary.pairing.exceptions), qint64(summary.split)})
+        counts = counts.arg(count);
+    const ResponseTimes &timed = summary.responseTimes;
+    if (timed.count() == 0)
+        return counts + untimed;
+    for (const auto time : {timed.min(), timed.median(), timed.percentile(99), timed.max()})
+        times = times.arg(showTime(time.count()));
+    return counts + times;
 }
+
+} // namespace
 
 QString summaryText(const MonitorSummary &summary)
 {
-    const ResponseTimes &times = summary.responseTimes;
-    QString text = withCounts(
-        QStringLiteral("%1 frames, %2 CRC errors, %3 requests, %4 replies, %5 unanswered, "
-                       "%6 exceptions, %7 split"),
-        summary);
-    if (times.count() > 0)
-        text += QStringLiteral("; response time min %1, median %2, p99 %3, max %4 ms")
-                    .arg(millis3(times.min().count()), millis3(times.median().count()),
-                         millis3(times.percentile(99).count()), millis3(times.max().count()));
-    return text;
+    return filledSummary(summary,
+                         QStringLiteral("%1 frames, %2 CRC errors, %3 requests, %4 replies, "
+                                        "%5 unanswered, %6 exceptions, %7 split"),
+                         QStringLiteral("; response time min %1, median %2, p99 %3, max %4 ms"),
+                         QString(), millis3);
 }
 
 QString summaryJsonLine(const MonitorSummary &summary)
 {
-    const ResponseTimes &times = summary.responseTimes;
-    QString line = withCounts(
-        QStringLiteral("{\"summary\":{\"frames\":%1,\"crc_errors\":%2,\"requests\":%3,"
-                       "\"replies\":%4,\"unanswered\":%5,\"exceptions\":%6,\"split\":%7"),
-        summary);
-    if (times.count() > 0)
-        line += QStringLiteral(",\"response_us\":{\"min\":%1,\"median\":%2,\"p99\":%3,\"max\":%4}")
-                    .arg(times.min().count())
-                    .arg(times.median().count())
-                    .arg(times.percentile(99).count())
-                    .arg(times.max().count());
-    else
-        line += QStringLiteral(",\"response_us\":null");
-    return line + QStringLiteral("}}");
+    return filledSummary(
+               summary,
+               QStringLiteral("{\"summary\":{\"frames\":%1,\"crc_errors\":%2,\"requests\":%3,"
+                              "\"replies\":%4,\"unanswered\":%5,\"exceptions\":%6,\"split\":%7"),
+               QStringLiteral(",\"response_us\":{\"min\":%1,\"median\":%2,\"p99\":%3,\"max\":%4}"),
+               QStringLiteral(",\"response_us\":null"),
+               [](qint64 microseconds) { return QString::number(microseconds); }) +
+           QStringLiteral("}}");
 }
 
 } // namespace tallowick
