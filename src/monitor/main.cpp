@@ -14,24 +14,20 @@ using namespace tallowick;
 
 int main(int argc, char *argv[])
 {
-    StopSignals::block();
-    QCoreApplication app(argc, argv);
-    int answered = 0;
-    const std::optional<MonitorOptions> given =
-        runOrAnswer(parseMonitorCommandLine, QStringLiteral("tallowick-monitor"), monitorUsage(),
-                    QStringLiteral(TALLOWICK_VERSION), BusMonitor::Refused, &answered);
-    if (!given)
-        return answered;
-    BusMonitor monitor(*given);
-    if (const auto refused = monitor.open()) {
-        writeUtf8(stderr, QStringLiteral("tallowick-monitor: ") + *refused + u'\n');
-        return BusMonitor::Refused;
-    }
-    StopSignals stopSignals;
-    QObject::connect(&stopSignals, &StopSignals::received, &monitor,
-                     [&monitor](int signal) { monitor.finish(128 + signal); });
-    QObject::connect(&monitor, &BusMonitor::finished, &app,
-                     [](int status) { QCoreApplication::exit(status); });
-    QTimer::singleShot(0, &monitor, &BusMonitor::start);
-    return QCoreApplication::exec();
+    return commandLineProgram(
+        argc, argv, parseMonitorCommandLine, QStringLiteral("tallowick-monitor"), monitorUsage(),
+        QStringLiteral(TALLOWICK_VERSION), BusMonitor::Refused, [](const MonitorOptions &given) {
+            BusMonitor monitor(given);
+            if (const auto refused = monitor.open()) {
+                writeUtf8(stderr, QStringLiteral("tallowick-monitor: ") + *refused + u'\n');
+                return int(BusMonitor::Refused);
+            }
+            StopSignals stopSignals;
+            QObject::connect(&stopSignals, &StopSignals::received, &monitor,
+                             [&monitor](int signal) { monitor.finish(128 + signal); });
+            QObject::connect(&monitor, &BusMonitor::finished, qApp,
+                             [](int status) { QCoreApplication::exit(status); });
+            QTimer::singleShot(0, &monitor, &BusMonitor::start);
+            return QCoreApplication::exec();
+        });
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/line_writer.h"
+#include "platform/stop_signals.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -38,25 +39,25 @@ int answerCommandLine(const std::variant<ProgramRequest, UsageError> &notRun,
                       const QString &program, const QString &usage, const QString &version,
                       int refused);
 
-// Names the application, reads its command line with `parse` and returns the
-// run's options, or nothing once a command line that is no run has been
-// answered, its exit status in `answered`.
-template <class Options>
-std::optional<Options> runOrAnswer(CommandLine<Options> (*parse)(const QStringList &),
-                                   const QString &program, const QString &usage,
-                                   const QString &version, int refused, int *answered)
+// How a program without a window starts: the stop signals held back before
+// any thread exists (they are read from a descriptor), the application named,
+// its command line read. A command line that is a run goes to `run`, whose
+// status is the program's; one that is not is answered here.
+template <class Options, class Run>
+int commandLineProgram(int argc, char **argv, CommandLine<Options> (*parse)(const QStringList &),
+                       const QString &program, const QString &usage, const QString &version,
+                       int refused, Run run)
 {
+    StopSignals::block();
+    QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(program);
     QCoreApplication::setApplicationVersion(version);
     const CommandLine<Options> parsed = parse(QCoreApplication::arguments().mid(1));
     if (const auto *options = std::get_if<Options>(&parsed))
-        return *options;
+        return run(*options);
     if (const auto *error = std::get_if<UsageError>(&parsed))
-        *answered = answerCommandLine(*error, program, usage, version, refused);
-    else
-        *answered =
-            answerCommandLine(std::get<ProgramRequest>(parsed), program, usage, version, refused);
-    return std::nullopt;
+        return answerCommandLine(*error, program, usage, version, refused);
+    return answerCommandLine(std::get<ProgramRequest>(parsed), program, usage, version, refused);
 }
 
 } // namespace tallowick

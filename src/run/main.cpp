@@ -41,20 +41,8 @@ QString slotFileToRead(const QString &given)
     return given;
 }
 
-} // namespace
-
-int main(int argc, char *argv[])
+int replay(const RunOptions &options)
 {
-    StopSignals::block();
-    QCoreApplication app(argc, argv);
-    int answered = 0;
-    const std::optional<RunOptions> given =
-        runOrAnswer(parseRunCommandLine, QStringLiteral("tallowick-run"), runUsage(),
-                    QStringLiteral(TALLOWICK_VERSION), HeadlessRun::Refused, &answered);
-    if (!given)
-        return answered;
-    const RunOptions &options = *given;
-
     QStringList fileValues = designDefaults();
     if (!options.slotFile.isEmpty()) {
         const QString path = slotFileToRead(options.slotFile);
@@ -113,11 +101,20 @@ int main(int argc, char *argv[])
                     recording);
     QObject::connect(&stopSignals, &StopSignals::received, &run,
                      [&run](int signal) { run.interrupt(128 + signal); });
-    QObject::connect(&run, &HeadlessRun::finished, &app,
+    QObject::connect(&run, &HeadlessRun::finished, qApp,
                      [](int status) { QCoreApplication::exit(status); });
     QTimer::singleShot(0, &run, &HeadlessRun::start);
     const int status = QCoreApplication::exec();
     if (junit && !junit->error().isEmpty())
         return cannotWrite(*options.junitPath, junit->error());
     return status;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    return commandLineProgram(argc, argv, parseRunCommandLine, QStringLiteral("tallowick-run"),
+                              runUsage(), QStringLiteral(TALLOWICK_VERSION), HeadlessRun::Refused,
+                              replay);
 }
