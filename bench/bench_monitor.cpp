@@ -6,6 +6,7 @@
 #include "frames/crc.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
@@ -209,6 +210,32 @@ private:
     QString m_path;
 };
 
+// CPU time of a process, user and system, every thread, in clock ticks.
+qint64 cpuTicksOf(qint64 pid)
+{
+    QFile file(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray stat = file.readAll();
+    // After the name in parentheses: state is field 3, utime 14, stime 15.
+    const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13)
+        return -1;
+    return fields[11].toLongLong() + fields[12].toLongLong();
+}
+
+qint64 residentKiBOf(qint64 pid)
+{
+    QFile file(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : file.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
 // tallowick-monitor as a child process with no display; what it prints goes
 // nowhere, its frames into files in `folder`.
 class MonitorChild
@@ -261,31 +288,7 @@ public:
 
     bool isAlive() const { return m_pid > 0 && ::kill(pid_t(m_pid), 0) == 0; }
 
-    // CPU time, user and system, every thread, in clock ticks.
-    qint64 cpuTicks() const
-    {
-        QFile file(QStringLiteral("/proc/%1/stat").arg(m_pid));
-        if (!file.open(QIODevice::ReadOnly))
-            return -1;
-        const QByteArray stat = file.readAll();
-        // After the name in parentheses: state is field 3, utime 14, stime 15.
-        const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
-        if (fields.size() < 13)
-            return -1;
-        return fields[11].toLongLong() + fields[12].toLongLong();
-    }
-
-    qint64 residentKiB() const
-    {
-        QFile file(QStringLiteral("/proc/%1/status").arg(m_pid));
-        if (!file.open(QIODevice::ReadOnly))
-            return -1;
-        for (const QByteArray &line : file.readAll().split('\n')) {
-            if (line.startsWith("VmRSS:"))
-                return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-        }
-        return -1;
-    }
+    qint64 pid() const { return m_pid; }
 
     // SIGINT, as a user ends it: the exit status, 130 when it ended well.
     int interrupt()
@@ -362,6 +365,88 @@ std::vector<qint64> frameEnds(const auto &frames, const auto &bytesOf)
     return at;
 }
 
+// 11 bits a character at 115200 baud: start, 8 data, even parity, stop.
+constexpr qint64 characterNs115200 = 11'000'000'000LL / 115200;
+
+struct Played
+{
+    qint64 begun = 0;
+    // The wall-clock time each frame started on the line.
+    std::vector<qint64> startWallNs;
+    // How late each frame was written.
+    std::vector<double> lateMs;
+    bool written = true;
+};
+
+// The frames on a saturated 115200 line, t3.5 + 0.25 ms apart (above 19200
+// baud t3.5 is the fixed 1.75 ms).
+//
+// A frame is handed over whole when the stop bit of its last byte has
+// ended, as a receiver hands over what it has gathered; the monitor takes
+// the bytes of a read to have come back to back before it. A writer's byte
+// at a time would show its own late wake-ups as silences inside a frame,
+// which no line has. The silence after a frame counts from the moment it was
+// actually written: a late wake-up never shortens it. The frame started on
+// the line its length in characters before.
+Played playLine(const Line &line, const std::vector<QByteArray> &frames)
+{
+    constexpr qint64 silenceNs = 1'750'000 + 250'000;
+    Played played;
+    played.startWallNs.resize(frames.size());
+    played.lateMs.reserve(frames.size());
+    played.begun = monotonicNs();
+    std::thread writer([&] {
+        ::prctl(PR_SET_TIMERSLACK, 1UL);
+        qint64 lastWrite = monotonicNs();
+        for (std::size_t f = 0; f < frames.size() && played.written; ++f) {
+            const QByteArray &frame = frames[f];
+            const qint64 span = frame.size() * characterNs115200;
+            const qint64 due = lastWrite + silenceNs + span;
+            sleepUntilNs(due);
+            played.startWallNs[f] = realtimeNs() - span;
+            played.lateMs.push_back(double(monotonicNs() - due) / 1e6);
+            played.written = line.write(frame.constData(), frame.size());
+            lastWrite = monotonicNs();
+        }
+    });
+    writer.join();
+    return played;
+}
+
+// The least a reader of the line can cost: cat copying it to a file, its
+// CPU over the same frames; -1 when it could not be had.
+double catPercent(const std::vector<QByteArray> &frames, const QString &folder)
+{
+    Line line;
+    if (!line.isValid())
+        return -1;
+    QProcess cat;
+    cat.setStandardOutputFile(folder + QStringLiteral("/cat.out"));
+    cat.start(QStringLiteral("cat"), {line.path()});
+    if (!cat.waitForStarted(10'000))
+        return -1;
+    const qint64 pid = cat.processId();
+    // Reading once it has the line open.
+    bool open = false;
+    for (int i = 0; i < 1000 && !open; ++i) {
+        const QDir fds(QStringLiteral("/proc/%1/fd").arg(pid));
+        for (const QFileInfo &fd : fds.entryInfoList(QDir::Files | QDir::System)) {
+            open = open || fd.symLinkTarget() == line.path();
+        }
+        if (!open)
+            QThread::msleep(10);
+    }
+    const qint64 before = cpuTicksOf(pid);
+    const Played played = playLine(line, frames);
+    QThread::msleep(50);
+    const qint64 ticks = cpuTicksOf(pid) - before;
+    const qint64 wallNs = monotonicNs() - played.begun;
+    cat.kill();
+    cat.waitForFinished(10'000);
+    QFile::remove(folder + QStringLiteral("/cat.out"));
+    return open && played.written && before >= 0 ? ticksPercent(ticks, wallNs) : -1;
+}
+
 std::vector<Row> saturatedLine(const Plan &plan, const QString &folder)
 {
     const QString scenario = QStringLiteral("Monitor at 115200 baud");
@@ -372,51 +457,22 @@ std::vector<Row> saturatedLine(const Plan &plan, const QString &folder)
     if (!monitor.waitUntilWatching())
         return {setupFailed(scenario, QStringLiteral("the monitor did not start"))};
 
-    // 11 bits a character: start, 8 data, even parity, stop. Above 19200
-    // baud t3.5 is the fixed 1.75 ms.
-    constexpr qint64 characterNs = 11'000'000'000LL / 115200;
-    constexpr qint64 silenceNs = 1'750'000 + 250'000;
     const std::vector<QByteArray> frames = busFrames(plan.monitorFrames, 28);
 
-    // A frame is handed over whole when the stop bit of its last byte has
-    // ended, as a receiver hands over what it has gathered; the monitor
-    // takes the bytes of a read to have come back to back before it. A
-    // writer's byte at a time would show its own late wake-ups as silences
-    // inside a frame, which no line has. The silence after a frame counts
-    // from the moment it was actually written: a late wake-up never shortens
-    // it. The frame started on the line its length in characters before.
-    std::vector<qint64> startWallNs(frames.size());
-    std::vector<double> lateMs;
-    lateMs.reserve(frames.size());
-    bool written = true;
-    const qint64 cpuBefore = monitor.cpuTicks();
-    const qint64 begun = monotonicNs();
-    std::thread writer([&] {
-        ::prctl(PR_SET_TIMERSLACK, 1UL);
-        qint64 lastWrite = monotonicNs();
-        for (std::size_t f = 0; f < frames.size() && written; ++f) {
-            const QByteArray &frame = frames[f];
-            const qint64 span = frame.size() * characterNs;
-            const qint64 due = lastWrite + silenceNs + span;
-            sleepUntilNs(due);
-            startWallNs[f] = realtimeNs() - span;
-            lateMs.push_back(double(monotonicNs() - due) / 1e6);
-            written = line.write(frame.constData(), frame.size());
-            lastWrite = monotonicNs();
-        }
-    });
-    writer.join();
+    const qint64 cpuBefore = cpuTicksOf(monitor.pid());
+    const Played played = playLine(line, frames);
     // The last frame ends with the silence after it.
     QThread::msleep(50);
-    const qint64 cpuRun = monitor.cpuTicks() - cpuBefore;
-    const qint64 runNs = monotonicNs() - begun;
+    const qint64 cpuRun = cpuTicksOf(monitor.pid()) - cpuBefore;
+    const qint64 runNs = monotonicNs() - played.begun;
 
     const qint64 idleFrom = monotonicNs();
-    const qint64 cpuIdleBefore = monitor.cpuTicks();
+    const qint64 cpuIdleBefore = cpuTicksOf(monitor.pid());
     QThread::msleep(unsigned(plan.monitorIdleMs));
-    const qint64 cpuIdle = monitor.cpuTicks() - cpuIdleBefore;
+    const qint64 cpuIdle = cpuTicksOf(monitor.pid()) - cpuIdleBefore;
     const qint64 idleNs = monotonicNs() - idleFrom;
     const int status = monitor.interrupt();
+    const double baseline = catPercent(frames, folder);
 
     qint64 summaryFrames = -1;
     const std::vector<Reported> reported = readFrames(monitor.jsonPath(), summaryFrames);
@@ -448,7 +504,8 @@ std::vector<Row> saturatedLine(const Plan &plan, const QString &folder)
         const qint64 reportedStart = r ? reportedEnds[r - 1] : 0;
         if (writtenStart == reportedStart) {
             if (reported[r].timeUs >= 0) {
-                const double error = double(reported[r].timeUs * 1000 - startWallNs[w]) / 1e6;
+                const double error =
+                    double(reported[r].timeUs * 1000 - played.startWallNs[w]) / 1e6;
                 signedErrorMs.push_back(error);
                 errorMs.push_back(std::abs(error));
             }
@@ -462,9 +519,9 @@ std::vector<Row> saturatedLine(const Plan &plan, const QString &folder)
     }
 
     const bool complete =
-        written && status == 130 && sameBytes && summaryFrames == qint64(reported.size());
+        played.written && status == 130 && sameBytes && summaryFrames == qint64(reported.size());
     QString trouble;
-    if (!written)
+    if (!played.written)
         trouble = QStringLiteral("the line could not be written; ");
     if (status != 130)
         trouble += QStringLiteral("SIGINT ended it with %1; ").arg(status);
@@ -475,7 +532,7 @@ std::vector<Row> saturatedLine(const Plan &plan, const QString &folder)
     if (summaryFrames != qint64(reported.size()))
         trouble += QStringLiteral("summary of %1 frames; ").arg(summaryFrames);
 
-    const Stats late = statsOf(lateMs);
+    const Stats late = statsOf(played.lateMs);
     const Stats error = statsOf(errorMs);
     const Stats signedError = statsOf(signedErrorMs);
     const double runPercent = ticksPercent(cpuRun, runNs);
@@ -515,12 +572,20 @@ std::vector<Row> saturatedLine(const Plan &plan, const QString &folder)
              .arg(error.p99, 0, 'f', 3)
              .arg(signedError.median, 0, 'f', 3)
              .arg(error.count)});
-    rows.push_back(
-        {QStringLiteral("Monitor: CPU on that saturated line"),
-         QString::number(runPercent, 'f', 2) + QStringLiteral(" % of a core"),
-         QStringLiteral("%1 s wall").arg(double(runNs) / 1e9, 0, 'f', 1), QString(),
-         QStringLiteral("<= 2 %"), complete && runPercent <= 2.0,
-         QStringLiteral("%1 ticks of 1/%2 s (/proc/<pid>/stat)").arg(cpuRun).arg(ticksPerSecond)});
+    rows.push_back({QStringLiteral("Monitor: CPU on that saturated line"),
+                    QString::number(runPercent, 'f', 2) + QStringLiteral(" % of a core"),
+                    baseline < 0 ? QStringLiteral("cat could not be run")
+                                 : QString::number(baseline, 'f', 2) +
+                                       QStringLiteral(" % (cat copying the same line to a file)"),
+                    baseline > 0 ? QString::number(runPercent / baseline, 'f', 1) : QString(),
+                    QStringLiteral("<= 2 %"), complete && runPercent <= 2.0,
+                    QStringLiteral("%1 ticks of 1/%2 s over %3 s (/proc/<pid>/stat), %4 us a frame")
+                        .arg(cpuRun)
+                        .arg(ticksPerSecond)
+                        .arg(double(runNs) / 1e9, 0, 'f', 1)
+                        .arg(double(cpuRun) * 1e6 / double(ticksPerSecond) /
+                                 double(std::max<std::size_t>(1, frames.size())),
+                             0, 'f', 0)});
     rows.push_back({QStringLiteral("Monitor: CPU on an idle line"),
                     QString::number(idlePercent, 'f', 3) + QStringLiteral(" % of a core"),
                     QStringLiteral("%1 s wall").arg(double(idleNs) / 1e9, 0, 'f', 1), QString(),
@@ -664,11 +729,11 @@ std::vector<Row> millionFrames(const Plan &plan, const QString &folder)
         }
         reported = monotonicNs();
         if (warmKiB < 0 && sent >= warmUp)
-            warmKiB = monitor.residentKiB();
+            warmKiB = residentKiBOf(monitor.pid());
     }
     // The last batch ends with the silence after it.
     QThread::msleep(50);
-    const qint64 endKiB = monitor.residentKiB();
+    const qint64 endKiB = residentKiBOf(monitor.pid());
     const double seconds = double(monotonicNs() - begun) / 1e9;
     const int status = monitor.interrupt();
 
