@@ -34,8 +34,6 @@ namespace tallowick::bench {
 
 namespace {
 
-using namespace std::chrono_literals;
-
 qint64 realtimeNs()
 {
     timespec ts{};
@@ -171,6 +169,9 @@ public:
             m_master = m_slave = -1;
             return;
         }
+        // The children started on the line must not hold it open themselves.
+        for (const int fd : {m_master, m_slave})
+            ::fcntl(fd, F_SETFD, FD_CLOEXEC);
         termios tio{};
         ::tcgetattr(m_slave, &tio);
         ::cfmakeraw(&tio);
@@ -759,14 +760,14 @@ std::vector<Row> millionFrames(const Plan &plan, const QString &folder)
     if (status != 130)
         counts += QStringLiteral(", SIGINT ended it with %1").arg(status);
     if (stalls > 0)
-        counts += QStringLiteral(", %1 batches not reported in full").arg(stalls);
+        counts += QStringLiteral(", %1 batches not reported in full within 2 s").arg(stalls);
     return {{QStringLiteral("Monitor: resident growth over %1 frames with --pcap and --json, "
                             "after %2 frames")
                  .arg(thousands(total - warmUp), thousands(warmUp)),
              QString::number(double(growthKiB) / 1024, 'f', 2) + QStringLiteral(" MiB"),
              QStringLiteral("%1 MiB resident after warm-up").arg(double(warmKiB) / 1024, 0, 'f', 1),
              QString(), QStringLiteral("<= 2 MiB"), complete && growthKiB <= 2 * 1024,
-             QStringLiteral("%1 frames sent (%2 reported) in %3 batches of back-to-back frames up "
+             QStringLiteral("%1 frames sent, reported: %2; in %3 batches of back-to-back frames up "
                             "to %4 bytes at 4000000,e,8,1, each batch written once the monitor "
                             "had reported the last, split by the monitor by CRC; "
                             "%5 MiB JSON, %6 MiB pcap; %7 s, %8 frames/s")
