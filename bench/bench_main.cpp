@@ -2,7 +2,8 @@
 // figure beside a baseline measured in the same run.
 //
 //   tallowick-bench [--smoke]
-//                   [--only startup,tcp,repeat,serial,timer,idle,log,flood,soak,hostile,ports]
+//                   [--only startup,tcp,repeat,serial,timer,idle,log,flood,soak,hostile,
+//                           ports,monitor]
 //
 // It drives the real main window offscreen, clicking its controls, and starts
 // its own peers on loopback and on pty pairs. The same executable serves as
@@ -44,6 +45,9 @@ Plan Plan::smoke()
     plan.portRepetitions = 2;
     plan.timerWaits = 5;
     plan.timerIdleMs = 100;
+    plan.monitorFrames = 300;
+    plan.monitorIdleMs = 500;
+    plan.monitorSoakFrames = 20'000;
     return plan;
 }
 
@@ -121,6 +125,7 @@ int runBenchmark(const QStringList &arguments)
     run("soak", [&] { return soak(plan); });
     run("hostile", [&] { return hostileInput(plan); });
     run("ports", [&] { return portList(plan); });
+    run("monitor", [&] { return busMonitor(plan); });
 
     print(QStringLiteral("\n| Scenario | Program (min / median / max) | Baseline in the same run "
                          "| Ratio | Goal | Met | Note |\n|---|---|---|---|---|---|---|\n"));
@@ -176,9 +181,9 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QStringList arguments = QCoreApplication::arguments();
     if (arguments.contains(QStringLiteral("--help"))) {
-        std::puts(
-            "usage: tallowick-bench [--smoke] [--passes N] [--log-size N]\n"
-            "         [--only startup,tcp,repeat,serial,timer,idle,log,flood,soak,hostile,ports]");
+        std::puts("usage: tallowick-bench [--smoke] [--passes N] [--log-size N]\n"
+                  "         [--only startup,tcp,repeat,serial,timer,idle,log,flood,soak,hostile,\n"
+                  "                 ports,monitor]");
         return 0;
     }
     return runBenchmark(arguments);

@@ -28,6 +28,9 @@ struct Plan
     int portRepetitions = 21;
     int timerWaits = 500;
     int timerIdleMs = 1000;
+    int monitorFrames = 10'000;
+    int monitorIdleMs = 20'000;
+    int monitorSoakFrames = 1'000'000;
 
     static Plan smoke();
 };
@@ -73,6 +76,7 @@ std::vector<Row> flood(const Plan &plan);
 std::vector<Row> soak(const Plan &plan);
 std::vector<Row> hostileInput(const Plan &plan);
 std::vector<Row> portList(const Plan &plan);
+std::vector<Row> busMonitor(const Plan &plan);
 
 // The start-up child: this executable started again as the program would be
 // (main.cpp), reporting when its main window has been painted.
