@@ -53,12 +53,15 @@ HeadlessRun::HeadlessRun(const ExchangeInputs &inputs, bool serialMode, bool sin
     });
     connect(m_engine, &ExchangeEngine::requestSent, this,
             [this](int line, const QByteArray &frame) {
+                // Every serial write's drain is told, in turn, whoever
+                // awaits it.
+                const quint64 serialWrite = m_engine->serialMode() ? ++m_serialWrites : 0;
                 if (m_underway.empty())
                     return;
                 Underway &now = m_underway.back();
                 // A serial request has left once the port has drained.
-                if (m_engine->serialMode())
-                    now.serialWrite = ++m_serialWrites;
+                if (serialWrite)
+                    now.serialWrite = serialWrite;
                 else
                     now.sentAt = Steady::now();
                 if (!m_recording.sinks.empty())
