@@ -2,8 +2,8 @@
 // figure beside a baseline measured in the same run.
 //
 //   tallowick-bench [--smoke]
-//                   [--only startup,tcp,repeat,serial,timer,idle,log,flood,soak,hostile,
-//                           ports,monitor]
+//                   [--only startup,tcp,repeat,serial,timer,idle,log,flood,soak,runner-soak,
+//                          hostile,ports,monitor]
 //
 // It drives the real main window offscreen, clicking its controls, and starts
 // its own peers on loopback and on pty pairs. The same executable serves as
@@ -29,6 +29,7 @@ Plan Plan::smoke()
     Plan plan;
     plan.tcpRepetitions = 1;
     plan.tcpPasses = 2;
+    plan.jsonPairs = 1;
     plan.serialReplies = 2;
     plan.logSizes = {10, 100, 1000};
     plan.logSamples = 3;
@@ -40,6 +41,7 @@ Plan Plan::smoke()
     plan.floodBytes = 64 << 10;
     plan.floodRepetitions = 1;
     plan.soakExchanges = 300;
+    plan.runnerSoakPasses = 5;
     plan.hostileBytes = 1 << 10;
     plan.decoderRepetitions = 1;
     plan.portRepetitions = 2;
@@ -123,6 +125,7 @@ int runBenchmark(const QStringList &arguments)
     run("log", [&] { return logGrowthAndSave(plan, memory); });
     run("flood", [&] { return flood(plan); });
     run("soak", [&] { return soak(plan); });
+    run("runner-soak", [&] { return runnerSoak(plan); });
     run("hostile", [&] { return hostileInput(plan); });
     run("ports", [&] { return portList(plan); });
     run("monitor", [&] { return busMonitor(plan); });
@@ -181,9 +184,10 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QStringList arguments = QCoreApplication::arguments();
     if (arguments.contains(QStringLiteral("--help"))) {
-        std::puts("usage: tallowick-bench [--smoke] [--passes N] [--log-size N]\n"
-                  "         [--only startup,tcp,repeat,serial,timer,idle,log,flood,soak,hostile,\n"
-                  "                 ports,monitor]");
+        std::puts(
+            "usage: tallowick-bench [--smoke] [--passes N] [--log-size N]\n"
+            "         [--only startup,tcp,repeat,serial,timer,idle,log,flood,soak,runner-soak,\n"
+            "                 hostile,ports,monitor]");
         return 0;
     }
     return runBenchmark(arguments);

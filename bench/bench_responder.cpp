@@ -38,15 +38,16 @@ bool writeAll(int fd, const QByteArray &bytes)
     return true;
 }
 
-// Answers every whole request in `buffer`, with the flood when there is one;
-// false when the client is gone.
-bool serveRequests(int fd, QByteArray &buffer, const QByteArray &flood)
+// Answers every whole request in `buffer`, with the flood when there is one,
+// and counts it; false when the client is gone.
+bool serveRequests(int fd, QByteArray &buffer, const QByteArray &flood, quint64 &answered)
 {
     while (const qsizetype length = rtuRequestLength(buffer)) {
         const QByteArray answer =
             flood.isEmpty() ? rtuAnswer(QByteArrayView(buffer).first(length)) : flood;
         if (!writeAll(fd, answer))
             return false;
+        ++answered;
         buffer.remove(0, length);
     }
     return true;
@@ -72,6 +73,7 @@ int runResponder(qsizetype floodBytes)
     std::fflush(stdout);
 
     std::map<int, QByteArray> clients;
+    quint64 answered = 0;
     for (;;) {
         std::vector<pollfd> fds{{STDIN_FILENO, POLLIN, 0}, {listener, POLLIN, 0}};
         for (const auto &client : clients)
@@ -85,6 +87,9 @@ int runResponder(qsizetype floodBytes)
             char c;
             if (::read(STDIN_FILENO, &c, 1) <= 0)
                 break; // the benchmark is done with us
+            // Any other byte asks how many requests were answered so far.
+            std::printf("ANSWERED %llu\n", static_cast<unsigned long long>(answered));
+            std::fflush(stdout);
         }
         if (fds[1].revents & POLLIN) {
             const int client = accept(listener, nullptr, nullptr);
@@ -103,7 +108,7 @@ int runResponder(qsizetype floodBytes)
             if (n > 0)
                 buffer.append(chunk, n);
             if (n == 0 || (n < 0 && errno != EINTR && errno != EAGAIN) ||
-                !serveRequests(fd, buffer, flood)) {
+                !serveRequests(fd, buffer, flood, answered)) {
                 ::close(fd);
                 clients.erase(fd);
             }

@@ -6,7 +6,8 @@ namespace tallowick::bench {
 
 // Serves RTU frames over TCP on 127.0.0.1, answering each request at once,
 // until stdin closes; with `floodBytes`, answers every request with that many
-// bytes of floodPattern() instead. Prints "PORT <n>" first.
+// bytes of floodPattern() instead. Prints "PORT <n>" first, and
+// "ANSWERED <count>" for each byte that arrives on stdin.
 int runResponder(qsizetype floodBytes);
 
 } // namespace tallowick::bench

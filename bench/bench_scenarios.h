@@ -12,6 +12,7 @@ struct Plan
 {
     int tcpRepetitions = 7;
     int tcpPasses = 200; // of 15 lines each
+    int jsonPairs = 15;  // the runner with --json and without, back to back
     int serialReplies = 40;
     std::vector<int> logSizes{1'000, 100'000, 1'000'000};
     int logSamples = 300;
@@ -23,6 +24,7 @@ struct Plan
     qsizetype floodBytes = 10 << 20;
     int floodRepetitions = 3;
     int soakExchanges = 20'000;
+    int runnerSoakPasses = 25'000; // of 10 lines, in each of 4 runs: 1,000,000 exchanges
     int hostileBytes = 1 << 20;
     int decoderRepetitions = 3;
     int portRepetitions = 21;
@@ -74,6 +76,7 @@ std::vector<Row> logGrowthAndSave(const Plan &plan, Memory &memory);
 std::vector<Row> startUp(const Plan &plan, Memory &memory);
 std::vector<Row> flood(const Plan &plan);
 std::vector<Row> soak(const Plan &plan);
+std::vector<Row> runnerSoak(const Plan &plan);
 std::vector<Row> hostileInput(const Plan &plan);
 std::vector<Row> portList(const Plan &plan);
 std::vector<Row> busMonitor(const Plan &plan);

@@ -15,6 +15,8 @@
 #include <cstdio>
 #include <ctime>
 
+#include <sys/resource.h>
+
 namespace tallowick::bench {
 
 qint64 monotonicNs()
@@ -31,9 +33,20 @@ std::chrono::nanoseconds processCpuTime()
     return std::chrono::seconds(ts.tv_sec) + std::chrono::nanoseconds(ts.tv_nsec);
 }
 
-qint64 residentKiB()
+std::chrono::microseconds childrenCpuTime()
 {
-    QFile status(QStringLiteral("/proc/self/status"));
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    const auto time = [](const timeval &t) {
+        return std::chrono::seconds(t.tv_sec) + std::chrono::microseconds(t.tv_usec);
+    };
+    return time(usage.ru_utime) + time(usage.ru_stime);
+}
+
+qint64 residentKiB(qint64 pid)
+{
+    QFile status(pid > 0 ? QStringLiteral("/proc/%1/status").arg(pid)
+                         : QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly))
         return 0;
     for (const QByteArray &line : status.readAll().split('\n')) {

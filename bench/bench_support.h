@@ -22,8 +22,11 @@ namespace tallowick::bench {
 qint64 monotonicNs();
 // CPU time of this process, every thread, user and system.
 std::chrono::nanoseconds processCpuTime();
-// Resident set size of this process in KiB (VmRSS).
-qint64 residentKiB();
+// The same of the children that ended and were waited for, all together.
+std::chrono::microseconds childrenCpuTime();
+// Resident set size of this process, or of the process `pid`, in KiB (VmRSS);
+// 0 when it cannot be read.
+qint64 residentKiB(qint64 pid = 0);
 // The one-minute load average of the machine.
 double loadAverage();
 

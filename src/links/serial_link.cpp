@@ -2,6 +2,11 @@
 
 #include "links/serial_settings.h"
 
+#include <cerrno>
+
+#include <termios.h>
+#include <unistd.h>
+
 namespace tallowick {
 
 SerialLink::SerialLink(QObject *parent) : Link(parent)
@@ -9,6 +14,23 @@ SerialLink::SerialLink(QObject *parent) : Link(parent)
     m_port.setObjectName(QStringLiteral("MSComm1"));
     connect(&m_port, &QSerialPort::readyRead, this, &SerialLink::dataArrived);
     connect(&m_port, &QSerialPort::errorOccurred, this, &SerialLink::onError);
+}
+
+SerialLink::~SerialLink()
+{
+    awaitDrain();
+}
+
+std::chrono::steady_clock::time_point SerialLink::drainOutput(int fd)
+{
+    while (::tcdrain(fd) != 0 && errno == EINTR) {
+    }
+    return std::chrono::steady_clock::now();
+}
+
+void SerialLink::watchDrain(Drain drain)
+{
+    m_drain = std::move(drain);
 }
 
 int SerialLink::state() const
@@ -55,7 +77,36 @@ LinkError SerialLink::open(const LinkTarget &target)
 bool SerialLink::write(const QByteArray &frame)
 {
     // Put the frame on the line now rather than at the next turn of the event loop.
-    return m_port.isOpen() && writeNow(m_port, frame);
+    if (!m_port.isOpen() || !writeNow(m_port, frame))
+        return false;
+    if (m_drain)
+        drainAfterWrite();
+    return true;
+}
+
+void SerialLink::drainAfterWrite()
+{
+    // A frame still leaving goes out before this one anyway.
+    awaitDrain();
+    // Its own descriptor: the port may be closed while the frame leaves.
+    const int fd = ::dup(int(m_port.handle()));
+    m_drainer = std::thread([this, fd, drain = m_drain] {
+        // Every write is answered, in order, so that a moment is never taken
+        // for another write's.
+        const auto at = fd >= 0 ? drain(fd) : std::chrono::steady_clock::now();
+        if (fd >= 0)
+            ::close(fd);
+        QMetaObject::invokeMethod(
+            this, [this, at] { emit drained(at); }, Qt::QueuedConnection);
+    });
+}
+
+void SerialLink::awaitDrain()
+{
+    // Closing a port waits for its output to leave too; here that is the
+    // rest of one frame.
+    if (m_drainer.joinable())
+        m_drainer.join();
 }
 
 QByteArray SerialLink::readAll()
@@ -67,6 +118,7 @@ QByteArray SerialLink::readAll()
 
 void SerialLink::close()
 {
+    awaitDrain();
     if (m_port.isOpen())
         m_port.close();
     m_port.clearError();

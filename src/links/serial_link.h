@@ -4,6 +4,10 @@
 
 #include <QSerialPort>
 
+#include <chrono>
+#include <functional>
+#include <thread>
+
 namespace tallowick {
 
 // The serial port: opened with a `comSelect` text and a `configCOM` text,
@@ -13,6 +17,18 @@ class SerialLink : public Link
     Q_OBJECT
 public:
     explicit SerialLink(QObject *parent = nullptr);
+    ~SerialLink() override;
+
+    // Blocks until what was written to the descriptor has left the port, and
+    // says when that was.
+    using Drain = std::function<std::chrono::steady_clock::time_point(int fd)>;
+    // tcdrain(): returns once the last bit is on the line.
+    static std::chrono::steady_clock::time_point drainOutput(int fd);
+    // After each write, drains the port off this thread and tells the moment
+    // (drained()): a request's time runs from its last byte leaving, which at
+    // 9600 baud is ~1 ms a byte after the write returned. The window does not
+    // ask for it.
+    void watchDrain(Drain drain);
 
     // Port number, line settings, open, RTS off, in this order.
     LinkError open(const LinkTarget &target) override;
@@ -22,10 +38,17 @@ public:
     int state() const override;
     qint32 baudRate() const override;
 
+signals:
+    void drained(std::chrono::steady_clock::time_point at);
+
 private:
     void onError(QSerialPort::SerialPortError error);
+    void drainAfterWrite();
+    void awaitDrain();
 
     QSerialPort m_port;
+    Drain m_drain;
+    std::thread m_drainer;
 };
 
 } // namespace tallowick

@@ -24,8 +24,11 @@ HeadlessRun::HeadlessRun(const ExchangeInputs &inputs, bool serialMode, bool sin
       m_engine(m_parts.engine), m_singleSend(singleSend), m_out(out), m_err(err),
       m_recording(std::move(recording))
 {
-    if (serialMode)
+    if (serialMode) {
         m_engine->toggleMode();
+        m_parts.serial->watchDrain(m_recording.serialDrain);
+        connect(m_parts.serial, &SerialLink::drained, this, &HeadlessRun::noteDrained);
+    }
 
     connect(m_engine, &ExchangeEngine::logEntry, this, &HeadlessRun::writeEntry);
     // The extra line break the log puts after some entries.
@@ -50,10 +53,17 @@ HeadlessRun::HeadlessRun(const ExchangeInputs &inputs, bool serialMode, bool sin
     });
     connect(m_engine, &ExchangeEngine::requestSent, this,
             [this](int line, const QByteArray &frame) {
+                // Every serial write's drain is told, in turn, whoever
+                // awaits it.
+                const quint64 serialWrite = m_engine->serialMode() ? ++m_serialWrites : 0;
                 if (m_underway.empty())
                     return;
                 Underway &now = m_underway.back();
-                now.sentAt = Steady::now();
+                // A serial request has left once the port has drained.
+                if (serialWrite)
+                    now.serialWrite = serialWrite;
+                else
+                    now.sentAt = Steady::now();
                 if (!m_recording.sinks.empty())
                     now.sentWall = std::chrono::system_clock::now();
                 now.record.line = m_lastLine = line + 1;
@@ -79,6 +89,19 @@ HeadlessRun::HeadlessRun(const ExchangeInputs &inputs, bool serialMode, bool sin
 }
 
 HeadlessRun::~HeadlessRun() = default;
+
+void HeadlessRun::noteDrained(Steady::time_point at)
+{
+    // The drains are told in the order of the writes; an exchange that ended
+    // before its port drained keeps no response time.
+    const quint64 write = ++m_serialDrains;
+    for (Underway &underway : m_underway) {
+        if (underway.serialWrite == write) {
+            underway.sentAt = at;
+            return;
+        }
+    }
+}
 
 void HeadlessRun::start()
 {
@@ -200,7 +223,10 @@ void HeadlessRun::noteEnd(ExchangeResult result)
                 record.reply->chop(2);
         }
         record.n = ++m_recorded;
-        if (record.reply && ended.sentAt && ended.lastBytesAt)
+        // A port that told of its drain after the reply was in gave no
+        // moment to count from.
+        if (record.reply && ended.sentAt && ended.lastBytesAt &&
+            *ended.lastBytesAt >= *ended.sentAt)
             record.response = std::chrono::duration_cast<std::chrono::microseconds>(
                 *ended.lastBytesAt - *ended.sentAt);
         m_stats.record(record.line, record.outcome, record.response);

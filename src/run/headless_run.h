@@ -3,6 +3,7 @@
 #include "engine/engine_assembly.h"
 #include "engine/exchange_engine.h"
 #include "frames/reply_pattern.h"
+#include "links/serial_link.h"
 #include "run/exchange_record.h"
 #include "run/mbap_link.h"
 
@@ -29,6 +30,9 @@ struct RunRecording
     std::map<int, ReplyPattern> expect; // by line, 1 to 15
     std::vector<RecordSink *> sinks;    // the caller's
     bool mbap = false;                  // Modbus TCP framing on the TCP link
+    // How a serial request's leaving the port is waited for, off the event
+    // loop's thread; its moment starts the response time.
+    SerialLink::Drain serialDrain = SerialLink::drainOutput;
 };
 
 class HeadlessRun : public QObject
@@ -89,11 +93,15 @@ private:
         std::chrono::system_clock::time_point sentWall;
         std::optional<Steady::time_point> sentAt;
         std::optional<Steady::time_point> lastBytesAt;
+        quint64 serialWrite = 0; // which serial write was its request, counting from 1
     };
+    void noteDrained(Steady::time_point at);
     std::deque<Underway> m_underway;
     bool m_interrupting = false;
     int m_lastLine = 0; // the line of the exchange begun last
     quint64 m_recorded = 0;
+    quint64 m_serialWrites = 0;
+    quint64 m_serialDrains = 0;
 };
 
 } // namespace tallowick

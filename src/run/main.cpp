@@ -65,6 +65,10 @@ int replay(const RunOptions &options)
     recording.expect = options.expect;
     recording.mbap = options.mbap;
     std::FILE *log = stdout;
+    // glibc takes a buffer's size only with the buffer: without one it uses
+    // the file system's block, a write of 4 KiB every ~25 records. It outlives
+    // the file.
+    std::unique_ptr<char[]> jsonBuffer;
     std::unique_ptr<std::FILE, int (*)(std::FILE *)> jsonFile(nullptr, &std::fclose);
     std::optional<JsonLinesWriter> json;
     if (options.jsonPath) {
@@ -77,7 +81,9 @@ int replay(const RunOptions &options)
                 return cannotWrite(*options.jsonPath, QString::fromLocal8Bit(std::strerror(errno)));
             to = jsonFile.get();
             // A soak writes a line an exchange: in blocks, not one by one.
-            std::setvbuf(to, nullptr, _IOFBF, 1 << 16);
+            constexpr std::size_t blockSize = 1 << 16;
+            jsonBuffer = std::make_unique<char[]>(blockSize);
+            std::setvbuf(to, jsonBuffer.get(), _IOFBF, blockSize);
         }
         recording.sinks.push_back(&json.emplace(to));
     }

@@ -4,6 +4,7 @@
 #include "run/record_writers.h"
 
 #include <QTest>
+#include <limits>
 
 #include <cstdlib>
 #include <ctime>
@@ -79,6 +80,24 @@ private slots:
             record.outcome = ExchangeOutcome::NoReply;
         }
         QTEST(jsonRecordLine(record), "line");
+    }
+
+    // Every number at its longest, an 8 KiB reply and no request: the line is
+    // written into a buffer of its greatest length.
+    void jsonRecordAtItsLimits()
+    {
+        ExchangeRecord record;
+        record.n = quint64(std::numeric_limits<qint64>::max());
+        record.time = QStringLiteral("2023-11-14T22:13:20.000005+00:00");
+        record.line = std::numeric_limits<int>::min();
+        record.reply = QByteArray(8192, char(0xFF));
+        record.outcome = ExchangeOutcome::Interrupted;
+        record.response = std::chrono::microseconds(std::numeric_limits<qint64>::min());
+        QCOMPARE(jsonRecordLine(record),
+                 "{\"n\":9223372036854775807,\"time\":\"2023-11-14T22:13:20.000005+00:00\","
+                 "\"line\":-2147483648,\"request\":\"\",\"reply\":\"" +
+                     QByteArray(16384, 'F') +
+                     "\",\"result\":\"interrupted\",\"response_us\":-9223372036854775808}\n");
     }
 
     // Line 2: three replies of 1, 2 and 4 ms, one missing; line 9 nothing
