@@ -207,7 +207,6 @@ private slots:
             QTest::newRow(name) << args << request;
         };
         row("--help", {"--help"}, RunRequest::Help);
-        row("-version", {"-version"}, RunRequest::Version);
         row("--help after --version", {"--version", "--help"}, RunRequest::Help);
         row("--help with a refused run",
             {"--send", "1", "--send", "2", "--tcp", "x", "--serial", "1", "a", "b", "--help"},
