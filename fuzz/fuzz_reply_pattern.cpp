@@ -25,7 +25,7 @@ QString written(const ReplyPattern &pattern)
     return text;
 }
 
-void checkPattern(const ReplyPattern &pattern, QByteArrayView raw)
+void checkPattern(const ReplyPattern &pattern, const QString &text, QByteArrayView raw)
 {
     const ParsedReplyPattern again = parseReplyPattern(written(pattern));
     FUZZ_CHECK(std::holds_alternative<ReplyPattern>(again) &&
@@ -47,6 +47,11 @@ void checkPattern(const ReplyPattern &pattern, QByteArrayView raw)
     }
     const auto &bytes = std::get<ExpectedBytes>(pattern).bytes;
     FUZZ_CHECK(!bytes.empty());
+    // Every character but the blanks is half of a byte, however long the
+    // pattern.
+    const auto blanks =
+        std::count_if(text.begin(), text.end(), [](QChar c) { return c == u' ' || c == u'\t'; });
+    FUZZ_CHECK(qsizetype(bytes.size()) * 2 == text.size() - blanks);
     FUZZ_CHECK(!matched || raw.size() == qsizetype(bytes.size()));
     // The reply it describes, any byte taken from the input; one byte more or
     // less, or a fixed byte changed, and it is no longer that reply.
@@ -75,9 +80,31 @@ void checkText(const QString &text, QByteArrayView raw)
         const bool onlyBlanks =
             std::all_of(text.begin(), text.end(), [](QChar c) { return c == u' ' || c == u'\t'; });
         FUZZ_CHECK((error->reason == ReplyPatternError::Empty) == onlyBlanks);
+        // The refusal says what kind of fault it is and quotes the piece of
+        // the text where it found it.
+        const QString why = error->text.chopped(2 + replyPatternForms().size());
+        const auto quotes = [&](QLatin1String tail) {
+            return why.size() >= 2 + tail.size() && why.startsWith(u'"') &&
+                   why.endsWith(u'"' + QString(tail)) &&
+                   text.contains(why.sliced(1, why.size() - 2 - tail.size()));
+        };
+        switch (error->reason) {
+        case ReplyPatternError::Empty:
+            FUZZ_CHECK(why == u"the pattern is empty");
+            break;
+        case ReplyPatternError::OddDigits:
+            FUZZ_CHECK(quotes(QLatin1String(" has an odd number of hexadecimal digits")));
+            break;
+        case ReplyPatternError::NotHex:
+            FUZZ_CHECK(quotes(QLatin1String(" is not a hexadecimal byte")));
+            break;
+        case ReplyPatternError::BadExceptionCode:
+            FUZZ_CHECK(quotes(QLatin1String(" is not an exception code from 01 to FF")));
+            break;
+        }
         return;
     }
-    checkPattern(std::get<ReplyPattern>(parsed), raw);
+    checkPattern(std::get<ReplyPattern>(parsed), text, raw);
 }
 
 } // namespace

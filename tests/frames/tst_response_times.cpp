@@ -12,8 +12,8 @@ using std::chrono::microseconds;
 
 namespace {
 
-// The sequence the error-bound and memory tests share; the golden values below
-// came from the same recurrence in Python: x = x * 6364136223846793005 +
+// The times of the long run; the golden values below came from the same
+// recurrence in Python: x = x * 6364136223846793005 +
 // 1442695040888963407 (mod 2^64) from x = 12345; e = (x >> 58) % 24; the time is
 // 2^e plus the low e bits of x >> 16: from 1 us to under 16.8 s, roughly
 // evenly over the powers of two.
@@ -43,13 +43,7 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::newRow("zero") << qint64(0) << "0.000";
         QTest::newRow("one us") << qint64(1) << "0.001";
-        QTest::newRow("under a ms") << qint64(999) << "0.999";
-        QTest::newRow("one ms") << qint64(1000) << "1.000";
-        QTest::newRow("tens of us") << qint64(1050) << "1.050";
-        QTest::newRow("seconds") << qint64(1234567) << "1234.567";
-        QTest::newRow("negative") << qint64(-1500) << "-1.500";
         QTest::newRow("negative us") << qint64(-1) << "-0.001";
-        QTest::newRow("greatest") << std::numeric_limits<qint64>::max() << "9223372036854775.807";
         QTest::newRow("least") << std::numeric_limits<qint64>::min() << "-9223372036854775.808";
     }
 
@@ -73,10 +67,8 @@ private slots:
         };
         QTest::newRow("none") << QList<qint64>{} << QList<qint64>{0, 0, 0, 0, 0};
         QTest::newRow("one") << QList<qint64>{5} << QList<qint64>{5, 5, 5, 5, 5};
-        QTest::newRow("three") << QList<qint64>{3, 1, 2} << QList<qint64>{1, 1, 2, 3, 3};
         QTest::newRow("four: lower middle")
             << QList<qint64>{4, 1, 3, 2} << QList<qint64>{1, 1, 2, 4, 4};
-        QTest::newRow("1 to 100") << range(1, 100) << QList<qint64>{1, 1, 50, 99, 100};
         QTest::newRow("1 to 200") << range(1, 200) << QList<qint64>{1, 2, 100, 198, 200};
         QTest::newRow("zeros") << QList<qint64>{0, 2047, 0} << QList<qint64>{0, 0, 0, 2047, 2047};
         QTest::newRow("repeats") << QList<qint64>{7, 7, 7, 1000, 1, 1, 2}
@@ -106,13 +98,10 @@ private slots:
         QTest::addColumn<QList<qint64>>("times");
         QTest::addColumn<qint64>("median");
         QTest::newRow("width 2") << QList<qint64>{2048, 2049, 5000} << qint64(2049);
-        QTest::newRow("width 4") << QList<qint64>{4096, 4097, 4098, 4099} << qint64(4098);
         QTest::newRow("middle clamped to the least") << QList<qint64>{4099} << qint64(4099);
         QTest::newRow("middle clamped to the greatest") << QList<qint64>{4096} << qint64(4096);
         QTest::newRow("width 64") << QList<qint64>{1, 65659, 65659, 70000} << qint64(65632);
         QTest::newRow("10 s") << QList<qint64>{1, 10'000'000, 10'000'000} << qint64(9'998'336);
-        QTest::newRow("last block")
-            << QList<qint64>{1, 1099511627781, 2199023255551} << qint64(1100048498688);
         // From 2^41 us on, all share the last bucket.
         QTest::newRow("beyond the last block")
             << QList<qint64>{1, 2199023255629, std::numeric_limits<qint64>::max()}
@@ -129,41 +118,9 @@ private slots:
         QCOMPARE(qint64(histogram.max().count()), *std::max_element(times.begin(), times.end()));
     }
 
-    // 100,000 times from 1 us to 16.8 s: each percentile within 1/2048 of the
-    // exact one, which Python worked out from the sorted list.
-    void errorBound_data()
-    {
-        QTest::addColumn<int>("percent");
-        QTest::addColumn<qint64>("exact");
-        QTest::newRow("p1") << 1 << qint64(1);
-        QTest::newRow("p25") << 25 << qint64(43);
-        QTest::newRow("p50") << 50 << qint64(1724);
-        QTest::newRow("p75") << 75 << qint64(65233);
-        QTest::newRow("p90") << 90 << qint64(1864949);
-        QTest::newRow("p95") << 95 << qint64(5864229);
-        QTest::newRow("p99") << 99 << qint64(14080161);
-        QTest::newRow("p100") << 100 << qint64(16775157);
-    }
-
-    void errorBound()
-    {
-        QFETCH(int, percent);
-        QFETCH(qint64, exact);
-        ResponseTimes histogram;
-        Times times;
-        for (int i = 0; i < 100'000; ++i)
-            histogram.add(microseconds(times.next()));
-        QCOMPARE(histogram.min().count(), 1);
-        QCOMPARE(histogram.max().count(), 16775157);
-        const qint64 got = histogram.percentile(percent).count();
-        QVERIFY2(qAbs(got - exact) <= exact / 2048,
-                 qPrintable(QStringLiteral("%1 against %2").arg(got).arg(exact)));
-        if (exact < ResponseTimes::exactBelow)
-            QCOMPARE(got, exact);
-    }
-
     // A million exchanges take no more memory than the first ten thousand, and
-    // never more than the 128 KiB every bucket together would take.
+    // never more than the 128 KiB every bucket together would take; the
+    // percentiles stay within the histogram's error bound.
     void boundedMemory()
     {
         ResponseTimes histogram;
@@ -175,10 +132,13 @@ private slots:
         for (int i = 10'000; i < 1'000'000; ++i)
             histogram.add(microseconds(times.next()));
         QCOMPARE(histogram.footprintBytes(), early);
-        // Python, on the same million: the median and p99 exactly, and the
-        // greatest time.
+        // Python, on the same million, by nearest rank: below 2048 us exact,
+        // above within 1/2048, the greatest time exact.
         QCOMPARE(histogram.count(), quint64(1'000'000));
+        QCOMPARE(histogram.min().count(), 1);
+        QCOMPARE(histogram.percentile(25).count(), 42);
         QCOMPARE(histogram.median().count(), 1692);
+        QVERIFY(qAbs(histogram.percentile(75).count() - 65721) <= 65721 / 2048);
         QVERIFY(qAbs(histogram.percentile(99).count() - 14110817) <= 14110817 / 2048);
         QCOMPARE(histogram.max().count(), 16776707);
 

@@ -1,6 +1,8 @@
 // The frame cutter on scripted times: where frames end, the times of their
 // first and last bytes, the silences between them and the CRC split of a
-// batch. Character time 1 ms and gap 3.5 ms make the arithmetic plain.
+// batch. Character time 1 ms and gap 3.5 ms make the arithmetic plain. That a
+// line which never falls silent is cut at FrameCutter::longestRun,
+// fuzz_bus_monitor checks on its seeds.
 #include "monitor/frame_cutter.h"
 
 #include <QTest>
@@ -35,9 +37,7 @@ private slots:
         QTest::addColumn<qint64>("gapUs");
         // 3.5 characters of start, data, parity and stop bits, rounded up.
         QTest::newRow("9600,n,8,1") << "9600,n,8,1" << qint64(1041666) << qint64(3646);
-        QTest::newRow("9600,e,8,1") << "9600,e,8,1" << qint64(1145833) << qint64(4011);
         QTest::newRow("19200,e,8,1") << "19200,e,8,1" << qint64(572916) << qint64(2006);
-        QTest::newRow("19200,n,8,1") << "19200,n,8,1" << qint64(520833) << qint64(1823);
         QTest::newRow("1200,n,8,1.5") << "1200,n,8,1.5" << qint64(8750000) << qint64(30625);
         QTest::newRow("38400 fixed") << "38400,n,8,1" << qint64(260416) << qint64(1750);
         QTest::newRow("115200 fixed") << "115200,e,8,1" << qint64(95486) << qint64(1750);
@@ -72,11 +72,6 @@ private slots:
             << "F 010300000001840A01030200057847 20000; S 23500"
             << QStringList{"010300000001840A 5000 13000 - split",
                            "01030200057847 13000 20000 0 split"};
-        QTest::newRow("three in one batch")
-            << "F 010600010003980B010600010003980B018302C0F1 30000; E"
-            << QStringList{"010600010003980B 9000 17000 - split",
-                           "010600010003980B 17000 25000 0 split",
-                           "018302C0F1 25000 30000 0 split"};
         QTest::newRow("wrong CRC that splits nowhere")
             << "F 010300000001840B 10000; E" << QStringList{"010300000001840B 2000 10000 -"};
         QTest::newRow("good CRCs at lengths the function code does not allow")
@@ -95,7 +90,6 @@ private slots:
             << QStringList{"018302C0F1 5000 10000 -", "018302C0F1 25000 30000 15000"};
         QTest::newRow("bytes sooner than the line can carry them keep their order")
             << "F 01 1000; F 03 1200; E" << QStringList{"0103 0 1200 -"};
-        QTest::newRow("nothing") << "S 100000; E" << QStringList{};
     }
     void cuts()
     {
@@ -130,32 +124,18 @@ private slots:
         QVERIFY(!cutter.deadline());
     }
 
-    // A line that never falls silent costs bounded memory.
-    void endlessRunIsCut()
-    {
-        FrameCutter cutter(3500us, 1ms);
-        const std::vector<CutFrame> ended =
-            cutter.feed(QByteArray(FrameCutter::longestRun + 1, '\x55'), 2'000'000);
-        QCOMPARE(ended.size(), std::size_t(1));
-        QCOMPARE(ended[0].bytes.size(), FrameCutter::longestRun);
-        QCOMPARE(cutter.flush()[0].bytes.size(), qsizetype(1));
-    }
-
     void lengthsTheFunctionAllows_data()
     {
         QTest::addColumn<QString>("frame");
         QTest::addColumn<bool>("fits");
         QTest::newRow("03 request") << "010300000001840A" << true;
-        QTest::newRow("03 reply") << "01030200057847" << true;
         QTest::newRow("03 reply, count says more") << "01030400057847" << false;
-        QTest::newRow("06") << "010600010003980B" << true;
         QTest::newRow("06 short") << "0106000100" << false;
         QTest::newRow("10 request") << "01100001000204000A01029230" << true;
         QTest::newRow("10 reply") << "0110000100021008" << true;
         QTest::newRow("exception") << "018302C0F1" << true;
         QTest::newRow("exception long") << "018302C0F100" << false;
         QTest::newRow("unknown function") << "0141C010" << false;
-        QTest::newRow("one byte") << "01" << false;
     }
     void lengthsTheFunctionAllows()
     {

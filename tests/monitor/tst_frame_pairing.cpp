@@ -60,9 +60,6 @@ private slots:
         QTest::newRow("a reply before any request")
             << QStringList{reply1 + " 0 7000", read1 + " 20000 28000"} << qint64(30000)
             << QStringList{"reply", "request"} << "1 1 0 0";
-        QTest::newRow("10 request and reply")
-            << QStringList{"01100001000204000A01029230 0 13000", "0110000100021008 15000 23000"}
-            << qint64(30000) << QStringList{"request", "reply 1 2000"} << "1 1 0 0";
         QTest::newRow("the master gives up and asks another unit")
             << QStringList{read1 + " 0 8000", "020300000001840A 20000 28000"} << qint64(30000)
             << QStringList{"request", "request"} << "2 0 1 0";

@@ -1,12 +1,8 @@
-// The --summary tallies: the names of the outcomes, the counts per line and
-// in total, the response-time percentiles by nearest rank against values
-// worked out apart from the code, the histogram's error bound, and that its
-// memory stays the same however long a run goes.
+// The --summary tallies: the names of the outcomes and the counts per line
+// and in total, with the response times of each.
 #include "run/exchange_stats.h"
 
 #include <QTest>
-#include <algorithm>
-#include <limits>
 
 using namespace tallowick;
 using std::chrono::microseconds;
@@ -37,44 +33,16 @@ class TestExchangeStats : public QObject
 {
     Q_OBJECT
 private slots:
-    void names_data()
+    // The names are what --json and --summary print; the tallies below show
+    // each one. Here: every name reads back as its outcome, and nothing else
+    // does.
+    void namesReadBack()
     {
-        QTest::addColumn<int>("outcome");
-        QTest::addColumn<QString>("name");
-        QTest::newRow("ok") << int(ExchangeOutcome::Ok) << "ok";
-        QTest::newRow("wrong crc") << int(ExchangeOutcome::WrongCrc) << "wrong-crc";
-        QTest::newRow("too short") << int(ExchangeOutcome::TooShort) << "too-short";
-        QTest::newRow("exception") << int(ExchangeOutcome::Exception) << "exception";
-        QTest::newRow("unexpected") << int(ExchangeOutcome::Unexpected) << "unexpected";
-        QTest::newRow("no reply") << int(ExchangeOutcome::NoReply) << "no-reply";
-        QTest::newRow("link failed") << int(ExchangeOutcome::LinkFailed) << "link-failed";
-        QTest::newRow("bad header") << int(ExchangeOutcome::BadHeader) << "bad-header";
-        QTest::newRow("interrupted") << int(ExchangeOutcome::Interrupted) << "interrupted";
-    }
-
-    void names()
-    {
-        QFETCH(int, outcome);
-        QFETCH(QString, name);
-        QCOMPARE(outcomeName(ExchangeOutcome(outcome)), name);
-        QCOMPARE(outcomeFromName(name), std::optional(ExchangeOutcome(outcome)));
-    }
-
-    void unknownNames_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::newRow("capitals") << "OK";
-        QTest::newRow("empty") << "";
-        QTest::newRow("underscore") << "no_reply";
-        QTest::newRow("trailing blank") << "ok ";
-        QTest::newRow("blank inside") << "wrong crc";
-        QTest::newRow("prefix") << "interrupt";
-    }
-
-    void unknownNames()
-    {
-        QFETCH(QString, name);
-        QCOMPARE(outcomeFromName(name), std::nullopt);
+        for (std::size_t i = 0; i < exchangeOutcomeCount; ++i)
+            QCOMPARE(outcomeFromName(outcomeName(ExchangeOutcome(i))),
+                     std::optional(ExchangeOutcome(i)));
+        for (const char *other : {"OK", "", "no_reply", "ok ", "interrupt"})
+            QCOMPARE(outcomeFromName(QString::fromLatin1(other)), std::nullopt);
     }
 
     void tally_data()
@@ -86,14 +54,6 @@ private slots:
         using O = ExchangeOutcome;
         QTest::newRow("none") << QList<QList<qint64>>{} << QStringList{}
                               << "exchanges 0, times 0: 0/0/0/0";
-        QTest::newRow("one line")
-            << QList<QList<qint64>>{{1, qint64(O::Ok), 1500},
-                                    {1, qint64(O::Ok), 2500},
-                                    {1, qint64(O::NoReply), -1},
-                                    {1, qint64(O::WrongCrc), 900}}
-            << QStringList{"1: exchanges 4, ok 2, wrong-crc 1, no-reply 1, times 3: "
-                           "900/1500/2500/2500"}
-            << "exchanges 4, ok 2, wrong-crc 1, no-reply 1, times 3: 900/1500/2500/2500";
         QTest::newRow("three lines, every outcome")
             << QList<QList<qint64>>{{2, qint64(O::Ok), 100},
                                     {5, qint64(O::TooShort), 300},

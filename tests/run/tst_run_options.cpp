@@ -96,63 +96,27 @@ private slots:
             QTest::newRow(name) << args << QString::fromUtf8(text);
         };
 
-        // The parser's own.
+        // The parser's own, and the programs' shared front: one row for each
+        // rule, not for each option.
         row("unknown option", {"--fast", "f.ini"}, "Unknown option 'fast'.");
         row("two unknown options", {"--fast", "--slow", "f.ini"}, "Unknown options: fast, slow.");
-        row("unknown short option", {"-x", "f.ini"}, "Unknown option 'x'.");
         row("unknown option before --help", {"--fast", "--help"}, "Unknown option 'fast'.");
-        row("option names are case-sensitive", {"--SEND", "1", "f.ini"}, "Unknown option 'SEND'.");
         row("--send without its value", {"f.ini", "--send"}, "Missing value after '--send'.");
-        row("--tcp without its value", {"f.ini", "--tcp"}, "Missing value after '--tcp'.");
-        row("--serial-settings without its value", {"f.ini", "--serial-settings"},
-            "Missing value after '--serial-settings'.");
         row("a value for --no-crc", {"--no-crc=1", "f.ini"}, "Unexpected value after '--no-crc'.");
-        row("a value for --keep-link", {"--keep-link=yes", "f.ini"},
-            "Unexpected value after '--keep-link'.");
-        row("a value for --help", {"--help=all"}, "Unexpected value after '--help'.");
-
-        // Given twice, in any spelling.
-        row("--send twice", {"--send", "1", "--send", "2", "f.ini"}, "--send given more than once");
-        row("--send twice, the same value", {"--send", "1", "--send", "1", "f.ini"},
-            "--send given more than once");
         row("--send twice, = and single dash", {"--send=1", "-send", "2", "f.ini"},
             "--send given more than once");
-        row("--lines twice", {"--lines", "1-2", "--lines", "3-4", "f.ini"},
-            "--lines given more than once");
-        row("--passes twice", {"--passes", "1", "--passes", "2", "f.ini"},
-            "--passes given more than once");
-        row("--pause twice", {"--pause", "1", "--pause", "2", "f.ini"},
-            "--pause given more than once");
-        row("--timeout twice", {"--timeout", "1", "--timeout", "2", "f.ini"},
-            "--timeout given more than once");
-        row("--tcp twice", {"--tcp", "127.0.0.1:1", "--tcp", "127.0.0.1:2", "f.ini"},
-            "--tcp given more than once");
-        row("--serial twice", {"--serial", "1", "--serial", "2", "f.ini"},
-            "--serial given more than once");
-        row("--serial-settings twice",
-            {"--serial-settings", "9600,n,8,1", "--serial-settings", "4800,n,8,1", "f.ini"},
-            "--serial-settings given more than once");
         row("--no-crc twice", {"--no-crc", "--no-crc", "f.ini"}, "--no-crc given more than once");
-        row("--keep-link twice", {"--keep-link", "--keep-link", "f.ini"},
-            "--keep-link given more than once");
         row("twice, before a missing file", {"--send", "1", "--send", "2"},
             "--send given more than once");
 
         // The configuration file.
         row("nothing at all", {}, "no configuration file given");
-        row("options only", {"--send", "1"}, "no configuration file given");
-        row("only the end of the options", {"--"}, "no configuration file given");
         row("two files", {"a.ini", "b.ini"}, "more than one configuration file given");
-        row("two files around an option", {"a.ini", "--send", "1", "b.ini"},
-            "more than one configuration file given");
         row("a missing file before --tcp and --serial", {"--tcp", "127.0.0.1:1", "--serial", "1"},
             "no configuration file given");
 
         // The link.
         row("--tcp and --serial", {"--tcp", "127.0.0.1:502", "--serial", "1", "f.ini"},
-            "--tcp and --serial exclude each other");
-        row("--tcp and --serial, with --send and --lines",
-            {"--send", "1", "--lines", "1-2", "--serial", "1", "--tcp", "x", "f.ini"},
             "--tcp and --serial exclude each other");
 
         // One exchange has no repeat settings.
@@ -167,10 +131,7 @@ private slots:
         row("--lines without a range", {"--lines", "3", "f.ini"}, linesForm);
         row("--lines with three ends", {"--lines", "1-2-3", "f.ini"}, linesForm);
         row("--lines without its start", {"--lines", "-5", "f.ini"}, linesForm);
-        row("--lines without its end", {"--lines", "5-", "f.ini"}, linesForm);
         row("--lines, blank ends", {"--lines", " - ", "f.ini"}, linesForm);
-        row("--lines empty", {"--lines=", "f.ini"}, linesForm);
-        row("--lines with a comma", {"--lines", "1,15", "f.ini"}, linesForm);
         const char *linesRange = "--lines takes lines 1 to 15, the first not after the last, not ";
         const auto linesRow = [&](const char *name, const char *value) {
             row(name, {"--lines", value, "f.ini"},
@@ -178,36 +139,20 @@ private slots:
         };
         linesRow("--lines backwards", "4-1");
         linesRow("--lines past line 15", "1-20");
-        linesRow("--lines from line 0", "0-3");
-        linesRow("--lines, a fraction", "1.5-3");
-        linesRow("--lines, a word", "one-3");
         row("--lines before a malformed --tcp", {"--lines", "3", "--tcp", "x", "f.ini"}, linesForm);
 
         // The numbers, each in its range.
-        row("--send 0", {"--send", "0", "f.ini"}, "--send takes 1 to 15, not \"0\"");
         row("--send 16", {"--send", "16", "f.ini"}, "--send takes 1 to 15, not \"16\"");
-        row("--send a word", {"--send", "sixteen", "f.ini"},
-            "--send takes 1 to 15, not \"sixteen\"");
-        row("--send empty", {"--send=", "f.ini"}, "--send takes 1 to 15, not \"\"");
         row("--send, hexadecimal", {"--send", "&H3", "f.ini"}, "--send takes 1 to 15, not \"&H3\"");
         row("--passes 0", {"--passes", "0", "f.ini"}, "--passes takes 1 to 32767, not \"0\"");
-        row("--passes 32768", {"--passes", "32768", "f.ini"},
-            "--passes takes 1 to 32767, not \"32768\"");
-        row("--passes, a fraction", {"--passes", "2.5", "f.ini"},
-            "--passes takes 1 to 32767, not \"2.5\"");
-        row("--pause 0", {"--pause", "0", "f.ini"}, "--pause takes 1 to 2147483647, not \"0\"");
         row("--pause 2^31", {"--pause", "2147483648", "f.ini"},
             "--pause takes 1 to 2147483647, not \"2147483648\"");
-        row("--timeout -1", {"--timeout", "-1", "f.ini"},
-            "--timeout takes 1 to 2147483647, not \"-1\"");
         row("--timeout, twenty digits", {"--timeout", "99999999999999999999", "f.ini"},
             "--timeout takes 1 to 2147483647, not \"99999999999999999999\"");
         row("--tcp port 0", {"--tcp", "127.0.0.1:0", "f.ini"},
             "--tcp takes a port from 1 to 65535, not \"0\"");
         row("--tcp port 65536", {"--tcp", "127.0.0.1:65536", "f.ini"},
             "--tcp takes a port from 1 to 65535, not \"65536\"");
-        row("--tcp port a name", {"--tcp", "127.0.0.1:http", "f.ini"},
-            "--tcp takes a port from 1 to 65535, not \"http\"");
         row("--serial 0", {"--serial", "0", "f.ini"},
             "--serial takes a port number from 1, a device path or a device name, not \"0\"");
         row("--serial-settings, parity x", {"--serial-settings", "9600,x,8,1", "f.ini"},
@@ -217,26 +162,14 @@ private slots:
         const auto lineRow = [&](const char *name, const char *value) {
             row(name, {"--line", value}, (QByteArray(lineForm) + '"' + value + '"').constData());
         };
-        lineRow("--line 0", "0=01");
         lineRow("--line 16", "16=01");
         lineRow("--line without =", "1");
         lineRow("--line without bytes", "1=");
         lineRow("--line, not hexadecimal", "1=0G");
-        lineRow("--line, blanks inside", "1=01 03");
-        lineRow("--line, no number", "=01");
         row("--line 2 twice", {"--line", "2=01", "--line", "2=02"},
             "--line 2 given more than once");
-        row("--keep-going twice", {"--keep-going", "--keep-going", "f.ini"},
-            "--keep-going given more than once");
         row("--mbap with --serial", {"--mbap", "--serial", "1", "f.ini"},
             "--mbap is Modbus TCP: not with --serial");
-        row("--mbap twice", {"--mbap", "--mbap", "f.ini"}, "--mbap given more than once");
-        row("--summary twice", {"--summary", "--summary", "f.ini"},
-            "--summary given more than once");
-        row("--json twice", {"--json", "a", "--json", "b", "f.ini"}, "--json given more than once");
-        row("--junit twice", {"--junit", "a", "--junit", "b", "f.ini"},
-            "--junit given more than once");
-        row("--json empty", {"--json=", "f.ini"}, "--json takes a file name, not \"\"");
         row("--junit empty", {"--junit=", "f.ini"}, "--junit takes a file name, not \"\"");
         row("--expect line 0", {"--expect", "0=01", "f.ini"},
             "--expect takes N=PATTERN, N from 1 to 15, not \"0=01\"");
@@ -253,12 +186,8 @@ private slots:
         row("--tcp without a port", {"--tcp", "127.0.0.1", "f.ini"}, tcpForm);
         row("--tcp with an empty port", {"--tcp", "127.0.0.1:", "f.ini"}, tcpForm);
         row("--tcp without a host", {"--tcp", ":502", "f.ini"}, tcpForm);
-        row("--tcp empty", {"--tcp=", "f.ini"}, tcpForm);
         row("--tcp, IPv6 without brackets", {"--tcp", "::1:502", "f.ini"}, tcpForm);
-        row("--tcp, a host with a colon", {"--tcp", "a:b:502", "f.ini"}, tcpForm);
         row("--tcp, empty brackets", {"--tcp", "[]:502", "f.ini"}, tcpForm);
-        row("--tcp, IPv6 in brackets without a port", {"--tcp", "[::1]", "f.ini"}, tcpForm);
-        row("--tcp, IPv6 in brackets, empty port", {"--tcp", "[::1]:", "f.ini"}, tcpForm);
     }
 
     void refusals()
@@ -278,14 +207,7 @@ private slots:
             QTest::newRow(name) << args << request;
         };
         row("--help", {"--help"}, RunRequest::Help);
-        row("-h", {"-h"}, RunRequest::Help);
-        row("-help", {"-help"}, RunRequest::Help);
-        row("--version", {"--version"}, RunRequest::Version);
-        row("-version", {"-version"}, RunRequest::Version);
-        row("--help before --version", {"--help", "--version"}, RunRequest::Help);
         row("--help after --version", {"--version", "--help"}, RunRequest::Help);
-        row("--help twice", {"--help", "-h"}, RunRequest::Help);
-        row("--help with a run", {"--send", "1", "f.ini", "--help"}, RunRequest::Help);
         row("--help with a refused run",
             {"--send", "1", "--send", "2", "--tcp", "x", "--serial", "1", "a", "b", "--help"},
             RunRequest::Help);
@@ -312,16 +234,10 @@ private slots:
         };
 
         row("the file alone", {"slot.ini"}, {"file=slot.ini"});
-        row("a path with blanks and Chinese", {"/tmp/my slots/設定 1.ini"},
-            {"file=/tmp/my slots/設定 1.ini"});
         row("a file named like an option, after --", {"--send", "3", "--", "--keep-link"},
             {"file=--keep-link", "send=3"});
-        row("a file named -", {"-"}, {"file=-"});
 
         row("--send", {"--send", "7", "f.ini"}, {"file=f.ini", "send=7"});
-        row("--send=", {"--send=15", "f.ini"}, {"file=f.ini", "send=15"});
-        row("-send", {"-send", "2", "f.ini"}, {"file=f.ini", "send=2"});
-        row("--send, the file first", {"f.ini", "--send", "4"}, {"file=f.ini", "send=4"});
         row("--lines", {"--lines", "3-12", "f.ini"}, {"file=f.ini", "first=3", "last=12"});
         row("--lines, blanks around its ends", {"--lines", " 4 - 9 ", "f.ini"},
             {"file=f.ini", "first=4", "last=9"});
@@ -330,13 +246,9 @@ private slots:
         row("--timeout", {"--timeout", "1500", "f.ini"}, {"file=f.ini", "timeout=1500"});
         row("--tcp", {"--tcp", "127.0.0.1:1502", "f.ini"},
             {"file=f.ini", "address=127.0.0.1", "port=1502"});
-        row("--tcp, a host name", {"--tcp", "localhost:502", "f.ini"},
-            {"file=f.ini", "address=localhost", "port=502"});
         row("--tcp, IPv6 in brackets", {"--tcp", "[::1]:1503", "f.ini"},
             {"file=f.ini", "address=::1", "port=1503"});
         row("--serial, a number", {"--serial", "3", "f.ini"}, {"file=f.ini", "serial=3"});
-        row("--serial, a device path", {"--serial", "/dev/ttyUSB0", "f.ini"},
-            {"file=f.ini", "serial=/dev/ttyUSB0"});
         row("--serial-settings", {"--serial-settings", "19200,e,7,2", "f.ini"},
             {"file=f.ini", "settings=19200,e,7,2"});
         row("--no-crc", {"--no-crc", "f.ini"}, {"file=f.ini", "no-crc"});
@@ -345,12 +257,9 @@ private slots:
         row("--summary", {"--summary", "f.ini"}, {"file=f.ini", "summary"});
         row("--mbap", {"--mbap", "f.ini"}, {"file=f.ini", "mbap"});
         row("--json", {"--json", "r.jsonl", "f.ini"}, {"file=f.ini", "json=r.jsonl"});
-        row("--json -", {"--json", "-", "f.ini"}, {"file=f.ini", "json=-"});
         row("--junit", {"--junit", "r.xml", "f.ini"}, {"file=f.ini", "junit=r.xml"});
         row("--expect bytes", {"--expect", "2=01 03 .. 0A", "f.ini"},
             {"file=f.ini", "expect2=0103..0a"});
-        row("--expect exception:02", {"--expect", "15=exception:02", "f.ini"},
-            {"file=f.ini", "expect15=exception:2"});
         row("--expect twice, two lines", {"--expect", "3=EXCEPTION", "--expect", "1=01", "f.ini"},
             {"file=f.ini", "expect1=01", "expect3=exception"});
         row("--send, the ends of its range", {"--send", " 15 ", "f.ini"},
@@ -366,19 +275,6 @@ private slots:
         row("--line, a file too", {"--line=15=0A", "f.ini"}, {"file=f.ini", "line15=0A"});
         row("--line three times", {"--line", "3=01", "--line", "1=02", "--line", "12=ab"},
             {"file=", "line1=02", "line3=01", "line12=ab"});
-
-        row("a repeat run, every option",
-            {"--lines", "2-14", "--passes", "11", "--pause", "13", "--timeout", "17", "--tcp",
-             "127.0.0.5:19", "--no-crc", "--keep-link", "f.ini"},
-            {"file=f.ini", "first=2", "last=14", "passes=11", "pause=13", "timeout=17",
-             "address=127.0.0.5", "port=19", "no-crc", "keep-link"});
-        row("one exchange on a serial port, every option",
-            {"f.ini", "--serial-settings", "38400,o,8,2", "--keep-link", "--send", "5", "--serial",
-             "2", "--timeout", "23", "--no-crc"},
-            {"file=f.ini", "send=5", "timeout=23", "serial=2", "settings=38400,o,8,2", "no-crc",
-             "keep-link"});
-        row("every new option", {"--keep-going", "--line", "2=0102", "--tcp", "[::1]:7"},
-            {"file=", "address=::1", "port=7", "line2=0102", "keep-going"});
     }
 
     void runs()
@@ -397,29 +293,12 @@ private slots:
         QTest::newRow("a 100,000-character value")
             << QStringList{"--send", huge, "f.ini"}
             << QStringLiteral("refused: --send takes 1 to 15, not \"%1\"").arg(huge);
-        QTest::newRow("a 100,000-character file name")
-            << QStringList{huge} << QStringLiteral("run: file=") + huge;
         QTest::newRow("an empty argument as the file")
             << QStringList{""} << QStringLiteral("run: file=");
         const QString withNul = QStringLiteral("1") + QChar(0) + QStringLiteral("2");
         QTest::newRow("a NUL in a value")
             << QStringList{"--serial", "/dev/" + withNul, "f.ini"}
             << QStringLiteral("run: file=f.ini serial=/dev/") + withNul;
-        QTest::newRow("a thousand files")
-            << QStringList(1000, QStringLiteral("f.ini"))
-            << QStringLiteral("refused: more than one configuration file given");
-        QStringList many;
-        for (int i = 0; i < 1000; ++i)
-            many << QStringLiteral("--no-crc");
-        QTest::newRow("--no-crc a thousand times")
-            << (many << QStringLiteral("f.ini"))
-            << QStringLiteral("refused: --no-crc given more than once");
-        QTest::newRow("--lines, a thousand dashes")
-            << QStringList{"--lines", QString(1000, u'-'), "f.ini"}
-            << QStringLiteral("refused: --lines takes A-B, such as 1-15");
-        QTest::newRow("--tcp, a thousand colons")
-            << QStringList{"--tcp", QString(1000, u':'), "f.ini"}
-            << QStringLiteral("refused: --tcp takes HOST:PORT, such as 127.0.0.1:502");
     }
 
     void hostile()
