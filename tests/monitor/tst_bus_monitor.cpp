@@ -3,6 +3,7 @@
 // JSON Lines, text, capture and exit status are read back. tshark, where
 // installed, reads each capture.
 #include "support/files.h"
+#include "support/peers.h"
 #include "support/pty_pair.h"
 #include "support/scripted_line.h"
 
@@ -16,6 +17,8 @@
 #include <QTest>
 
 #include <csignal>
+#include <fcntl.h>
+#include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -284,6 +287,60 @@ private slots:
             // Wireshark's verdicts: 1 good, 0 bad (2 unverified).
             QCOMPARE(fields.value(1), objects[i][u"crc_ok"].toBool() ? u"1"_qs : u"0"_qs);
         }
+    }
+
+    // A real slave (libmodbus) on a pty of its own, the test its master: the
+    // bytes of both directions are copied to the monitor's line as they pass.
+    void realSlave()
+    {
+        SlavePeer slave(QStringLiteral("pty"));
+        QVERIFY(slave.isRunning());
+        const int device = ::open(QFile::encodeName(slave.where()).constData(), O_RDWR | O_NOCTTY);
+        QVERIFY(device >= 0);
+        termios raw{};
+        ::tcgetattr(device, &raw);
+        ::cfmakeraw(&raw);
+        ::tcsetattr(device, TCSANOW, &raw);
+        PtyPair pty;
+        Monitor monitor({pty.slavePath(), QStringLiteral("--frames"), QStringLiteral("6"),
+                         QStringLiteral("--json"), QStringLiteral("-")});
+        QTRY_VERIFY_WITH_TIMEOUT(lineIsSet(pty, B9600), 20000);
+        // Holding register 0 (5), a write of 7 to register 1 (echoed), and
+        // register 100, which the slave does not have (exception 02).
+        const QByteArray requests[] = {hex("010300000001840A"), hex("01060001000799C8"),
+                                       hex("010300640001C5D5")};
+        for (const QByteArray &request : requests) {
+            QCOMPARE(::write(device, request.constData(), size_t(request.size())),
+                     ssize_t(request.size()));
+            pty.write(request);
+            QByteArray reply;
+            char buffer[256];
+            for (pollfd p{device, POLLIN, 0}; ::poll(&p, 1, 5000) > 0;) {
+                const ssize_t n = ::read(device, buffer, sizeof buffer);
+                if (n <= 0)
+                    break;
+                reply.append(buffer, n);
+                if ((reply.size() >= 5 && (quint8(reply[1]) & 0x80)) ||
+                    (reply.size() >= 3 && reply[1] == 0x03 &&
+                     reply.size() == 5 + quint8(reply[2])) ||
+                    (reply.size() == 8 && reply[1] == 0x06))
+                    break;
+            }
+            // Whatever silence the next request leaves, the CRCs part them.
+            pty.write(reply);
+        }
+        ::close(device);
+        const Ended ended = monitor.finish();
+        QCOMPARE(ended.status, 0);
+        QList<QJsonObject> objects = jsonLines(ended.out.toUtf8());
+        QCOMPARE(objects.size(), 7);
+        objects.removeLast();
+        QStringList seen;
+        for (const QJsonObject &frame : objects)
+            seen << described(frame, false);
+        QCOMPARE(seen, (QStringList{"request 010300000001840A", "reply 01030200057847 to 1",
+                                    "request 01060001000799C8", "reply 01060001000799C8 to 3",
+                                    "request 010300640001C5D5", "reply 018302C0F1 to 5 ex 2"}));
     }
 
     // A watch ended before its count, by SIGINT mid-frame (130) or by the
