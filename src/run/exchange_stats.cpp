@@ -18,15 +18,6 @@ QString outcomeName(ExchangeOutcome outcome)
     return QString::fromUtf16(outcomeNames[std::size_t(outcome)]);
 }
 
-std::optional<ExchangeOutcome> outcomeFromName(QStringView name)
-{
-    for (std::size_t i = 0; i < exchangeOutcomeCount; ++i) {
-        if (name == QStringView(outcomeNames[i]))
-            return ExchangeOutcome(i);
-    }
-    return std::nullopt;
-}
-
 void ExchangeTally::record(ExchangeOutcome outcome, std::optional<std::chrono::microseconds> time)
 {
     ++m_counts[std::size_t(outcome)];

@@ -35,7 +35,6 @@ inline constexpr std::size_t exchangeOutcomeCount = 9;
 // "ok", "wrong-crc", "too-short", "exception", "unexpected", "no-reply",
 // "link-failed", "bad-header", "interrupted".
 QString outcomeName(ExchangeOutcome outcome);
-std::optional<ExchangeOutcome> outcomeFromName(QStringView name);
 
 // The outcomes and response times of a set of exchanges.
 class ExchangeTally

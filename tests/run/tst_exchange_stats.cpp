@@ -33,18 +33,6 @@ class TestExchangeStats : public QObject
 {
     Q_OBJECT
 private slots:
-    // The names are what --json and --summary print; the tallies below show
-    // each one. Here: every name reads back as its outcome, and nothing else
-    // does.
-    void namesReadBack()
-    {
-        for (std::size_t i = 0; i < exchangeOutcomeCount; ++i)
-            QCOMPARE(outcomeFromName(outcomeName(ExchangeOutcome(i))),
-                     std::optional(ExchangeOutcome(i)));
-        for (const char *other : {"OK", "", "no_reply", "ok ", "interrupt"})
-            QCOMPARE(outcomeFromName(QString::fromLatin1(other)), std::nullopt);
-    }
-
     void tally_data()
     {
         // Exchanges as line, outcome, reply time (-1 for none).
