@@ -11,7 +11,7 @@ set(allowed_decoder decoder)
 set(allowed_engine engine links frames config platform)
 set(allowed_run run engine links frames config platform log)
 set(allowed_ui ui engine links frames config platform log decoder)
-set(allowed_monitor monitor frames platform links)
+set(allowed_monitor monitor frames platform links log)
 
 set(faults "")
 foreach(folder frames platform log config links decoder engine run ui monitor)

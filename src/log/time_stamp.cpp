@@ -2,6 +2,11 @@
 
 #include <QLocale>
 
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <limits>
+
 namespace tallowick {
 
 namespace {
@@ -52,6 +57,44 @@ QString timeStamp()
 QString dateStamp(const QDate &date)
 {
     return QLocale::system().toString(date, QLocale::ShortFormat);
+}
+
+QString isoLocalTime(qint64 wallUs)
+{
+    using namespace std::chrono;
+    const microseconds sinceEpoch(wallUs);
+    const auto wholeSeconds = floor<seconds>(sinceEpoch);
+    // A run or a busy line writes many records a second: the date, time and offset are
+    // worked out once for each second (a change of daylight saving time falls
+    // on a second's start).
+    thread_local qint64 cachedSecond = std::numeric_limits<qint64>::min();
+    thread_local char date[24];
+    thread_local char offsetText[24];
+    if (wholeSeconds.count() != cachedSecond) {
+        const std::time_t t = std::time_t(wholeSeconds.count());
+        std::tm local{};
+        localtime_r(&t, &local);
+        std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S", &local);
+        // An offset is less than a day.
+        const int offset = int(local.tm_gmtoff / 60 % (24 * 60));
+        const int absOffset = offset < 0 ? -offset : offset;
+        std::snprintf(offsetText, sizeof offsetText, "%c%02d:%02d", offset < 0 ? '-' : '+',
+                      absOffset / 60, absOffset % 60);
+        cachedSecond = wholeSeconds.count();
+    }
+    // The part that changes with every record, without a format string.
+    char micro[7];
+    qint64 fraction = (sinceEpoch - wholeSeconds).count();
+    for (int i = 5; i >= 0; --i, fraction /= 10)
+        micro[i] = char('0' + fraction % 10);
+    micro[6] = '\0';
+    QString text;
+    text.reserve(40);
+    text += QLatin1StringView(date);
+    text += u'.';
+    text += QLatin1StringView(micro);
+    text += QLatin1StringView(offsetText);
+    return text;
 }
 
 } // namespace tallowick

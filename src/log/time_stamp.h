@@ -16,4 +16,9 @@ QString timeStamp();
 // The date in the system locale's short date format.
 QString dateStamp(const QDate &date = QDate::currentDate());
 
+// A wall-clock moment, in microseconds since the epoch, as ISO 8601 local time
+// with microseconds and the offset from UTC: "2026-03-01T02:03:04.000005+01:00".
+// The records of the runner and the monitor carry it.
+QString isoLocalTime(qint64 wallUs);
+
 } // namespace tallowick

@@ -2,10 +2,8 @@
 
 #include "frames/crc.h"
 #include "frames/frame_text.h"
+#include "log/time_stamp.h"
 
-#include <cstdio>
-#include <cstdlib>
-#include <ctime>
 #include <initializer_list>
 #include <utility>
 
@@ -73,7 +71,7 @@ MonitoredFrame monitoredFrame(quint64 number, CutFrame cut, qint64 wallMinusMono
     MonitoredFrame frame;
     frame.number = number;
     frame.wallUs = cut.firstByteUs + wallMinusMonotonicUs;
-    frame.time = isoTime(frame.wallUs);
+    frame.time = isoLocalTime(frame.wallUs);
     if (cut.bytes.size() >= 2) {
         frame.expectedCrc = CRC16(cut.bytes);
         frame.crcOk = endsInCrc(cut.bytes, frame.expectedCrc);
@@ -136,25 +134,6 @@ QString frameDescription(QByteArrayView frame, FrameRole role)
         break;
     }
     return text;
-}
-
-QString isoTime(qint64 wallUs)
-{
-    // The C library's local time: a frame at a time, QDateTime's time-zone
-    // lookups would cost more than everything else the monitor does with it.
-    const qint64 seconds = wallUs >= 0 ? wallUs / 1'000'000 : -((-wallUs + 999'999) / 1'000'000);
-    const qint64 micros = wallUs - seconds * 1'000'000;
-    const std::time_t time = std::time_t(seconds);
-    std::tm local{};
-    ::localtime_r(&time, &local);
-    const long offset = local.tm_gmtoff;
-    const long offsetMinutes = std::labs(offset) / 60;
-    char text[96];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%06lld%c%02ld:%02ld",
-                  local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
-                  local.tm_min, local.tm_sec, static_cast<long long>(micros),
-                  offset < 0 ? '-' : '+', offsetMinutes / 60, offsetMinutes % 60);
-    return QString::fromLatin1(text);
 }
 
 QString frameTextLine(const MonitoredFrame &frame)

@@ -17,7 +17,7 @@ struct MonitoredFrame
     CutFrame cut;
     // The wall-clock time of the first byte, microseconds since the epoch.
     qint64 wallUs = 0;
-    QString time; // isoTime(wallUs)
+    QString time; // isoLocalTime(wallUs)
     bool crcOk = false;
     quint16 expectedCrc = 0;
     Judgement judgement;
@@ -39,9 +39,6 @@ QString frameTextLine(const MonitoredFrame &frame);
 
 // One JSON object, without the line break.
 QString frameJsonLine(const MonitoredFrame &frame);
-
-// ISO 8601 local time with microseconds and the UTC offset.
-QString isoTime(qint64 wallUs);
 
 struct MonitorSummary
 {

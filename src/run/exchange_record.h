@@ -33,8 +33,4 @@ public:
     virtual void finish(const ExchangeStats &stats) = 0;
 };
 
-// A wall-clock moment as ISO 8601 local time with microseconds and the offset
-// from UTC: "2026-03-01T02:03:04.000005+01:00".
-QString isoLocalMicroseconds(std::chrono::system_clock::time_point moment);
-
 } // namespace tallowick

@@ -4,6 +4,7 @@
 #include "links/serial_link.h"
 #include "links/tcp_link.h"
 #include "log/log_entry.h"
+#include "log/time_stamp.h"
 #include "platform/line_writer.h"
 
 #include <QAbstractEventDispatcher>
@@ -231,7 +232,9 @@ void HeadlessRun::noteEnd(ExchangeResult result)
                 *ended.lastBytesAt - *ended.sentAt);
         m_stats.record(record.line, record.outcome, record.response);
         if (!m_recording.sinks.empty()) {
-            record.time = isoLocalMicroseconds(ended.sentWall);
+            record.time = isoLocalTime(std::chrono::duration_cast<std::chrono::microseconds>(
+                                           ended.sentWall.time_since_epoch())
+                                           .count());
             for (RecordSink *sink : m_recording.sinks)
                 sink->record(record);
         }

@@ -49,30 +49,6 @@ class TestMonitorOutput : public QObject
     Q_OBJECT
 
 private slots:
-    void isoTimes_data()
-    {
-        QTest::addColumn<QByteArray>("zone");
-        QTest::addColumn<qint64>("wallUs");
-        QTest::addColumn<QString>("time");
-        QTest::newRow("half-hour east")
-            << QByteArray("IST-5:30") << someWallUs << "2023-11-15T03:43:20.123456+05:30";
-        QTest::newRow("west") << QByteArray("EST5") << someWallUs
-                              << "2023-11-14T17:13:20.123456-05:00";
-        QTest::newRow("leading zeros of the microseconds")
-            << QByteArray("UTC0") << qint64(1'700'000'000'000'007)
-            << "2023-11-14T22:13:20.000007+00:00";
-    }
-    void isoTimes()
-    {
-        QFETCH(QByteArray, zone);
-        qputenv("TZ", zone);
-        ::tzset();
-        QFETCH(qint64, wallUs);
-        QTEST(isoTime(wallUs), "time");
-        qputenv("TZ", "UTC0");
-        ::tzset();
-    }
-
     void initTestCase()
     {
         qputenv("TZ", "UTC0");

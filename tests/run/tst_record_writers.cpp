@@ -16,37 +16,6 @@ class TestRecordWriters : public QObject
 {
     Q_OBJECT
 private slots:
-    // A process keeps its zone; the writer works a second out once, so each
-    // row here is a second of its own.
-    void isoTime_data()
-    {
-        QTest::addColumn<QByteArray>("zone");
-        QTest::addColumn<qint64>("microseconds"); // since the epoch
-        QTest::addColumn<QString>("text");
-        QTest::newRow("UTC") << QByteArray("UTC0") << Q_INT64_C(1700000000000005)
-                             << "2023-11-14T22:13:20.000005+00:00";
-        QTest::newRow("half an hour east") << QByteArray("IST-5:30") << Q_INT64_C(1700000001999999)
-                                           << "2023-11-15T03:43:21.999999+05:30";
-        QTest::newRow("west") << QByteArray("EST5") << Q_INT64_C(1700000002123456)
-                              << "2023-11-14T17:13:22.123456-05:00";
-        QTest::newRow("before the epoch")
-            << QByteArray("UTC0") << Q_INT64_C(-1) << "1969-12-31T23:59:59.999999+00:00";
-    }
-
-    void isoTime()
-    {
-        QFETCH(QByteArray, zone);
-        QFETCH(qint64, microseconds);
-        const QByteArray before = qgetenv("TZ");
-        qputenv("TZ", zone);
-        tzset();
-        const QString text = isoLocalMicroseconds(system_clock::time_point(
-            duration_cast<system_clock::duration>(std::chrono::microseconds(microseconds))));
-        qputenv("TZ", before);
-        tzset();
-        QTEST(text, "text");
-    }
-
     void jsonRecord_data()
     {
         QTest::addColumn<bool>("replied");
