@@ -48,12 +48,18 @@ QString stopText(QSerialPort::StopBits stopBits)
 
 void checkComSelect(const QString &text)
 {
+    static const QRegularExpression digits(QStringLiteral("^[0-9]+$"));
     const auto path = serialDevicePath(text);
     FUZZ_CHECK(serialDevicePath(u' ' + text + u'\t') == path);
+    const QString given = text.trimmed();
+    // Ports 1 to 32767 are numbered, in five digits at most: the Windows
+    // range of COM ports.
+    if (digits.match(given).hasMatch())
+        FUZZ_CHECK(path.has_value() ==
+                   (given.size() <= 5 && given.toInt() >= 1 && given.toInt() <= 32767));
     if (!path)
         return;
     FUZZ_CHECK(path->startsWith(u'/'));
-    const QString given = text.trimmed();
     if (given.startsWith(u'/')) {
         FUZZ_CHECK(*path == given);
         return;
@@ -65,7 +71,6 @@ void checkComSelect(const QString &text)
     FUZZ_CHECK(!name.isEmpty() && !name.contains(u'/') && name != u"." && name != u"..");
     // Port n is the n-th serial port; no number reaches below the first.
     // (A name such as "ttyS-1" typed out is just a name.)
-    static const QRegularExpression digits(QStringLiteral("^[0-9]+$"));
     if (digits.match(given).hasMatch())
         FUZZ_CHECK(given.toInt() >= 1 && name == QStringLiteral("ttyS%1").arg(given.toInt() - 1));
 }

@@ -11,6 +11,7 @@ class TestIniProfile : public QObject
 {
     Q_OBJECT
 private slots:
+    // Values read from the file ("KEY=value", or "KEY" when absent), and the
     // file after IP=v is written into it.
     void profile_data()
     {

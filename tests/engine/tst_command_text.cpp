@@ -27,16 +27,11 @@ private slots:
         row("default line, CRC on", "030102030405", true, "030102030405 0E93");
         row("default line, CRC off", "030102030405", false, "030102030405");
         row("read one register", "010300000001", true, "010300000001 840A");
-        row("lower case, CRC off", "0a0B", false, "0A0B");
         row("lower case, CRC on", "0a0B", true, "0A0B 46D7");
         row("odd length: last digit is a byte", "12345", true, "123405 0706");
-        row("three digits", "123", true, "1203 4D11");
-        row("two bytes", "0203", true, "0203 40D1");
         row("thirteen digits", "0106000100039", true, "01060001000309 CAAC");
-        row("single digit", "5", false, "05");
         row("empty, CRC on", "", true, " FFFF");
         row("empty, CRC off", "", false, "");
-        row("write single register", "010600010003", true, "010600010003 980B");
         row("write multiple registers", "01100001000204000A0102", true,
             "01100001000204000A0102 9230");
         row("CRC with a leading zero byte", "11010013002500", true, "11010013002500 05C4");
@@ -68,7 +63,6 @@ private slots:
         QTest::newRow("read reply") << QByteArray::fromHex("010300000001840A") << 0x0A84;
         QTest::newRow("register value reply") << QByteArray::fromHex("01030200057847") << 0x4778;
         QTest::newRow("two bytes") << QByteArray::fromHex("1234") << 0xFFFF;
-        QTest::newRow("one byte") << QByteArray::fromHex("12") << 0xFFFF;
         QTest::newRow("nothing") << QByteArray() << 0xFFFF;
     }
 
@@ -85,18 +79,13 @@ private slots:
         const auto row = [](const char *name, const char *hex, const QString &entry) {
             QTest::newRow(name) << QByteArray::fromHex(hex) << entry;
         };
+        // The expected CRC's other layouts and the replies too short to check
+        // are seeds of the reply_check harness, which checks every entry.
         const QString wrong = QStringLiteral("  *CRC錯誤　正確為  ");
         row("correct", "01030200057847", "接收 < 0103020005 7847");
         row("last byte changed", "01030200057848", "接收 < 0103020005 7848" + wrong + "7847");
-        row("high byte below 10 hex", "0103000000010000",
-            "接收 < 010300000001 0000" + wrong + "84A");
         row("both bytes below 10 hex", "01030240E60000", "接收 < 01030240E6 0000" + wrong + "8E");
-        row("two bytes FF FF", "FFFF", "接收 <  FFFF");
-        row("two other bytes", "0000", "接收 <  0000" + wrong + "FFFF");
-        row("Modbus TCP layout", "0001000000050103020005",
-            "接收 < 000100000005010302 0005" + wrong + "1B1");
         row("one byte", "01", QString());
-        row("nothing", "", QString());
     }
 
     void replyEntry()
@@ -120,23 +109,19 @@ private slots:
         // A whole, CRC-correct reply ends after t3.5, rounded up to the
         // microsecond and never below 1.75 ms (/usr/bin/python3,
         // max(math.ceil(3.5 * 11 / baud * 1e6), 1750)): 9600 baud 4010.42 us,
-        // 1200 baud 32083.33 us, 19200 baud 2005.21 us, 38400 and 115200 below
-        // the floor. Anything else waits out the batching of USB adapters, 20 ms.
+        // 1200 baud 32083.33 us, 19200 baud 2005.21 us, 115200 below the
+        // floor. Anything else waits out the batching of USB adapters, 20 ms:
+        // the reply_check harness holds every incomplete or wrong reply to it.
         row("03 reply", "01030200057847", 9600, 4011, 4011);
         row("03 reply, fast line", "01030200057847", 115200, 1750, 1750);
-        row("03 reply, 38400", "01030200057847", 38400, 1750, 1750);
         row("03 reply, 19200", "01030200057847", 19200, 2006, 2006);
         row("slow line", "01030200057847", 1200, 32084, 32084);
         row("04 reply", "01040400050000EB85", 9600, 4011, 4011);
         row("06 echo", "01060001000799C8", 9600, 4011, 4011);
-        row("05 echo", "0105000AFF00AC38", 9600, 4011, 4011);
         row("exception", "018302C0F1", 9600, 4011, 4011);
         row("part of a reply", "010302000578", 9600, 20000, 4011);
         row("no byte count yet", "0103", 9600, 20000, 4011);
-        row("wrong CRC", "01030200057848", 9600, 20000, 4011);
-        row("one byte too many", "0103020005784700", 9600, 20000, 4011);
         row("unknown layout", "01110AB4FF4C4D42332E312E3648AE", 9600, 20000, 4011);
-        row("single byte", "01", 9600, 20000, 4011);
         row("no baud rate", "01030200057847", 0, 20000, 1750);
     }
 

@@ -58,7 +58,9 @@ private slots:
 
     // A text and what each reader makes of it: its numeric value and that value
     // rounded, the reply timer's interval in ms, the TCP port, the serial device;
-    // -1 and "" for a refusal.
+    // -1 and "" for a refusal. The bounds of each reader, and texts far beyond
+    // them, are seeds of the numeric_value and serial_settings harnesses, which
+    // check every reader against the value.
     void fieldValues_data()
     {
         QTest::addColumn<QString>("text");
@@ -79,11 +81,9 @@ private slots:
         row("1\r2", 1, 1, 1, 1, "");
         row("-0.5", -0.5, -0.0, 1, -1, "");
         row("+5", 5, 5, 5, 5, "");
-        row("-", 0, 0, 1, -1, "");
         row("0.4", 0.4, 0, 1, -1, "");
         row(".6", 0.6, 1, 1, -1, "");
         row("1", 1, 1, 1, 1, "/dev/ttyS0");
-        row("1.4", 1.4, 1, 1, -1, "");
         row("1.5", 1.5, 2, 2, -1, "");
         row(" 2 ", 2, 2, 2, 2, "/dev/ttyS1");
         row("2.5", 2.5, 2, 2, -1, "");
@@ -94,15 +94,7 @@ private slots:
         row("&H10", 16, 16, 16, 16, "");
         row("&h5 d c", 1500, 1500, 1500, 1500, "");
         row("&HAf", 175, 175, 175, 175, "");
-        row("&HaF", 175, 175, 175, 175, "");
         row("32767", 32767, 32767, 32767, 32767, "/dev/ttyS32766");
-        row("32768", 32768, 32768, 32768, 32768, "");
-        row("65535", 65535, 65535, 65535, 65535, "");
-        row("65536", 65536, 65536, 65536, -1, "");
-        row("2147483647", 2147483647, 2147483647, 2147483647, -1, "");
-        row("2147483648", 2147483648, 2147483648, -1, -1, "");
-        row(QString(400, u'9'), HUGE_VAL, HUGE_VAL, -1, -1, "");
-        row("0." + QString(400, u'0') + "1", 0, 0, 1, -1, "");
         row("ttyUSB0", 0, 0, 1, -1, "/dev/ttyUSB0");
         row("/dev/serial/by-id/usb-x", 0, 0, 1, -1, "/dev/serial/by-id/usb-x");
         row("tty S0", 0, 0, 1, -1, "");
@@ -177,7 +169,6 @@ private slots:
         row("valid", "2", "1", "3", "1000", true, true, 1000);
         row("count empty", "", "1", "3", "1000", false, false, 1000);
         row("count zero", "0", "1", "3", "1000", false, false, 1000);
-        row("count negative", "-2", "1", "3", "1000", false, false, 1000);
         row("count 0.5 rounds to none", "0.5", "1", "3", "1000", true, false, 1000);
         row("count 0.6 rounds to one", "0.6", "1", "3", "1000", true, true, 1000);
         row("count 32767", "32767", "1", "3", "1000", true, true, 1000);
@@ -186,15 +177,12 @@ private slots:
         row("stop line 16", "2", "1", "16", "1000", false, false, 1000);
         row("stop line 0", "2", "1", "0", "1000", true, false, 1000);
         row("start line 0", "2", "0", "3", "1000", true, false, 1000);
-        row("start line 15", "2", "15", "15", "1000", true, true, 1000);
-        row("start line 16", "2", "16", "15", "1000", true, false, 1000);
         row("start line 15.5 rounds to the last", "2", "15.5", "15", "1000", true, true, 1000);
         row("start line 15.6 rounds past the last", "2", "15.6", "15", "1000", true, false, 1000);
         row("stop line beyond every line", "2", "1", "99999999999", "1000", false, false, 1000);
         row("start above stop", "2", "3", "2", "1000", true, true, 1000);
         row("pause 1.5 rounds to 2", "2", "1", "3", "1.5", true, true, 2);
         row("pause 0.5 rounds to none", "2", "1", "3", "0.5", true, false, 0);
-        row("pause empty", "2", "1", "3", "", true, false, 0);
         row("pause negative", "2", "1", "3", "-10", true, false, 0);
         row("pause largest", "2", "1", "3", "2147483647", true, true, 2147483647);
         row("pause too long, kept in range", "2", "1", "3", "2147483648", true, false, 2147483647);

@@ -435,7 +435,6 @@ serial/by-id/loop->loop
         };
         row("empty", "", "", -1);
         row("a number", "type 3", "3", 2);
-        row("by-id name chosen", "choose 0", "/dev/serial/by-id/usb-1", 0);
         row("by-id name typed", "type /dev/serial/by-id/usb-1", "/dev/serial/by-id/usb-1", 0);
         row("device of a by-id name typed", "type /dev/ttyFAKE0", "/dev/ttyFAKE0", 0);
         row("bare name", "type ttyFAKE1", "ttyFAKE1", 1);
