@@ -2,7 +2,8 @@
 # Installs the Debian 12 packages that Tallowick needs; apt is only touched for
 # what is missing, so a second run costs nothing.
 #
-#   scripts/deps.sh            what building and running the program needs
+#   scripts/deps.sh            what building and running the program needs (lld
+#                              links faster than the default linker)
 #   scripts/deps.sh --test     also what the test suite needs (libmodbus for its
 #                              independent Modbus slave, desktop-file-validate,
 #                              tshark, which reads the monitor's captures)
@@ -16,7 +17,7 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build g++ pkg-config
+  cmake ninja-build g++ lld pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev
   qt6-qpa-plugins fonts-noto-cjk fonts-dejavu-core
 )

@@ -456,3 +456,5 @@ void ExchangeEngine::endExchange(ExchangeResult result)
 }
 
 } // namespace tallowick
+
+#include "moc_exchange_engine.cpp"

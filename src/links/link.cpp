@@ -16,3 +16,5 @@ QString Link::stateName(int state)
 }
 
 } // namespace tallowick
+
+#include "moc_link.cpp"

@@ -144,3 +144,5 @@ void SerialLink::onError(QSerialPort::SerialPortError error)
 }
 
 } // namespace tallowick
+
+#include "moc_serial_link.cpp"

@@ -76,3 +76,5 @@ void TcpLink::close()
 }
 
 } // namespace tallowick
+
+#include "moc_tcp_link.cpp"

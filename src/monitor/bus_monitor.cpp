@@ -288,3 +288,5 @@ void BusMonitor::finish(int status)
 }
 
 } // namespace tallowick
+
+#include "moc_bus_monitor.cpp"

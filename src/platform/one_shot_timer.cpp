@@ -57,3 +57,5 @@ void FirstOfTwoWait::fired()
 }
 
 } // namespace tallowick
+
+#include "moc_one_shot_timer.cpp"

@@ -67,3 +67,5 @@ void PreciseTimer::expired()
 }
 
 } // namespace tallowick
+
+#include "moc_precise_timer.cpp"

@@ -43,3 +43,5 @@ void StopSignals::read()
 }
 
 } // namespace tallowick
+
+#include "moc_stop_signals.cpp"

@@ -300,3 +300,5 @@ void HeadlessRun::finish()
 }
 
 } // namespace tallowick
+
+#include "moc_headless_run.cpp"

@@ -78,3 +78,5 @@ MbapLink::Verdict MbapLink::takeVerdict()
 }
 
 } // namespace tallowick
+
+#include "moc_mbap_link.cpp"

@@ -199,3 +199,5 @@ void ConfigSlots::Command4_Click()
 }
 
 } // namespace tallowick
+
+#include "moc_config_slots.cpp"

@@ -169,3 +169,5 @@ void DecoderWindow::Form_Click()
 }
 
 } // namespace tallowick
+
+#include "moc_decoder_window.cpp"

@@ -48,3 +48,5 @@ void LogActions::savelog_Click()
 }
 
 } // namespace tallowick
+
+#include "moc_log_actions.cpp"

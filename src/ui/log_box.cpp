@@ -31,3 +31,5 @@ void ClickableLabel::mouseDoubleClickEvent(QMouseEvent *event)
 }
 
 } // namespace tallowick
+
+#include "moc_log_box.cpp"

@@ -168,3 +168,5 @@ QList<QByteArray> LogPanel::savedFileContent(const QString &dateLine) const
 }
 
 } // namespace tallowick
+
+#include "moc_log_panel.cpp"

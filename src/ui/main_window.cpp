@@ -184,3 +184,5 @@ void MainWindow::Form_KeyPress(const QString &key)
 }
 
 } // namespace tallowick
+
+#include "moc_main_window.cpp"

@@ -207,3 +207,5 @@ bool PortPicker::eventFilter(QObject *watched, QEvent *event)
 }
 
 } // namespace tallowick
+
+#include "moc_port_picker.cpp"

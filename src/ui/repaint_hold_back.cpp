@@ -85,3 +85,5 @@ void RepaintHoldBack::intervalEnded()
 }
 
 } // namespace tallowick
+
+#include "moc_repaint_hold_back.cpp"

@@ -27,56 +27,19 @@ using namespace std::chrono_literals;
 
 namespace {
 
-QProcessEnvironment displayless()
-{
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-        env.remove(QLatin1String(name));
-    return env;
-}
-
 QByteArray hex(const char *text)
 {
     return QByteArray::fromHex(text);
 }
 
-struct Ended
-{
-    int status = -1;
-    QString out;
-    QString errors;
-};
-
-class Monitor
+class Monitor : public ProgramProcess
 {
 public:
     explicit Monitor(const QStringList &args)
+        : ProgramProcess(QStringLiteral(TALLOWICK_MONITOR), args)
     {
-        m_process.setProcessEnvironment(displayless());
-        m_process.start(QStringLiteral(TALLOWICK_MONITOR), args);
     }
-    ~Monitor()
-    {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.kill();
-            m_process.waitForFinished(5000);
-        }
-    }
-    qint64 pid() const { return m_process.processId(); }
-    Ended finish(int ms = 60000)
-    {
-        QSignalSpy finished(&m_process, &QProcess::finished);
-        Ended ended;
-        if (m_process.state() != QProcess::NotRunning && !finished.wait(ms))
-            return ended;
-        ended.status = m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -2;
-        ended.out = QString::fromUtf8(m_process.readAllStandardOutput());
-        ended.errors = QString::fromUtf8(m_process.readAllStandardError());
-        return ended;
-    }
-
-private:
-    QProcess m_process;
+    qint64 pid() { return process().processId(); }
 };
 
 // The monitor has set the line (the pty's speed is its own): from now on it
@@ -212,11 +175,11 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(lineIsSet(pty, speed), 20000);
         ScriptedLine line(pty, baud, steps);
         line.start();
-        const Ended ended = monitor.finish();
+        const ProgramEnded ended = monitor.finish();
         QCOMPARE(ended.status, 0);
 
         QList<QJsonObject> objects =
-            jsonLines(jsonOnOutput ? ended.out.toUtf8() : readFile(path("frames.json")));
+            jsonLines(jsonOnOutput ? ended.out : readFile(path("frames.json")));
         QCOMPARE(objects.size(), frames.size() + 1);
         const QJsonObject summary = objects.takeLast()[u"summary"].toObject();
         const bool joined = !frames.filter(QStringLiteral(" split")).isEmpty();
@@ -244,7 +207,7 @@ private slots:
                          qPrintable(described(frame)));
         }
         // Standard output: one line a frame, then the summary, in text or JSON.
-        const QStringList text = ended.out.split(u'\n', Qt::SkipEmptyParts);
+        const QStringList text = QString::fromUtf8(ended.out).split(u'\n', Qt::SkipEmptyParts);
         QCOMPARE(text.size(), frames.size() + 1);
         if (!jsonOnOutput)
             QVERIFY(text.last().startsWith(QStringLiteral("-- %1 frames").arg(frames.size())));
@@ -261,7 +224,7 @@ private slots:
         if (tshark.isEmpty())
             QSKIP("the rest passed; tshark is not installed (scripts/deps.sh --test installs it)");
         QProcess reader;
-        QProcessEnvironment env = displayless();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("HOME"), m_folder.path()); // no user preferences
         reader.setProcessEnvironment(env);
         reader.start(
@@ -330,9 +293,9 @@ private slots:
             pty.write(reply);
         }
         ::close(device);
-        const Ended ended = monitor.finish();
+        const ProgramEnded ended = monitor.finish();
         QCOMPARE(ended.status, 0);
-        QList<QJsonObject> objects = jsonLines(ended.out.toUtf8());
+        QList<QJsonObject> objects = jsonLines(ended.out);
         QCOMPARE(objects.size(), 7);
         objects.removeLast();
         QStringList seen;
@@ -369,7 +332,7 @@ private slots:
             pty.write(hex("0103020005")); // the end of the watch cuts this one short
             ::kill(pid_t(monitor.pid()), SIGINT);
         }
-        const Ended ended = monitor.finish();
+        const ProgramEnded ended = monitor.finish();
         QTEST(ended.status, "status");
         QFETCH(QString, error);
         QVERIFY2(ended.errors.contains(error), qPrintable(ended.errors));
@@ -406,7 +369,7 @@ private slots:
         if (!args.contains(QStringLiteral("--pcap")))
             args << QStringLiteral("--pcap") << path("r.pcap");
         Monitor monitor(args);
-        const Ended ended = monitor.finish();
+        const ProgramEnded ended = monitor.finish();
         QCOMPARE(ended.status, 2);
         QFETCH(QString, error);
         QVERIFY2(ended.errors.contains(error), qPrintable(ended.errors));

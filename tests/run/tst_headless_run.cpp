@@ -39,22 +39,11 @@ const QByteArray slotFile = "[SETTINGS]\r\nFILENAME=bench\r\nIP=127.0.0.1\r\nPOR
                             "SEND_CNT=1\r\nREPEAT_CNT=2\r\nCMD0=010300000001\r\n"
                             "CMD1=010300010001\r\n";
 
-struct Finished
+// How a run ended, with its log without the time stamps, oldest first.
+struct Finished : ProgramEnded
 {
-    int status = -1;
-    QStringList entries; // the log without its time stamps, oldest first
-    QString errors;
-    QByteArray out;
+    QStringList entries;
 };
-
-// The runner with no display variable at all: it must not need one.
-QProcessEnvironment displayless()
-{
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-        env.remove(QLatin1String(name));
-    return env;
-}
 
 QStringList entriesOf(const QByteArray &out)
 {
@@ -69,38 +58,19 @@ QStringList entriesOf(const QByteArray &out)
     return entries;
 }
 
-class Runner
+class Runner : public ProgramProcess
 {
 public:
     Runner(const QStringList &args, const QString &program = QStringLiteral(TALLOWICK_RUN))
+        : ProgramProcess(program, args)
     {
-        m_process.setProcessEnvironment(displayless());
-        m_process.start(program, args);
     }
-    ~Runner()
-    {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.kill();
-            m_process.waitForFinished(5000);
-        }
-    }
-    QProcess &process() { return m_process; }
-    // Runs the event loop while waiting, so that peers in this process answer.
     Finished finish(int ms = 60000)
     {
-        QSignalSpy finished(&m_process, &QProcess::finished);
-        Finished result;
-        if (m_process.state() != QProcess::NotRunning && !finished.wait(ms))
-            return result;
-        result.out = m_process.readAllStandardOutput();
-        result.entries = entriesOf(result.out);
-        result.errors = QString::fromUtf8(m_process.readAllStandardError());
-        result.status = m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -2;
-        return result;
+        Finished finished{ProgramProcess::finish(ms), {}};
+        finished.entries = entriesOf(finished.out);
+        return finished;
     }
-
-private:
-    QProcess m_process;
 };
 
 } // namespace

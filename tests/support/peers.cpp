@@ -1,5 +1,6 @@
 #include "support/peers.h"
 
+#include <QSignalSpy>
 #include <QTcpSocket>
 
 namespace tallowick::test {
@@ -17,6 +18,35 @@ PeerProcess::~PeerProcess()
 {
     m_process.kill();
     m_process.waitForFinished(5000);
+}
+
+ProgramProcess::ProgramProcess(const QString &program, const QStringList &arguments)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(QLatin1String(name));
+    m_process.setProcessEnvironment(environment);
+    m_process.start(program, arguments);
+}
+
+ProgramProcess::~ProgramProcess()
+{
+    if (m_process.state() != QProcess::NotRunning) {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+}
+
+ProgramEnded ProgramProcess::finish(int ms)
+{
+    QSignalSpy finished(&m_process, &QProcess::finished);
+    ProgramEnded ended;
+    if (m_process.state() != QProcess::NotRunning && !finished.wait(ms))
+        return ended;
+    ended.status = m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -2;
+    ended.out = m_process.readAllStandardOutput();
+    ended.errors = QString::fromUtf8(m_process.readAllStandardError());
+    return ended;
 }
 
 LoopbackPeer::LoopbackPeer(const QByteArray &fixed) : answer([fixed] { return fixed; })

@@ -48,6 +48,33 @@ public:
 };
 #endif
 
+// How a program of ours ended: its exit status (-1 still running when the wait
+// ran out, -2 crashed) and what it wrote.
+struct ProgramEnded
+{
+    int status = -1;
+    QByteArray out;
+    QString errors;
+};
+
+// One of our programs without a window, started with no display variable at
+// all, which it must not need; killed if a test leaves it running.
+class ProgramProcess
+{
+public:
+    ProgramProcess(const QString &program, const QStringList &arguments);
+    ~ProgramProcess();
+    ProgramProcess(const ProgramProcess &) = delete;
+    ProgramProcess &operator=(const ProgramProcess &) = delete;
+
+    QProcess &process() { return m_process; }
+    // Runs the event loop while waiting, so that peers in this process answer.
+    ProgramEnded finish(int ms = 60000);
+
+private:
+    QProcess m_process;
+};
+
 // A loopback peer that records what arrives and answers every read.
 struct LoopbackPeer
 {
