@@ -1,7 +1,8 @@
-// A serial exchange's response time runs from the moment the request has left
-// the port, not from the write's return. A pty drains at once, so the port
-// here is a pty whose drain is a line that takes a known time to carry the
-// request; the device answers once the line has carried all of it.
+// The serial link tells when a written frame has left the port, and the
+// runner times a serial exchange from that moment, not from the write's
+// return. A pty drains at once, so the port here is a pty whose drain is a
+// line that takes a known time to carry the request; the device answers once
+// the line has carried all of it.
 #include "run/headless_run.h"
 #include "run/slot_inputs.h"
 #include "support/pty_pair.h"
@@ -124,4 +125,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(TestSerialResponseTime)
-#include "tst_serial_response_time.moc"
+#include "tst_serial_link.moc"
