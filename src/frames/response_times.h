@@ -41,6 +41,12 @@ public:
     std::chrono::microseconds median() const { return percentile(50); }
     // percent from 1 to 100.
     std::chrono::microseconds percentile(int percent) const;
+    // What a summary of the runner or the monitor gives, in its order: min,
+    // median, p99, max.
+    std::array<std::chrono::microseconds, 4> summaryFigures() const
+    {
+        return {min(), median(), percentile(99), max()};
+    }
 
     // The memory the buckets take.
     std::size_t footprintBytes() const;

@@ -200,7 +200,7 @@ QString filledSummary(const MonitorSummary &summary, QString counts, QString tim
     const ResponseTimes &timed = summary.responseTimes;
     if (timed.count() == 0)
         return counts + untimed;
-    for (const auto time : {timed.min(), timed.median(), timed.percentile(99), timed.max()})
+    for (const auto time : timed.summaryFigures())
         times = times.arg(showTime(time.count()));
     return counts + times;
 }

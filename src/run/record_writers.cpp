@@ -36,7 +36,8 @@ QStringList tallyCells(const ExchangeTally &tally)
     const auto ms = [&times](std::chrono::microseconds time) {
         return times.count() > 0 ? millis3(time.count()) : QStringLiteral("-");
     };
-    cells << ms(times.min()) << ms(times.median()) << ms(times.percentile(99)) << ms(times.max());
+    for (const auto time : times.summaryFigures())
+        cells << ms(time);
     return cells;
 }
 
@@ -48,14 +49,11 @@ QByteArray jsonTally(const ExchangeTally &tally)
                 "\":" + QByteArray::number(tally.count(ExchangeOutcome(i)));
     }
     const ResponseTimes &times = tally.times();
-    const std::pair<const char *, std::chrono::microseconds> figures[] = {
-        {"min_us", times.min()},
-        {"median_us", times.median()},
-        {"p99_us", times.percentile(99)},
-        {"max_us", times.max()}};
-    for (const auto &[key, time] : figures) {
-        json += ",\"" + QByteArray(key) +
-                "\":" + (times.count() > 0 ? QByteArray::number(qint64(time.count())) : "null");
+    const char *const keys[] = {"min_us", "median_us", "p99_us", "max_us"};
+    const auto figures = times.summaryFigures();
+    for (std::size_t i = 0; i < figures.size(); ++i) {
+        json += ",\"" + QByteArray(keys[i]) + "\":" +
+                (times.count() > 0 ? QByteArray::number(qint64(figures[i].count())) : "null");
     }
     return json + '}';
 }
