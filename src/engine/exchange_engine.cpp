@@ -445,6 +445,22 @@ void ExchangeEngine::endWithoutReply()
     endExchange(result);
 }
 
+void ExchangeEngine::endWait()
+{
+    if (isWaiting())
+        endWithoutReply();
+}
+
+void ExchangeEngine::forgetClosedLink()
+{
+    const int state = m_tcp.state();
+    if (m_tcpSession == TcpSession::Requested && !isWaiting() &&
+        (state == Link::Closed || state == Link::Error)) {
+        m_tcp.close();
+        m_tcpSession = TcpSession::None;
+    }
+}
+
 void ExchangeEngine::endExchange(ExchangeResult result)
 {
     setExchange(Exchange::Idle);

@@ -67,6 +67,12 @@ public:
     // Ends everything under way as the user's Stop buttons would: the repeat
     // run, and the awaited reply as its time-out would.
     void stop();
+    // For a caller that learns of a failed link sooner than the engine would
+    // (the runner, told by the link itself): ends the awaited reply now, as
+    // its time-out would; and forgets a kept connection the peer has closed,
+    // so that the next Send connects again instead of finding it closed.
+    void endWait();
+    void forgetClosedLink();
 
     bool serialMode() const { return m_mode == LinkMode::Serial; }
     bool isWaiting() const

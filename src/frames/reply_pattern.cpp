@@ -117,6 +117,20 @@ ParsedReplyPattern bytesPattern(QStringView text)
 
 } // namespace
 
+QString patternText(const ReplyPattern &pattern)
+{
+    const auto hex = [](quint8 byte) {
+        return QStringLiteral("%1").arg(byte, 2, 16, QLatin1Char('0')).toUpper();
+    };
+    if (const auto *exception = std::get_if<ExpectedException>(&pattern))
+        return exception->code ? QStringLiteral("exception:") + hex(*exception->code)
+                               : QStringLiteral("exception");
+    QString text;
+    for (const auto &byte : std::get<ExpectedBytes>(pattern).bytes)
+        text += byte ? hex(*byte) : QStringLiteral("..");
+    return text;
+}
+
 QString replyPatternForms()
 {
     return QStringLiteral("--expect takes hexadecimal bytes, \"..\" for any byte, "

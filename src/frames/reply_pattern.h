@@ -53,6 +53,10 @@ using ParsedReplyPattern = std::variant<ReplyPattern, ReplyPatternError>;
 
 ParsedReplyPattern parseReplyPattern(QStringView text);
 
+// The pattern as --expect takes it, bytes without blanks ("0103..0005",
+// "exception:02"), for a message that says what a reply did not match.
+QString patternText(const ReplyPattern &pattern);
+
 // The closing half of every refusal: the forms --expect takes.
 QString replyPatternForms();
 

@@ -42,21 +42,30 @@ LinkError SerialLink::open(const LinkTarget &target)
 {
     if (m_port.isOpen())
         return LinkError::None;
+    m_lastError.clear();
     const auto path = serialDevicePath(target.comSelect);
-    if (!path)
+    if (!path) {
+        m_lastError = QStringLiteral("%1: no such port").arg(target.comSelect);
         return LinkError::InvalidPort;
+    }
     const auto settings = parseLineSettings(target.configCom);
-    if (!settings)
+    if (!settings) {
+        m_lastError = QStringLiteral("%1: the line settings \"%2\" are no settings")
+                          .arg(*path, target.configCom);
         return LinkError::InvalidSettings;
+    }
 
     m_port.setPortName(*path);
     if (!m_port.setBaudRate(settings->baudRate) || !m_port.setParity(settings->parity) ||
-        !m_port.setDataBits(settings->dataBits) || !m_port.setStopBits(settings->stopBits))
+        !m_port.setDataBits(settings->dataBits) || !m_port.setStopBits(settings->stopBits)) {
+        m_lastError = *path + QStringLiteral(": ") + m_port.errorString();
         return LinkError::InvalidSettings;
+    }
     m_port.setFlowControl(QSerialPort::NoFlowControl);
 
     if (!m_port.open(QIODevice::ReadWrite)) {
         const auto error = m_port.error();
+        m_lastError = *path + QStringLiteral(": ") + m_port.errorString();
         m_port.clearError();
         switch (error) {
         case QSerialPort::DeviceNotFoundError:

@@ -37,6 +37,9 @@ public:
     void close() override;
     int state() const override;
     qint32 baudRate() const override;
+    // Why the last open() failed, naming the port, in the system's words;
+    // empty after one that succeeded.
+    QString lastError() const { return m_lastError; }
 
 signals:
     void drained(std::chrono::steady_clock::time_point at);
@@ -49,6 +52,7 @@ private:
     QSerialPort m_port;
     Drain m_drain;
     std::thread m_drainer;
+    QString m_lastError;
 };
 
 } // namespace tallowick

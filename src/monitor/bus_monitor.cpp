@@ -90,14 +90,6 @@ std::optional<QString> setLine(int fd, const LineSettings &settings)
     return std::nullopt;
 }
 
-void writeBytes(std::FILE *stream, const QByteArray &bytes)
-{
-    if (!stream)
-        return;
-    std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stream);
-    std::fflush(stream);
-}
-
 } // namespace
 
 qint64 monotonicNowUs()
@@ -120,10 +112,6 @@ BusMonitor::~BusMonitor()
     m_notifier.reset();
     if (m_fd >= 0)
         ::close(m_fd);
-    for (std::FILE *file : {m_json, m_pcap}) {
-        if (file && file != stdout)
-            std::fclose(file);
-    }
 }
 
 std::optional<QString> BusMonitor::open()
@@ -136,36 +124,72 @@ std::optional<QString> BusMonitor::open()
     if (const auto refused = setLine(m_fd, m_options.settings))
         return m_options.devicePath + QStringLiteral(": ") + *refused;
 
-    const auto openFile = [](const QString &name) -> std::FILE * {
-        if (name == u"-")
-            return stdout;
-        return std::fopen(QFile::encodeName(name).constData(), "wb");
-    };
-    for (auto [name, file] :
-         {std::pair{&m_options.pcapPath, &m_pcap}, std::pair{&m_options.jsonPath, &m_json}}) {
-        if (name->isEmpty())
-            continue;
-        *file = openFile(*name);
-        if (!*file) {
-            const QString error = QStringLiteral("cannot write %1: %2")
-                                      .arg(*name, QString::fromLocal8Bit(std::strerror(errno)));
-            // Nothing written: a file made before this one goes again.
-            if (m_pcap && m_pcap != stdout) {
-                std::fclose(m_pcap);
-                m_pcap = nullptr;
-                QFile::remove(m_options.pcapPath);
-            }
-            return error;
+    m_standardOutput = OutputFile::standardOutput();
+    m_standardError = OutputFile::standardError();
+    const auto openFile = [this](const QString &name, std::unique_ptr<OutputFile> &file,
+                                 OutputFile *&output) -> std::optional<QString> {
+        if (name.isEmpty())
+            return std::nullopt;
+        if (name == u"-") {
+            output = m_standardOutput.get();
+            return std::nullopt;
         }
+        const bool existed = QFileInfo::exists(name);
+        auto opened = OutputFile::open(name);
+        if (const auto *error = std::get_if<FileError>(&opened))
+            return QStringLiteral("cannot write %1: %2").arg(name, error->reason);
+        file = std::move(std::get<std::unique_ptr<OutputFile>>(opened));
+        output = file.get();
+        if (&file == &m_pcapFile)
+            m_createdPcap = !existed;
+        return std::nullopt;
+    };
+    if (auto error = openFile(m_options.pcapPath, m_pcapFile, m_pcap))
+        return error;
+    if (auto error = openFile(m_options.jsonPath, m_jsonFile, m_json)) {
+        // Nothing written: a capture this run created goes again (never a
+        // file or device that was there before).
+        m_pcapFile.reset();
+        if (m_createdPcap)
+            QFile::remove(m_options.pcapPath);
+        return error;
     }
-    if (m_options.jsonPath != u"-")
-        m_text = m_options.pcapPath == u"-" ? stderr : stdout;
+    m_text = m_options.jsonPath == u"-" || m_options.pcapPath == u"-" ? m_standardError.get()
+                                                                      : m_standardOutput.get();
+    for (OutputFile *output : {m_standardOutput.get(), m_jsonFile.get(), m_pcapFile.get()}) {
+        if (output)
+            output->onFault([this](const OutputFault &fault) { outputFailed(fault); });
+    }
     return std::nullopt;
+}
+
+void BusMonitor::outputFailed(const OutputFault &fault)
+{
+    if (fault.readerGone) {
+        m_outputStatus = std::max(m_outputStatus, int(ReaderGone));
+    } else {
+        writeUtf8(stderr, QStringLiteral("tallowick-monitor: cannot write %1: %2\n")
+                              .arg(fault.name, fault.reason));
+        m_outputStatus = OutputFailed;
+    }
+    // Told from inside a write: the watch ends once that is over.
+    QTimer::singleShot(0, this, [this] { finish(m_outputStatus); });
+}
+
+void BusMonitor::flushOutputs()
+{
+    for (OutputFile *output : {m_text, m_json, m_pcap}) {
+        if (output)
+            output->flush();
+    }
 }
 
 void BusMonitor::start()
 {
-    writeBytes(m_pcap, pcapFileHeader());
+    if (m_pcap) {
+        m_pcap->write(pcapFileHeader());
+        m_pcap->flush();
+    }
     warnOfLatencyTimer();
     m_wallMinusMonotonicUs = clockUs(CLOCK_REALTIME) - clockUs(CLOCK_MONOTONIC);
     m_notifier = std::make_unique<QSocketNotifier>(m_fd, QSocketNotifier::Read);
@@ -250,13 +274,17 @@ void BusMonitor::handle(std::vector<CutFrame> frames)
         if (judgement.responseUs)
             m_summary.responseTimes.add(std::chrono::microseconds(*judgement.responseUs));
         if (m_text)
-            writeUtf8(m_text, frameTextLine(frame) + u'\n');
+            m_text->writeText(frameTextLine(frame) + u'\n');
         if (m_json)
-            writeBytes(m_json, (frameJsonLine(frame) + u'\n').toUtf8());
-        writeBytes(m_pcap, pcapRecord(frame.wallUs, frame.cut.bytes));
+            m_json->writeText(frameJsonLine(frame) + u'\n');
+        if (m_pcap)
+            m_pcap->write(pcapRecord(frame.wallUs, frame.cut.bytes));
         if (m_options.frames && number >= *m_options.frames)
             finish(Done);
     }
+    // Each frame reaches its readers as it ends.
+    if (!m_finished)
+        flushOutputs();
 }
 
 void BusMonitor::finish(int status)
@@ -274,16 +302,19 @@ void BusMonitor::finish(int status)
     m_notifier.reset();
     m_pairing.finish(monotonicNowUs());
     m_summary.pairing = m_pairing.counts();
-    writeUtf8(m_text ? m_text : stderr, QStringLiteral("-- ") + summaryText(m_summary) + u'\n');
+    (m_text ? m_text : m_standardError.get())
+        ->writeText(QStringLiteral("-- ") + summaryText(m_summary) + u'\n');
     if (m_json)
-        writeBytes(m_json, (summaryJsonLine(m_summary) + u'\n').toUtf8());
-    for (std::FILE **file : {&m_json, &m_pcap}) {
-        if (*file && *file != stdout)
-            std::fclose(*file);
-        else if (*file)
-            std::fflush(*file);
-        *file = nullptr;
+        m_json->writeText(summaryJsonLine(m_summary) + u'\n');
+    // The status of an output that failed, also in closing, is the program's.
+    for (OutputFile *output : {m_jsonFile.get(), m_pcapFile.get(), m_standardOutput.get()}) {
+        if (output)
+            output->close();
     }
+    m_standardError->flush();
+    m_text = m_json = m_pcap = nullptr;
+    if (m_outputStatus == OutputFailed || (m_outputStatus == ReaderGone && status < 128))
+        status = m_outputStatus;
     emit finished(status);
 }
 

@@ -4,12 +4,13 @@
 #include "monitor/frame_pairing.h"
 #include "monitor/frame_record.h"
 #include "monitor/monitor_options.h"
+#include "platform/command_line.h"
+#include "platform/output_file.h"
 #include "platform/precise_timer.h"
 
 #include <QObject>
 #include <QTimer>
 
-#include <cstdio>
 #include <memory>
 
 class QSocketNotifier;
@@ -25,7 +26,13 @@ class BusMonitor : public QObject
 {
     Q_OBJECT
 public:
-    enum Status { Done = 0, PortLost = 1, Refused = 2 };
+    enum Status {
+        Done = 0,
+        PortLost = 1,
+        Refused = 2,
+        OutputFailed = outputNotWritten,
+        ReaderGone = 128 + 13, // as if ended by SIGPIPE
+    };
 
     explicit BusMonitor(const MonitorOptions &options, QObject *parent = nullptr);
     ~BusMonitor() override;
@@ -46,6 +53,8 @@ private:
     void handle(std::vector<CutFrame> frames);
     void armSilence();
     void warnOfLatencyTimer();
+    void outputFailed(const OutputFault &fault);
+    void flushOutputs();
 
     MonitorOptions m_options;
     FrameCutter m_cutter;
@@ -55,9 +64,17 @@ private:
     std::unique_ptr<QSocketNotifier> m_notifier;
     PreciseTimer m_silence;
     QTimer m_duration;
-    std::FILE *m_text = nullptr;
-    std::FILE *m_json = nullptr;
-    std::FILE *m_pcap = nullptr;
+    // Standard output holds one thing: a capture or JSON lines asked for
+    // with "-", else the text, which then goes to standard error.
+    std::unique_ptr<OutputFile> m_standardOutput;
+    std::unique_ptr<OutputFile> m_standardError;
+    std::unique_ptr<OutputFile> m_jsonFile;
+    std::unique_ptr<OutputFile> m_pcapFile;
+    OutputFile *m_text = nullptr;
+    OutputFile *m_json = nullptr;
+    OutputFile *m_pcap = nullptr;
+    int m_outputStatus = Done;
+    bool m_createdPcap = false;
     qint64 m_wallMinusMonotonicUs = 0;
     bool m_finished = false;
 };

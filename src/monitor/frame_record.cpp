@@ -1,6 +1,7 @@
 #include "monitor/frame_record.h"
 
 #include "frames/crc.h"
+#include "frames/exception_code.h"
 #include "frames/frame_text.h"
 #include "log/time_stamp.h"
 
@@ -42,20 +43,6 @@ QString functionName(quint8 function)
                    {0x0F, "write multiple coils"},
                    {0x10, "write multiple registers"}},
                   function);
-}
-
-QString exceptionName(quint8 code)
-{
-    return nameIn({{1, "illegal function"},
-                   {2, "illegal data address"},
-                   {3, "illegal data value"},
-                   {4, "server device failure"},
-                   {5, "acknowledge"},
-                   {6, "server device busy"},
-                   {8, "memory parity error"},
-                   {10, "gateway path unavailable"},
-                   {11, "gateway target device failed to respond"}},
-                  code);
 }
 
 QString jsonBool(bool value)

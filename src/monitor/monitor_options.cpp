@@ -40,15 +40,17 @@ QString monitorUsage()
         "  --timeout MS           how long a request waits for its reply (default 1000)\n"
         "  --pcap FILE            also write a pcap capture, link type 147 (user 0); \"-\" is\n"
         "                         standard output, and the text goes to standard error\n"
-        "  --json FILE            also write one JSON object per frame; \"-\" writes them to\n"
-        "                         standard output instead of the text\n"
+        "  --json FILE            also write one JSON object per frame; \"-\" is standard\n"
+        "                         output, and the text goes to standard error\n"
         "  --frames N             end after N frames\n"
         "  --duration S           end after S seconds\n"
         "  --help, --version\n"
         "\n"
         "A summary follows the frames when the monitor ends.\n"
         "Exit status: 0 --frames or --duration reached; 1 the port went away; 2 a bad\n"
-        "option or a port that cannot be opened; 130 or 143 SIGINT or SIGTERM.\n");
+        "option or a port that cannot be opened; 3 an output could not be written (the\n"
+        "message names it; the others are complete); 130 or 143 SIGINT or SIGTERM; 141\n"
+        "the reader of standard output went away.\n");
 }
 
 ParsedMonitorCommandLine parseMonitorCommandLine(const QStringList &args)

@@ -1,5 +1,9 @@
 #include "platform/command_line.h"
 
+#include "platform/output_file.h"
+
+#include <csignal>
+
 namespace tallowick {
 
 std::optional<std::variant<ProgramRequest, UsageError>>
@@ -25,6 +29,11 @@ parseCommandLine(QCommandLineParser &parser, const QString &program, const QStri
     return std::nullopt;
 }
 
+void ignoreBrokenPipes()
+{
+    std::signal(SIGPIPE, SIG_IGN);
+}
+
 int answerCommandLine(const std::variant<ProgramRequest, UsageError> &notRun,
                       const QString &program, const QString &usage, const QString &version,
                       int refused)
@@ -34,10 +43,15 @@ int answerCommandLine(const std::variant<ProgramRequest, UsageError> &notRun,
                               QStringLiteral("\nTry '%1 --help'.\n").arg(program));
         return refused;
     }
-    writeUtf8(stdout, std::get<ProgramRequest>(notRun) == ProgramRequest::Help
-                          ? usage
-                          : program + u' ' + version + u'\n');
-    return 0;
+    const auto out = OutputFile::standardOutput();
+    out->writeText(std::get<ProgramRequest>(notRun) == ProgramRequest::Help
+                       ? usage
+                       : program + u' ' + version + u'\n');
+    if (out->close() || out->fault()->readerGone)
+        return 0;
+    writeUtf8(stderr, QStringLiteral("%1: cannot write %2: %3\n")
+                          .arg(program, out->fault()->name, out->fault()->reason));
+    return outputNotWritten;
 }
 
 } // namespace tallowick

@@ -15,6 +15,10 @@ namespace tallowick {
 // What a command line asks for besides a run.
 enum class ProgramRequest { Help, Version };
 
+// The exit status of a program whose output could not be written (a full
+// disk, an I/O error), the same in every program.
+inline constexpr int outputNotWritten = 3;
+
 // Why a command line cannot be run.
 struct UsageError
 {
@@ -32,6 +36,8 @@ std::optional<std::variant<ProgramRequest, UsageError>>
 parseCommandLine(QCommandLineParser &parser, const QString &program, const QStringList &args,
                  const QStringList &repeatable = {});
 
+void ignoreBrokenPipes();
+
 // Prints what a command line that is no run asks for, as the platform's
 // programs do: the usage or the version on standard output (status 0), or
 // the error with a hint on standard error (status `refused`).
@@ -40,8 +46,10 @@ int answerCommandLine(const std::variant<ProgramRequest, UsageError> &notRun,
                       int refused);
 
 // How a program without a window starts: the stop signals held back before
-// any thread exists (they are read from a descriptor), the application named,
-// its command line read. A command line that is a run goes to `run`, whose
+// any thread exists (they are read from a descriptor), SIGPIPE ignored (a
+// write to a reader gone fails and says so instead of killing the program
+// with its other files half written), the application named, its command
+// line read. A command line that is a run goes to `run`, whose
 // status is the program's; one that is not is answered here.
 template <class Options, class Run>
 int commandLineProgram(int argc, char **argv, CommandLine<Options> (*parse)(const QStringList &),
@@ -49,6 +57,7 @@ int commandLineProgram(int argc, char **argv, CommandLine<Options> (*parse)(cons
                        int refused, Run run)
 {
     StopSignals::block();
+    ignoreBrokenPipes();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(program);
     QCoreApplication::setApplicationVersion(version);

@@ -1,11 +1,15 @@
 #include "run/headless_run.h"
 
 #include "engine/numeric_value.h"
+#include "frames/crc.h"
+#include "frames/exception_code.h"
+#include "frames/frame_text.h"
 #include "links/serial_link.h"
 #include "links/tcp_link.h"
 #include "log/log_entry.h"
 #include "log/time_stamp.h"
 #include "platform/line_writer.h"
+#include "run/value_refusal.h"
 
 #include <QAbstractEventDispatcher>
 #include <QTimer>
@@ -13,7 +17,7 @@
 namespace tallowick {
 
 HeadlessRun::HeadlessRun(const ExchangeInputs &inputs, bool serialMode, bool singleSend,
-                         std::FILE *out, std::FILE *err, RunRecording recording, QObject *parent)
+                         OutputFile *log, std::FILE *err, RunRecording recording, QObject *parent)
     : QObject(parent), m_inputs(inputs),
       m_parts(assembleEngine(inputs, this,
                              recording.mbap
@@ -22,27 +26,34 @@ HeadlessRun::HeadlessRun(const ExchangeInputs &inputs, bool serialMode, bool sin
                                        return *m_mbap;
                                    })
                                  : std::function<Link &(TcpLink &)>())),
-      m_engine(m_parts.engine), m_singleSend(singleSend), m_out(out), m_err(err),
+      m_engine(m_parts.engine), m_singleSend(singleSend), m_log(log), m_err(err),
       m_recording(std::move(recording))
 {
     if (serialMode) {
         m_engine->toggleMode();
         m_parts.serial->watchDrain(m_recording.serialDrain);
         connect(m_parts.serial, &SerialLink::drained, this, &HeadlessRun::noteDrained);
+        connect(m_parts.serial, &Link::failed, this, [this](const QString &reason) {
+            linkFailed(m_inputs.linkChoices().comSelect + QStringLiteral(": ") + reason);
+        });
+    } else {
+        connect(m_parts.tcp, &Link::failed, this, [this](const QString &reason) {
+            linkFailed(m_inputs.address() + u':' + m_inputs.port() + QStringLiteral(": ") + reason);
+        });
     }
 
     connect(m_engine, &ExchangeEngine::logEntry, this, &HeadlessRun::writeEntry);
     // The extra line break the log puts after some entries.
     connect(m_engine, &ExchangeEngine::logLineBreak, this, [this] {
-        if (m_out)
-            writeUtf8Unflushed(m_out, QStringLiteral("\n"));
+        if (m_log)
+            m_log->write("\n");
     });
     // The log reaches its reader before the program waits, an entry is never
     // held back while nothing happens, and a busy run writes it in blocks.
     if (auto *dispatcher = QAbstractEventDispatcher::instance()) {
         connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, [this] {
-            if (m_out)
-                std::fflush(m_out);
+            if (m_log)
+                m_log->flush();
         });
     }
     connect(m_engine, &ExchangeEngine::messageRaised, this, &HeadlessRun::refuse);
@@ -118,27 +129,31 @@ void HeadlessRun::start()
 
 void HeadlessRun::writeEntry(const QString &text, int lineBreaks)
 {
-    if (m_out)
-        writeUtf8Unflushed(m_out, logEntryLine(text, lineBreaks));
+    if (m_log)
+        m_log->writeText(logEntryLine(text, lineBreaks));
 }
 
 void HeadlessRun::refuse(const UserMessage &message)
 {
     // What the log told before the message comes before it for a reader of both.
-    if (m_out)
-        std::fflush(m_out);
+    if (m_log)
+        m_log->flush();
     writeUtf8(m_err, message.title + QStringLiteral(": ") + message.text + u'\n');
-    if (m_engine->isWaiting() && message.title == u"COM Port Error") {
+    if (m_engine->isWaiting() && m_engine->serialMode() && !m_parts.serial->isOpen()) {
         // A serial port that cannot be opened is told while the exchange
         // already waits: a failed link, as a TCP peer that refuses is, not a
         // refused run.
-        m_linkOpenFailed = true;
+        m_linkFailure = m_parts.serial->lastError();
         QTimer::singleShot(0, this, [this] {
             m_engine->stop();
             finish();
         });
         return;
     }
+    // The window's words name no option and no key of the file: a value the
+    // run was given that caused the refusal is named here.
+    if (const auto named = refusedValue(m_inputs, m_engine->serialMode(), m_singleSend))
+        writeUtf8(m_err, QStringLiteral("tallowick-run: ") + *named + u'\n');
     // The window would wait for its box to be closed; here nobody can, and
     // whatever the message is about, the run is not what was asked for. What
     // the engine started ends once it is back in the event loop.
@@ -148,6 +163,25 @@ void HeadlessRun::refuse(const UserMessage &message)
         m_engine->stop();
         finish();
     });
+}
+
+void HeadlessRun::linkFailed(const QString &reason)
+{
+    if (m_finished)
+        return;
+    // Told from inside the link's own signal: the exchange ends once that is
+    // over, unless a reply ended it first and another began.
+    const quint64 opened = m_opened;
+    if (m_engine->isWaiting()) {
+        m_linkFailure = reason;
+        QTimer::singleShot(0, this, [this, opened] {
+            if (m_opened == opened)
+                m_engine->endWait();
+        });
+        return;
+    }
+    // Between two exchanges of a kept link: the next connects afresh.
+    QTimer::singleShot(0, this, [this] { m_engine->forgetClosedLink(); });
 }
 
 int HeadlessRun::lineInTurn() const
@@ -161,6 +195,7 @@ int HeadlessRun::lineInTurn() const
 
 void HeadlessRun::openExchange()
 {
+    ++m_opened;
     Underway &now = m_underway.emplace_back();
     // Until its request goes out, if it does.
     now.record.line = m_lastLine = lineInTurn();
@@ -197,7 +232,7 @@ ExchangeOutcome HeadlessRun::classify(ExchangeResult result, const ExchangeRecor
 void HeadlessRun::noteEnd(ExchangeResult result)
 {
     ++m_exchanges;
-    if (m_linkOpenFailed)
+    if (m_linkFailure && result != ExchangeResult::Reply)
         result = ExchangeResult::LinkFailed;
     // A reply that came after its exchange ended (the link kept) ends no
     // exchange of the records.
@@ -239,15 +274,74 @@ void HeadlessRun::noteEnd(ExchangeResult result)
                 sink->record(record);
         }
         if (record.outcome != ExchangeOutcome::Ok &&
-            record.outcome != ExchangeOutcome::Interrupted && m_outcome == Outcome::AllReplied)
-            m_outcome = Outcome::SomeFailed;
+            record.outcome != ExchangeOutcome::Interrupted) {
+            tellFailure(record);
+            if (m_outcome == Outcome::AllReplied)
+                m_outcome = Outcome::SomeFailed;
+        }
     }
+    m_linkFailure.reset();
     if (result != ExchangeResult::Reply && m_outcome == Outcome::AllReplied)
         m_outcome = Outcome::SomeFailed;
     if (m_singleSend)
         finish();
     else
         finishWhenIdle();
+}
+
+void HeadlessRun::tellFailure(const ExchangeRecord &record) const
+{
+    const auto hex = [](QByteArrayView bytes) { return frameText(bytes, false); };
+    const QByteArray reply = record.reply.value_or(QByteArray());
+    QString why;
+    switch (record.outcome) {
+    case ExchangeOutcome::WrongCrc: {
+        const quint16 crc = CRC16(reply);
+        const char due[] = {char(crc & 0xFF), char(crc >> 8)};
+        why = QStringLiteral("reply %1 ends in %2 where its CRC is %3")
+                  .arg(hex(reply), hex(reply.right(2)), hex(QByteArrayView(due, 2)));
+    } break;
+    case ExchangeOutcome::TooShort:
+        why = reply.isEmpty() ? QStringLiteral("the link closed on part of a reply")
+                              : QStringLiteral("reply %1 is too short").arg(hex(reply));
+        break;
+    case ExchangeOutcome::Exception: {
+        const auto code = quint8(reply.size() > 2 ? reply[2] : 0);
+        const QString name = exceptionName(code);
+        why =
+            hex(reply.mid(2, 1)) + (name.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(name));
+        break;
+    }
+    case ExchangeOutcome::Unexpected: {
+        const auto pattern = m_recording.expect.find(record.line);
+        const QByteArrayView body =
+            m_mbap ? QByteArrayView(reply)
+                   : QByteArrayView(reply).chopped(std::min<qsizetype>(2, reply.size()));
+        why =
+            QStringLiteral("reply %1 does not match %2")
+                .arg(hex(body), pattern == m_recording.expect.end() ? QString()
+                                                                    : patternText(pattern->second));
+        break;
+    }
+    case ExchangeOutcome::NoReply:
+        why = QStringLiteral("nothing within %1 ms").arg(m_inputs.timeout());
+        break;
+    case ExchangeOutcome::LinkFailed:
+        why = m_linkFailure.value_or(QStringLiteral("the link could not be used"));
+        break;
+    case ExchangeOutcome::BadHeader:
+        why = m_mbap ? m_mbap->badHeaderReason() : QString();
+        break;
+    case ExchangeOutcome::Ok:
+    case ExchangeOutcome::Interrupted:
+        return;
+    }
+    // An exception is named as Modbus names it: "exception 02 (...)".
+    const QString separator =
+        record.outcome == ExchangeOutcome::Exception ? QStringLiteral(" ") : QStringLiteral(": ");
+    writeUtf8(m_err, QStringLiteral("tallowick-run: line %1: %2%3%4\n")
+                         .arg(record.line)
+                         .arg(outcomeName(record.outcome), separator, why));
 }
 
 void HeadlessRun::finishWhenIdle()
@@ -288,8 +382,8 @@ void HeadlessRun::finish()
     m_finished = true;
     m_parts.serial->close();
     m_parts.tcp->close();
-    if (m_out)
-        std::fflush(m_out);
+    if (m_log)
+        m_log->flush();
     if (m_exchanges == 0 && m_outcome == Outcome::AllReplied)
         writeUtf8(m_err, QStringLiteral("tallowick-run: nothing was sent: the lines from %1 to %2 "
                                         "are no range\n")

@@ -4,6 +4,8 @@
 #include "engine/exchange_engine.h"
 #include "frames/reply_pattern.h"
 #include "links/serial_link.h"
+#include "platform/command_line.h"
+#include "platform/output_file.h"
 #include "run/exchange_record.h"
 #include "run/mbap_link.h"
 
@@ -19,12 +21,17 @@
 namespace tallowick {
 
 // One run of the engine without a window: a Send of one line, or a repeat run,
-// on the links and waits the window uses. Log entries go to `out` as they
-// happen, oldest first; messages for the user to `err`, and a message refuses
-// the run. finished() carries the exit status.
+// on the links and waits the window uses. Log entries go to `log` as they
+// happen, oldest first (none without one); messages for the user to `err`,
+// and a message refuses the run, as does a check of the run's values, which
+// names the option or the file's key at fault. finished() carries the exit
+// status.
 //
 // Each exchange ends with one result, told to the record sinks, which are
-// told of the end of the run too, however it ends.
+// told of the end of the run too, however it ends; each that failed is told
+// on `err` in one line with its line, its result and why. A link that fails
+// ends the exchange that waits on it at once (a peer that refuses or resets
+// the connection, a serial port that cannot be opened).
 struct RunRecording
 {
     std::map<int, ReplyPattern> expect; // by line, 1 to 15
@@ -43,8 +50,12 @@ public:
     static constexpr int AllReplied = 0;
     static constexpr int SomeFailed = 1;
     static constexpr int Refused = 2;
+    static constexpr int OutputFailed = outputNotWritten;
+    // The reader of standard output went away, as if the program had been
+    // ended by SIGPIPE.
+    static constexpr int ReaderGone = 128 + 13;
 
-    HeadlessRun(const ExchangeInputs &inputs, bool serialMode, bool singleSend, std::FILE *out,
+    HeadlessRun(const ExchangeInputs &inputs, bool serialMode, bool singleSend, OutputFile *log,
                 std::FILE *err, RunRecording recording = {}, QObject *parent = nullptr);
     ~HeadlessRun() override;
 
@@ -58,7 +69,9 @@ signals:
 private:
     void writeEntry(const QString &text, int lineBreaks);
     void refuse(const UserMessage &message);
+    void linkFailed(const QString &reason);
     void noteEnd(ExchangeResult result);
+    void tellFailure(const ExchangeRecord &record) const;
     void openExchange();
     ExchangeOutcome classify(ExchangeResult result, const ExchangeRecord &record) const;
     int lineInTurn() const;
@@ -71,7 +84,7 @@ private:
     EngineAssembly m_parts;
     ExchangeEngine *m_engine;
     bool m_singleSend;
-    std::FILE *m_out;
+    OutputFile *m_log;
     std::FILE *m_err;
 
     // The worst that happened so far.
@@ -79,8 +92,10 @@ private:
     Outcome m_outcome = Outcome::AllReplied;
     int m_interruptStatus = 0;
     int m_exchanges = 0;
+    quint64 m_opened = 0; // exchanges begun
     bool m_finished = false;
-    bool m_linkOpenFailed = false;
+    // Why the link failed under the exchange that waits, which ends on it.
+    std::optional<QString> m_linkFailure;
 
     RunRecording m_recording;
     ExchangeStats m_stats;

@@ -4,6 +4,7 @@
 #include "config/config_io.h"
 #include "config/slot_folder.h"
 #include "platform/line_writer.h"
+#include "platform/output_file.h"
 #include "platform/stop_signals.h"
 #include "run/headless_run.h"
 #include "run/record_writers.h"
@@ -11,15 +12,14 @@
 #include "run/slot_inputs.h"
 #include "tallowick_version.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTimer>
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
+#include <algorithm>
 #include <memory>
 #include <optional>
 
@@ -59,40 +59,37 @@ int replay(const RunOptions &options)
     // Every output is made sure of before anything is sent.
     const auto cannotWrite = [](const QString &path, const QString &reason) {
         writeUtf8(stderr, QStringLiteral("tallowick-run: cannot write %1: %2\n").arg(path, reason));
-        return HeadlessRun::Refused;
     };
     RunRecording recording;
     recording.expect = options.expect;
     recording.mbap = options.mbap;
-    std::FILE *log = stdout;
-    // glibc takes a buffer's size only with the buffer: without one it uses
-    // the file system's block, a write of 4 KiB every ~25 records. It outlives
-    // the file.
-    std::unique_ptr<char[]> jsonBuffer;
-    std::unique_ptr<std::FILE, int (*)(std::FILE *)> jsonFile(nullptr, &std::fclose);
+    // Standard output holds one thing: the JSON lines when they go there,
+    // else the log and the summary table, which then go to standard error.
+    const bool jsonToStdout = options.jsonPath && *options.jsonPath == u"-";
+    std::unique_ptr<OutputFile> standardOutput = OutputFile::standardOutput();
+    std::unique_ptr<OutputFile> standardError = OutputFile::standardError();
+    OutputFile &log = jsonToStdout ? *standardError : *standardOutput;
+    std::unique_ptr<OutputFile> jsonFile;
     std::optional<JsonLinesWriter> json;
     if (options.jsonPath) {
-        std::FILE *to = stdout;
-        if (*options.jsonPath == u"-") {
-            log = nullptr;
-        } else {
-            jsonFile.reset(std::fopen(QFile::encodeName(*options.jsonPath).constData(), "w"));
-            if (!jsonFile)
-                return cannotWrite(*options.jsonPath, QString::fromLocal8Bit(std::strerror(errno)));
-            to = jsonFile.get();
-            // A soak writes a line an exchange: in blocks, not one by one.
-            constexpr std::size_t blockSize = 1 << 16;
-            jsonBuffer = std::make_unique<char[]>(blockSize);
-            std::setvbuf(to, jsonBuffer.get(), _IOFBF, blockSize);
+        if (!jsonToStdout) {
+            auto opened = OutputFile::open(*options.jsonPath);
+            if (const auto *error = std::get_if<FileError>(&opened)) {
+                cannotWrite(*options.jsonPath, error->reason);
+                return HeadlessRun::Refused;
+            }
+            jsonFile = std::move(std::get<std::unique_ptr<OutputFile>>(opened));
         }
-        recording.sinks.push_back(&json.emplace(to));
+        recording.sinks.push_back(&json.emplace(jsonFile ? *jsonFile : *standardOutput));
     }
     std::optional<JUnitReport> junit;
     if (options.junitPath) {
-        QFile probe(*options.junitPath);
-        if (!probe.open(QIODevice::WriteOnly))
-            return cannotWrite(*options.junitPath, probe.errorString());
-        probe.close();
+        // Made sure of without touching what is there: the report replaces
+        // it only at the end.
+        if (const auto error = checkWritable(*options.junitPath)) {
+            cannotWrite(*options.junitPath, error->reason);
+            return HeadlessRun::Refused;
+        }
         const QString suite = options.slotFile.isEmpty()
                                   ? QStringLiteral("tallowick-run")
                                   : QFileInfo(options.slotFile).completeBaseName();
@@ -100,19 +97,49 @@ int replay(const RunOptions &options)
     }
     std::optional<SummaryWriter> summary;
     if (options.summary)
-        recording.sinks.push_back(&summary.emplace(stdout));
+        recording.sinks.push_back(&summary.emplace(log));
 
     StopSignals stopSignals;
-    HeadlessRun run(inputs, options.serialPort.has_value(), options.singleSend(), log, stderr,
+    HeadlessRun run(inputs, options.serialPort.has_value(), options.singleSend(), &log, stderr,
                     recording);
     QObject::connect(&stopSignals, &StopSignals::received, &run,
                      [&run](int signal) { run.interrupt(128 + signal); });
     QObject::connect(&run, &HeadlessRun::finished, qApp,
                      [](int status) { QCoreApplication::exit(status); });
+    // An output that fails ends the run at once, the others completed: the
+    // reader of standard output gone quietly, anything else with a word.
+    int outputStatus = 0;
+    const auto failed = [&run, &outputStatus, &cannotWrite](const OutputFault &fault) {
+        if (fault.readerGone) {
+            outputStatus = std::max(outputStatus, int(HeadlessRun::ReaderGone));
+        } else {
+            cannotWrite(fault.name, fault.reason);
+            outputStatus = HeadlessRun::OutputFailed;
+        }
+        QTimer::singleShot(0, &run, [&run, &outputStatus] { run.interrupt(outputStatus); });
+    };
+    for (OutputFile *output : {standardOutput.get(), jsonFile.get()}) {
+        if (output)
+            output->onFault(failed);
+    }
+    // A reader of standard output (a pipe into jq) has every line before the
+    // run waits; a file of records is written in blocks.
+    QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock,
+                     &run, [&standardOutput] { standardOutput->flush(); });
     QTimer::singleShot(0, &run, &HeadlessRun::start);
-    const int status = QCoreApplication::exec();
-    if (junit && !junit->error().isEmpty())
-        return cannotWrite(*options.junitPath, junit->error());
+    int status = QCoreApplication::exec();
+    if (jsonFile)
+        jsonFile->close();
+    standardOutput->close();
+    standardError->flush();
+    if (junit && !junit->error().isEmpty()) {
+        cannotWrite(*options.junitPath, junit->error());
+        outputStatus = HeadlessRun::OutputFailed;
+    }
+    if (outputStatus == HeadlessRun::OutputFailed)
+        return outputStatus;
+    if (outputStatus == HeadlessRun::ReaderGone && status < 128)
+        return outputStatus;
     return status;
 }
 

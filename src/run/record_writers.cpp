@@ -1,14 +1,12 @@
 #include "run/record_writers.h"
 
 #include "platform/atomic_save.h"
-#include "platform/line_writer.h"
 
 #include <QStringList>
 #include <QXmlStreamWriter>
 
 #include <algorithm>
 #include <charconv>
-#include <cstdio>
 #include <string_view>
 
 namespace tallowick {
@@ -100,7 +98,8 @@ QString summaryTable(const ExchangeStats &stats)
 
 void SummaryWriter::finish(const ExchangeStats &stats)
 {
-    writeUtf8(m_out, summaryTable(stats));
+    m_out.writeText(summaryTable(stats));
+    m_out.flush();
 }
 
 QByteArray jsonRecordLine(const ExchangeRecord &record)
@@ -170,15 +169,13 @@ QByteArray jsonSummaryLine(const ExchangeStats &stats)
 
 void JsonLinesWriter::record(const ExchangeRecord &record)
 {
-    const QByteArray line = jsonRecordLine(record);
-    std::fwrite(line.constData(), 1, std::size_t(line.size()), m_out);
+    m_out.write(jsonRecordLine(record));
 }
 
 void JsonLinesWriter::finish(const ExchangeStats &stats)
 {
-    const QByteArray line = jsonSummaryLine(stats);
-    std::fwrite(line.constData(), 1, std::size_t(line.size()), m_out);
-    std::fflush(m_out);
+    m_out.write(jsonSummaryLine(stats));
+    m_out.flush();
 }
 
 JUnitReport::JUnitReport(const QString &path, const QString &suiteName)

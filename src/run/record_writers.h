@@ -4,10 +4,10 @@
 // reader (--summary), JSON Lines for a program (--json), a JUnit report for a
 // CI server (--junit).
 
+#include "platform/output_file.h"
 #include "run/exchange_record.h"
 
 #include <QString>
-#include <cstdio>
 #include <map>
 
 namespace tallowick {
@@ -19,12 +19,12 @@ QString summaryTable(const ExchangeStats &stats);
 class SummaryWriter : public RecordSink
 {
 public:
-    explicit SummaryWriter(std::FILE *out) : m_out(out) {}
+    explicit SummaryWriter(OutputFile &out) : m_out(out) {}
     void record(const ExchangeRecord &) override {}
     void finish(const ExchangeStats &stats) override;
 
 private:
-    std::FILE *m_out;
+    OutputFile &m_out;
 };
 
 // One JSON object a line.
@@ -35,12 +35,12 @@ class JsonLinesWriter : public RecordSink
 {
 public:
     // The file stays the caller's.
-    explicit JsonLinesWriter(std::FILE *out) : m_out(out) {}
+    explicit JsonLinesWriter(OutputFile &out) : m_out(out) {}
     void record(const ExchangeRecord &record) override;
     void finish(const ExchangeStats &stats) override;
 
 private:
-    std::FILE *m_out;
+    OutputFile &m_out;
 };
 
 // One test suite, one test case per command line run; a failure where any of

@@ -99,7 +99,7 @@ QString runUsage()
         "                         --line the file is optional, and a value neither gives\n"
         "                         is the window's default\n"
         "  --keep-going           a failed link does not end a repeat run: the next\n"
-        "                         exchange connects again\n"
+        "                         exchange connects again (a kept link too)\n"
         "  --expect N=PATTERN     the reply of line N must match PATTERN (repeatable): its\n"
         "                         bytes in hexadecimal without the CRC, \"..\" for any one\n"
         "                         byte; \"exception\" for any exception reply,\n"
@@ -107,8 +107,8 @@ QString runUsage()
         "  --summary              after the run, a table per line and in total: the count\n"
         "                         of each result, response times min/median/p99/max in ms\n"
         "  --json FILE            one JSON object per exchange (JSON Lines), then one\n"
-        "                         summary object; \"-\" writes them to standard output\n"
-        "                         instead of the log\n"
+        "                         summary object; \"-\" writes them to standard output,\n"
+        "                         and the log and the table go to standard error\n"
         "  --junit FILE           a JUnit XML report: one test case per command line run\n"
         "  --mbap                 Modbus TCP: each line is sent behind an MBAP header and\n"
         "                         without a CRC, its first byte the unit id; the reply's\n"
@@ -116,7 +116,8 @@ QString runUsage()
         "  --help, --version\n"
         "\n"
         "Every log entry goes to standard output, oldest first; a message the window\n"
-        "would show in a box goes to standard error.\n"
+        "would show in a box goes to standard error, and so does one line for each\n"
+        "exchange that failed: its line, its result and why.\n"
         "A SLOT.ini given without a folder and not found in the current folder is\n"
         "looked up in the slot folder.\n"
         "Each exchange ends as one of: ok, wrong-crc, too-short, exception, unexpected,\n"
@@ -124,8 +125,10 @@ QString runUsage()
         "Exit status: 0 every exchange ended ok; 1 one did not (no reply, a wrong CRC,\n"
         "an exception or unexpected reply, a failed link: a serial port that cannot be\n"
         "opened, a TCP peer that refuses or does not answer), or nothing was sent; 2 the\n"
-        "run was refused (an option, the file, an output file that cannot be written);\n"
-        "130 or 143 it was ended by SIGINT or SIGTERM.\n");
+        "run was refused (an option, the file, an output file that cannot be made); 3\n"
+        "an output could not be written (a full disk, an I/O error: the message names\n"
+        "it), the run ended there with the other outputs complete; 130 or 143 it was\n"
+        "ended by SIGINT or SIGTERM; 141 the reader of standard output went away.\n");
 }
 
 ParsedCommandLine parseRunCommandLine(const QStringList &args)

@@ -15,10 +15,13 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -35,8 +38,8 @@ QByteArray hex(const char *text)
 class Monitor : public ProgramProcess
 {
 public:
-    explicit Monitor(const QStringList &args)
-        : ProgramProcess(QStringLiteral(TALLOWICK_MONITOR), args)
+    explicit Monitor(const QStringList &args, const std::function<void(QProcess &)> &prepare = {})
+        : ProgramProcess(QStringLiteral(TALLOWICK_MONITOR), args, prepare)
     {
     }
     qint64 pid() { return process().processId(); }
@@ -343,6 +346,91 @@ private slots:
         const auto records = pcapFrames(readFile(path("e.pcap")));
         QVERIFY(records);
         QCOMPARE(records->size(), frames);
+    }
+
+    // Every output checked: a full device (a node of the test's own, never
+    // the system's), standard output's reader gone (| head -1), standard
+    // output holding the JSON lines alone. The bus keeps a request and its
+    // reply coming until the monitor ends.
+    void outputs_data()
+    {
+        QTest::addColumn<QStringList>("args"); // %dir: the test's folder
+        QTest::addColumn<QString>("stdoutTo"); // a file, "head", or empty
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("error"); // on standard error
+        const QString full = QStringLiteral("cannot write %1: No space left on device");
+        QTest::newRow("--json to a full device")
+            << QStringList{"--json", "%dir/full", "--pcap", "%dir/o.pcap"} << "" << 3
+            << full.arg("%dir/full");
+        QTest::newRow("--pcap to a full device")
+            << QStringList{"--pcap", "%dir/full", "--json", "%dir/o.json"} << "" << 3
+            << full.arg("%dir/full");
+        QTest::newRow("standard output to a full device")
+            << QStringList{"--json", "%dir/o.json", "--pcap", "%dir/o.pcap"} << "%dir/full" << 3
+            << full.arg("standard output");
+        QTest::newRow("standard output closed by its reader")
+            << QStringList{"--json", "%dir/o.json", "--pcap", "%dir/o.pcap"} << "head" << 141 << "";
+        QTest::newRow("--json - and the text on standard error")
+            << QStringList{"--json", "-", "--pcap", "%dir/o.pcap", "--frames", "4"} << "" << 0
+            << "reply  0103020005 7847";
+    }
+    void outputs()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, stdoutTo);
+        QFETCH(QString, error);
+        QTemporaryDir dir;
+        const auto at = [&dir](QString text) {
+            return text.replace(QStringLiteral("%dir"), dir.path());
+        };
+        const QByteArray fullNode = QFile::encodeName(at("%dir/full"));
+        if (::mknod(fullNode.constData(), S_IFCHR | 0666, makedev(1, 7)) != 0)
+            QSKIP("making device nodes is not allowed here (it needs root)");
+        PtyPair pty;
+        args.replaceInStrings(QStringLiteral("%dir"), dir.path());
+        QProcess head;
+        Monitor monitor(args << pty.slavePath(), [&](QProcess &process) {
+            if (stdoutTo == u"head")
+                process.setStandardOutputProcess(&head);
+            else if (!stdoutTo.isEmpty())
+                process.setStandardOutputFile(at(stdoutTo));
+        });
+        if (stdoutTo == u"head")
+            head.start(QStringLiteral("head"), {QStringLiteral("-n"), QStringLiteral("1")});
+        QTRY_VERIFY_WITH_TIMEOUT(lineIsSet(pty, B9600), 20000);
+        QTimer bus;
+        connect(&bus, &QTimer::timeout, this, [&pty] { pty.write(hex("010300000001840A")); });
+        connect(&bus, &QTimer::timeout, this, [&pty] { pty.write(hex("01030200057847")); });
+        bus.start(50);
+        const ProgramEnded ended = monitor.finish();
+        bus.stop();
+        QTEST(ended.status, "status");
+        if (error.isEmpty())
+            QVERIFY2(!ended.errors.contains(u"cannot write"), qPrintable(ended.errors));
+        else
+            QVERIFY2(ended.errors.contains(at(error)), qPrintable(ended.errors));
+        // The other files are whole: the JSON ends in its summary, the
+        // capture holds as many frames as the summary counts.
+        const QByteArray json =
+            args.contains(QStringLiteral("-"))
+                ? ended.out
+                : (QFile::exists(at("%dir/o.json")) ? readFile(at("%dir/o.json")) : QByteArray());
+        const QList<QJsonObject> objects = jsonLines(json);
+        if (!json.isEmpty()) {
+            QVERIFY(json.endsWith("}}\n"));
+            QCOMPARE(objects.size(), objects.last()[u"summary"].toObject()[u"frames"].toInt() + 1);
+        }
+        if (QFile::exists(at("%dir/o.pcap"))) {
+            const auto records = pcapFrames(readFile(at("%dir/o.pcap")));
+            QVERIFY(records);
+            if (!objects.isEmpty())
+                QCOMPARE(records->size(), objects.size() - 1);
+        }
+        struct stat status
+        {
+        };
+        QCOMPARE(::lstat(fullNode.constData(), &status), 0);
+        QVERIFY(S_ISCHR(status.st_mode));
     }
 
     // Refused: a message on standard error, exit 2, no file made.

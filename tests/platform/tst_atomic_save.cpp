@@ -17,6 +17,9 @@
 #include <QScopeGuard>
 #include <QTest>
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
 using namespace tallowick;
 using namespace tallowick::test;
 
@@ -112,6 +115,62 @@ private slots:
             names.removeIf([](const QString &name) { return name.count(u'.') > 1; });
             QCOMPARE(names, (QStringList{"config1.ini", "exported.ini", "log.txt"}));
         }
+    }
+
+    // What a save is given is kept: a symbolic link stays a link and the
+    // file it points to is replaced; a device is written where it is, never
+    // replaced by a file (nodes of the test's own, never the system's).
+    void savesKeepLinksAndDevices_data()
+    {
+        QTest::addColumn<QString>("target"); // what the dialog names
+        QTest::addColumn<QString>("shown");  // after Export and Save Log
+        const QString saved = QStringLiteral("    Save Success.   |64|Log save");
+        QTest::newRow("a symbolic link") << "link" << saved;
+        QTest::newRow("a link to a link to a file not there yet") << "link2" << saved;
+        QTest::newRow("a null device") << "null" << saved;
+        QTest::newRow("a full device") << "full"
+                                       << "Save Log failed: %dir/full|16|Log save";
+    }
+
+    void savesKeepLinksAndDevices()
+    {
+        QFETCH(QString, target);
+        QFETCH(QString, shown);
+        QTemporaryDir dir;
+        const QString at = dir.filePath(target);
+        const auto node = [&dir](const char *name, unsigned minor) {
+            return ::mknod(QFile::encodeName(dir.filePath(QLatin1String(name))).constData(),
+                           S_IFCHR | 0666, makedev(1, minor)) == 0;
+        };
+        if (!node("null", 3) || !node("full", 7))
+            QSKIP("making device nodes is not allowed here (it needs root)");
+        QVERIFY(QFile::link(dir.filePath(QStringLiteral("file")), dir.filePath("link")));
+        QVERIFY(QFile::link(dir.filePath(QStringLiteral("link")), dir.filePath("link2")));
+        writeFile(dir.filePath(QStringLiteral("file")), "old");
+        if (target == u"link2")
+            QVERIFY(QFile::remove(dir.filePath(QStringLiteral("file"))));
+
+        ScriptedDialogs dialogs;
+        auto window = std::make_unique<MainWindow>(dir.path());
+        window->log().addEntry(QStringLiteral("an entry"), 2);
+        dialogs.files.push_back(at);
+        window->controls().savelog->click();
+        // After start-up's word on the folder's missing slot.
+        QCOMPARE(dialogs.shown().mid(1),
+                 QStringList{shown.replace(QStringLiteral("%dir"), dir.path())});
+        QVERIFY(QFileInfo(dir.filePath(QStringLiteral("link"))).isSymLink());
+        QVERIFY(QFileInfo(dir.filePath(QStringLiteral("link2"))).isSymLink());
+        for (const char *name : {"null", "full"}) {
+            struct stat status
+            {
+            };
+            QCOMPARE(
+                ::lstat(QFile::encodeName(dir.filePath(QLatin1String(name))).constData(), &status),
+                0);
+            QVERIFY(S_ISCHR(status.st_mode));
+        }
+        if (target.startsWith(u"link"))
+            QVERIFY(readFile(dir.filePath(QStringLiteral("file"))).contains("an entry"));
     }
 
     void writesFail_data()

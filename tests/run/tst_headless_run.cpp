@@ -21,6 +21,8 @@
 #include <QTest>
 
 #include <csignal>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 using namespace tallowick::test;
 
@@ -61,8 +63,9 @@ QStringList entriesOf(const QByteArray &out)
 class Runner : public ProgramProcess
 {
 public:
-    Runner(const QStringList &args, const QString &program = QStringLiteral(TALLOWICK_RUN))
-        : ProgramProcess(program, args)
+    Runner(const QStringList &args, const QString &program = QStringLiteral(TALLOWICK_RUN),
+           const std::function<void(QProcess &)> &prepare = {})
+        : ProgramProcess(program, args, prepare)
     {
     }
     Finished finish(int ms = 60000)
@@ -134,21 +137,27 @@ private slots:
             "--serial %serial --serial-settings 19200,n,8,1 --send 2 --no-crc", 0,
             {"傳送CMD2： > 010300010001D5CA", reply2, closing});
         // libmodbus drops a request whose CRC is wrong: no reply.
+        const QString noReply =
+            QStringLiteral("tallowick-run: line 1: no-reply: nothing within 300 ms\n");
         row("pty: a wrong CRC typed, no reply", "pty", "CMD0=0103000000010000 TIMEOUT=300",
             "--serial %serial --send 1 --no-crc", 1,
-            {"傳送CMD1： > 0103000000010000", "--------無回應--------", closing});
+            {"傳送CMD1： > 0103000000010000", "--------無回應--------", closing}, noReply);
         row("pty: a silent device", "silent", "TIMEOUT=300 REPEAT_CNT=1 REPEAT_STOP=1",
-            "--serial %serial", 1, {send1, "--------無回應--------", closing});
-        row("tcp: nobody listens", "gone", "TIMEOUT=300", "--send 1", 1,
-            {ip, connecting, "------9:連線錯誤------", closing});
+            "--serial %serial", 1, {send1, "--------無回應--------", closing}, noReply);
+        // Told at once, with the system's reason, not after the time-out.
+        const QString refused = QStringLiteral(
+            "tallowick-run: line 1: link-failed: 127.0.0.1:%port: Connection refused\n");
+        row("tcp: nobody listens", "gone", "TIMEOUT=600000", "--send 1", 1,
+            {ip, connecting, "------9:連線錯誤------", closing}, refused);
         // The second pass meets the peer gone: without --keep-going the run
         // ends on the failed link, with it the third pass tries again.
         const QStringList failed{ip, connecting, "------9:連線錯誤------", closing};
         row("tcp: --keep-going past the peer gone", "gone after one",
             "TIMEOUT=2000 REPEAT_STOP=1 REPEAT=3000 REPEAT_CNT=3", "--keep-going", 1,
-            tcpExchange1 + failed + failed);
+            tcpExchange1 + failed + failed, refused + refused);
         row("tcp: without --keep-going the peer gone ends the run", "gone after one",
-            "TIMEOUT=2000 REPEAT_STOP=1 REPEAT=3000 REPEAT_CNT=3", "", 1, tcpExchange1 + failed);
+            "TIMEOUT=2000 REPEAT_STOP=1 REPEAT=3000 REPEAT_CNT=3", "", 1, tcpExchange1 + failed,
+            refused);
         // No file: every other value is the window's default.
         row("tcp: a first read with --line and no file", "tcp", "",
             "--no-file --line 1=010300010001 --tcp 127.0.0.1:%port --send 1", 0,
@@ -160,7 +169,8 @@ private slots:
         // As a TCP peer that refuses: a failed link, not a refused run.
         row("a serial port that does not exist", "none", "TIMEOUT=60000",
             "--serial /dev/tallowick-no-such-port --send 1", 1, {"--------無回應--------", closing},
-            "COM Port Error: Error port setting\n");
+            "COM Port Error: Error port setting\ntallowick-run: line 1: link-failed: "
+            "/dev/tallowick-no-such-port: No such file or directory\n");
     }
 
     void runs()
@@ -192,6 +202,8 @@ private slots:
         args.replaceInStrings(QStringLiteral("%serial"), serial);
         args.replaceInStrings(QStringLiteral("%port"), port);
         entries.replaceInStrings(QStringLiteral("%port"), port);
+        QFETCH(QString, errors);
+        errors.replace(QStringLiteral("%port"), port);
 
         const QString slot = writeSlot(changes, port);
         if (!args.removeOne(QStringLiteral("--no-file")))
@@ -204,7 +216,7 @@ private slots:
             slave.reset();
         }
         const Finished run = runner.finish();
-        QTEST(run.errors, "errors");
+        QCOMPARE(run.errors, errors);
         QCOMPARE(run.entries, entries);
         QTEST(run.status, "status");
     }
@@ -252,9 +264,21 @@ private slots:
             "tallowick-run: cannot write /nonexistent-folder/r.jsonl: No such file or directory\n");
         row("--junit into no folder", "", "--junit /nonexistent-folder/r.xml",
             "tallowick-run: cannot write /nonexistent-folder/r.xml: No such file or directory\n");
-        // What the file holds keeps the window's words.
-        row("the file's repeat count", "REPEAT_CNT=0", "", "Tallowick: Repeat count error!\n",
+        // What the file holds keeps the window's words, and the run names
+        // the key or option at fault and what it takes.
+        const QString repeatCount = QStringLiteral("Tallowick: Repeat count error!\n");
+        row("the file's repeat count", "REPEAT_CNT=0", "",
+            repeatCount + run + "REPEAT_CNT (--passes) takes 1 to 32767, not \"0\"\n",
             {"----輸入重複次數----"});
+        row("no repeat count at all", "REPEAT_CNT=", "",
+            repeatCount + run + "REPEAT_CNT (--passes) takes 1 to 32767, not \"\"\n",
+            {"----輸入重複次數----"});
+        row("the pause", "REPEAT=0", "",
+            repeatCount + run + "REPEAT (--pause) takes 1 to 2147483647 ms, not \"0\"\n",
+            {"----輸入重複次數----"});
+        row("the file's time-out", "TIMEOUT=", "--send 1",
+            "Tallowick: Timeout is Null.\n" + run +
+                "TIMEOUT (--timeout) takes 1 to 2147483647 ms, not \"\"\n");
     }
 
     // Nothing reaches the peer; the message goes to standard error.
@@ -346,7 +370,15 @@ private slots:
         for (int line = 1; line <= 6; ++line)
             args << "--line" << QStringLiteral("%1=010300000001").arg(line);
         const Finished run = Runner(args).finish();
-        QCOMPARE(run.errors, QString());
+        // One line for each failed exchange, with its line, result and why.
+        const QString failures = QStringLiteral(
+            "tallowick-run: line 2: wrong-crc: reply 01030200050000 ends in 0000 where its CRC is "
+            "7847\n"
+            "tallowick-run: line 3: too-short: reply 01 is too short\n"
+            "tallowick-run: line 4: exception 02 (illegal data address)\n"
+            "tallowick-run: line 5: unexpected: reply 0103020006 does not match 0103020005\n"
+            "tallowick-run: line 6: no-reply: nothing within 300 ms\n");
+        QCOMPARE(run.errors, failures.repeated(3));
         QCOMPARE(run.status, 1);
 
         const QList<QByteArray> lines = readFile(json).split('\n');
@@ -423,15 +455,17 @@ private slots:
     {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QStringList>("results");
+        QTest::addColumn<QString>("failure"); // the first told on standard error
         QTest::newRow("--mbap") << QStringList{"--mbap"}
-                                << QStringList{"ok 0103020005", "exception 018302",
-                                               "ok 0103020000"};
+                                << QStringList{"ok 0103020005", "exception 018302", "ok 0103020000"}
+                                << "line 2: exception 02 (illegal data address)";
         // The first RTU frame 010300000001840A read as a header: transaction
         // 0x0103, protocol 0, length 1, then the CRC taken for unit 0x84 and
         // function 0x0A, which the server answers with exception 01. As an
         // RTU frame that reply's last two bytes are no CRC.
         QTest::newRow("RTU frames to a Modbus TCP server")
-            << QStringList{} << QStringList{"wrong-crc 010300000003848A01"};
+            << QStringList{} << QStringList{"wrong-crc 010300000003848A01"}
+            << "line 1: wrong-crc: reply 010300000003848A01 ends in 8A01 where its CRC is 0B60";
     }
 
     void mbap()
@@ -459,7 +493,12 @@ private slots:
                                          << "--tcp"
                                          << "127.0.0.1:" + server.where())
                                  .finish();
-        QCOMPARE(run.errors, QString());
+        // The log goes to standard error, the records taking standard output.
+        QCOMPARE(entriesOf(run.errors.section(u'\n', 0, 0).toUtf8()),
+                 QStringList{"IP:127.0.0.1:" + server.where()});
+        QFETCH(QString, failure);
+        QCOMPARE(run.errors.split(u'\n').filter(QStringLiteral("tallowick-run: ")).value(0),
+                 "tallowick-run: " + failure);
         QStringList seen;
         for (const QByteArray &line : run.out.split('\n')) {
             const QJsonObject record = QJsonDocument::fromJson(line).object();
@@ -513,34 +552,43 @@ private slots:
         QCOMPARE(peer.received.left(12).toHex(), QByteArray("000100000006010300000001"));
     }
 
-    // Each record option alone, and what it changes on its own.
+    // Each record option alone, and what it changes on its own. Standard
+    // output holds one thing: with --json - the log and the table go to
+    // standard error, and every line of standard output is JSON.
     void recordOptionsAlone_data()
     {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("lastLine"); // of standard output; "log" an entry
-        QTest::newRow("none") << QStringList{} << 0 << "log";
+        QTest::addColumn<QString>("errors");   // "log ..." the log, then the rest
+        const QString unexpected =
+            QStringLiteral("tallowick-run: line 1: unexpected: reply 0103020005 does not match ");
+        QTest::newRow("none") << QStringList{} << 0 << "log" << QString();
         QTest::newRow("--expect, another value")
-            << QStringList{"--expect", "1=0103020006"} << 1 << "log";
+            << QStringList{"--expect", "1=0103020006"} << 1 << "log" << unexpected + "0103020006\n";
         QTest::newRow("--expect, the value")
-            << QStringList{"--expect", "1=01030200.."} << 0 << "log";
+            << QStringList{"--expect", "1=01030200.."} << 0 << "log" << QString();
         QTest::newRow("--expect, an exception")
-            << QStringList{"--expect", "1=exception"} << 1 << "log";
-        QTest::newRow("--summary") << QStringList{"--summary"} << 0 << "total";
-        QTest::newRow("--json -") << QStringList{"--json", "-"} << 0 << "{\"summary\"";
-        QTest::newRow("--json to a file") << QStringList{"--json", "%folder/a.jsonl"} << 0 << "log";
+            << QStringList{"--expect", "1=exception"} << 1 << "log" << unexpected + "exception\n";
+        QTest::newRow("--summary") << QStringList{"--summary"} << 0 << "total" << QString();
+        QTest::newRow("--json -") << QStringList{"--json", "-"} << 0 << "{\"summary\""
+                                  << QStringLiteral("log");
+        QTest::newRow("--json - --summary") << QStringList{"--json", "-", "--summary"} << 0
+                                            << "{\"summary\"" << QStringLiteral("log total");
+        QTest::newRow("--json to a file")
+            << QStringList{"--json", "%folder/a.jsonl"} << 0 << "log" << QString();
     }
 
     void recordOptionsAlone()
     {
         QFETCH(QStringList, args);
         QFETCH(QString, lastLine);
+        QFETCH(QString, errors);
         LoopbackPeer peer(QByteArray::fromHex("01030200057847"));
         args.replaceInStrings(QStringLiteral("%folder"), m_folder.path());
         const Finished run = Runner(args << "--send"
                                          << "1" << writeSlot({}, peer.port()))
                                  .finish();
-        QCOMPARE(run.errors, QString());
         QTEST(run.status, "status");
         const QString last = QString::fromUtf8(run.out).split(u'\n', Qt::SkipEmptyParts).last();
         if (lastLine == u"log") {
@@ -549,10 +597,26 @@ private slots:
         } else {
             QVERIFY2(last.startsWith(lastLine), qPrintable(last));
         }
-        if (args.contains(QStringLiteral("-"))) {
-            // The records instead of the log.
-            QVERIFY(!run.out.contains(closing.toUtf8()));
-            QVERIFY(run.out.startsWith("{\"n\":1,"));
+        if (errors.startsWith(u"log")) {
+            const QStringList lines = run.errors.split(u'\n', Qt::SkipEmptyParts);
+            QCOMPARE(entriesOf(lines.mid(0, 5).join(u'\n').toUtf8()).last(), closing);
+            if (errors.endsWith(u"total"))
+                QVERIFY2(lines.last().startsWith(u"total"), qPrintable(lines.last()));
+            else
+                QCOMPARE(lines.size(), 5);
+            // Python's own JSON reader takes every line of standard output.
+            QProcess python;
+            python.start(QStringLiteral("python3"),
+                         {"-c", "import json, sys\n"
+                                "lines = sys.stdin.buffer.read().split(b'\\n')\n"
+                                "assert lines[-1] == b''\n"
+                                "print(len([json.loads(l) for l in lines[:-1]]))"});
+            python.write(run.out);
+            python.closeWriteChannel();
+            QVERIFY(python.waitForFinished(30000));
+            QCOMPARE(python.readAllStandardOutput().trimmed(), QByteArray("2"));
+        } else {
+            QCOMPARE(run.errors, errors);
         }
         if (args.contains(m_folder.path() + "/a.jsonl"))
             QVERIFY(readFile(m_folder.filePath("a.jsonl")).contains("\"result\":\"ok\""));
@@ -636,6 +700,148 @@ private slots:
         QVERIFY(!clients.isEmpty());
         QTRY_VERIFY_WITH_TIMEOUT(clients.first()->state() == QAbstractSocket::UnconnectedState,
                                  10000);
+    }
+
+    // Every output checked: a full device, a reader gone, a device node and a
+    // symbolic link given as outputs. The devices are nodes of the test's own
+    // (the system's /dev/full and /dev/null are never written), so the rows
+    // need the right to make them.
+    void outputs_data()
+    {
+        QTest::addColumn<QStringList>("args"); // %dir: the test's folder
+        QTest::addColumn<QString>("stdoutTo"); // a file, "closed", or empty
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("errors");
+        QTest::addColumn<QString>("complete"); // a record file ending in its summary
+        QTest::addColumn<QString>("xmlAt");    // a JUnit report complete there
+        const QString full = QStringLiteral("tallowick-run: cannot write %1: No space left on "
+                                            "device\n");
+        QTest::newRow("--json to a full device")
+            << QStringList{"--json", "%dir/full"} << "" << 3 << full.arg("%dir/full") << ""
+            << "";
+        QTest::newRow("standard output to a full device")
+            << QStringList{"--json", "%dir/r.jsonl"} << "%dir/full" << 3
+            << full.arg("standard output") << "%dir/r.jsonl"
+            << "";
+        QTest::newRow("--junit to a full device")
+            << QStringList{"--junit", "%dir/full", "--json", "%dir/r.jsonl"} << "" << 3
+            << full.arg("%dir/full") << "%dir/r.jsonl"
+            << "";
+        QTest::newRow("--junit to a null device")
+            << QStringList{"--junit", "%dir/null"} << "" << 0 << ""
+            << ""
+            << "";
+        QTest::newRow("--json to a null device")
+            << QStringList{"--json", "%dir/null"} << "" << 0 << ""
+            << ""
+            << "";
+        QTest::newRow("--junit and --json through symbolic links")
+            << QStringList{"--junit", "%dir/report-link", "--json", "%dir/json-link"} << "" << 0
+            << ""
+            << "%dir/json-target"
+            << "%dir/report-target";
+        // Nobody left to tell: no word, the status of SIGPIPE, the files whole.
+        QTest::newRow("standard output closed by its reader")
+            << QStringList{"--json", "%dir/r.jsonl", "--junit", "%dir/r.xml"} << "closed" << 141
+            << ""
+            << "%dir/r.jsonl"
+            << "%dir/r.xml";
+    }
+
+    void outputs()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, stdoutTo);
+        QFETCH(QString, errors);
+        QFETCH(QString, complete);
+        QFETCH(QString, xmlAt);
+        QTemporaryDir dir;
+        const auto at = [&dir](QString text) {
+            return text.replace(QStringLiteral("%dir"), dir.path());
+        };
+        const QByteArray fullNode = QFile::encodeName(at("%dir/full"));
+        const QByteArray nullNode = QFile::encodeName(at("%dir/null"));
+        if (::mknod(fullNode.constData(), S_IFCHR | 0666, makedev(1, 7)) != 0 ||
+            ::mknod(nullNode.constData(), S_IFCHR | 0666, makedev(1, 3)) != 0)
+            QSKIP("making device nodes is not allowed here (it needs root)");
+        QVERIFY(QFile::link(at("%dir/report-target"), at("%dir/report-link")));
+        QVERIFY(QFile::link(at("%dir/json-target"), at("%dir/json-link")));
+
+        LoopbackPeer peer(QByteArray::fromHex("01030200057847"));
+        args = QStringList{"--lines", "1-2", "--passes",    "20",
+                           "--pause", "1",   "--keep-link", writeSlot({}, peer.port())} +
+               args;
+        args.replaceInStrings(QStringLiteral("%dir"), dir.path());
+        // "| head -1": the reader goes once it has its line.
+        QProcess head;
+        Runner runner(args, QStringLiteral(TALLOWICK_RUN), [&](QProcess &process) {
+            if (stdoutTo == u"closed")
+                process.setStandardOutputProcess(&head);
+            else if (!stdoutTo.isEmpty())
+                process.setStandardOutputFile(at(stdoutTo));
+        });
+        if (stdoutTo == u"closed") {
+            head.start(QStringLiteral("head"), {QStringLiteral("-n"), QStringLiteral("1")});
+            QVERIFY(head.waitForFinished(60000));
+            QCOMPARE(head.readAllStandardOutput().count('\n'), 1);
+        }
+        const Finished run = runner.finish();
+        QCOMPARE(run.errors, at(errors));
+        QTEST(run.status, "status");
+        if (!complete.isEmpty()) {
+            const QByteArray records = readFile(at(complete));
+            QVERIFY2(records.contains("\n{\"summary\":"), records.right(200).constData());
+            QVERIFY(records.endsWith("}}}\n"));
+        }
+        if (!xmlAt.isEmpty())
+            QVERIFY(readFile(at(xmlAt)).trimmed().endsWith("</testsuites>"));
+        // What was given as an output is what it was.
+        for (const auto &[node, minor] : {std::pair{fullNode, 7u}, std::pair{nullNode, 3u}}) {
+            struct stat status
+            {
+            };
+            QCOMPARE(::lstat(node.constData(), &status), 0);
+            QVERIFY(S_ISCHR(status.st_mode));
+            QCOMPARE(minor(status.st_rdev), minor);
+        }
+        for (const char *link : {"%dir/report-link", "%dir/json-link"})
+            QVERIFY(QFileInfo(at(QString::fromLatin1(link))).isSymLink());
+    }
+
+    // --keep-going with --keep-link: a peer that closes the connection
+    // instead of answering every tenth request. The run goes on with a new
+    // connection; only the cut exchanges fail, each told with the reason.
+    void keepGoingKeepLink()
+    {
+        LoopbackPeer peer;
+        int asked = 0;
+        peer.answer = [&] {
+            if (++asked % 10 != 0)
+                return QByteArray::fromHex("01030200057847");
+            QTimer::singleShot(0, peer.socket, &QTcpSocket::disconnectFromHost);
+            return QByteArray();
+        };
+        const QString json = m_folder.filePath(QStringLiteral("kept.jsonl"));
+        const Finished run =
+            Runner({"--tcp", "127.0.0.1:" + peer.port(), "--line", "1=010300000001", "--line",
+                    "2=010300010001", "--lines", "1-2", "--passes", "20", "--pause", "1",
+                    "--timeout", "600000", "--keep-link", "--keep-going", "--json", json})
+                .finish();
+        QCOMPARE(run.status, 1);
+        const QString cut = QStringLiteral("tallowick-run: line 2: link-failed: 127.0.0.1:%1: The "
+                                           "remote host closed the connection\n")
+                                .arg(peer.port());
+        QCOMPARE(run.errors, cut.repeated(4));
+        QStringList results;
+        for (const QByteArray &line : readFile(json).split('\n')) {
+            const QJsonObject record = QJsonDocument::fromJson(line).object();
+            if (record.contains("result"))
+                results << record.value("result").toString();
+        }
+        QCOMPARE(results.size(), 40);
+        for (int i = 0; i < 40; ++i)
+            QCOMPARE(results[i], (i + 1) % 10 == 0 ? "link-failed" : "ok");
+        QCOMPARE(asked, 40);
     }
 
     // Both programs answer --help and --version without a display.

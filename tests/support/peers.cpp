@@ -20,12 +20,15 @@ PeerProcess::~PeerProcess()
     m_process.waitForFinished(5000);
 }
 
-ProgramProcess::ProgramProcess(const QString &program, const QStringList &arguments)
+ProgramProcess::ProgramProcess(const QString &program, const QStringList &arguments,
+                               const std::function<void(QProcess &)> &prepare)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         environment.remove(QLatin1String(name));
     m_process.setProcessEnvironment(environment);
+    if (prepare)
+        prepare(m_process);
     m_process.start(program, arguments);
 }
 

@@ -58,11 +58,13 @@ struct ProgramEnded
 };
 
 // One of our programs without a window, started with no display variable at
-// all, which it must not need; killed if a test leaves it running.
+// all, which it must not need; killed if a test leaves it running. `prepare`
+// may set up the process before it starts (its standard output a file).
 class ProgramProcess
 {
 public:
-    ProgramProcess(const QString &program, const QStringList &arguments);
+    ProgramProcess(const QString &program, const QStringList &arguments,
+                   const std::function<void(QProcess &)> &prepare = {});
     ~ProgramProcess();
     ProgramProcess(const ProgramProcess &) = delete;
     ProgramProcess &operator=(const ProgramProcess &) = delete;

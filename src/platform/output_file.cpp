@@ -1,0 +1,137 @@
+#include "platform/output_file.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+namespace tallowick {
+
+namespace {
+
+QString systemReason(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+} // namespace
+
+OutputFile::OutputFile(int fd, QString name, bool standard)
+    : m_fd(fd), m_name(std::move(name)), m_standard(standard)
+{
+    m_buffer.reserve(bufferSize);
+}
+
+OutputFile::~OutputFile()
+{
+    if (m_fd >= 0 && !m_standard)
+        ::close(m_fd);
+}
+
+OutputFile::Opened OutputFile::open(const QString &name)
+{
+    if (name == u"-")
+        return standardOutput();
+    // O_TRUNC leaves a device or FIFO as it is, and open() follows a link to
+    // the file it names: nothing but a missing file is created.
+    const int fd =
+        ::open(QFile::encodeName(name).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return FileError{systemReason(errno)};
+    return std::unique_ptr<OutputFile>(new OutputFile(fd, name, false));
+}
+
+std::unique_ptr<OutputFile> OutputFile::standardOutput()
+{
+    return std::unique_ptr<OutputFile>(
+        new OutputFile(STDOUT_FILENO, standardOutputName.toString(), true));
+}
+
+std::unique_ptr<OutputFile> OutputFile::standardError()
+{
+    return std::unique_ptr<OutputFile>(
+        new OutputFile(STDERR_FILENO, standardErrorName.toString(), true));
+}
+
+void OutputFile::onFault(std::function<void(const OutputFault &)> handler)
+{
+    m_onFault = std::move(handler);
+}
+
+QString OutputFile::displayName() const
+{
+    return m_name;
+}
+
+void OutputFile::write(QByteArrayView bytes)
+{
+    if (m_fault)
+        return;
+    if (m_buffer.size() + bytes.size() > bufferSize && !flush())
+        return;
+    m_buffer.append(bytes.data(), bytes.size());
+    if (m_buffer.size() >= bufferSize)
+        flush();
+}
+
+void OutputFile::writeText(const QString &text)
+{
+    write(QByteArrayView(text.toUtf8()));
+}
+
+bool OutputFile::flush()
+{
+    if (m_fault)
+        return false;
+    qsizetype done = 0;
+    while (done < m_buffer.size()) {
+        const ssize_t n =
+            ::write(m_fd, m_buffer.constData() + done, size_t(m_buffer.size() - done));
+        if (n > 0) {
+            done += n;
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            // A descriptor shared with a shell that made it non-blocking:
+            // the reader is behind, so wait for room rather than drop bytes.
+            pollfd room{m_fd, POLLOUT, 0};
+            ::poll(&room, 1, -1);
+            continue;
+        }
+        // A write that takes nothing and says nothing is a full device.
+        fail(n < 0 ? errno : ENOSPC);
+        return false;
+    }
+    m_buffer.clear();
+    return true;
+}
+
+bool OutputFile::close()
+{
+    if (m_fd < 0)
+        return !m_fault;
+    const bool flushed = flush();
+    const int fd = std::exchange(m_fd, -1);
+    if (::close(fd) != 0 && flushed && errno != EINTR) {
+        fail(errno);
+        return false;
+    }
+    return flushed;
+}
+
+void OutputFile::fail(int error)
+{
+    if (m_fault)
+        return;
+    m_buffer.clear();
+    m_fault = OutputFault{m_name, systemReason(error), error == EPIPE};
+    if (m_onFault)
+        m_onFault(*m_fault);
+}
+
+} // namespace tallowick
