@@ -302,7 +302,7 @@ void HeadlessRun::tellFailure(const ExchangeRecord &record) const
                   .arg(hex(reply), hex(reply.right(2)), hex(QByteArrayView(due, 2)));
     } break;
     case ExchangeOutcome::TooShort:
-        why = reply.isEmpty() ? QStringLiteral("the link closed on part of a reply")
+        why = reply.isEmpty() ? QStringLiteral("only part of a reply came")
                               : QStringLiteral("reply %1 is too short").arg(hex(reply));
         break;
     case ExchangeOutcome::Exception: {

@@ -1,6 +1,5 @@
 #include "run/value_refusal.h"
 
-#include "engine/numeric_value.h"
 #include "engine/send_checks.h"
 
 namespace tallowick {
@@ -54,12 +53,9 @@ std::optional<QString> refusedValue(const ExchangeInputs &inputs, bool serialMod
         return takes("TIMEOUT", "--timeout", "1 to 2147483647 ms", inputs.timeout());
     if (!serialMode && !tcpPort(inputs.port()))
         return takes("PORT", "--tcp HOST:PORT", "1 to 65535", inputs.port());
-    if (singleSend) {
-        const double line = numericValue(inputs.lineNumber());
-        if (!(line >= 1 && line <= commandLineCount && isWholeNumber(line)))
-            return takes("SEND_CNT", "--send", "1 to 15", inputs.lineNumber());
+    // A single Send's line comes from --send, which the options checked.
+    if (singleSend)
         return std::nullopt;
-    }
     return refusedRepeatField(inputs.repeatFields());
 }
 

@@ -547,6 +547,14 @@ private slots:
         }
         QCOMPARE(seen, (QStringList{"ok", "bad-header", "bad-header", "bad-header", "too-short",
                                     "bad-header"}));
+        // Each told on standard error with what the header got wrong.
+        QCOMPARE(
+            run.errors.split(u'\n').filter(QStringLiteral("tallowick-run: ")),
+            (QStringList{"tallowick-run: line 1: bad-header: MBAP transaction 3, expected 2",
+                         "tallowick-run: line 1: bad-header: MBAP protocol 1, not 0",
+                         "tallowick-run: line 1: bad-header: MBAP unit 2, expected 1",
+                         "tallowick-run: line 1: too-short: only part of a reply came",
+                         "tallowick-run: line 1: bad-header: MBAP length 0, not from 2 to 254"}));
         QCOMPARE(run.status, 1);
         // What went out: the header, then the line without a CRC.
         QCOMPARE(peer.received.left(12).toHex(), QByteArray("000100000006010300000001"));
