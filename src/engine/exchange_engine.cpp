@@ -37,8 +37,12 @@ ExchangeEngine::ExchangeEngine(const ExchangeInputs &inputs, Link &serial, Link 
                                const ExchangeTimers &timers, QObject *parent)
     : QObject(parent), m_in(inputs), m_serial(serial), m_tcp(tcp),
       m_replyTimeout(*timers.replyTimeout), m_serialQuiet(*timers.serialQuiet),
-      m_repeatPause(*timers.repeatPause)
+      m_repeatPause(*timers.repeatPause), m_now(timers.now)
 {
+    for (Link *link : {&m_serial, &m_tcp}) {
+        connect(link, &Link::failed, this, &ExchangeEngine::noteLinkFailure);
+        connect(link, &Link::departed, this, &ExchangeEngine::noteDeparture);
+    }
     connect(&m_serial, &Link::dataArrived, this, &ExchangeEngine::takeSerialBytes);
     connect(&m_serial, &Link::failed, this, &ExchangeEngine::dropSerialReply);
     connect(&m_tcp, &Link::dataArrived, this, &ExchangeEngine::takeTcpReply);
@@ -67,10 +71,14 @@ void ExchangeEngine::setExchange(Exchange next)
     m_exchange = next;
     // Every end is announced, also that of a reply which came after its
     // exchange had ended.
-    if (next == Exchange::Idle)
+    if (next == Exchange::Idle) {
         emit waitingChanged(false);
-    else if (isWaiting() && !wasWaiting)
+    } else if (isWaiting() && !wasWaiting) {
+        m_report.emplace();
+        m_report->begun = m_now();
+        m_lastArrival.reset();
         emit waitingChanged(true);
+    }
 }
 
 void ExchangeEngine::awaitConnection()
@@ -194,7 +202,10 @@ void ExchangeEngine::sendSerial()
     // missing reply.
     if (!m_serial.isOpen()) {
         const LinkChoices link = m_in.linkChoices();
-        switch (m_serial.open(LinkTarget::serial(link.comSelect, link.configCom))) {
+        const LinkError error = m_serial.open(LinkTarget::serial(link.comSelect, link.configCom));
+        if (error != LinkError::None)
+            noteLinkFailure(m_serial.lastError());
+        switch (error) {
         case LinkError::None:
             break;
         case LinkError::InvalidPort:
@@ -305,8 +316,18 @@ void ExchangeEngine::transmitLine(bool crcOnly)
         return;
     }
     // A link that refuses the frame leaves the exchange to its time-out.
-    if ((serialMode() ? m_serial : m_tcp).write(frame->bytes))
-        emit requestSent(line, frame->bytes);
+    Link &link = serialMode() ? m_serial : m_tcp;
+    if (!link.write(frame->bytes))
+        return;
+    // Every write's departure is told, in turn, whoever awaits it.
+    const quint64 write = link.tellsDeparture() ? ++m_departing : 0;
+    if (m_report && isWaiting()) {
+        m_report->line = line + 1;
+        m_report->request = frame->bytes;
+        m_reportWrite = write;
+        if (!write)
+            m_report->sent = m_now();
+    }
 }
 
 void ExchangeEngine::onTcpConnected()
@@ -331,7 +352,7 @@ void ExchangeEngine::takeSerialBytes()
         return;
     const QByteArray bytes = m_serial.readAll();
     if (!bytes.isEmpty())
-        emit replyBytesArrived();
+        m_lastArrival = m_now();
     m_serialReply += bytes;
     if (m_serialReply.isEmpty())
         return;
@@ -368,7 +389,7 @@ void ExchangeEngine::takeTcpReply()
     const QByteArray reply = m_tcp.readAll();
     if (reply.isEmpty())
         return;
-    emit replyBytesArrived();
+    m_lastArrival = m_now();
     handleReply(reply, false);
 }
 
@@ -376,7 +397,8 @@ void ExchangeEngine::handleReply(const QByteArray &reply, bool fromSerial)
 {
     m_replyTimeout.stop();
     setExchange(Exchange::EndingWithReply);
-    emit replyTaken(reply);
+    if (m_report)
+        m_report->reply = reply;
 
     // A reply too short to check is reported, and the exchange still ends as
     // after any other reply: a stray byte must not leave the window waiting
@@ -463,12 +485,38 @@ void ExchangeEngine::forgetClosedLink()
 
 void ExchangeEngine::endExchange(ExchangeResult result)
 {
+    // Taken before the pass goes on, which may begin the next exchange.
+    std::optional<ExchangeReport> report = std::exchange(m_report, std::nullopt);
+    const std::optional<ExchangeReport::Moment> lastArrival = m_lastArrival;
     setExchange(Exchange::Idle);
     // A repeat pass waiting for this exchange goes on before anyone else
     // hears of the end.
     if (passWaits())
         continuePass();
+    if (report) {
+        report->result = result;
+        // A port that told of its departure after the reply was in gave no
+        // moment to count from.
+        if (report->reply && report->sent && lastArrival && *lastArrival >= *report->sent)
+            report->response =
+                std::chrono::duration_cast<std::chrono::microseconds>(*lastArrival - *report->sent);
+        emit exchangeReported(*report);
+    }
     emit exchangeEnded(result);
+}
+
+void ExchangeEngine::noteLinkFailure(const QString &reason)
+{
+    if (m_report && isWaiting() && m_report->linkFailure.isEmpty())
+        m_report->linkFailure = reason;
+}
+
+void ExchangeEngine::noteDeparture(ExchangeReport::Moment at)
+{
+    // Told in the order of the writes; an exchange that ended before its
+    // request left keeps no moment.
+    if (++m_departed == m_reportWrite && m_report)
+        m_report->sent = at;
 }
 
 } // namespace tallowick

@@ -1,11 +1,14 @@
 #pragma once
 
 #include "engine/exchange_inputs.h"
+#include "engine/exchange_report.h"
 #include "engine/user_message.h"
 
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <functional>
+#include <optional>
 
 namespace tallowick {
 
@@ -19,21 +22,14 @@ enum class SendOutcome {
     Refused, // a check failed; nothing was sent and no wait began
 };
 
-// How an exchange ended.
-enum class ExchangeResult {
-    Reply,         // a reply came whose CRC is right
-    WrongCrc,      // a reply came whose last two bytes are not its CRC
-    ReplyTooShort, // a reply too short to hold a CRC
-    NoReply,       // the time-out, or Stop, ended the wait
-    LinkFailed,    // the TCP link was found unusable when the wait ended
-};
-
-// The waits the engine owns.
+// The waits the engine owns, and the clock they run on, which stamps the
+// moments of an exchange's report.
 struct ExchangeTimers
 {
     OneShotTimer *replyTimeout = nullptr; // the device's time to answer
     OneShotTimer *serialQuiet = nullptr;  // the line quiet after a serial reply
     OneShotTimer *repeatPause = nullptr;  // between the passes of a repeat run
+    std::function<ExchangeReport::Moment()> now = &std::chrono::steady_clock::now;
 };
 
 // One exchange after another with the device: a Send builds the frame of a
@@ -99,13 +95,9 @@ signals:
     void repeatingChanged(bool repeating);
     // The window is idle again after an exchange.
     void exchangeEnded(tallowick::ExchangeResult result);
-    // For whoever times the exchanges: the frame of a line (zero-based) was
-    // handed to the link, which put it out; bytes of a reply arrived (a serial
-    // reply's last arrival, not the quiet after it, is when it came); the
-    // reply as a whole, before the end of its exchange is told.
-    void requestSent(int line, const QByteArray &frame);
-    void replyBytesArrived();
-    void replyTaken(const QByteArray &reply);
+    // The whole of an exchange that began with a wait, told just before its
+    // end (a reply that comes after its exchange ended reports none).
+    void exchangeReported(const tallowick::ExchangeReport &report);
     // Something the user must read and acknowledge; a refusal's message comes
     // before its status and log entries.
     void messageRaised(const tallowick::UserMessage &message);
@@ -180,6 +172,8 @@ private:
     void handleReply(const QByteArray &reply, bool fromSerial);
     void endWithoutReply();
     void endExchange(ExchangeResult result);
+    void noteLinkFailure(const QString &reason);
+    void noteDeparture(ExchangeReport::Moment at);
 
     // The repeat run.
     void startPass();
@@ -200,6 +194,14 @@ private:
     TcpSession m_tcpSession = TcpSession::None;
     LinkFault m_linkFault = LinkFault::None;
     QByteArray m_serialReply; // bytes of the serial reply still arriving
+
+    // The report of the exchange under way, from the start of its wait.
+    std::optional<ExchangeReport> m_report;
+    std::function<ExchangeReport::Moment()> m_now;
+    quint64 m_departing = 0;   // writes to a link that tells of their departure
+    quint64 m_departed = 0;    // of those, how many it told of
+    quint64 m_reportWrite = 0; // the write that was the report's request
+    std::optional<ExchangeReport::Moment> m_lastArrival;
 
     RepeatRun m_run = RepeatRun::Off;
     PassLine m_passLine = PassLine::Pending;

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <chrono>
 
 namespace tallowick {
 
@@ -68,6 +69,12 @@ public:
     virtual int state() const = 0;
     // The line speed, for the end-of-frame silence; 0 where there is none.
     virtual qint32 baudRate() const { return 0; }
+    // Why the last open() failed, or why the link failed since, in the
+    // system's words; empty when neither happened.
+    virtual QString lastError() const { return {}; }
+    // Whether departed() follows each write once its last byte has left;
+    // elsewhere a frame has left once write() returns.
+    virtual bool tellsDeparture() const { return false; }
 
     bool isOpen() const { return state() == Connected; }
     // "sckClosed" ... "sckError"; empty for a number that is no state.
@@ -79,6 +86,8 @@ signals:
     // The device went away while open (a USB adapter pulled out, a pty
     // closed), or the connection failed or was closed by the peer.
     void failed(const QString &reason);
+    // The last byte of a write left, told for every write in their order.
+    void departed(std::chrono::steady_clock::time_point at);
 };
 
 // Writes the whole frame and hands it to the system at once (a serial port's

@@ -55,6 +55,7 @@ LinkError SerialLink::open(const LinkTarget &target)
         return LinkError::InvalidSettings;
     }
 
+    m_path = *path;
     m_port.setPortName(*path);
     if (!m_port.setBaudRate(settings->baudRate) || !m_port.setParity(settings->parity) ||
         !m_port.setDataBits(settings->dataBits) || !m_port.setStopBits(settings->stopBits)) {
@@ -106,7 +107,7 @@ void SerialLink::drainAfterWrite()
         if (fd >= 0)
             ::close(fd);
         QMetaObject::invokeMethod(
-            this, [this, at] { emit drained(at); }, Qt::QueuedConnection);
+            this, [this, at] { emit departed(at); }, Qt::QueuedConnection);
     });
 }
 
@@ -146,9 +147,10 @@ void SerialLink::onError(QSerialPort::SerialPortError error)
         error == QSerialPort::WriteError) {
         // Close so that the next Send opens the device again.
         const QString reason = m_port.errorString();
+        m_lastError = m_path + QStringLiteral(": ") + reason;
         m_port.close();
         m_port.clearError();
-        emit failed(reason);
+        emit failed(m_lastError);
     }
 }
 

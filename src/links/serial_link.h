@@ -25,7 +25,7 @@ public:
     // tcdrain(): returns once the last bit is on the line.
     static std::chrono::steady_clock::time_point drainOutput(int fd);
     // After each write, drains the port off this thread and tells the moment
-    // (drained()): a request's time runs from its last byte leaving, which at
+    // (departed()): a request's time runs from its last byte leaving, which at
     // 9600 baud is ~1 ms a byte after the write returned. The window does not
     // ask for it.
     void watchDrain(Drain drain);
@@ -37,12 +37,10 @@ public:
     void close() override;
     int state() const override;
     qint32 baudRate() const override;
-    // Why the last open() failed, naming the port, in the system's words;
-    // empty after one that succeeded.
-    QString lastError() const { return m_lastError; }
-
-signals:
-    void drained(std::chrono::steady_clock::time_point at);
+    // Why the last open() failed, or why the open port failed since, naming
+    // the port, in the system's words.
+    QString lastError() const override { return m_lastError; }
+    bool tellsDeparture() const override { return bool(m_drain); }
 
 private:
     void onError(QSerialPort::SerialPortError error);
@@ -52,6 +50,7 @@ private:
     QSerialPort m_port;
     Drain m_drain;
     std::thread m_drainer;
+    QString m_path; // the device path of the port last opened
     QString m_lastError;
 };
 

@@ -25,7 +25,7 @@ TcpLink::TcpLink(QObject *parent) : Link(parent)
     connect(&m_socket, &QTcpSocket::readyRead, this, &TcpLink::dataArrived);
     connect(&m_socket, &QTcpSocket::errorOccurred, this,
             [this](QAbstractSocket::SocketError error) {
-                m_lastError = m_socket.errorString();
+                m_lastError = m_peer + QStringLiteral(": ") + m_socket.errorString();
                 // A peer that closes in good order leaves the link closed, not failed.
                 if (error != QAbstractSocket::RemoteHostClosedError)
                     m_failed = true;
@@ -50,6 +50,7 @@ LinkError TcpLink::open(const LinkTarget &target)
     m_socket.abort();
     m_failed = false;
     m_lastError.clear();
+    m_peer = target.host + u':' + QString::number(target.port);
     m_socket.connectToHost(target.host, target.port);
     return LinkError::None;
 }

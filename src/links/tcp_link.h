@@ -20,11 +20,12 @@ public:
     void close() override;
     int state() const override;
 
-    QString lastError() const { return m_lastError; }
+    QString lastError() const override { return m_lastError; }
 
 private:
     QTcpSocket m_socket;
     bool m_failed = false; // the last attempt or connection ended in an error
+    QString m_peer;        // "host:port" of the last open()
     QString m_lastError;
 };
 

@@ -21,6 +21,7 @@ struct ExchangeRecord
     std::optional<QByteArray> reply; // as it came in
     ExchangeOutcome outcome = ExchangeOutcome::Ok;
     std::optional<std::chrono::microseconds> response;
+    QString linkFailure; // why the link failed under it, in the system's words
 };
 
 // Whoever keeps the records of a run: told of each exchange as it ends, and of

@@ -32,15 +32,12 @@ HeadlessRun::HeadlessRun(const ExchangeInputs &inputs, bool serialMode, bool sin
     if (serialMode) {
         m_engine->toggleMode();
         m_parts.serial->watchDrain(m_recording.serialDrain);
-        connect(m_parts.serial, &SerialLink::drained, this, &HeadlessRun::noteDrained);
-        connect(m_parts.serial, &Link::failed, this, [this](const QString &reason) {
-            linkFailed(m_inputs.linkChoices().comSelect + QStringLiteral(": ") + reason);
-        });
-    } else {
-        connect(m_parts.tcp, &Link::failed, this, [this](const QString &reason) {
-            linkFailed(m_inputs.address() + u':' + m_inputs.port() + QStringLiteral(": ") + reason);
-        });
     }
+    for (Link *link : {static_cast<Link *>(m_parts.serial), static_cast<Link *>(m_parts.tcp)})
+        connect(link, &Link::failed, this, &HeadlessRun::linkFailed);
+    // Records give the time of day; the engine's moments are monotonic.
+    m_wallMinusSteady = std::chrono::system_clock::now().time_since_epoch() -
+                        std::chrono::steady_clock::now().time_since_epoch();
 
     connect(m_engine, &ExchangeEngine::logEntry, this, &HeadlessRun::writeEntry);
     // The extra line break the log puts after some entries.
@@ -57,38 +54,8 @@ HeadlessRun::HeadlessRun(const ExchangeInputs &inputs, bool serialMode, bool sin
         });
     }
     connect(m_engine, &ExchangeEngine::messageRaised, this, &HeadlessRun::refuse);
+    connect(m_engine, &ExchangeEngine::exchangeReported, this, &HeadlessRun::record);
     connect(m_engine, &ExchangeEngine::exchangeEnded, this, &HeadlessRun::noteEnd);
-    // The times are taken as the engine tells of the moments, directly.
-    connect(m_engine, &ExchangeEngine::waitingChanged, this, [this](bool waiting) {
-        if (waiting)
-            openExchange();
-    });
-    connect(m_engine, &ExchangeEngine::requestSent, this,
-            [this](int line, const QByteArray &frame) {
-                // Every serial write's drain is told, in turn, whoever
-                // awaits it.
-                const quint64 serialWrite = m_engine->serialMode() ? ++m_serialWrites : 0;
-                if (m_underway.empty())
-                    return;
-                Underway &now = m_underway.back();
-                // A serial request has left once the port has drained.
-                if (serialWrite)
-                    now.serialWrite = serialWrite;
-                else
-                    now.sentAt = Steady::now();
-                if (!m_recording.sinks.empty())
-                    now.sentWall = std::chrono::system_clock::now();
-                now.record.line = m_lastLine = line + 1;
-                now.record.request = frame;
-            });
-    connect(m_engine, &ExchangeEngine::replyBytesArrived, this, [this] {
-        if (!m_underway.empty())
-            m_underway.front().lastBytesAt = Steady::now();
-    });
-    connect(m_engine, &ExchangeEngine::replyTaken, this, [this](const QByteArray &reply) {
-        if (!m_underway.empty())
-            m_underway.front().record.reply = reply;
-    });
     // The end of a run is told before the end of its last exchange: the
     // outcome is taken once that has been heard of too.
     connect(
@@ -101,19 +68,6 @@ HeadlessRun::HeadlessRun(const ExchangeInputs &inputs, bool serialMode, bool sin
 }
 
 HeadlessRun::~HeadlessRun() = default;
-
-void HeadlessRun::noteDrained(Steady::time_point at)
-{
-    // The drains are told in the order of the writes; an exchange that ended
-    // before its port drained keeps no response time.
-    const quint64 write = ++m_serialDrains;
-    for (Underway &underway : m_underway) {
-        if (underway.serialWrite == write) {
-            underway.sentAt = at;
-            return;
-        }
-    }
-}
 
 void HeadlessRun::start()
 {
@@ -143,7 +97,6 @@ void HeadlessRun::refuse(const UserMessage &message)
         // A serial port that cannot be opened is told while the exchange
         // already waits: a failed link, as a TCP peer that refuses is, not a
         // refused run.
-        m_linkFailure = m_parts.serial->lastError();
         QTimer::singleShot(0, this, [this] {
             m_engine->stop();
             finish();
@@ -165,17 +118,15 @@ void HeadlessRun::refuse(const UserMessage &message)
     });
 }
 
-void HeadlessRun::linkFailed(const QString &reason)
+void HeadlessRun::linkFailed()
 {
     if (m_finished)
         return;
     // Told from inside the link's own signal: the exchange ends once that is
     // over, unless a reply ended it first and another began.
-    const quint64 opened = m_opened;
     if (m_engine->isWaiting()) {
-        m_linkFailure = reason;
-        QTimer::singleShot(0, this, [this, opened] {
-            if (m_opened == opened)
+        QTimer::singleShot(0, this, [this, ended = m_ended] {
+            if (m_ended == ended)
                 m_engine->endWait();
         });
         return;
@@ -193,19 +144,13 @@ int HeadlessRun::lineInTurn() const
     return m_lastLine == 0 || m_lastLine + 1 > last ? first : m_lastLine + 1;
 }
 
-void HeadlessRun::openExchange()
+ExchangeOutcome HeadlessRun::classify(const ExchangeReport &report) const
 {
-    ++m_opened;
-    Underway &now = m_underway.emplace_back();
-    // Until its request goes out, if it does.
-    now.record.line = m_lastLine = lineInTurn();
-    if (!m_recording.sinks.empty())
-        now.sentWall = std::chrono::system_clock::now();
-}
-
-ExchangeOutcome HeadlessRun::classify(ExchangeResult result, const ExchangeRecord &record) const
-{
-    switch (result) {
+    // A link that failed under the exchange failed it, however its wait
+    // ended (the peer closing leaves the link closed, not failed).
+    if (!report.linkFailure.isEmpty() && report.result != ExchangeResult::Reply)
+        return m_interrupting ? ExchangeOutcome::Interrupted : ExchangeOutcome::LinkFailed;
+    switch (report.result) {
     case ExchangeResult::Reply:
         break;
     case ExchangeResult::WrongCrc:
@@ -217,9 +162,9 @@ ExchangeOutcome HeadlessRun::classify(ExchangeResult result, const ExchangeRecor
     case ExchangeResult::LinkFailed:
         return m_interrupting ? ExchangeOutcome::Interrupted : ExchangeOutcome::LinkFailed;
     }
-    const QByteArray reply = record.reply.value_or(QByteArray());
+    const QByteArray reply = report.reply.value_or(QByteArray());
     const QByteArrayView body = QByteArrayView(reply).chopped(std::min<qsizetype>(2, reply.size()));
-    const auto pattern = m_recording.expect.find(record.line);
+    const auto pattern = m_recording.expect.find(report.line);
     if (pattern == m_recording.expect.end())
         return isExceptionReply(body) ? ExchangeOutcome::Exception : ExchangeOutcome::Ok;
     if (matches(pattern->second, body))
@@ -229,58 +174,54 @@ ExchangeOutcome HeadlessRun::classify(ExchangeResult result, const ExchangeRecor
                                                         : ExchangeOutcome::Unexpected;
 }
 
+void HeadlessRun::record(const ExchangeReport &report)
+{
+    ExchangeRecord record;
+    // An exchange that sent nothing (its connection failed) belongs to the
+    // line whose turn it was.
+    record.line = m_lastLine = report.line ? report.line : lineInTurn();
+    record.request = report.request;
+    record.reply = report.reply;
+    record.outcome = classify(report);
+    record.linkFailure = report.linkFailure;
+    if (m_mbap) {
+        switch (m_mbap->takeVerdict()) {
+        case MbapLink::Verdict::BadHeader:
+            record.outcome = ExchangeOutcome::BadHeader;
+            break;
+        case MbapLink::Verdict::CutShort:
+            if (!record.reply)
+                record.outcome = ExchangeOutcome::TooShort;
+            break;
+        case MbapLink::Verdict::None:
+        case MbapLink::Verdict::Answered:
+            break;
+        }
+        // The CRC the link added for the engine's checks was never sent.
+        if (record.reply && record.outcome != ExchangeOutcome::BadHeader)
+            record.reply->chop(2);
+    }
+    record.n = ++m_recorded;
+    record.response = report.response;
+    m_stats.record(record.line, record.outcome, record.response);
+    if (!m_recording.sinks.empty()) {
+        const auto wall = report.sent.value_or(report.begun).time_since_epoch() + m_wallMinusSteady;
+        record.time =
+            isoLocalTime(std::chrono::duration_cast<std::chrono::microseconds>(wall).count());
+        for (RecordSink *sink : m_recording.sinks)
+            sink->record(record);
+    }
+    if (record.outcome != ExchangeOutcome::Ok && record.outcome != ExchangeOutcome::Interrupted) {
+        tellFailure(record);
+        if (m_outcome == Outcome::AllReplied)
+            m_outcome = Outcome::SomeFailed;
+    }
+}
+
 void HeadlessRun::noteEnd(ExchangeResult result)
 {
     ++m_exchanges;
-    if (m_linkFailure && result != ExchangeResult::Reply)
-        result = ExchangeResult::LinkFailed;
-    // A reply that came after its exchange ended (the link kept) ends no
-    // exchange of the records.
-    if (!m_underway.empty()) {
-        Underway ended = std::move(m_underway.front());
-        m_underway.pop_front();
-        ExchangeRecord &record = ended.record;
-        record.outcome = classify(result, record);
-        if (m_mbap) {
-            switch (m_mbap->takeVerdict()) {
-            case MbapLink::Verdict::BadHeader:
-                record.outcome = ExchangeOutcome::BadHeader;
-                break;
-            case MbapLink::Verdict::CutShort:
-                if (!record.reply)
-                    record.outcome = ExchangeOutcome::TooShort;
-                break;
-            case MbapLink::Verdict::None:
-            case MbapLink::Verdict::Answered:
-                break;
-            }
-            // The CRC the link added for the engine's checks was never sent.
-            if (record.reply && record.outcome != ExchangeOutcome::BadHeader)
-                record.reply->chop(2);
-        }
-        record.n = ++m_recorded;
-        // A port that told of its drain after the reply was in gave no
-        // moment to count from.
-        if (record.reply && ended.sentAt && ended.lastBytesAt &&
-            *ended.lastBytesAt >= *ended.sentAt)
-            record.response = std::chrono::duration_cast<std::chrono::microseconds>(
-                *ended.lastBytesAt - *ended.sentAt);
-        m_stats.record(record.line, record.outcome, record.response);
-        if (!m_recording.sinks.empty()) {
-            record.time = isoLocalTime(std::chrono::duration_cast<std::chrono::microseconds>(
-                                           ended.sentWall.time_since_epoch())
-                                           .count());
-            for (RecordSink *sink : m_recording.sinks)
-                sink->record(record);
-        }
-        if (record.outcome != ExchangeOutcome::Ok &&
-            record.outcome != ExchangeOutcome::Interrupted) {
-            tellFailure(record);
-            if (m_outcome == Outcome::AllReplied)
-                m_outcome = Outcome::SomeFailed;
-        }
-    }
-    m_linkFailure.reset();
+    ++m_ended;
     if (result != ExchangeResult::Reply && m_outcome == Outcome::AllReplied)
         m_outcome = Outcome::SomeFailed;
     if (m_singleSend)
@@ -327,7 +268,8 @@ void HeadlessRun::tellFailure(const ExchangeRecord &record) const
         why = QStringLiteral("nothing within %1 ms").arg(m_inputs.timeout());
         break;
     case ExchangeOutcome::LinkFailed:
-        why = m_linkFailure.value_or(QStringLiteral("the link could not be used"));
+        why = record.linkFailure.isEmpty() ? QStringLiteral("the link could not be used")
+                                           : record.linkFailure;
         break;
     case ExchangeOutcome::BadHeader:
         why = m_mbap ? m_mbap->badHeaderReason() : QString();

@@ -69,11 +69,11 @@ signals:
 private:
     void writeEntry(const QString &text, int lineBreaks);
     void refuse(const UserMessage &message);
-    void linkFailed(const QString &reason);
+    void linkFailed();
+    void record(const ExchangeReport &report);
     void noteEnd(ExchangeResult result);
     void tellFailure(const ExchangeRecord &record) const;
-    void openExchange();
-    ExchangeOutcome classify(ExchangeResult result, const ExchangeRecord &record) const;
+    ExchangeOutcome classify(const ExchangeReport &report) const;
     int lineInTurn() const;
     void finishWhenIdle();
     int status() const;
@@ -92,31 +92,14 @@ private:
     Outcome m_outcome = Outcome::AllReplied;
     int m_interruptStatus = 0;
     int m_exchanges = 0;
-    quint64 m_opened = 0; // exchanges begun
+    quint64 m_ended = 0; // exchanges the engine told the end of
     bool m_finished = false;
-    // Why the link failed under the exchange that waits, which ends on it.
-    std::optional<QString> m_linkFailure;
-
     RunRecording m_recording;
     ExchangeStats m_stats;
-    // The exchanges begun and not yet ended, oldest first: the engine begins
-    // the next exchange of a run before it tells of the end of the last.
-    using Steady = std::chrono::steady_clock;
-    struct Underway
-    {
-        ExchangeRecord record;
-        std::chrono::system_clock::time_point sentWall;
-        std::optional<Steady::time_point> sentAt;
-        std::optional<Steady::time_point> lastBytesAt;
-        quint64 serialWrite = 0; // which serial write was its request, counting from 1
-    };
-    void noteDrained(Steady::time_point at);
-    std::deque<Underway> m_underway;
+    std::chrono::system_clock::duration m_wallMinusSteady{};
     bool m_interrupting = false;
-    int m_lastLine = 0; // the line of the exchange begun last
+    int m_lastLine = 0; // the line of the exchange recorded last
     quint64 m_recorded = 0;
-    quint64 m_serialWrites = 0;
-    quint64 m_serialDrains = 0;
 };
 
 } // namespace tallowick

@@ -345,55 +345,69 @@ private slots:
         QCOMPARE(f.log.at(2), tooShort);
     }
 
-    // What a timer of the exchanges hears, and when on the clock: the request
-    // once the link took it, every arrival of reply bytes (a serial reply's
-    // last one before its quiet time), the reply before the end is told.
-    void exchangeTimes_data()
+    // The report of each exchange, and its moments on the clock (in us): the
+    // line and request as they went out, the reply as it came, the result,
+    // when the wait began and the request left, the response time from then
+    // to the reply's last bytes (a serial reply's last arrival, not its quiet
+    // time), why the link failed. A reply after its exchange ended reports
+    // nothing more.
+    void reports_data()
     {
         QTest::addColumn<QString>("script");
-        QTest::addColumn<QStringList>("events");
+        QTest::addColumn<QStringList>("reports");
         QTest::newRow("serial, a reply in two pieces")
             << "mode; wait 2; send; wait 5; arrive 0103; wait 1.5; arrive 0200057847; idle"
-            << QStringList{"2000 sent 1 010300000001840A", "7000 bytes", "8500 bytes",
-                           "reply 01030200057847", "end 0"};
+            << QStringList{"1 010300000001840A 01030200057847 0 @2000 @2000 6500 -"};
         QTest::newRow("tcp, sent once connected")
             << "send; wait 4; accept; wait 3; arrive 01030200057847"
-            << QStringList{"4000 sent 1 010300000001840A", "7000 bytes", "reply 01030200057847",
-                           "end 0"};
+            << QStringList{"1 010300000001840A 01030200057847 0 @0 @4000 3000 -"};
         QTest::newRow("tcp, line 3, no reply")
             << "set cmd3=010300010001; set sendCnt=3; send; accept; next"
-            << QStringList{"0 sent 3 010300010001D5CA", "end 3"};
+            << QStringList{"3 010300010001D5CA - 3 @0 @0 - -"};
         QTest::newRow("tcp, a reply after its time-out")
             << "send; accept; next; arrive 01030200057847"
-            << QStringList{"0 sent 1 010300000001840A", "end 3", "1000000 bytes",
-                           "reply 01030200057847", "end 0"};
+            << QStringList{"1 010300000001840A - 3 @0 @0 - -"};
         QTest::newRow("tcp, nobody listens: nothing sent")
-            << "send; reset; next" << QStringList{"end 4"};
+            << "send; reset; next" << QStringList{"0 - - 4 @0 - - reset"};
+        QTest::newRow("tcp, the peer closes under the exchange")
+            << "set drop=0; send; accept; wait 2; close; next"
+            << QStringList{"1 010300000001840A - 3 @0 @0 - closed"};
+        QTest::newRow("serial, a port that cannot be opened")
+            << "mode; set open=InvalidPort; send; next" << QStringList{"0 - - 3 @0 - - no port"};
+        QTest::newRow("serial, the device gone while waiting")
+            << "mode; send; wait 1; gone; next"
+            << QStringList{"1 010300000001840A - 3 @0 @0 - gone"};
     }
 
-    void exchangeTimes()
+    void reports()
     {
         QFETCH(QString, script);
-        QFETCH(QStringList, events);
+        QFETCH(QStringList, reports);
         EngineFixture f;
         QStringList heard;
-        // Times where they matter: the reply and the end of a serial exchange
-        // come at the end of the quiet time, which its own tests pin.
-        const auto at = [&f] { return QString::number(f.clock.now().count()) + u' '; };
-        connect(&f.engine, &ExchangeEngine::requestSent, this,
-                [&](int line, const QByteArray &frame) {
-                    heard << at() + QStringLiteral("sent %1 ").arg(line + 1) +
-                                 QString::fromLatin1(frame.toHex().toUpper());
-                });
-        connect(&f.engine, &ExchangeEngine::replyBytesArrived, this,
-                [&] { heard << at() + QStringLiteral("bytes"); });
-        connect(&f.engine, &ExchangeEngine::replyTaken, this, [&](const QByteArray &reply) {
-            heard << QStringLiteral("reply ") + QString::fromLatin1(reply.toHex().toUpper());
+        const auto hex = [](const QByteArray &bytes) {
+            return bytes.isEmpty() ? QStringLiteral("-")
+                                   : QString::fromLatin1(bytes.toHex().toUpper());
+        };
+        const auto us = [](ExchangeReport::Moment at) {
+            return QStringLiteral("@%1").arg(
+                std::chrono::duration_cast<std::chrono::microseconds>(at.time_since_epoch())
+                    .count());
+        };
+        connect(&f.engine, &ExchangeEngine::exchangeReported, this, [&](const ExchangeReport &r) {
+            heard << QStringList{QString::number(r.line),
+                                 hex(r.request),
+                                 r.reply ? hex(*r.reply) : QStringLiteral("-"),
+                                 QString::number(int(r.result)),
+                                 us(r.begun),
+                                 r.sent ? us(*r.sent) : QStringLiteral("-"),
+                                 r.response ? QString::number(r.response->count())
+                                            : QStringLiteral("-"),
+                                 r.linkFailure.isEmpty() ? QStringLiteral("-") : r.linkFailure}
+                         .join(u' ');
         });
-        connect(&f.engine, &ExchangeEngine::exchangeEnded, this,
-                [&](ExchangeResult result) { heard << QStringLiteral("end %1").arg(int(result)); });
         f.run(script);
-        QCOMPARE(heard, events);
+        QCOMPARE(heard, reports);
     }
 
     // Of two waits on one pause the first to end ends both, once; a QTimer

@@ -13,7 +13,9 @@ using namespace Qt::StringLiterals;
 
 EngineFixture::EngineFixture()
     : replyTimeout(clock.newTimer()), serialQuiet(clock.newTimer()), repeatPause(clock.newTimer()),
-      engine(in, serial, tcp, {replyTimeout, serialQuiet, repeatPause})
+      engine(in, serial, tcp, {replyTimeout, serialQuiet, repeatPause, [this] {
+                                   return ExchangeReport::Moment(clock.now());
+                               }})
 {
     for (ManualTimer *timer : {replyTimeout, serialQuiet, repeatPause})
         timer->setParent(&engine);

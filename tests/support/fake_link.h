@@ -23,6 +23,11 @@ public:
     void close() override;
     int state() const override { return m_state; }
     qint32 baudRate() const override { return m_kind == Serial ? baud : 0; }
+    // A serial open that fails says so as the serial link does.
+    QString lastError() const override
+    {
+        return openResult == LinkError::None ? QString() : QStringLiteral("no port");
+    }
 
     // The peer's side: a pending TCP connection comes up; bytes arrive; an
     // orderly close leaves the link closed; a reset or a failed attempt leaves
