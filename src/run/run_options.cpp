@@ -1,9 +1,11 @@
 #include "run/run_options.h"
 
+#include "config/slot_folder.h"
 #include "engine/command_text.h"
 #include "links/serial_settings.h"
 
 #include <QCommandLineParser>
+#include <QDir>
 
 #include <algorithm>
 
@@ -75,7 +77,7 @@ constexpr NumberOption numberOptions[] = {
 
 QString runUsage()
 {
-    return QStringLiteral(
+    const QString usage = QStringLiteral(
         "Usage: tallowick-run [options] SLOT.ini\n"
         "       tallowick-run [options] --line N=HEX... [SLOT.ini]\n"
         "Runs the command lines of a Tallowick configuration file without a window: one\n"
@@ -118,7 +120,7 @@ QString runUsage()
         "Every log entry goes to standard output, oldest first; a message the window\n"
         "would show in a box goes to standard error.\n"
         "A SLOT.ini given without a folder and not found in the current folder is\n"
-        "looked up in the slot folder.\n"
+        "looked up in the slot folder, %1.\n"
         "Each exchange ends as one of: ok, wrong-crc, too-short, exception, unexpected,\n"
         "no-reply, link-failed, interrupted; with --mbap bad-header too.\n"
         "Exit status: 0 every exchange ended ok; 1 one did not (no reply, a wrong CRC,\n"
@@ -126,6 +128,7 @@ QString runUsage()
         "opened, a TCP peer that refuses or does not answer), or nothing was sent; 2 the\n"
         "run was refused (an option, the file, an output file that cannot be written);\n"
         "130 or 143 it was ended by SIGINT or SIGTERM.\n");
+    return usage.arg(QDir::toNativeSeparators(slotFolder()));
 }
 
 ParsedCommandLine parseRunCommandLine(const QStringList &args)
