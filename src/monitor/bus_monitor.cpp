@@ -172,6 +172,7 @@ void BusMonitor::start()
     connect(m_notifier.get(), &QSocketNotifier::activated, this, &BusMonitor::readable);
     if (m_options.duration)
         m_duration.start(*m_options.duration);
+    writeUtf8(stderr, monitorStartLine(m_options) + u'\n');
 }
 
 void BusMonitor::warnOfLatencyTimer()
@@ -249,7 +250,7 @@ void BusMonitor::handle(std::vector<CutFrame> frames)
             ++m_summary.split;
         if (judgement.responseUs)
             m_summary.responseTimes.add(std::chrono::microseconds(*judgement.responseUs));
-        if (m_text)
+        if (m_text && !m_options.quiet)
             writeUtf8(m_text, frameTextLine(frame) + u'\n');
         if (m_json)
             writeBytes(m_json, (frameJsonLine(frame) + u'\n').toUtf8());
