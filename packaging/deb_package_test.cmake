@@ -1,8 +1,10 @@
 # Makes the Debian package of a build with cpack into a scratch folder, checks
 # what it holds and its control fields, runs lintian on it when lintian is
-# installed, and runs both programs from the unpacked tree without a display.
+# installed, and runs the programs from the unpacked tree without a display:
+# the packaged runner against the libmodbus slave (RTU_SLAVE), reading a slot.
 #   CPACK: cpack   BUILD_DIR: the build tree   WORK_DIR: scratch folder, emptied first
 #   VERSION: the project's version   APP_ID: the application id
+#   RTU_SLAVE: the tests' libmodbus slave (tests/peers)
 
 function(fail what)
   message(FATAL_ERROR "deb package: ${what}")
@@ -122,6 +124,38 @@ endforeach()
 run(output ${no_display} "XDG_CONFIG_HOME=${WORK_DIR}/config" "${root}/usr/bin/tallowick" --help)
 if(NOT output MATCHES "\nConfiguration slots \\(config1.ini ... config5.ini\\): ${WORK_DIR}/config/tallowick\n")
   fail("tallowick --help names another slot folder:\n${output}")
+endif()
+
+# The packaged runner looks a bare slot name up in the same folder: it says so,
+# and reads config1 from there (the window's name for its first slot), sent to
+# the libmodbus slave on loopback, whose port only the slot file gives.
+run(output ${no_display} "XDG_CONFIG_HOME=${WORK_DIR}/config" "${root}/usr/bin/tallowick-run" --help)
+if(NOT output MATCHES "looked up in the slot folder, ${WORK_DIR}/config/tallowick\\.\n")
+  fail("tallowick-run --help names another slot folder:\n${output}")
+endif()
+if(RTU_SLAVE)
+  execute_process(COMMAND ${no_display} bash -c [=[
+      coproc slave { exec "$1" tcp; }
+      read -r _ port <&"${slave[0]}"
+      mkdir -p "$2/tallowick"
+      printf '[SETTINGS]\r\nIP=127.0.0.1\r\nPORT=%s\r\nTIMEOUT=5000\r\nSEND_CNT=1\r\nCMD0=010300000001\r\n' \
+        "$port" > "$2/tallowick/config1.ini"
+      echo "PORT $port"
+      # Not the last command, which bash would exec: that closes the slave's
+      # input, and the slave ends with it.
+      XDG_CONFIG_HOME="$2" "$3" --send 1 config1
+      exit $?]=]
+    bash "${RTU_SLAVE}" "${WORK_DIR}/config" "${root}/usr/bin/tallowick-run"
+    WORKING_DIRECTORY "${WORK_DIR}" RESULT_VARIABLE result OUTPUT_VARIABLE output
+    ERROR_VARIABLE errors)
+  set(port none)
+  if(output MATCHES "^PORT ([0-9]+)\n")
+    set(port ${CMAKE_MATCH_1})
+  endif()
+  if(NOT result EQUAL 0 OR NOT output MATCHES "IP:127\\.0\\.0\\.1:${port}\n"
+     OR NOT output MATCHES "接收 < 0103020005 7847\n")
+    fail("tallowick-run config1 did not read the slot (${result}):\n${output}${errors}")
+  endif()
 endif()
 
 find_program(lintian lintian)

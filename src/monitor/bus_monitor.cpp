@@ -196,6 +196,7 @@ void BusMonitor::start()
     connect(m_notifier.get(), &QSocketNotifier::activated, this, &BusMonitor::readable);
     if (m_options.duration)
         m_duration.start(*m_options.duration);
+    writeUtf8(stderr, monitorStartLine(m_options) + u'\n');
 }
 
 void BusMonitor::warnOfLatencyTimer()
@@ -273,7 +274,7 @@ void BusMonitor::handle(std::vector<CutFrame> frames)
             ++m_summary.split;
         if (judgement.responseUs)
             m_summary.responseTimes.add(std::chrono::microseconds(*judgement.responseUs));
-        if (m_text)
+        if (m_text && !m_options.quiet)
             m_text->writeText(frameTextLine(frame) + u'\n');
         if (m_json)
             m_json->writeText(frameJsonLine(frame) + u'\n');

@@ -21,7 +21,43 @@ std::optional<double> number(const QString &text, bool zeroAllowed, double limit
     return value;
 }
 
+// Milliseconds to the microsecond, without trailing zeros: "3.646", "1.75", "1000".
+QString milliseconds(std::chrono::microseconds us)
+{
+    QString text = QString::number(double(us.count()) / 1000, 'f', 3);
+    while (text.endsWith(u'0'))
+        text.chop(1);
+    if (text.endsWith(u'.'))
+        text.chop(1);
+    return text;
+}
+
+// As --serial-settings takes them: "9600,n,8,1".
+QString settingsText(const LineSettings &settings)
+{
+    const char parity = settings.parity == QSerialPort::EvenParity    ? 'e'
+                        : settings.parity == QSerialPort::OddParity   ? 'o'
+                        : settings.parity == QSerialPort::MarkParity  ? 'm'
+                        : settings.parity == QSerialPort::SpaceParity ? 's'
+                                                                      : 'n';
+    const QString stop = settings.stopBits == QSerialPort::TwoStop          ? QStringLiteral("2")
+                         : settings.stopBits == QSerialPort::OneAndHalfStop ? QStringLiteral("1.5")
+                                                                            : QStringLiteral("1");
+    return QStringLiteral("%1,%2,%3,%4")
+        .arg(settings.baudRate)
+        .arg(QLatin1Char(parity))
+        .arg(int(settings.dataBits))
+        .arg(stop);
+}
+
 } // namespace
+
+QString monitorStartLine(const MonitorOptions &options)
+{
+    return QStringLiteral("tallowick-monitor: listening on %1, %2, gap %3 ms, time-out %4 ms")
+        .arg(options.devicePath, settingsText(options.settings), milliseconds(options.gap),
+             milliseconds(options.timeout));
+}
 
 QString monitorUsage()
 {
@@ -44,9 +80,13 @@ QString monitorUsage()
         "                         output, and the text goes to standard error\n"
         "  --frames N             end after N frames\n"
         "  --duration S           end after S seconds\n"
+        "  --quiet                no line of text a frame: the summary alone (--pcap and\n"
+        "                         --json are written as ever)\n"
         "  --help, --version\n"
         "\n"
-        "A summary follows the frames when the monitor ends.\n"
+        "As it starts listening, one line on standard error names the port, the\n"
+        "settings, the gap and the time-out. A summary follows the frames when the\n"
+        "monitor ends.\n"
         "Exit status: 0 --frames or --duration reached; 1 the port went away; 2 a bad\n"
         "option or a port that cannot be opened; 3 an output could not be written (the\n"
         "message names it; the others are complete); 130 or 143 SIGINT or SIGTERM; 141\n"
@@ -64,7 +104,8 @@ ParsedMonitorCommandLine parseMonitorCommandLine(const QStringList &args)
     const QCommandLineOption json(QStringLiteral("json"), {}, QStringLiteral("FILE"));
     const QCommandLineOption frames(QStringLiteral("frames"), {}, QStringLiteral("N"));
     const QCommandLineOption duration(QStringLiteral("duration"), {}, QStringLiteral("S"));
-    parser.addOptions({serialSettings, gap, timeout, pcap, json, frames, duration});
+    const QCommandLineOption quiet(QStringLiteral("quiet"));
+    parser.addOptions({serialSettings, gap, timeout, pcap, json, frames, duration, quiet});
     if (auto notRun = parseCommandLine(parser, QStringLiteral("tallowick-monitor"), args))
         return std::visit([](auto &&answer) -> ParsedMonitorCommandLine { return answer; },
                           *notRun);
@@ -115,6 +156,7 @@ ParsedMonitorCommandLine parseMonitorCommandLine(const QStringList &args)
             return MonitorUsageError{QStringLiteral("--duration takes seconds above 0")};
         options.duration = std::chrono::milliseconds(std::llround(*seconds * 1000));
     }
+    options.quiet = parser.isSet(quiet);
     options.pcapPath = parser.value(pcap);
     options.jsonPath = parser.value(json);
     if ((parser.isSet(pcap) && options.pcapPath.isEmpty()) ||

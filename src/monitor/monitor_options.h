@@ -24,6 +24,7 @@ struct MonitorOptions
     QString jsonPath; // empty: none; "-": standard output, instead of the text
     std::optional<quint64> frames;
     std::optional<std::chrono::milliseconds> duration;
+    bool quiet = false; // --quiet: no text line a frame, the summary alone
 };
 
 using MonitorRequest = ProgramRequest;
@@ -34,5 +35,10 @@ using ParsedMonitorCommandLine = CommandLine<MonitorOptions>;
 ParsedMonitorCommandLine parseMonitorCommandLine(const QStringList &args);
 
 QString monitorUsage();
+
+// The line on standard error as the watch begins, so that a silent line is
+// not taken for a hung program: the device and what the frames are cut and
+// paired by.
+QString monitorStartLine(const MonitorOptions &options);
 
 } // namespace tallowick

@@ -147,6 +147,10 @@ int replay(const RunOptions &options)
 
 int main(int argc, char *argv[])
 {
+    // A bare slot name is looked up where the window of the same build keeps
+    // the slots (TALLOWICK_SLOT_PLACE, see src/CMakeLists.txt), before --help
+    // names the folder.
+    setSlotPlace(SlotPlace::TALLOWICK_SLOT_PLACE);
     return commandLineProgram(argc, argv, parseRunCommandLine, QStringLiteral("tallowick-run"),
                               runUsage(), QStringLiteral(TALLOWICK_VERSION), HeadlessRun::Refused,
                               replay);

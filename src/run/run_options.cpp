@@ -1,9 +1,11 @@
 #include "run/run_options.h"
 
+#include "config/slot_folder.h"
 #include "engine/command_text.h"
 #include "links/serial_settings.h"
 
 #include <QCommandLineParser>
+#include <QDir>
 
 #include <algorithm>
 
@@ -75,7 +77,7 @@ constexpr NumberOption numberOptions[] = {
 
 QString runUsage()
 {
-    return QStringLiteral(
+    const QString usage = QStringLiteral(
         "Usage: tallowick-run [options] SLOT.ini\n"
         "       tallowick-run [options] --line N=HEX... [SLOT.ini]\n"
         "Runs the command lines of a Tallowick configuration file without a window: one\n"
@@ -119,7 +121,7 @@ QString runUsage()
         "would show in a box goes to standard error, and so does one line for each\n"
         "exchange that failed: its line, its result and why.\n"
         "A SLOT.ini given without a folder and not found in the current folder is\n"
-        "looked up in the slot folder.\n"
+        "looked up in the slot folder, %1.\n"
         "Each exchange ends as one of: ok, wrong-crc, too-short, exception, unexpected,\n"
         "no-reply, link-failed, interrupted; with --mbap bad-header too.\n"
         "Exit status: 0 every exchange ended ok; 1 one did not (no reply, a wrong CRC,\n"
@@ -129,6 +131,7 @@ QString runUsage()
         "an output could not be written (a full disk, an I/O error: the message names\n"
         "it), the run ended there with the other outputs complete; 130 or 143 it was\n"
         "ended by SIGINT or SIGTERM; 141 the reader of standard output went away.\n");
+    return usage.arg(QDir::toNativeSeparators(slotFolder()));
 }
 
 ParsedCommandLine parseRunCommandLine(const QStringList &args)

@@ -255,6 +255,47 @@ private slots:
         }
     }
 
+    // As the watch begins, one line on standard error says what is watched,
+    // before any frame has come; --quiet leaves out the text line a frame,
+    // not the summary nor the JSON records.
+    void startLineAndQuiet_data()
+    {
+        QTest::addColumn<bool>("quiet");
+        QTest::addColumn<int>("textLines");
+        QTest::newRow("a line a frame") << false << 3;
+        QTest::newRow("quiet: the summary alone") << true << 1;
+    }
+    void startLineAndQuiet()
+    {
+        QFETCH(bool, quiet);
+        PtyPair pty;
+        QVERIFY(pty.isValid());
+        QStringList args{pty.slavePath(), QStringLiteral("--frames"), QStringLiteral("2"),
+                         QStringLiteral("--json"), path("q.json")};
+        if (quiet)
+            args << QStringLiteral("--quiet");
+        Monitor monitor(args);
+        const QString startLine = QStringLiteral("tallowick-monitor: listening on %1, 9600,n,8,1, "
+                                                 "gap 3.646 ms, time-out 1000 ms\n")
+                                      .arg(pty.slavePath());
+        QProcess &process = monitor.process();
+        process.setReadChannel(QProcess::StandardError);
+        QTRY_COMPARE_WITH_TIMEOUT(QString::fromUtf8(process.peek(4096)), startLine, 20000);
+        ScriptedLine line(
+            pty, 9600,
+            {LineStep{hex("010300000001840A"), 5000us}, LineStep{hex("01030200057847"), 0us}});
+        line.start();
+        const ProgramEnded ended = monitor.finish();
+        QCOMPARE(ended.status, 0);
+        QCOMPARE(ended.errors, startLine);
+        const QStringList text = QString::fromUtf8(ended.out).split(u'\n', Qt::SkipEmptyParts);
+        QTEST(int(text.size()), "textLines");
+        QVERIFY2(text.last().startsWith(
+                     QStringLiteral("-- 2 frames, 0 CRC errors, 1 requests, 1 replies")),
+                 qPrintable(text.last()));
+        QCOMPARE(jsonLines(readFile(path("q.json"))).size(), 3);
+    }
+
     // A real slave (libmodbus) on a pty of its own, the test its master: the
     // bytes of both directions are copied to the monitor's line as they pass.
     void realSlave()

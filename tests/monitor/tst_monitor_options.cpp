@@ -31,6 +31,8 @@ QStringList changedFields(const MonitorOptions &o)
         fields << QStringLiteral("frames=%1").arg(*o.frames);
     if (o.duration)
         fields << QStringLiteral("duration=%1").arg(o.duration->count());
+    if (o.quiet)
+        fields << QStringLiteral("quiet");
     return fields;
 }
 
@@ -62,6 +64,8 @@ private slots:
                            "10",     "--duration", "2.5",    "/dev/ttyUSB0"}
             << QStringList{"device=/dev/ttyUSB0", "pcap=a.pcap", "json=-", "frames=10",
                            "duration=2500"};
+        QTest::newRow("quiet") << QStringList{"--quiet", "/dev/ttyUSB0"}
+                               << QStringList{"device=/dev/ttyUSB0", "quiet"};
     }
     void accepted()
     {
@@ -72,6 +76,40 @@ private slots:
                                          ? std::get<MonitorUsageError>(parsed).text
                                          : QStringLiteral("a request")));
         QTEST(changedFields(*options), "fields");
+    }
+
+    // The line as the watch begins. t3.5 is three and a half characters of
+    // start, data, parity and stop bits, rounded up to the microsecond: 35 bit
+    // times at 9600 (3.646 ms), 42 at 19200 (2.188 ms), 38.5 at 4800 (8.021
+    // ms); a fixed 1.75 ms above 19200 baud.
+    void startLine_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("defaults") << QStringList{"/dev/ttyUSB0"}
+                                  << "listening on /dev/ttyUSB0, 9600,n,8,1, gap 3.646 ms, "
+                                     "time-out 1000 ms";
+        QTest::newRow("port number, even parity, two stop bits")
+            << QStringList{"--serial-settings", "19200,E,8,2", "--timeout", "0.5", "2"}
+            << "listening on /dev/ttyS1, 19200,e,8,2, gap 2.188 ms, time-out 0.5 ms";
+        QTest::newRow("fast line, odd parity, seven bits, gap given")
+            << QStringList{"--serial-settings", "115200,o,7,1", "--gap", "5", "ttyUSB1"}
+            << "listening on /dev/ttyUSB1, 115200,o,7,1, gap 5 ms, time-out 1000 ms";
+        QTest::newRow("mark, space, a stop bit and a half, fixed gap")
+            << QStringList{"--serial-settings", "38400,m,8,1.5", "/dev/ttyS0"}
+            << "listening on /dev/ttyS0, 38400,m,8,1.5, gap 1.75 ms, time-out 1000 ms";
+        QTest::newRow("space parity") << QStringList{"--serial-settings", "4800,s,8,1", "1"}
+                                      << "listening on /dev/ttyS0, 4800,s,8,1, gap 8.021 ms, "
+                                         "time-out 1000 ms";
+    }
+    void startLine()
+    {
+        QFETCH(QStringList, args);
+        const ParsedMonitorCommandLine parsed = parseMonitorCommandLine(args);
+        QVERIFY(std::holds_alternative<MonitorOptions>(parsed));
+        QFETCH(QString, line);
+        QCOMPARE(monitorStartLine(std::get<MonitorOptions>(parsed)),
+                 QStringLiteral("tallowick-monitor: ") + line);
     }
 
     void refused_data()

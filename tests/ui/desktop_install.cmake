@@ -1,7 +1,7 @@
 # Installs the build into a fresh prefix, as `cmake --install` does for a
 # user, and checks what the desktop needs: the program in a folder of its own,
-# a launcher link, the icons in the hicolor sizes and a valid desktop entry
-# that starts the installed program.
+# a launcher link, the icons in the hicolor sizes, the manual pages and a
+# valid desktop entry that starts the installed program.
 #   BUILD_DIR: the build tree   PREFIX: a scratch prefix, emptied first
 
 function(fail what)
@@ -52,6 +52,28 @@ foreach(size 16 32 48 64 128)
   if(NOT header STREQUAL "89504e470d0a1a0a0000000d49484452${dimension}${dimension}")
     fail("${icon} is not a ${size} x ${size} PNG image")
   endif()
+endforeach()
+
+# The manual pages, compressed as the package has them, each naming the other
+# two programs under SEE ALSO.
+set(programs tallowick tallowick-run tallowick-monitor)
+foreach(name IN LISTS programs)
+  set(page "${PREFIX}/share/man/man1/${name}.1.gz")
+  execute_process(COMMAND gzip -dc "${page}" RESULT_VARIABLE result OUTPUT_VARIABLE text
+                  ERROR_VARIABLE text)
+  if(NOT result EQUAL 0)
+    fail("no manual page ${page}: ${text}")
+  endif()
+  if(NOT text MATCHES "\n\\.SH SEE ALSO\n(.*)")
+    fail("${page} has no SEE ALSO")
+  endif()
+  set(see_also "${CMAKE_MATCH_1}")
+  foreach(other IN LISTS programs)
+    string(REPLACE "-" "\\\\-" other_roff "${other}")
+    if(NOT other STREQUAL name AND NOT see_also MATCHES "\\.BR ${other_roff} \\(1\\)")
+      fail("${page} does not name ${other}(1) under SEE ALSO:\n${see_also}")
+    endif()
+  endforeach()
 endforeach()
 
 set(entry "${PREFIX}/share/applications/tallowick.desktop")
