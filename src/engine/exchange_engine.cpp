@@ -41,7 +41,6 @@ ExchangeEngine::ExchangeEngine(const ExchangeInputs &inputs, Link &serial, Link 
 {
     for (Link *link : {&m_serial, &m_tcp}) {
         connect(link, &Link::failed, this, &ExchangeEngine::noteLinkFailure);
-        connect(link, &Link::departed, this, &ExchangeEngine::noteDeparture);
     }
     connect(&m_serial, &Link::dataArrived, this, &ExchangeEngine::takeSerialBytes);
     connect(&m_serial, &Link::failed, this, &ExchangeEngine::dropSerialReply);
@@ -77,6 +76,7 @@ void ExchangeEngine::setExchange(Exchange next)
         m_report.emplace();
         m_report->begun = m_now();
         m_lastArrival.reset();
+        m_reportWrite = 0;
         emit waitingChanged(true);
     }
 }
@@ -488,6 +488,9 @@ void ExchangeEngine::endExchange(ExchangeResult result)
     // Taken before the pass goes on, which may begin the next exchange.
     std::optional<ExchangeReport> report = std::exchange(m_report, std::nullopt);
     const std::optional<ExchangeReport::Moment> lastArrival = m_lastArrival;
+    // Asked before the next request can go out on the link.
+    if (report && !report->sent && m_reportWrite)
+        report->sent = (serialMode() ? m_serial : m_tcp).departureOf(m_reportWrite);
     setExchange(Exchange::Idle);
     // A repeat pass waiting for this exchange goes on before anyone else
     // hears of the end.
@@ -495,8 +498,8 @@ void ExchangeEngine::endExchange(ExchangeResult result)
         continuePass();
     if (report) {
         report->result = result;
-        // A port that told of its departure after the reply was in gave no
-        // moment to count from.
+        // A request that left after the reply was in (a device that answers
+        // before the request is over) gives no moment to count from.
         if (report->reply && report->sent && lastArrival && *lastArrival >= *report->sent)
             report->response =
                 std::chrono::duration_cast<std::chrono::microseconds>(*lastArrival - *report->sent);
@@ -509,14 +512,6 @@ void ExchangeEngine::noteLinkFailure(const QString &reason)
 {
     if (m_report && isWaiting() && m_report->linkFailure.isEmpty())
         m_report->linkFailure = reason;
-}
-
-void ExchangeEngine::noteDeparture(ExchangeReport::Moment at)
-{
-    // Told in the order of the writes; an exchange that ended before its
-    // request left keeps no moment.
-    if (++m_departed == m_reportWrite && m_report)
-        m_report->sent = at;
 }
 
 } // namespace tallowick

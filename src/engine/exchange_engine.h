@@ -173,7 +173,6 @@ private:
     void endWithoutReply();
     void endExchange(ExchangeResult result);
     void noteLinkFailure(const QString &reason);
-    void noteDeparture(ExchangeReport::Moment at);
 
     // The repeat run.
     void startPass();

@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QString>
 #include <chrono>
+#include <optional>
 
 namespace tallowick {
 
@@ -72,9 +73,18 @@ public:
     // Why the last open() failed, or why the link failed since, in the
     // system's words; empty when neither happened.
     virtual QString lastError() const { return {}; }
-    // Whether departed() follows each write once its last byte has left;
-    // elsewhere a frame has left once write() returns.
+    // Whether the link tells when each write's last byte has left
+    // (departureOf()); elsewhere a frame has left once write() returns.
     virtual bool tellsDeparture() const { return false; }
+    // When the last byte of the nth write (counting from 1 the writes made
+    // while the link tells departures) left: asked of the latest write, it
+    // waits for that to be known, which takes no longer than the rest of the
+    // frame on the line; nothing for an older write.
+    virtual std::optional<std::chrono::steady_clock::time_point> departureOf(quint64 write)
+    {
+        Q_UNUSED(write);
+        return std::nullopt;
+    }
 
     bool isOpen() const { return state() == Connected; }
     // "sckClosed" ... "sckError"; empty for a number that is no state.
@@ -86,8 +96,6 @@ signals:
     // The device went away while open (a USB adapter pulled out, a pty
     // closed), or the connection failed or was closed by the peer.
     void failed(const QString &reason);
-    // The last byte of a write left, told for every write in their order.
-    void departed(std::chrono::steady_clock::time_point at);
 };
 
 // Writes the whole frame and hands it to the system at once (a serial port's

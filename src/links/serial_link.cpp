@@ -98,17 +98,22 @@ void SerialLink::drainAfterWrite()
 {
     // A frame still leaving goes out before this one anyway.
     awaitDrain();
+    ++m_drainedWrites;
     // Its own descriptor: the port may be closed while the frame leaves.
     const int fd = ::dup(int(m_port.handle()));
     m_drainer = std::thread([this, fd, drain = m_drain] {
-        // Every write is answered, in order, so that a moment is never taken
-        // for another write's.
-        const auto at = fd >= 0 ? drain(fd) : std::chrono::steady_clock::now();
+        m_departedAt = fd >= 0 ? drain(fd) : std::chrono::steady_clock::now();
         if (fd >= 0)
             ::close(fd);
-        QMetaObject::invokeMethod(
-            this, [this, at] { emit departed(at); }, Qt::QueuedConnection);
     });
+}
+
+std::optional<std::chrono::steady_clock::time_point> SerialLink::departureOf(quint64 write)
+{
+    if (write == 0 || write != m_drainedWrites)
+        return std::nullopt;
+    awaitDrain();
+    return m_departedAt;
 }
 
 void SerialLink::awaitDrain()

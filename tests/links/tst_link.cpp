@@ -176,7 +176,10 @@ private slots:
         QSignalSpy refused(&link, &Link::failed);
         link.open(LinkTarget::tcp(QStringLiteral("127.0.0.1"), port));
         QTRY_COMPARE_WITH_TIMEOUT(link.state(), int(Link::Error), 5000);
-        QCOMPARE(refused.value(0).value(0).toString(), QStringLiteral("Connection refused"));
+        // The system's reason, naming the peer.
+        QCOMPARE(refused.value(0).value(0).toString(),
+                 QStringLiteral("127.0.0.1:%1: Connection refused").arg(port));
+        QCOMPARE(link.lastError(), refused.value(0).value(0).toString());
         QVERIFY(server.listen(QHostAddress::LocalHost));
         QVERIFY(connectLink());
     }
