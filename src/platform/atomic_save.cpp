@@ -15,8 +15,8 @@ namespace tallowick {
 
 namespace {
 
-// The file a path names in the end: a symbolic link is kept and the file it
-// points to is the one replaced, even when that does not exist yet.
+// The file a path names in the end, following symbolic links, even to a file
+// that does not exist yet.
 QString finalTarget(const QString &path)
 {
     QString target = path;
@@ -72,9 +72,10 @@ std::optional<FileError> checkWritable(const QString &path)
 
 std::optional<FileError> saveAtomically(const QString &path, const QList<QByteArray> &pieces)
 {
-    const QString target = finalTarget(path);
-    if (isSpecialFile(target)) {
-        QFile file(target);
+    // Both kinds of file follow a symbolic link to the file it names, which
+    // QSaveFile replaces, keeping the link.
+    if (isSpecialFile(path)) {
+        QFile file(path);
         if (file.open(QIODevice::WriteOnly) && writeAll(file, pieces) && file.flush()) {
             file.close();
             if (file.error() == QFileDevice::NoError)
@@ -82,7 +83,7 @@ std::optional<FileError> saveAtomically(const QString &path, const QList<QByteAr
         }
         return FileError{file.errorString()};
     }
-    QSaveFile file(target);
+    QSaveFile file(path);
     // flush() reports a failure to write out the buffer (a full disk), which
     // commit() would not: it would rename a short file over the old one.
     if (file.open(QIODevice::WriteOnly) && writeAll(file, pieces) && file.flush() && file.commit())
