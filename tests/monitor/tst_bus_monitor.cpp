@@ -414,6 +414,9 @@ private slots:
         QTest::newRow("--json - and the text on standard error")
             << QStringList{"--json", "-", "--pcap", "%dir/o.pcap", "--frames", "4"} << "" << 0
             << "reply  0103020005 7847";
+        QTest::newRow("--pcap - and the text on standard error")
+            << QStringList{"--pcap", "-", "--json", "%dir/o.json", "--frames", "4"} << "" << 0
+            << "reply  0103020005 7847";
     }
     void outputs()
     {
@@ -453,7 +456,7 @@ private slots:
         // The other files are whole: the JSON ends in its summary, the
         // capture holds as many frames as the summary counts.
         const QByteArray json =
-            args.contains(QStringLiteral("-"))
+            args.contains(QStringLiteral("-")) && ended.out.startsWith('{')
                 ? ended.out
                 : (QFile::exists(at("%dir/o.json")) ? readFile(at("%dir/o.json")) : QByteArray());
         const QList<QJsonObject> objects = jsonLines(json);
@@ -461,8 +464,10 @@ private slots:
             QVERIFY(json.endsWith("}}\n"));
             QCOMPARE(objects.size(), objects.last()[u"summary"].toObject()[u"frames"].toInt() + 1);
         }
-        if (QFile::exists(at("%dir/o.pcap"))) {
-            const auto records = pcapFrames(readFile(at("%dir/o.pcap")));
+        const bool pcapOut = args.contains(QStringLiteral("-")) && !ended.out.startsWith('{');
+        if (QFile::exists(at("%dir/o.pcap")) || pcapOut) {
+            // Standard output a capture from its first byte to its last.
+            const auto records = pcapFrames(pcapOut ? ended.out : readFile(at("%dir/o.pcap")));
             QVERIFY(records);
             if (!objects.isEmpty())
                 QCOMPARE(records->size(), objects.size() - 1);
