@@ -820,39 +820,57 @@ private slots:
     }
 
     // --keep-going with --keep-link: a peer that closes the connection
-    // instead of answering every tenth request. The run goes on with a new
-    // connection; only the cut exchanges fail, each told with the reason.
+    // instead of answering every tenth request, or after answering the last
+    // line of a pass (seen before the next pass, 200 ms on). The run goes on
+    // with a new connection; only the cut exchanges fail, each told with the
+    // reason.
+    void keepGoingKeepLink_data()
+    {
+        QTest::addColumn<bool>("closeInstead");
+        QTest::addColumn<QString>("pause");
+        QTest::newRow("closed instead of the tenth answer") << true << "1";
+        QTest::newRow("closed after each pass's answers") << false << "200";
+    }
+
     void keepGoingKeepLink()
     {
+        QFETCH(bool, closeInstead);
+        QFETCH(QString, pause);
         LoopbackPeer peer;
         int asked = 0;
+        int connections = 0;
+        connect(&peer.server, &QTcpServer::newConnection, this, [&connections] { ++connections; });
         peer.answer = [&] {
-            if (++asked % 10 != 0)
+            ++asked;
+            if (closeInstead ? asked % 10 != 0 : asked % 2 != 0)
                 return QByteArray::fromHex("01030200057847");
             QTimer::singleShot(0, peer.socket, &QTcpSocket::disconnectFromHost);
-            return QByteArray();
+            return closeInstead ? QByteArray() : QByteArray::fromHex("01030200057847");
         };
         const QString json = m_folder.filePath(QStringLiteral("kept.jsonl"));
+        const int passes = closeInstead ? 20 : 4;
         const Finished run =
             Runner({"--tcp", "127.0.0.1:" + peer.port(), "--line", "1=010300000001", "--line",
-                    "2=010300010001", "--lines", "1-2", "--passes", "20", "--pause", "1",
-                    "--timeout", "600000", "--keep-link", "--keep-going", "--json", json})
+                    "2=010300010001", "--lines", "1-2", "--passes", QString::number(passes),
+                    "--pause", pause, "--timeout", "600000", "--keep-link", "--keep-going",
+                    "--json", json})
                 .finish();
-        QCOMPARE(run.status, 1);
         const QString cut = QStringLiteral("tallowick-run: line 2: link-failed: 127.0.0.1:%1: The "
                                            "remote host closed the connection\n")
                                 .arg(peer.port());
-        QCOMPARE(run.errors, cut.repeated(4));
+        QCOMPARE(run.errors, closeInstead ? cut.repeated(4) : QString());
+        QCOMPARE(run.status, closeInstead ? 1 : 0);
         QStringList results;
         for (const QByteArray &line : readFile(json).split('\n')) {
             const QJsonObject record = QJsonDocument::fromJson(line).object();
             if (record.contains("result"))
                 results << record.value("result").toString();
         }
-        QCOMPARE(results.size(), 40);
-        for (int i = 0; i < 40; ++i)
-            QCOMPARE(results[i], (i + 1) % 10 == 0 ? "link-failed" : "ok");
-        QCOMPARE(asked, 40);
+        QCOMPARE(results.size(), 2 * passes);
+        for (int i = 0; i < results.size(); ++i)
+            QCOMPARE(results[i], closeInstead && (i + 1) % 10 == 0 ? "link-failed" : "ok");
+        QCOMPARE(asked, 2 * passes);
+        QCOMPARE(connections, closeInstead ? 4 : passes);
     }
 
     // Both programs answer --help and --version without a display.
