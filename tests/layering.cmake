@@ -4,7 +4,7 @@ cmake_minimum_required(VERSION 3.25)
 # the line.
 set(allowed_frames frames)
 set(allowed_platform platform)
-set(allowed_log log)
+set(allowed_log log frames)
 set(allowed_config config platform)
 set(allowed_links links)
 set(allowed_decoder decoder)

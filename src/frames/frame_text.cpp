@@ -2,9 +2,23 @@
 
 namespace tallowick {
 
+namespace {
+constexpr char digits[] = "0123456789ABCDEF";
+} // namespace
+
+void appendHex(QByteArray &out, QByteArrayView frame)
+{
+    const qsizetype at = out.size();
+    out.resize(at + 2 * frame.size());
+    char *to = out.data() + at;
+    for (const char byte : frame) {
+        *to++ = digits[quint8(byte) >> 4];
+        *to++ = digits[quint8(byte) & 0x0F];
+    }
+}
+
 QString frameText(QByteArrayView frame, bool endsInCrc)
 {
-    static constexpr char digits[] = "0123456789ABCDEF";
     QString text;
     text.reserve(frame.size() * 2 + 1);
     for (qsizetype i = 0; i < frame.size(); ++i) {

@@ -3,6 +3,7 @@
 #include "frames/crc.h"
 #include "frames/exception_code.h"
 #include "frames/frame_text.h"
+#include "log/json_line.h"
 #include "log/time_stamp.h"
 
 #include <initializer_list>
@@ -43,11 +44,6 @@ QString functionName(quint8 function)
                    {0x0F, "write multiple coils"},
                    {0x10, "write multiple registers"}},
                   function);
-}
-
-QString jsonBool(bool value)
-{
-    return value ? QStringLiteral("true") : QStringLiteral("false");
 }
 
 } // namespace
@@ -152,67 +148,54 @@ QString frameJsonLine(const MonitoredFrame &frame)
 {
     const CutFrame &cut = frame.cut;
     const Judgement &judgement = frame.judgement;
-    // Every value is a number, a boolean, null or text of digits, letters and
-    // the time's punctuation: none needs escaping.
-    QString line = QStringLiteral("{\"n\":") + QString::number(frame.number) +
-                   QStringLiteral(",\"time\":\"") + frame.time + QStringLiteral("\",\"gap_us\":") +
-                   (cut.gapUs ? QString::number(*cut.gapUs) : QStringLiteral("null")) +
-                   QStringLiteral(",\"bytes\":\"") + frameText(cut.bytes, false) +
-                   QStringLiteral("\",\"crc_ok\":") + jsonBool(frame.crcOk);
+    JsonLine json;
+    json.number("n", qint64(frame.number))
+        .text("time", frame.time)
+        .number("gap_us", cut.gapUs)
+        .bytes("bytes", cut.bytes)
+        .boolean("crc_ok", frame.crcOk);
     if (!frame.crcOk && cut.bytes.size() >= 2)
-        line += QStringLiteral(",\"expected_crc\":\"") + crcText(frame.expectedCrc) + u'"';
-    line += QStringLiteral(",\"role\":\"") + roleName(judgement.role) + u'"';
+        json.text("expected_crc", crcText(frame.expectedCrc));
+    json.text("role", roleName(judgement.role));
     if (judgement.replyTo)
-        line += QStringLiteral(",\"reply_to\":") + QString::number(*judgement.replyTo) +
-                QStringLiteral(",\"response_us\":") + QString::number(*judgement.responseUs);
+        json.number("reply_to", qint64(*judgement.replyTo))
+            .number("response_us", judgement.responseUs);
     if (judgement.exception)
-        line += QStringLiteral(",\"exception\":") + QString::number(*judgement.exception);
-    line += QStringLiteral(",\"split\":") + jsonBool(cut.split) + u'}';
-    return line;
+        json.number("exception", qint64(*judgement.exception));
+    return QString::fromLatin1(json.boolean("split", cut.split).closed());
 }
 
-namespace {
-
-// Both forms of the summary give the same figures in the same order: frames,
-// CRC errors, requests, replies, unanswered, exceptions, split, then the
-// response times' min, median, p99 and max when any reply was timed.
-QString filledSummary(const MonitorSummary &summary, QString counts, QString times,
-                      const QString &untimed, QString (*showTime)(qint64 microseconds))
+QString summaryText(const MonitorSummary &summary)
 {
+    QString text = QStringLiteral("%1 frames, %2 CRC errors, %3 requests, %4 replies, "
+                                  "%5 unanswered, %6 exceptions, %7 split");
+    // In the order of the JSON summary's counts.
     for (const qint64 count :
          {qint64(summary.frames), qint64(summary.crcErrors), qint64(summary.pairing.requests),
           qint64(summary.pairing.replies), qint64(summary.pairing.unanswered),
           qint64(summary.pairing.exceptions), qint64(summary.split)})
-        counts = counts.arg(count);
+        text = text.arg(count);
     const ResponseTimes &timed = summary.responseTimes;
     if (timed.count() == 0)
-        return counts + untimed;
+        return text;
+    QString times = QStringLiteral("; response time min %1, median %2, p99 %3, max %4 ms");
     for (const auto time : timed.summaryFigures())
-        times = times.arg(showTime(time.count()));
-    return counts + times;
-}
-
-} // namespace
-
-QString summaryText(const MonitorSummary &summary)
-{
-    return filledSummary(summary,
-                         QStringLiteral("%1 frames, %2 CRC errors, %3 requests, %4 replies, "
-                                        "%5 unanswered, %6 exceptions, %7 split"),
-                         QStringLiteral("; response time min %1, median %2, p99 %3, max %4 ms"),
-                         QString(), millis3);
+        times = times.arg(millis3(time.count()));
+    return text + times;
 }
 
 QString summaryJsonLine(const MonitorSummary &summary)
 {
-    return filledSummary(
-               summary,
-               QStringLiteral("{\"summary\":{\"frames\":%1,\"crc_errors\":%2,\"requests\":%3,"
-                              "\"replies\":%4,\"unanswered\":%5,\"exceptions\":%6,\"split\":%7"),
-               QStringLiteral(",\"response_us\":{\"min\":%1,\"median\":%2,\"p99\":%3,\"max\":%4}"),
-               QStringLiteral(",\"response_us\":null"),
-               [](qint64 microseconds) { return QString::number(microseconds); }) +
-           QStringLiteral("}}");
+    JsonLine counts;
+    counts.number("frames", qint64(summary.frames))
+        .number("crc_errors", qint64(summary.crcErrors))
+        .number("requests", qint64(summary.pairing.requests))
+        .number("replies", qint64(summary.pairing.replies))
+        .number("unanswered", qint64(summary.pairing.unanswered))
+        .number("exceptions", qint64(summary.pairing.exceptions))
+        .number("split", qint64(summary.split))
+        .responseTimes("response_us", summary.responseTimes);
+    return QString::fromLatin1(JsonLine().object("summary", counts).closed());
 }
 
 } // namespace tallowick

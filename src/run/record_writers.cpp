@@ -1,13 +1,13 @@
 #include "run/record_writers.h"
 
+#include "frames/frame_text.h"
+#include "log/json_line.h"
 #include "platform/atomic_save.h"
 
 #include <QStringList>
 #include <QXmlStreamWriter>
 
 #include <algorithm>
-#include <charconv>
-#include <string_view>
 
 namespace tallowick {
 
@@ -17,11 +17,6 @@ bool isFailure(ExchangeOutcome outcome)
 {
     // A cut-short exchange says nothing about the device.
     return outcome != ExchangeOutcome::Ok && outcome != ExchangeOutcome::Interrupted;
-}
-
-QByteArray hex(const QByteArray &bytes)
-{
-    return bytes.toHex().toUpper();
 }
 
 // The figures of a tally in the order of the table's columns.
@@ -39,21 +34,15 @@ QStringList tallyCells(const ExchangeTally &tally)
     return cells;
 }
 
-QByteArray jsonTally(const ExchangeTally &tally)
+JsonLine jsonTally(const ExchangeTally &tally)
 {
-    QByteArray json = "{\"exchanges\":" + QByteArray::number(tally.exchanges());
+    JsonLine json;
+    json.number("exchanges", qint64(tally.exchanges()));
     for (std::size_t i = 0; i < exchangeOutcomeCount; ++i) {
-        json += ",\"" + outcomeName(ExchangeOutcome(i)).toLatin1() +
-                "\":" + QByteArray::number(tally.count(ExchangeOutcome(i)));
+        const QByteArray name = outcomeName(ExchangeOutcome(i)).toLatin1();
+        json.number(name.constData(), qint64(tally.count(ExchangeOutcome(i))));
     }
-    const ResponseTimes &times = tally.times();
-    const char *const keys[] = {"min_us", "median_us", "p99_us", "max_us"};
-    const auto figures = times.summaryFigures();
-    for (std::size_t i = 0; i < figures.size(); ++i) {
-        json += ",\"" + QByteArray(keys[i]) + "\":" +
-                (times.count() > 0 ? QByteArray::number(qint64(figures[i].count())) : "null");
-    }
-    return json + '}';
+    return json.responseTimes("response_us", tally.times());
 }
 
 QString countsText(const ExchangeTally &tally)
@@ -104,67 +93,27 @@ void SummaryWriter::finish(const ExchangeStats &stats)
 
 QByteArray jsonRecordLine(const ExchangeRecord &record)
 {
-    // A soak writes one of these an exchange: written through a pointer into
-    // one buffer of the greatest length it can take, then cut to what it took
-    // (appending byte by byte costs the container's checks on every byte).
-    static constexpr char digits[] = "0123456789ABCDEF";
-    const QString result = outcomeName(record.outcome);
-    const qsizetype replySize = record.reply ? record.reply->size() : 0;
-    QByteArray json(160 + record.time.size() + result.size() +
-                        2 * (record.request.size() + replySize),
-                    Qt::Uninitialized);
-    char *at = json.data();
-    const auto text = [&at](std::string_view piece) {
-        at = std::copy(piece.begin(), piece.end(), at);
-    };
-    const auto number = [&at](qint64 value) { at = std::to_chars(at, at + 20, value).ptr; };
-    const auto hexString = [&at](const QByteArray &bytes) {
-        *at++ = '"';
-        for (const char byte : bytes) {
-            *at++ = digits[quint8(byte) >> 4];
-            *at++ = digits[quint8(byte) & 15];
-        }
-        *at++ = '"';
-    };
-    // The time and the result are ASCII.
-    const auto ascii = [&at](QStringView piece) {
-        for (const QChar c : piece)
-            *at++ = char(c.unicode());
-    };
-    text("{\"n\":");
-    number(qint64(record.n));
-    text(",\"time\":\"");
-    ascii(record.time);
-    text("\",\"line\":");
-    number(record.line);
-    text(",\"request\":");
-    hexString(record.request);
-    text(",\"reply\":");
-    if (record.reply)
-        hexString(*record.reply);
-    else
-        text("null");
-    text(",\"result\":\"");
-    ascii(result);
-    text("\",\"response_us\":");
-    if (record.response)
-        number(qint64(record.response->count()));
-    else
-        text("null");
-    text("}\n");
-    json.truncate(at - json.constData());
-    return json;
+    return JsonLine()
+        .number("n", qint64(record.n))
+        .text("time", record.time)
+        .number("line", record.line)
+        .bytes("request", record.request)
+        .bytesOrNull("reply", record.reply)
+        .text("result", outcomeName(record.outcome))
+        .number("response_us",
+                record.response ? std::optional<qint64>(record.response->count()) : std::nullopt)
+        .line();
 }
 
 QByteArray jsonSummaryLine(const ExchangeStats &stats)
 {
-    QByteArray json = "{\"summary\":{\"total\":" + jsonTally(stats.total()) + ",\"lines\":{";
-    bool first = true;
-    for (const auto &[line, tally] : stats.lines()) {
-        json += (first ? "\"" : ",\"") + QByteArray::number(line) + "\":" + jsonTally(tally);
-        first = false;
-    }
-    return json + "}}}\n";
+    JsonLine lines;
+    for (const auto &[line, tally] : stats.lines())
+        lines.object(QByteArray::number(line).constData(), jsonTally(tally));
+    return JsonLine()
+        .object("summary",
+                JsonLine().object("total", jsonTally(stats.total())).object("lines", lines))
+        .line();
 }
 
 void JsonLinesWriter::record(const ExchangeRecord &record)
@@ -229,10 +178,8 @@ QByteArray JUnitReport::xml(const ExchangeStats &stats) const
                 countsText(tally) +
                 QStringLiteral("\nfirst failure: exchange %1 at %2, %3\nrequest %4\nreply %5\n")
                     .arg(first.n)
-                    .arg(first.time, outcomeName(first.outcome),
-                         QString::fromLatin1(hex(first.request)),
-                         first.reply ? QString::fromLatin1(hex(*first.reply))
-                                     : QStringLiteral("none")));
+                    .arg(first.time, outcomeName(first.outcome), frameText(first.request, false),
+                         first.reply ? frameText(*first.reply, false) : QStringLiteral("none")));
             out.writeEndElement();
         }
         out.writeTextElement(QStringLiteral("system-out"), countsText(tally) + u'\n');

@@ -85,16 +85,15 @@ private slots:
                  QByteArray("{\"summary\":{\"total\":{\"exchanges\":5,\"ok\":2,\"wrong-crc\":1,"
                             "\"too-short\":0,\"exception\":0,\"unexpected\":0,\"no-reply\":1,"
                             "\"link-failed\":1,\"bad-header\":0,\"interrupted\":0,"
-                            "\"min_us\":1000,\"median_us\":2000,\"p99_us\":4000,"
-                            "\"max_us\":4000},\"lines\":{\"2\":{\"exchanges\":4,\"ok\":2,"
+                            "\"response_us\":{\"min\":1000,\"median\":2000,\"p99\":4000,"
+                            "\"max\":4000}},\"lines\":{\"2\":{\"exchanges\":4,\"ok\":2,"
                             "\"wrong-crc\":1,\"too-short\":0,\"exception\":0,\"unexpected\":0,"
                             "\"no-reply\":1,\"link-failed\":0,\"bad-header\":0,"
-                            "\"interrupted\":0,\"min_us\":1000,\"median_us\":2000,"
-                            "\"p99_us\":4000,\"max_us\":4000},\"9\":{\"exchanges\":1,\"ok\":0," +
+                            "\"interrupted\":0,\"response_us\":{\"min\":1000,\"median\":2000,"
+                            "\"p99\":4000,\"max\":4000}},\"9\":{\"exchanges\":1,\"ok\":0," +
                             none +
                             "\"no-reply\":0,\"link-failed\":1,\"bad-header\":0,"
-                            "\"interrupted\":0,\"min_us\":null,\"median_us\":null,"
-                            "\"p99_us\":null,\"max_us\":null}}}}\n"));
+                            "\"interrupted\":0,\"response_us\":null}}}}\n"));
         const QStringList table = summaryTable(stats).split(u'\n');
         QCOMPARE(table.size(), 5); // header, two lines, total, the last line break
         QCOMPARE(table[1].split(u' ', Qt::SkipEmptyParts),
