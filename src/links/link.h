@@ -4,6 +4,10 @@
 #include <QObject>
 #include <QString>
 
+#include "links/serial_settings.h"
+
+#include <optional>
+
 namespace tallowick {
 
 // Why opening a link failed. The two named kinds are the ones the user is told
@@ -66,8 +70,9 @@ public:
     // Closing a closed link does nothing.
     virtual void close() = 0;
     virtual int state() const = 0;
-    // The line speed, for the end-of-frame silence; 0 where there is none.
-    virtual qint32 baudRate() const { return 0; }
+    // The line's settings, for its timing (the end of a frame); none where
+    // the link has no line.
+    virtual std::optional<LineSettings> lineSettings() const { return std::nullopt; }
 
     bool isOpen() const { return state() == Connected; }
     // "sckClosed" ... "sckError"; empty for a number that is no state.

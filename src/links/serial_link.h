@@ -36,7 +36,7 @@ public:
     QByteArray readAll() override;
     void close() override;
     int state() const override;
-    qint32 baudRate() const override;
+    std::optional<LineSettings> lineSettings() const override;
 
 signals:
     void drained(std::chrono::steady_clock::time_point at);
@@ -47,6 +47,7 @@ private:
     void awaitDrain();
 
     QSerialPort m_port;
+    std::optional<LineSettings> m_settings; // while open
     Drain m_drain;
     std::thread m_drainer;
 };

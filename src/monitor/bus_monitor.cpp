@@ -106,7 +106,7 @@ qint64 monotonicNowUs()
 }
 
 BusMonitor::BusMonitor(const MonitorOptions &options, QObject *parent)
-    : QObject(parent), m_options(options), m_cutter(options.gap, characterTime(options.settings)),
+    : QObject(parent), m_options(options), m_cutter(lineTiming(options.settings, options.gap)),
       m_pairing(options.timeout)
 {
     connect(&m_silence, &OneShotTimer::timeout, this, &BusMonitor::silenceEnded);
@@ -194,19 +194,26 @@ void BusMonitor::warnOfLatencyTimer()
 
 void BusMonitor::readable()
 {
+    if (readPort())
+        armSilence();
+}
+
+bool BusMonitor::readPort()
+{
     char buffer[4096];
     for (;;) {
         const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
         if (n > 0) {
-            handle(m_cutter.feed(QByteArrayView(buffer, n), monotonicNowUs()));
+            const qint64 now = monotonicNowUs();
+            handle(m_cutter.feed(QByteArrayView(buffer, n), now));
             if (m_finished)
-                return;
+                return false;
             continue;
         }
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
-            break;
+            return true;
         // End of file or an error: the device is gone.
         writeUtf8(stderr, QStringLiteral("tallowick-monitor: %1 went away%2\n")
                               .arg(m_options.devicePath,
@@ -214,24 +221,42 @@ void BusMonitor::readable()
                                                QString::fromLocal8Bit(std::strerror(errno))
                                          : QString()));
         finish(PortLost);
-        return;
+        return false;
     }
-    armSilence();
 }
 
 void BusMonitor::armSilence()
 {
-    if (const auto deadline = m_cutter.deadline())
+    std::optional<qint64> deadline = m_cutter.deadline();
+    if (const auto timeout = m_pairing.deadline())
+        deadline = std::min(deadline.value_or(*timeout), *timeout);
+    if (deadline)
         m_silence.start(
             std::chrono::microseconds(std::max<qint64>(0, *deadline - monotonicNowUs())));
+    else
+        m_silence.stop();
 }
 
 void BusMonitor::silenceEnded()
 {
+    // Only a line with nothing new has been silent: bytes that came while
+    // this wake-up was on its way are taken first, with their own silence.
+    if (!readPort())
+        return;
     const qint64 now = monotonicNowUs();
     handle(m_cutter.silence(now));
-    if (!m_finished)
-        armSilence();
+    if (m_finished)
+        return;
+    tellUnanswered(m_pairing.expire(now));
+    armSilence();
+}
+
+void BusMonitor::tellUnanswered(const std::vector<Unanswered> &requests)
+{
+    if (!m_text)
+        return;
+    for (const Unanswered &request : requests)
+        writeUtf8(m_text, unansweredTextLine(request) + u'\n');
 }
 
 void BusMonitor::handle(std::vector<CutFrame> frames)
@@ -239,6 +264,7 @@ void BusMonitor::handle(std::vector<CutFrame> frames)
     for (CutFrame &cut : frames) {
         if (m_finished)
             return;
+        tellUnanswered(m_pairing.expire(cut.firstByteUs));
         const quint64 number = ++m_summary.frames;
         const Judgement judgement = m_pairing.judge(number, cut.bytes, cut.firstByteUs, cut.endUs);
         const MonitoredFrame frame =
@@ -247,6 +273,8 @@ void BusMonitor::handle(std::vector<CutFrame> frames)
             ++m_summary.crcErrors;
         if (frame.cut.split)
             ++m_summary.split;
+        if (frame.cut.joined)
+            ++m_summary.joined;
         if (judgement.responseUs)
             m_summary.responseTimes.add(std::chrono::microseconds(*judgement.responseUs));
         if (m_text)
@@ -272,7 +300,7 @@ void BusMonitor::finish(int status)
     m_silence.stop();
     m_duration.stop();
     m_notifier.reset();
-    m_pairing.finish(monotonicNowUs());
+    tellUnanswered(m_pairing.expire(monotonicNowUs()));
     m_summary.pairing = m_pairing.counts();
     writeUtf8(m_text ? m_text : stderr, QStringLiteral("-- ") + summaryText(m_summary) + u'\n');
     if (m_json)

@@ -42,6 +42,9 @@ signals:
 
 private:
     void readable();
+    // Reads what the port holds; false when the watch ended.
+    bool readPort();
+    void tellUnanswered(const std::vector<Unanswered> &requests);
     void silenceEnded();
     void handle(std::vector<CutFrame> frames);
     void armSilence();

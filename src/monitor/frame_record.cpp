@@ -2,6 +2,7 @@
 
 #include "frames/crc.h"
 #include "frames/frame_text.h"
+#include "frames/modbus_pdu.h"
 #include "log/time_stamp.h"
 
 #include <initializer_list>
@@ -14,48 +15,6 @@ namespace {
 QString hex2(quint8 byte)
 {
     return QStringLiteral("%1").arg(byte, 2, 16, QLatin1Char('0')).toUpper();
-}
-
-quint16 bigEndian16(QByteArrayView frame, qsizetype at)
-{
-    return quint16((quint8(frame[at]) << 8) | quint8(frame[at + 1]));
-}
-
-// The name a small table gives a code, or nothing.
-QString nameIn(std::initializer_list<std::pair<int, const char *>> names, int code)
-{
-    for (const auto &[known, name] : names) {
-        if (known == code)
-            return QString::fromLatin1(name);
-    }
-    return QString();
-}
-
-QString functionName(quint8 function)
-{
-    return nameIn({{0x01, "read coils"},
-                   {0x02, "read discrete inputs"},
-                   {0x03, "read holding registers"},
-                   {0x04, "read input registers"},
-                   {0x05, "write single coil"},
-                   {0x06, "write single register"},
-                   {0x0F, "write multiple coils"},
-                   {0x10, "write multiple registers"}},
-                  function);
-}
-
-QString exceptionName(quint8 code)
-{
-    return nameIn({{1, "illegal function"},
-                   {2, "illegal data address"},
-                   {3, "illegal data value"},
-                   {4, "server device failure"},
-                   {5, "acknowledge"},
-                   {6, "server device busy"},
-                   {8, "memory parity error"},
-                   {10, "gateway path unavailable"},
-                   {11, "gateway target device failed to respond"}},
-                  code);
 }
 
 QString jsonBool(bool value)
@@ -153,6 +112,11 @@ QString frameTextLine(const MonitoredFrame &frame)
         line += QStringLiteral("CRC wrong, should be ") + crcText(frame.expectedCrc);
     if (cut.split)
         line += QStringLiteral("  split");
+    if (cut.joined)
+        line += QStringLiteral("  joined");
+    if (cut.innerGapUs)
+        line += QStringLiteral("  t1.5 exceeded (silent ") + millis3(*cut.innerGapUs) +
+                QStringLiteral(" ms inside)");
     const Judgement &judgement = frame.judgement;
     if (judgement.replyTo)
         line += QStringLiteral("  to #") + QString::number(*judgement.replyTo) +
@@ -180,14 +144,17 @@ QString frameJsonLine(const MonitoredFrame &frame)
                 QStringLiteral(",\"response_us\":") + QString::number(*judgement.responseUs);
     if (judgement.exception)
         line += QStringLiteral(",\"exception\":") + QString::number(*judgement.exception);
-    line += QStringLiteral(",\"split\":") + jsonBool(cut.split) + u'}';
+    if (cut.innerGapUs)
+        line += QStringLiteral(",\"inner_gap_us\":") + QString::number(*cut.innerGapUs);
+    line += QStringLiteral(",\"split\":") + jsonBool(cut.split) + QStringLiteral(",\"joined\":") +
+            jsonBool(cut.joined) + u'}';
     return line;
 }
 
 namespace {
 
 // Both forms of the summary give the same figures in the same order: frames,
-// CRC errors, requests, replies, unanswered, exceptions, split, then the
+// CRC errors, requests, replies, unanswered, exceptions, split, joined, then the
 // response times' min, median, p99 and max when any reply was timed.
 QString filledSummary(const MonitorSummary &summary, QString counts, QString times,
                       const QString &untimed, QString (*showTime)(qint64 microseconds))
@@ -195,7 +162,7 @@ QString filledSummary(const MonitorSummary &summary, QString counts, QString tim
     for (const qint64 count :
          {qint64(summary.frames), qint64(summary.crcErrors), qint64(summary.pairing.requests),
           qint64(summary.pairing.replies), qint64(summary.pairing.unanswered),
-          qint64(summary.pairing.exceptions), qint64(summary.split)})
+          qint64(summary.pairing.exceptions), qint64(summary.split), qint64(summary.joined)})
         counts = counts.arg(count);
     const ResponseTimes &timed = summary.responseTimes;
     if (timed.count() == 0)
@@ -207,11 +174,17 @@ QString filledSummary(const MonitorSummary &summary, QString counts, QString tim
 
 } // namespace
 
+QString unansweredTextLine(const Unanswered &unanswered)
+{
+    return u'#' + QString::number(unanswered.number) + QStringLiteral(" unanswered after ") +
+           millis3(unanswered.afterUs) + QStringLiteral(" ms");
+}
+
 QString summaryText(const MonitorSummary &summary)
 {
     return filledSummary(summary,
                          QStringLiteral("%1 frames, %2 CRC errors, %3 requests, %4 replies, "
-                                        "%5 unanswered, %6 exceptions, %7 split"),
+                                        "%5 unanswered, %6 exceptions, %7 split, %8 joined"),
                          QStringLiteral("; response time min %1, median %2, p99 %3, max %4 ms"),
                          QString(), millis3);
 }
@@ -221,7 +194,8 @@ QString summaryJsonLine(const MonitorSummary &summary)
     return filledSummary(
                summary,
                QStringLiteral("{\"summary\":{\"frames\":%1,\"crc_errors\":%2,\"requests\":%3,"
-                              "\"replies\":%4,\"unanswered\":%5,\"exceptions\":%6,\"split\":%7"),
+                              "\"replies\":%4,\"unanswered\":%5,\"exceptions\":%6,\"split\":%7,"
+                              "\"joined\":%8"),
                QStringLiteral(",\"response_us\":{\"min\":%1,\"median\":%2,\"p99\":%3,\"max\":%4}"),
                QStringLiteral(",\"response_us\":null"),
                [](qint64 microseconds) { return QString::number(microseconds); }) +

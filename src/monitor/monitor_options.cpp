@@ -1,6 +1,6 @@
 #include "monitor/monitor_options.h"
 
-#include "monitor/frame_cutter.h"
+#include "links/line_timing.h"
 
 #include <QCommandLineParser>
 
@@ -86,7 +86,7 @@ ParsedMonitorCommandLine parseMonitorCommandLine(const QStringList &args)
     }
     // A day in milliseconds bounds the waits: their microseconds stay in range.
     constexpr double dayMs = 86'400'000;
-    options.gap = defaultFrameGap(options.settings);
+    options.gap = lineTiming(options.settings).t35;
     if (parser.isSet(gap)) {
         const auto ms = number(parser.value(gap), false, dayMs);
         if (!ms || std::llround(*ms * 1000) < 1)
