@@ -47,7 +47,7 @@ private slots:
         QTest::addColumn<QStringList>("fields");
         QTest::newRow("bare") << QStringList{"/dev/ttyUSB0"} << QStringList{"device=/dev/ttyUSB0"};
         QTest::newRow("port number") << QStringList{"3"} << QStringList{"device=/dev/ttyS2"};
-        // The gap follows the settings (tst_frame_cutter has the rates).
+        // The gap follows the settings (tst_line_timing has the rates).
         QTest::newRow("settings") << QStringList{"--serial-settings", "19200,e,8,1", "/dev/ttyUSB0"}
                                   << QStringList{"device=/dev/ttyUSB0", "baud=19200,parity=2",
                                                  "gap=2006"};
