@@ -59,6 +59,7 @@ private:
     PreciseTimer m_silence;
     QTimer m_duration;
     std::FILE *m_text = nullptr;
+    bool m_frameLines = false; // a line a frame on m_text
     std::FILE *m_json = nullptr;
     std::FILE *m_pcap = nullptr;
     qint64 m_wallMinusMonotonicUs = 0;

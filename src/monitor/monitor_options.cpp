@@ -79,11 +79,10 @@ ParsedMonitorCommandLine parseMonitorCommandLine(const QStringList &args)
         return MonitorUsageError{QStringLiteral("no such port: ") + options.port};
     options.devicePath = *device;
     if (parser.isSet(serialSettings)) {
-        const auto settings = parseLineSettings(parser.value(serialSettings));
-        if (!settings)
-            return MonitorUsageError{QStringLiteral(
-                "--serial-settings takes baud,parity,data,stop, such as 9600,n,8,1")};
-        options.settings = *settings;
+        const auto settings = programLineSettings(parser.value(serialSettings));
+        if (const auto *refused = std::get_if<SettingsRefusal>(&settings))
+            return MonitorUsageError{QStringLiteral("--serial-settings ") + refused->what};
+        options.settings = std::get<LineSettings>(settings);
     }
     // A day in milliseconds bounds the waits: their microseconds stay in range.
     constexpr double dayMs = 86'400'000;

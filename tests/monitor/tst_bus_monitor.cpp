@@ -387,8 +387,8 @@ private slots:
                                         << "cannot open /dev/tallowick-no-such-port";
         QTest::newRow("not a serial port") << QStringList{"/dev/null"} << "not a serial port";
         QTest::newRow("bad option") << QStringList{"--frames", "x", "PTY"} << "--frames takes";
-        QTest::newRow("baud the port does not take")
-            << QStringList{"--serial-settings", "12345,n,8,1", "PTY"} << "does not take 12345 baud";
+        QTest::newRow("baud no port is set to")
+            << QStringList{"--serial-settings", "12345,n,8,1", "PTY"} << "not \"12345,n,8,1\"";
         QTest::newRow("a capture that cannot be written")
             << QStringList{"--pcap", "/nonexistent/x.pcap", "PTY"}
             << "cannot write /nonexistent/x.pcap";
