@@ -353,9 +353,10 @@ std::vector<Row> serialEndOfReply(const Plan &plan)
         double promiseMs;
         QString promise;
     };
-    // t3.5: 3.5 characters of 11 bits, never below 1.75 ms. Only a complete
-    // reply with a correct CRC ends then; any other waits out the 20 ms a USB
-    // adapter may hold bytes back.
+    // The end of a frame: t3.5 and one character after the last delivery
+    // (10-bit characters here; t3.5 the fixed 1.75 ms above 19200 baud). Only
+    // a complete reply with a correct CRC ends then; any other waits out the
+    // 20 ms a USB adapter may hold bytes back.
     const auto wrongCrc = [](QByteArrayView request) {
         QByteArray answer = rtuAnswer(request);
         answer[answer.size() - 1] = char(answer.back() ^ 0x01);
@@ -363,9 +364,9 @@ std::vector<Row> serialEndOfReply(const Plan &plan)
     };
     const std::vector<Case> cases{
         {QStringLiteral("well-formed reply, 9600 baud"), QStringLiteral("9600,n,8,1"), rtuAnswer,
-         3.5 * 11 / 9600 * 1000, QStringLiteral("t3.5")},
+         4.5 * 10 / 9600 * 1000, QStringLiteral("t3.5 + 1 character")},
         {QStringLiteral("well-formed reply, 115200 baud"), QStringLiteral("115200,n,8,1"),
-         rtuAnswer, 1.75, QStringLiteral("t3.5")},
+         rtuAnswer, 1.75 + 10.0 / 115200 * 1000, QStringLiteral("t3.5 + 1 character")},
         {QStringLiteral("reply of unknown length, 9600 baud"), QStringLiteral("9600,n,8,1"),
          [](QByteArrayView) { return unknownLengthAnswer(); }, 20.0,
          QStringLiteral("adapter quiet time")},

@@ -332,6 +332,7 @@ struct Reported
     QByteArray bytes;
     qint64 timeUs = 0;
     bool split = false;
+    bool joined = false;
 };
 
 // The frames of a JSON Lines file, and its summary's frame count.
@@ -349,7 +350,8 @@ std::vector<Reported> readFrames(const QString &path, qint64 &summaryFrames)
             continue;
         }
         frames.push_back({QByteArray::fromHex(object[u"bytes"].toString().toLatin1()),
-                          isoTimeUs(object[u"time"].toString()), object[u"split"].toBool()});
+                          isoTimeUs(object[u"time"].toString()), object[u"split"].toBool(),
+                          object[u"joined"].toBool()});
     }
     return frames;
 }
@@ -481,9 +483,11 @@ std::vector<Row> saturatedLine(const Plan &plan, const QString &folder)
     for (const QByteArray &frame : frames)
         writtenBytes += frame;
     qsizetype splitFrames = 0;
+    qsizetype joinedFrames = 0;
     for (const Reported &frame : reported) {
         reportedBytes += frame.bytes;
         splitFrames += frame.split ? 1 : 0;
+        joinedFrames += frame.joined ? 1 : 0;
     }
     const bool sameBytes = reportedBytes == writtenBytes;
     const std::vector<qint64> writtenEnds =
@@ -547,10 +551,10 @@ std::vector<Row> saturatedLine(const Plan &plan, const QString &folder)
              .arg(cut.size())
              .arg(thousands(qint64(reported.size()))),
          QStringLiteral("%1 frames written").arg(thousands(qint64(frames.size()))), QString(),
-         QStringLiteral("0 merged or cut"),
-         complete && merged.empty() && cut.empty() && splitFrames == 0,
-         trouble + QStringLiteral("%1 split by their CRC; %2 to %3 bytes a frame, each written "
-                                  "whole as its last stop bit ends; %4 s")
+         QStringLiteral("0 merged, cut or split"),
+         complete && merged.empty() && cut.empty() && splitFrames == 0 && joinedFrames == 0,
+         trouble + QStringLiteral("%1 split by their CRC, %5 joined; %2 to %3 bytes a frame, each "
+                                  "written whole as its last stop bit ends; %4 s")
                        .arg(splitFrames)
                        .arg(std::min_element(
                                 frames.begin(), frames.end(),
@@ -560,7 +564,8 @@ std::vector<Row> saturatedLine(const Plan &plan, const QString &folder)
                                 frames.begin(), frames.end(),
                                 [](const auto &a, const auto &b) { return a.size() < b.size(); })
                                 ->size())
-                       .arg(double(runNs) / 1e9, 0, 'f', 1)});
+                       .arg(double(runNs) / 1e9, 0, 'f', 1)
+                       .arg(joinedFrames)});
     rows.push_back(
         {QStringLiteral("Monitor: time of a frame's first byte against the writer's clock"),
          formatStats(error, QStringLiteral("ms"), 3),
@@ -595,6 +600,134 @@ std::vector<Row> saturatedLine(const Plan &plan, const QString &folder)
                         .arg(cpuIdle)
                         .arg(ticksPerSecond)});
     return rows;
+}
+
+// A line played byte by byte, each byte written as its stop bit ends, one
+// silence of the sender inside each frame.
+struct BytePlayed
+{
+    qint64 begun = 0;
+    // Frames the writer itself parted: a silence inside it, as written (its
+    // late wake-ups included), of t3.5 or more.
+    qsizetype partedByWriter = 0;
+    // How late each byte was written.
+    std::vector<double> lateMs;
+    bool written = true;
+};
+
+BytePlayed playBytes(const Line &line, const std::vector<QByteArray> &frames, qint64 characterNs,
+                     qint64 t35Ns, unsigned seed)
+{
+    std::minstd_rand random(seed);
+    const qint64 pauseNs = t35Ns - characterNs / 2;
+    const qint64 betweenNs = t35Ns + 1'000'000;
+    BytePlayed played;
+    played.begun = monotonicNs();
+    std::thread writer([&] {
+        ::prctl(PR_SET_TIMERSLACK, 1UL);
+        qint64 lastWrite = monotonicNs();
+        for (const QByteArray &frame : frames) {
+            const qsizetype pauseBefore = 1 + qsizetype(random() % unsigned(frame.size() - 1));
+            bool parted = false;
+            for (qsizetype i = 0; i < frame.size() && played.written; ++i) {
+                const qint64 silence = i == 0 ? betweenNs : i == pauseBefore ? pauseNs : 0;
+                const qint64 due = lastWrite + silence + characterNs;
+                sleepUntilNs(due);
+                const qint64 now = monotonicNs();
+                played.lateMs.push_back(double(now - due) / 1e6);
+                if (i > 0 && now - lastWrite - characterNs >= t35Ns)
+                    parted = true;
+                played.written = line.write(frame.constData() + i, 1);
+                lastWrite = monotonicNs();
+            }
+            played.partedByWriter += parted ? 1 : 0;
+        }
+    });
+    writer.join();
+    return played;
+}
+
+// Frames short enough that ten thousand of them pass at 9600 baud in minutes.
+std::vector<QByteArray> shortFrames(qsizetype count)
+{
+    std::vector<QByteArray> frames;
+    for (unsigned seed = 40; qsizetype(frames.size()) < count; ++seed) {
+        for (QByteArray &frame : busFrames(1000, seed)) {
+            if (frame.size() <= 13 && qsizetype(frames.size()) < count)
+                frames.push_back(std::move(frame));
+        }
+    }
+    return frames;
+}
+
+// Frames each with a silence of t3.5 less half a character inside, which
+// must never cut them, played byte by byte; frames t3.5 + 1 ms apart.
+Row innerSilences(const Plan &plan, const QString &folder, const QString &settings,
+                  qint64 characterNs, qint64 t35Ns, const QString &goal, double allowedPerMille)
+{
+    const QString scenario = QStringLiteral("Monitor: frames with an inner silence at ") + settings;
+    Line line;
+    if (!line.isValid())
+        return setupFailed(scenario, QStringLiteral("no pty"));
+    MonitorChild monitor(line.path(), settings, folder);
+    if (!monitor.waitUntilWatching())
+        return setupFailed(scenario, QStringLiteral("the monitor did not start"));
+    const std::vector<QByteArray> frames = shortFrames(plan.monitorFrames);
+    QThread::msleep(200);
+    const BytePlayed played = playBytes(line, frames, characterNs, t35Ns, 7);
+    QThread::msleep(100);
+    const double seconds = double(monotonicNs() - played.begun) / 1e9;
+    const int status = monitor.interrupt();
+
+    qint64 summaryFrames = -1;
+    const std::vector<Reported> reported = readFrames(monitor.jsonPath(), summaryFrames);
+    QByteArray writtenBytes, reportedBytes;
+    for (const QByteArray &frame : frames)
+        writtenBytes += frame;
+    qsizetype joined = 0;
+    qsizetype split = 0;
+    for (const Reported &frame : reported) {
+        reportedBytes += frame.bytes;
+        joined += frame.joined ? 1 : 0;
+        split += frame.split ? 1 : 0;
+    }
+    const std::vector<qint64> writtenEnds =
+        frameEnds(frames, [](const QByteArray &f) { return f; });
+    const std::vector<qint64> reportedEnds =
+        frameEnds(reported, [](const Reported &f) { return f.bytes; });
+    std::vector<qint64> merged, cut;
+    std::set_difference(writtenEnds.begin(), writtenEnds.end(), reportedEnds.begin(),
+                        reportedEnds.end(), std::back_inserter(merged));
+    std::set_difference(reportedEnds.begin(), reportedEnds.end(), writtenEnds.begin(),
+                        writtenEnds.end(), std::back_inserter(cut));
+    const bool complete = played.written && status == 130 && reportedBytes == writtenBytes &&
+                          summaryFrames == qint64(reported.size());
+    const Stats late = statsOf(played.lateMs);
+    const double perMille =
+        1000.0 * double(cut.size()) / double(std::max<std::size_t>(1, frames.size()));
+    return {scenario + QStringLiteral(" (t3.5 - 0.5 character inside each, byte by byte)"),
+            QStringLiteral("%1 cut, %2 merged of %3 reported")
+                .arg(cut.size())
+                .arg(merged.size())
+                .arg(thousands(qint64(reported.size()))),
+            QStringLiteral("%1 of %2 parted by the writer's own lateness")
+                .arg(played.partedByWriter)
+                .arg(thousands(qint64(frames.size()))),
+            QString(),
+            goal,
+            complete && merged.empty() && perMille <= allowedPerMille,
+            QStringLiteral("%1 joined, %2 split; the writer's bytes late by %3 (min / median / "
+                           "max), p99 %4 ms; %5 s%6")
+                .arg(joined)
+                .arg(split)
+                .arg(formatStats(late, QStringLiteral("ms"), 3))
+                .arg(late.p99, 0, 'f', 3)
+                .arg(seconds, 0, 'f', 1)
+                .arg(complete ? QString()
+                              : QStringLiteral("; incomplete: status %1, %2 of %3 bytes")
+                                    .arg(status)
+                                    .arg(reportedBytes.size())
+                                    .arg(writtenBytes.size()))};
 }
 
 // Counts the lines of a file that start with `prefix`, a buffer at a time.
@@ -787,6 +920,11 @@ std::vector<Row> busMonitor(const Plan &plan)
     if (!folder.isValid())
         return {setupFailed(QStringLiteral("Monitor"), QStringLiteral("no temporary folder"))};
     std::vector<Row> rows = saturatedLine(plan, folder.path());
+    rows.push_back(innerSilences(plan, folder.path(), QStringLiteral("9600,n,8,1"), 1'041'666,
+                                 3'646'000, QStringLiteral("0 cut"), 0));
+    rows.push_back(innerSilences(plan, folder.path(), QStringLiteral("115200,e,8,1"),
+                                 characterNs115200, 1'750'000,
+                                 QStringLiteral("at most 1 in 1,000 cut"), 1));
     for (Row &row : millionFrames(plan, folder.path()))
         rows.push_back(std::move(row));
     return rows;

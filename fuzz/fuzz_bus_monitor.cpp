@@ -4,6 +4,7 @@
 // leave frames whose CRCs hold at lengths their function codes allow; and a
 // reply must answer an earlier request within the time-out.
 #include "frames/crc.h"
+#include "frames/modbus_pdu.h"
 #include "fuzz_check.h"
 #include "monitor/frame_cutter.h"
 #include "monitor/frame_pairing.h"
@@ -28,10 +29,12 @@ struct Checker
             FUZZ_CHECK(frame.gapUs.has_value() == lastEndUs.has_value());
             if (frame.gapUs)
                 FUZZ_CHECK(*frame.gapUs >= 0);
-            if (frame.split)
+            if (frame.split || frame.joined)
                 FUZZ_CHECK(endsInGoodCrc(frame.bytes) && lengthFitsFunction(frame.bytes));
+            FUZZ_CHECK(!(frame.split && frame.joined));
             lastEndUs = frame.endUs;
             seen += frame.bytes;
+            pairing.expire(frame.firstByteUs);
             const Judgement j =
                 pairing.judge(++number, frame.bytes, frame.firstByteUs, frame.endUs);
             if (j.replyTo) {
@@ -52,9 +55,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (size < 2)
         return 0;
     // The character time from 1 to 256 us, the gap from 1 to 8 ms.
-    const std::chrono::microseconds character(1 + data[0]);
-    const std::chrono::microseconds gap(1000 + 28 * data[1]);
-    FrameCutter cutter(gap, character);
+    LineTiming timing;
+    timing.character = std::chrono::microseconds(1 + data[0]);
+    timing.t35 = std::chrono::microseconds(1000 + 28 * data[1]);
+    timing.t15 = timing.t35 * 3 / 7;
+    FrameCutter cutter(timing);
     Checker checker;
     QByteArray fed;
     qint64 now = 1'000'000;
@@ -79,6 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     checker.check(cutter.flush());
     FUZZ_CHECK(!cutter.deadline());
     FUZZ_CHECK(checker.seen == fed);
-    checker.pairing.finish(now + 1'000'000);
+    checker.pairing.expire(now + 1'000'000);
+    FUZZ_CHECK(!checker.pairing.deadline());
     return 0;
 }

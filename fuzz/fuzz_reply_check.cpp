@@ -2,9 +2,11 @@
 // where a serial reply ends.
 #include "engine/command_text.h"
 #include "frames/crc.h"
+#include "frames/modbus_pdu.h"
 #include "frames/quiet_time.h"
 #include "frames/reply_check.h"
 #include "fuzz_check.h"
+#include "links/line_timing.h"
 
 #include <QRegularExpression>
 
@@ -47,28 +49,36 @@ void checkExpectedCrcText(quint16 crc)
 
 void checkFraming(QByteArrayView bytes, qint32 baudRate)
 {
-    const auto length = rtuReplyLength(bytes);
-    if (length) {
-        FUZZ_CHECK(*length >= 5 && *length <= 3 + 255 + 2);
+    const FrameLength length = rtuFrameLength(bytes, PduRole::Reply);
+    if (length.status == FrameLength::Known) {
+        FUZZ_CHECK(length.bytes >= 5 && length.bytes <= 3 + 255 + 2);
         // Once the first bytes tell the length, more bytes do not change it.
         for (qsizetype prefix = bytes.size(); prefix >= 3; --prefix) {
-            const auto shorter = rtuReplyLength(bytes.first(prefix));
-            FUZZ_CHECK(!shorter || *shorter == *length);
+            const FrameLength shorter = rtuFrameLength(bytes.first(prefix), PduRole::Reply);
+            FUZZ_CHECK(shorter.status != FrameLength::Known || shorter.bytes == length.bytes);
         }
     }
     const bool complete = isCompleteRtuReply(bytes);
-    FUZZ_CHECK(!complete || (length && *length == bytes.size() && crcMatches(bytes)));
+    FUZZ_CHECK(!complete || (length.status == FrameLength::Known && length.bytes == bytes.size() &&
+                             crcMatches(bytes)));
 
-    const auto silence = interFrameSilence(baudRate);
-    FUZZ_CHECK(silence >= std::chrono::microseconds(1750));
-    if (baudRate > 0 && baudRate < std::numeric_limits<qint32>::max())
-        FUZZ_CHECK(interFrameSilence(baudRate + 1) <= silence);
-    const auto quiet = replyQuietTime(bytes, baudRate);
-    if (complete && baudRate > 0) {
-        FUZZ_CHECK(quiet == silence);
+    LineSettings settings;
+    settings.baudRate = baudRate;
+    const LineTiming timing = lineTiming(settings);
+    FUZZ_CHECK(timing.t35 >= std::chrono::microseconds(1750));
+    FUZZ_CHECK(timing.t15 < timing.t35 && timing.character > std::chrono::nanoseconds(0));
+    if (baudRate > 0 && baudRate < std::numeric_limits<qint32>::max()) {
+        settings.baudRate = baudRate + 1;
+        FUZZ_CHECK(lineTiming(settings).t35 <= timing.t35);
+    }
+    const auto quiet = replyQuietTime(bytes, timing.frameEnd());
+    if (complete) {
+        FUZZ_CHECK(quiet >= timing.frameEnd() &&
+                   quiet - timing.frameEnd() < std::chrono::microseconds(1));
     } else {
         FUZZ_CHECK(quiet == batchedQuietTime);
     }
+    FUZZ_CHECK(replyQuietTime(bytes, std::nullopt) == batchedQuietTime);
 }
 
 } // namespace

@@ -78,6 +78,15 @@ void checkComSelect(const QString &text)
 void checkConfigCom(const QString &text)
 {
     const auto settings = parseLineSettings(text);
+    // The programs take the text the window takes, at a rate a port is set to,
+    // and name the text when they refuse it.
+    const auto program = programLineSettings(text);
+    if (const auto *refused = std::get_if<SettingsRefusal>(&program))
+        FUZZ_CHECK(refused->what.endsWith(u'"' + text + u'"') &&
+                   (!settings || !isLineBaudRate(settings->baudRate)));
+    else
+        FUZZ_CHECK(settings && std::get<LineSettings>(program) == *settings &&
+                   isLineBaudRate(settings->baudRate));
     if (!settings)
         return;
     FUZZ_CHECK(text.count(u',') == 3);

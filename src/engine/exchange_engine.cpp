@@ -4,6 +4,7 @@
 #include "engine/numeric_value.h"
 #include "frames/quiet_time.h"
 #include "frames/reply_check.h"
+#include "links/line_timing.h"
 #include "links/link.h"
 #include "links/serial_settings.h"
 #include "platform/one_shot_timer.h"
@@ -364,7 +365,9 @@ void ExchangeEngine::takeSerialBytes()
     // Every arrival restarts the wait: a reply is what came until the line
     // went quiet. The reply time-out keeps running meanwhile, so one that
     // falls inside this wait is logged before the reply.
-    m_serialQuiet.start(replyQuietTime(m_serialReply, m_serial.baudRate()));
+    const auto settings = m_serial.lineSettings();
+    m_serialQuiet.start(replyQuietTime(
+        m_serialReply, settings ? std::optional(lineTiming(*settings).frameEnd()) : std::nullopt));
 }
 
 void ExchangeEngine::serialReplyEnded()

@@ -2,16 +2,13 @@
 // back from the replies' byte stream.
 #include "frames/mbap.h"
 
+#include "frames/modbus_pdu.h"
+
 #include <limits>
 
 namespace tallowick {
 
 namespace {
-
-quint16 bigEndian16(QByteArrayView bytes, qsizetype at)
-{
-    return quint16(quint8(bytes[at]) << 8 | quint8(bytes[at + 1]));
-}
 
 void appendBigEndian16(QByteArray &bytes, quint16 value)
 {

@@ -2,27 +2,14 @@
 
 #include "frames/reply_check.h"
 
-#include <algorithm>
-
 namespace tallowick {
 
-std::chrono::microseconds interFrameSilence(qint32 baudRate)
+std::chrono::microseconds replyQuietTime(QByteArrayView bytes,
+                                         std::optional<std::chrono::nanoseconds> frameEnd)
 {
-    using namespace std::chrono;
-    constexpr microseconds fastLineSilence{1750};
-    if (baudRate <= 0)
-        return fastLineSilence;
-    // 3.5 characters of 11 bits each, rounded up to the next microsecond.
-    const qint64 micros =
-        (qint64(35) * 11 * 1'000'000 + qint64(10) * baudRate - 1) / (qint64(10) * baudRate);
-    return std::max(microseconds(micros), fastLineSilence);
-}
-
-std::chrono::microseconds replyQuietTime(QByteArrayView bytes, qint32 baudRate)
-{
-    if (baudRate <= 0 || !isCompleteRtuReply(bytes))
+    if (!frameEnd || !isCompleteRtuReply(bytes))
         return batchedQuietTime;
-    return interFrameSilence(baudRate);
+    return std::chrono::ceil<std::chrono::microseconds>(*frameEnd);
 }
 
 } // namespace tallowick

@@ -2,6 +2,7 @@
 
 #include "frames/crc.h"
 #include "frames/frame_text.h"
+#include "frames/modbus_pdu.h"
 
 namespace tallowick {
 
@@ -30,35 +31,9 @@ QString failureEntryText(const ReplyFailure &failure)
            QStringLiteral("------");
 }
 
-std::optional<qsizetype> rtuReplyLength(QByteArrayView bytes)
-{
-    if (bytes.size() < 2)
-        return std::nullopt;
-    const auto function = quint8(bytes[1]);
-    if (function & 0x80)
-        return 5; // address, function, exception code, CRC
-    switch (function) {
-    case 0x01:
-    case 0x02:
-    case 0x03:
-    case 0x04:
-        if (bytes.size() < 3)
-            return std::nullopt;
-        return 3 + qsizetype(quint8(bytes[2])) + 2; // the byte count says how many follow
-    case 0x05:
-    case 0x06:
-    case 0x0F:
-    case 0x10:
-        return 8; // the request's address and value (or quantity) echoed
-    default:
-        return std::nullopt;
-    }
-}
-
 bool isCompleteRtuReply(QByteArrayView bytes)
 {
-    const auto length = rtuReplyLength(bytes);
-    return length && bytes.size() == *length && endsInGoodCrc(bytes);
+    return hasLayoutLength(bytes, PduRole::Reply) && endsInGoodCrc(bytes);
 }
 
 } // namespace tallowick

@@ -31,11 +31,6 @@ inline const ReplyFailure replyTooShort{9, QStringLiteral("Subscript out of rang
 // "------9:Subscript out of range------"
 QString failureEntryText(const ReplyFailure &failure);
 
-// The length of the Modbus RTU reply that the bytes begin with, as its function
-// code implies; nothing while the bytes do not tell it (no function code yet, a
-// function code without a known reply layout, or a byte count still missing).
-std::optional<qsizetype> rtuReplyLength(QByteArrayView bytes);
-
 // True when the bytes are exactly one whole RTU reply whose CRC checks.
 bool isCompleteRtuReply(QByteArrayView bytes);
 

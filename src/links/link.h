@@ -6,6 +6,10 @@
 #include <chrono>
 #include <optional>
 
+#include "links/serial_settings.h"
+
+#include <optional>
+
 namespace tallowick {
 
 // Why opening a link failed. The two named kinds are the ones the user is told
@@ -68,8 +72,9 @@ public:
     // Closing a closed link does nothing.
     virtual void close() = 0;
     virtual int state() const = 0;
-    // The line speed, for the end-of-frame silence; 0 where there is none.
-    virtual qint32 baudRate() const { return 0; }
+    // The line's settings, for its timing (the end of a frame); none where
+    // the link has no line.
+    virtual std::optional<LineSettings> lineSettings() const { return std::nullopt; }
     // Why the last open() failed, or why the link failed since, in the
     // system's words; empty when neither happened.
     virtual QString lastError() const { return {}; }

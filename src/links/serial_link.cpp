@@ -81,6 +81,7 @@ LinkError SerialLink::open(const LinkTarget &target)
     // not fail the opening.
     m_port.setRequestToSend(false);
     m_port.clearError();
+    m_settings = settings;
     return LinkError::None;
 }
 
@@ -139,9 +140,9 @@ void SerialLink::close()
     m_port.clearError();
 }
 
-qint32 SerialLink::baudRate() const
+std::optional<LineSettings> SerialLink::lineSettings() const
 {
-    return m_port.baudRate();
+    return m_port.isOpen() ? m_settings : std::nullopt;
 }
 
 void SerialLink::onError(QSerialPort::SerialPortError error)

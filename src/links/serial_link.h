@@ -36,7 +36,7 @@ public:
     QByteArray readAll() override;
     void close() override;
     int state() const override;
-    qint32 baudRate() const override;
+    std::optional<LineSettings> lineSettings() const override;
     // Why the last open() failed, or why the open port failed since, naming
     // the port, in the system's words.
     QString lastError() const override { return m_lastError; }
@@ -49,6 +49,7 @@ private:
     void awaitDrain();
 
     QSerialPort m_port;
+    std::optional<LineSettings> m_settings; // while open
     Drain m_drain;
     std::thread m_drainer;
     quint64 m_drainedWrites = 0; // writes handed to a drain

@@ -1,5 +1,7 @@
 #include "links/serial_settings.h"
 
+#include "links/serial_line_setup.h"
+
 #include <QRegularExpression>
 #include <QStringList>
 
@@ -41,6 +43,24 @@ std::optional<QString> serialDevicePath(const QString &comSelect)
     if (bareName.match(text).hasMatch())
         return QStringLiteral("/dev/") + text;
     return std::nullopt;
+}
+
+bool isLineBaudRate(qint32 baudRate)
+{
+    return lineSpeed(baudRate).has_value();
+}
+
+std::variant<LineSettings, SettingsRefusal> programLineSettings(const QString &text)
+{
+    const auto settings = parseLineSettings(text);
+    if (!settings)
+        return SettingsRefusal{
+            QStringLiteral("takes baud,parity,data,stop such as 9600,n,8,1, not \"%1\"").arg(text)};
+    if (!isLineBaudRate(settings->baudRate))
+        return SettingsRefusal{QStringLiteral("takes a baud rate a serial port is set to, 50 to "
+                                              "4000000 such as 9600 or 115200, not \"%1\"")
+                                   .arg(text)};
+    return *settings;
 }
 
 std::optional<LineSettings> parseLineSettings(const QString &configCom)

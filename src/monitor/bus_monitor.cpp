@@ -1,5 +1,6 @@
 #include "monitor/bus_monitor.h"
 
+#include "links/serial_line_setup.h"
 #include "monitor/pcap_format.h"
 #include "platform/line_writer.h"
 
@@ -10,8 +11,7 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
-#include <fcntl.h>
-#include <termios.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tallowick {
@@ -25,71 +25,6 @@ qint64 clockUs(clockid_t clock)
     return qint64(now.tv_sec) * 1'000'000 + now.tv_nsec / 1000;
 }
 
-std::optional<speed_t> speedOf(qint32 baud)
-{
-    static constexpr std::pair<qint32, speed_t> speeds[] = {
-        {50, B50},           {75, B75},           {110, B110},         {134, B134},
-        {150, B150},         {200, B200},         {300, B300},         {600, B600},
-        {1200, B1200},       {1800, B1800},       {2400, B2400},       {4800, B4800},
-        {9600, B9600},       {19200, B19200},     {38400, B38400},     {57600, B57600},
-        {115200, B115200},   {230400, B230400},   {460800, B460800},   {500000, B500000},
-        {576000, B576000},   {921600, B921600},   {1000000, B1000000}, {1152000, B1152000},
-        {1500000, B1500000}, {2000000, B2000000}, {3000000, B3000000}, {4000000, B4000000},
-    };
-    for (const auto &[rate, speed] : speeds) {
-        if (rate == baud)
-            return speed;
-    }
-    return std::nullopt;
-}
-
-// Raw reception with the given settings. The modem lines stay as opening the
-// device set them: nothing here asserts or drops them.
-std::optional<QString> setLine(int fd, const LineSettings &settings)
-{
-    termios tio{};
-    if (::tcgetattr(fd, &tio) != 0)
-        return QStringLiteral("not a serial port (%1)")
-            .arg(QString::fromLocal8Bit(std::strerror(errno)));
-    const auto speed = speedOf(settings.baudRate);
-    if (!speed)
-        return QStringLiteral("the port does not take %1 baud").arg(settings.baudRate);
-    // Bytes from before the watch began have no times to give them; once the
-    // settings are in place, every byte counts.
-    ::tcflush(fd, TCIFLUSH);
-    ::cfmakeraw(&tio);
-    tio.c_cflag |= CREAD | CLOCAL;
-    tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
-    static constexpr tcflag_t sizes[] = {CS5, CS6, CS7, CS8};
-    tio.c_cflag |= sizes[std::clamp(int(settings.dataBits), 5, 8) - 5];
-    switch (settings.parity) {
-    case QSerialPort::EvenParity:
-        tio.c_cflag |= PARENB;
-        break;
-    case QSerialPort::OddParity:
-        tio.c_cflag |= PARENB | PARODD;
-        break;
-    case QSerialPort::MarkParity:
-        tio.c_cflag |= PARENB | CMSPAR | PARODD;
-        break;
-    case QSerialPort::SpaceParity:
-        tio.c_cflag |= PARENB | CMSPAR;
-        break;
-    default:
-        break;
-    }
-    if (settings.stopBits != QSerialPort::OneStop)
-        tio.c_cflag |= CSTOPB; // Linux has no 1.5: two, as the serial link does
-    tio.c_cc[VMIN] = 1;
-    tio.c_cc[VTIME] = 0;
-    ::cfsetispeed(&tio, *speed);
-    ::cfsetospeed(&tio, *speed);
-    if (::tcsetattr(fd, TCSANOW, &tio) != 0)
-        return QStringLiteral("the port refuses the settings (%1)")
-            .arg(QString::fromLocal8Bit(std::strerror(errno)));
-    return std::nullopt;
-}
-
 } // namespace
 
 qint64 monotonicNowUs()
@@ -98,7 +33,7 @@ qint64 monotonicNowUs()
 }
 
 BusMonitor::BusMonitor(const MonitorOptions &options, QObject *parent)
-    : QObject(parent), m_options(options), m_cutter(options.gap, characterTime(options.settings)),
+    : QObject(parent), m_options(options), m_cutter(lineTiming(options.settings, options.gap)),
       m_pairing(options.timeout)
 {
     connect(&m_silence, &OneShotTimer::timeout, this, &BusMonitor::silenceEnded);
@@ -116,13 +51,10 @@ BusMonitor::~BusMonitor()
 
 std::optional<QString> BusMonitor::open()
 {
-    const QByteArray path = QFile::encodeName(m_options.devicePath);
-    m_fd = ::open(path.constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (m_fd < 0)
-        return QStringLiteral("cannot open %1: %2")
-            .arg(m_options.devicePath, QString::fromLocal8Bit(std::strerror(errno)));
-    if (const auto refused = setLine(m_fd, m_options.settings))
-        return m_options.devicePath + QStringLiteral(": ") + *refused;
+    const auto line = openLineForReading(m_options.devicePath, m_options.settings);
+    if (const auto *refused = std::get_if<QString>(&line))
+        return *refused;
+    m_fd = std::get<int>(line);
 
     m_standardOutput = OutputFile::standardOutput();
     m_standardError = OutputFile::standardError();
@@ -160,6 +92,9 @@ std::optional<QString> BusMonitor::open()
         if (output)
             output->onFault([this](const OutputFault &fault) { outputFailed(fault); });
     }
+    // Lines that go to /dev/null are not made: formatting them was much of
+    // the monitor's time a frame.
+    m_frameLines = m_text && !m_options.quiet && !m_text->writesNowhere();
     return std::nullopt;
 }
 
@@ -219,19 +154,26 @@ void BusMonitor::warnOfLatencyTimer()
 
 void BusMonitor::readable()
 {
+    if (readPort())
+        armSilence();
+}
+
+bool BusMonitor::readPort()
+{
     char buffer[4096];
     for (;;) {
         const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
         if (n > 0) {
-            handle(m_cutter.feed(QByteArrayView(buffer, n), monotonicNowUs()));
+            const qint64 now = monotonicNowUs();
+            handle(m_cutter.feed(QByteArrayView(buffer, n), now));
             if (m_finished)
-                return;
+                return false;
             continue;
         }
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
-            break;
+            return true;
         // End of file or an error: the device is gone.
         writeUtf8(stderr, QStringLiteral("tallowick-monitor: %1 went away%2\n")
                               .arg(m_options.devicePath,
@@ -239,24 +181,42 @@ void BusMonitor::readable()
                                                QString::fromLocal8Bit(std::strerror(errno))
                                          : QString()));
         finish(PortLost);
-        return;
+        return false;
     }
-    armSilence();
 }
 
 void BusMonitor::armSilence()
 {
-    if (const auto deadline = m_cutter.deadline())
+    std::optional<qint64> deadline = m_cutter.deadline();
+    if (const auto timeout = m_pairing.deadline())
+        deadline = std::min(deadline.value_or(*timeout), *timeout);
+    if (deadline)
         m_silence.start(
             std::chrono::microseconds(std::max<qint64>(0, *deadline - monotonicNowUs())));
+    else
+        m_silence.stop();
 }
 
 void BusMonitor::silenceEnded()
 {
+    // Only a line with nothing new has been silent: bytes that came while
+    // this wake-up was on its way are taken first, with their own silence.
+    if (!readPort())
+        return;
     const qint64 now = monotonicNowUs();
     handle(m_cutter.silence(now));
-    if (!m_finished)
-        armSilence();
+    if (m_finished)
+        return;
+    tellUnanswered(m_pairing.expire(now));
+    armSilence();
+}
+
+void BusMonitor::tellUnanswered(const std::vector<Unanswered> &requests)
+{
+    if (!m_frameLines)
+        return;
+    for (const Unanswered &request : requests)
+        m_text->writeText(unansweredTextLine(request) + u'\n');
 }
 
 void BusMonitor::handle(std::vector<CutFrame> frames)
@@ -264,6 +224,7 @@ void BusMonitor::handle(std::vector<CutFrame> frames)
     for (CutFrame &cut : frames) {
         if (m_finished)
             return;
+        tellUnanswered(m_pairing.expire(cut.firstByteUs));
         const quint64 number = ++m_summary.frames;
         const Judgement judgement = m_pairing.judge(number, cut.bytes, cut.firstByteUs, cut.endUs);
         const MonitoredFrame frame =
@@ -272,9 +233,11 @@ void BusMonitor::handle(std::vector<CutFrame> frames)
             ++m_summary.crcErrors;
         if (frame.cut.split)
             ++m_summary.split;
+        if (frame.cut.joined)
+            ++m_summary.joined;
         if (judgement.responseUs)
             m_summary.responseTimes.add(std::chrono::microseconds(*judgement.responseUs));
-        if (m_text && !m_options.quiet)
+        if (m_frameLines)
             m_text->writeText(frameTextLine(frame) + u'\n');
         if (m_json)
             m_json->writeText(frameJsonLine(frame) + u'\n');
@@ -301,7 +264,7 @@ void BusMonitor::finish(int status)
     m_silence.stop();
     m_duration.stop();
     m_notifier.reset();
-    m_pairing.finish(monotonicNowUs());
+    tellUnanswered(m_pairing.expire(monotonicNowUs()));
     m_summary.pairing = m_pairing.counts();
     (m_text ? m_text : m_standardError.get())
         ->writeText(QStringLiteral("-- ") + summaryText(m_summary) + u'\n');

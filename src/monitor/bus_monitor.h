@@ -49,6 +49,9 @@ signals:
 
 private:
     void readable();
+    // Reads what the port holds; false when the watch ended.
+    bool readPort();
+    void tellUnanswered(const std::vector<Unanswered> &requests);
     void silenceEnded();
     void handle(std::vector<CutFrame> frames);
     void armSilence();
@@ -71,6 +74,7 @@ private:
     std::unique_ptr<OutputFile> m_jsonFile;
     std::unique_ptr<OutputFile> m_pcapFile;
     OutputFile *m_text = nullptr;
+    bool m_frameLines = false; // a line a frame on m_text
     OutputFile *m_json = nullptr;
     OutputFile *m_pcap = nullptr;
     int m_outputStatus = Done;

@@ -1,6 +1,7 @@
 #include "monitor/frame_cutter.h"
 
 #include "frames/crc.h"
+#include "frames/modbus_pdu.h"
 
 #include <algorithm>
 
@@ -8,65 +9,30 @@ namespace tallowick {
 
 namespace {
 
-// The bits of one character in tenths, for one and a half stop bits.
-qint64 characterTenthBits(const LineSettings &settings)
-{
-    const qint64 parity = settings.parity == QSerialPort::NoParity ? 0 : 1;
-    qint64 stopTenths = 10;
-    if (settings.stopBits == QSerialPort::OneAndHalfStop)
-        stopTenths = 15;
-    else if (settings.stopBits == QSerialPort::TwoStop)
-        stopTenths = 20;
-    return 10 * (1 + qint64(settings.dataBits) + parity) + stopTenths;
-}
-
-// The lengths a frame with this function code may have, from what its first
-// bytes say; a request and a reply length where both are possible.
-std::vector<qsizetype> allowedLengths(QByteArrayView frame)
-{
-    if (frame.size() < 2)
-        return {};
-    const auto function = quint8(frame[1]);
-    if (function & 0x80)
-        return {5};
-    switch (function) {
-    case 0x01:
-    case 0x02:
-    case 0x03:
-    case 0x04:
-        if (frame.size() < 3)
-            return {8};
-        return {8, 5 + qsizetype(quint8(frame[2]))};
-    case 0x05:
-    case 0x06:
-        return {8};
-    case 0x0F:
-    case 0x10:
-        if (frame.size() < 7)
-            return {8};
-        return {8, 9 + qsizetype(quint8(frame[6]))};
-    default:
-        return {};
-    }
-}
-
 qint64 toUs(qint64 ns)
 {
     return ns >= 0 ? ns / 1000 : -((-ns + 999) / 1000);
 }
 
-// The lengths at which the bytes split into frames that each end in their
-// CRC at a length their function code allows; empty when they do not.
+qint64 toUsRoundedUp(qint64 ns)
+{
+    return -toUs(-ns);
+}
+
+// The frame lengths at which the bytes split into frames that each end in
+// their CRC at a length their function code allows; empty when they do not.
 std::vector<qsizetype> crcSplit(QByteArrayView bytes)
 {
     if (lengthFitsFunction(bytes) && endsInGoodCrc(bytes))
         return {bytes.size()};
-    for (const qsizetype length : allowedLengths(bytes)) {
-        if (length >= bytes.size() || !endsInGoodCrc(bytes.first(length)))
+    for (const PduRole role : {PduRole::Request, PduRole::Reply}) {
+        const FrameLength length = rtuFrameLength(bytes, role);
+        if (length.status != FrameLength::Known || length.bytes >= bytes.size() ||
+            !endsInGoodCrc(bytes.first(length.bytes)))
             continue;
-        std::vector<qsizetype> rest = crcSplit(bytes.sliced(length));
+        std::vector<qsizetype> rest = crcSplit(bytes.sliced(length.bytes));
         if (!rest.empty()) {
-            rest.insert(rest.begin(), length);
+            rest.insert(rest.begin(), length.bytes);
             return rest;
         }
     }
@@ -75,31 +41,10 @@ std::vector<qsizetype> crcSplit(QByteArrayView bytes)
 
 } // namespace
 
-std::chrono::nanoseconds characterTime(const LineSettings &settings)
-{
-    const qint64 baud = std::max<qint64>(1, settings.baudRate);
-    return std::chrono::nanoseconds(characterTenthBits(settings) * 100'000'000 / baud);
-}
-
-std::chrono::microseconds defaultFrameGap(const LineSettings &settings)
-{
-    if (settings.baudRate > 19200)
-        return std::chrono::microseconds(1750);
-    const qint64 baud = std::max<qint64>(1, settings.baudRate);
-    // 3.5 characters: 35 tenths of characters of tenths of bits.
-    const qint64 numerator = 35 * characterTenthBits(settings) * 1'000'000;
-    const qint64 denominator = 100 * baud;
-    return std::chrono::microseconds((numerator + denominator - 1) / denominator);
-}
-
-bool lengthFitsFunction(QByteArrayView frame)
-{
-    const std::vector<qsizetype> lengths = allowedLengths(frame);
-    return std::find(lengths.begin(), lengths.end(), frame.size()) != lengths.end();
-}
-
-FrameCutter::FrameCutter(std::chrono::microseconds gap, std::chrono::nanoseconds characterTime)
-    : m_gap(gap), m_charNs(std::max<qint64>(1, characterTime.count()))
+FrameCutter::FrameCutter(const LineTiming &timing)
+    : m_charNs(std::max<qint64>(1, timing.character.count())),
+      m_t15Ns(std::chrono::nanoseconds(timing.t15).count()),
+      m_t35Ns(std::chrono::nanoseconds(timing.t35).count())
 {
 }
 
@@ -109,52 +54,62 @@ std::vector<CutFrame> FrameCutter::feed(QByteArrayView bytes, qint64 arrivalUs)
     if (bytes.isEmpty())
         return ended;
     const qint64 arrivalNs = arrivalUs * 1000;
-    const qint64 firstStartNs = arrivalNs - bytes.size() * m_charNs;
-    if (!m_bytes.isEmpty() && firstStartNs - m_byteEndNs.back() >= m_gap.count() * 1000)
-        ended = endFrame();
+    if (!m_bytes.isEmpty()) {
+        const qint64 silenceNs = arrivalNs - m_lastDeliveryNs - bytes.size() * m_charNs;
+        if (silenceNs >= m_t35Ns)
+            endFrame(ended);
+        else
+            m_longestInnerNs = std::max(m_longestInnerNs, silenceNs);
+    }
     for (qsizetype i = 0; i < bytes.size(); ++i) {
-        if (m_bytes.size() >= longestRun) {
-            std::vector<CutFrame> more = endFrame();
-            ended.insert(ended.end(), more.begin(), more.end());
-        }
+        if (m_bytes.size() >= longestRun)
+            endFrame(ended);
         qint64 endNs = arrivalNs - (bytes.size() - 1 - i) * m_charNs;
         if (!m_byteEndNs.empty())
             endNs = std::max(endNs, m_byteEndNs.back() + m_charNs);
         else if (m_previousEndUs)
             endNs = std::max(endNs, *m_previousEndUs * 1000 + m_charNs);
-        // Never later than the read that brought it.
+        // Never later than the delivery that brought it.
         endNs = std::min(endNs, arrivalNs);
         m_bytes.append(bytes[i]);
         m_byteEndNs.push_back(endNs);
     }
+    m_lastDeliveryNs = arrivalNs;
     return ended;
 }
 
 std::vector<CutFrame> FrameCutter::silence(qint64 nowUs)
 {
-    const std::optional<qint64> end = deadline();
-    if (!end || nowUs < *end)
-        return {};
-    return endFrame();
+    std::vector<CutFrame> ended;
+    if (!m_bytes.isEmpty() && nowUs * 1000 - m_lastDeliveryNs >= m_t35Ns + m_charNs)
+        endFrame(ended);
+    if (m_bytes.isEmpty() && m_held &&
+        nowUs >= m_held->endUs + std::chrono::microseconds(adapterHoldBack).count())
+        release(ended);
+    return ended;
 }
 
 std::vector<CutFrame> FrameCutter::flush()
 {
-    return endFrame();
+    std::vector<CutFrame> ended;
+    endFrame(ended);
+    release(ended);
+    return ended;
 }
 
 std::optional<qint64> FrameCutter::deadline() const
 {
-    if (m_bytes.isEmpty())
-        return std::nullopt;
-    return toUs(m_byteEndNs.back() + 999) + m_gap.count();
+    if (!m_bytes.isEmpty())
+        return toUsRoundedUp(m_lastDeliveryNs + m_t35Ns + m_charNs);
+    if (m_held)
+        return m_held->endUs + std::chrono::microseconds(adapterHoldBack).count();
+    return std::nullopt;
 }
 
-std::vector<CutFrame> FrameCutter::endFrame()
+void FrameCutter::endFrame(std::vector<CutFrame> &out)
 {
-    std::vector<CutFrame> frames;
     if (m_bytes.isEmpty())
-        return frames;
+        return;
     std::vector<qsizetype> lengths;
     if (!endsInGoodCrc(m_bytes))
         lengths = crcSplit(m_bytes);
@@ -173,14 +128,50 @@ std::vector<CutFrame> FrameCutter::endFrame()
             frame.firstByteUs = std::clamp(frame.firstByteUs, *m_previousEndUs, frame.endUs);
             frame.gapUs = frame.firstByteUs - *m_previousEndUs;
         }
+        // Which part of a split run a pause fell in is not known.
+        if (!split && m_longestInnerNs > m_t15Ns)
+            frame.innerGapUs = toUs(m_longestInnerNs);
         frame.split = split;
         m_previousEndUs = frame.endUs;
-        frames.push_back(std::move(frame));
+        pass(std::move(frame), out);
         from += length;
     }
     m_bytes.clear();
     m_byteEndNs.clear();
-    return frames;
+    m_longestInnerNs = 0;
+}
+
+void FrameCutter::pass(CutFrame frame, std::vector<CutFrame> &out)
+{
+    const bool broken = !frame.split && !endsInGoodCrc(frame.bytes);
+    if (m_held) {
+        const qint64 holdBackUs = std::chrono::microseconds(adapterHoldBack).count();
+        if (broken && frame.firstByteUs - m_held->endUs <= holdBackUs) {
+            const QByteArray whole = m_held->bytes + frame.bytes;
+            if (endsInGoodCrc(whole) && lengthFitsFunction(whole)) {
+                CutFrame joined = *std::exchange(m_held, std::nullopt);
+                joined.bytes = whole;
+                joined.endUs = frame.endUs;
+                joined.joined = true;
+                joined.innerGapUs =
+                    std::max({joined.innerGapUs.value_or(0), frame.gapUs.value_or(0),
+                              frame.innerGapUs.value_or(0)});
+                out.push_back(std::move(joined));
+                return;
+            }
+        }
+        release(out);
+    }
+    if (broken)
+        m_held = std::move(frame);
+    else
+        out.push_back(std::move(frame));
+}
+
+void FrameCutter::release(std::vector<CutFrame> &out)
+{
+    if (m_held)
+        out.push_back(*std::exchange(m_held, std::nullopt));
 }
 
 } // namespace tallowick

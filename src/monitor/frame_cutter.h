@@ -1,9 +1,14 @@
 #pragma once
 
 // Cuts the bytes seen on a serial line into frames by the silences between
-// them, as a receiver of the line would, without driving it.
+// them, as a receiver of the line would, without driving it. Each delivery
+// of bytes is stamped as it arrives: the silence before it is its time less
+// the previous delivery's less the wire time of the bytes it brought (a UART
+// delivers a byte when its stop bit ends). A frame ends when that silence
+// reaches t3.5, or when t3.5 and one character have passed since the last
+// delivery with nothing new (deadline()).
 
-#include "links/serial_settings.h"
+#include "links/line_timing.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -13,17 +18,6 @@
 
 namespace tallowick {
 
-// One character on the line: start bit, data bits, parity bit and stop bits.
-std::chrono::nanoseconds characterTime(const LineSettings &settings);
-
-// t3.5: the silence that ends a frame, 3.5 character times rounded up to the
-// next microsecond; above 19200 baud the fixed 1.75 ms.
-std::chrono::microseconds defaultFrameGap(const LineSettings &settings);
-
-// Whether a frame of this length is one the function code of its second byte
-// allows, as a request or as a reply; unknown function codes allow none.
-bool lengthFitsFunction(QByteArrayView frame);
-
 struct CutFrame
 {
     QByteArray bytes;
@@ -32,45 +26,57 @@ struct CutFrame
     qint64 endUs = 0;       // the end of the last byte
     // The silence before it, from the end of the frame before; none for the first.
     std::optional<qint64> gapUs;
+    // The longest silence inside it, where one was longer than t1.5: the
+    // sender paused inside its frame.
+    std::optional<qint64> innerGapUs;
     // Cut from a longer run by the CRCs of its parts: the silence between
     // them was shorter than a batch of the adapter and could not be seen.
     bool split = false;
+    // Two pieces, each with a wrong CRC, that together end in a good one: an
+    // adapter held back the bytes between them.
+    bool joined = false;
 };
 
-// Fed with the bytes of each read and the time the read returned. A read
-// returns when the last byte of its batch has arrived; each earlier byte is
-// taken to have ended one character time before the one after it, since the
-// line carried them back to back (never before the end of the byte read
-// before it). A batch of an adapter's latency timer is therefore placed at
-// the end of its real span, and a silence inside it is invisible: the CRC
-// split below finds the frames such a silence separated.
 class FrameCutter
 {
 public:
-    FrameCutter(std::chrono::microseconds gap, std::chrono::nanoseconds characterTime);
+    explicit FrameCutter(const LineTiming &timing);
 
-    // Frames that the silence before these bytes ended.
+    // Frames that the silence before these bytes ended, the bytes of one
+    // delivery stamped at its arrival.
     std::vector<CutFrame> feed(QByteArrayView bytes, qint64 arrivalUs);
-    // Frames ended by the line's silence up to nowUs.
+    // Frames ended by the line's silence up to nowUs: nothing has been
+    // delivered since the last feed (the caller has read what was there).
     std::vector<CutFrame> silence(qint64 nowUs);
-    // The frame in progress, whatever the silence after it (at the end).
+    // The frame in progress and any held back, whatever the silence after
+    // them (at the end).
     std::vector<CutFrame> flush();
-    // When the frame in progress ends if no byte comes before.
+    // When silence() has something to end if no byte comes before.
     std::optional<qint64> deadline() const;
 
     // No Modbus frame is longer than 256 bytes: a run without a silence that
     // grows beyond this is cut here, so that a noisy line costs bounded memory.
     static constexpr qsizetype longestRun = 1024;
+    // The longest an adapter holds bytes back: a piece with a wrong CRC waits
+    // this long after its end for the piece that completes it.
+    static constexpr std::chrono::milliseconds adapterHoldBack{20};
 
 private:
-    std::vector<CutFrame> endFrame();
+    void endFrame(std::vector<CutFrame> &out);
+    void pass(CutFrame frame, std::vector<CutFrame> &out);
+    void release(std::vector<CutFrame> &out);
 
-    std::chrono::microseconds m_gap;
     qint64 m_charNs;
+    qint64 m_t15Ns;
+    qint64 m_t35Ns;
     QByteArray m_bytes;
     // The end of each byte of the frame in progress, in nanoseconds.
     std::vector<qint64> m_byteEndNs;
+    qint64 m_lastDeliveryNs = 0;
+    qint64 m_longestInnerNs = 0;
     std::optional<qint64> m_previousEndUs;
+    // A piece with a wrong CRC, waiting for the piece that may complete it.
+    std::optional<CutFrame> m_held;
 };
 
 } // namespace tallowick

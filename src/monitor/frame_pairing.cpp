@@ -1,50 +1,8 @@
 #include "monitor/frame_pairing.h"
 
+#include "frames/modbus_pdu.h"
+
 namespace tallowick {
-
-namespace {
-
-enum class Layout { RequestOnly, ReplyOnly, Either, Neither };
-
-// What the length and the function code of a frame allow it to be.
-Layout layoutOf(QByteArrayView frame)
-{
-    if (frame.size() < 4)
-        return Layout::Neither;
-    const auto function = quint8(frame[1]);
-    const qsizetype size = frame.size();
-    if (function & 0x80)
-        return size == 5 ? Layout::ReplyOnly : Layout::Neither;
-    bool request = false;
-    bool reply = false;
-    switch (function) {
-    case 0x01:
-    case 0x02:
-    case 0x03:
-    case 0x04:
-        request = size == 8;
-        reply = size == 5 + qsizetype(quint8(frame[2]));
-        break;
-    case 0x05:
-    case 0x06:
-        request = reply = size == 8;
-        break;
-    case 0x0F:
-    case 0x10:
-        request = size >= 7 && size == 9 + qsizetype(quint8(frame[6]));
-        reply = size == 8;
-        break;
-    default:
-        break;
-    }
-    if (request && reply)
-        return Layout::Either;
-    if (request)
-        return Layout::RequestOnly;
-    return reply ? Layout::ReplyOnly : Layout::Neither;
-}
-
-} // namespace
 
 QString roleName(FrameRole role)
 {
@@ -61,76 +19,91 @@ QString roleName(FrameRole role)
 
 FramePairing::FramePairing(std::chrono::microseconds timeout) : m_timeout(timeout) {}
 
-void FramePairing::dropExpired(qint64 nowUs)
+void FramePairing::giveUp(const Waiting &waiting, std::vector<Unanswered> &out)
 {
-    if (m_waiting && nowUs - m_waiting->endUs > m_timeout.count()) {
-        if (!m_waiting->tentative)
-            ++m_counts.unanswered;
-        m_waiting.reset();
+    if (waiting.tentative)
+        return;
+    ++m_counts.unanswered;
+    out.push_back({waiting.number, m_timeout.count()});
+}
+
+std::vector<Unanswered> FramePairing::expire(qint64 nowUs)
+{
+    std::vector<Unanswered> expired;
+    while (!m_waiting.empty() && nowUs - m_waiting.front().endUs > m_timeout.count()) {
+        giveUp(m_waiting.front(), expired);
+        m_waiting.pop_front();
     }
+    return expired;
+}
+
+std::optional<qint64> FramePairing::deadline() const
+{
+    if (m_waiting.empty())
+        return std::nullopt;
+    return m_waiting.front().endUs + m_timeout.count() + 1;
+}
+
+void FramePairing::wait(Waiting waiting)
+{
+    if (m_waiting.size() >= mostWaiting) {
+        std::vector<Unanswered> dropped;
+        giveUp(m_waiting.front(), dropped);
+        m_waiting.pop_front();
+    }
+    m_waiting.push_back(std::move(waiting));
 }
 
 Judgement FramePairing::judge(quint64 number, QByteArrayView frame, qint64 firstByteUs,
                               qint64 endUs)
 {
     Judgement judgement;
-    dropExpired(firstByteUs);
-    if (frame.size() < 2)
-        return judgement;
-    const auto address = quint8(frame[0]);
-    const auto function = quint8(frame[1]);
-    if (m_waiting && address == m_waiting->address && (function & 0x7F) == m_waiting->function) {
+    const bool exception = frame.size() >= 2 && (quint8(frame[1]) & 0x80);
+    for (auto it = m_waiting.rbegin(); it != m_waiting.rend(); ++it) {
+        if (!replyFits(it->frame, frame))
+            continue;
         judgement.role = FrameRole::Reply;
-        judgement.replyTo = m_waiting->number;
-        judgement.responseUs = firstByteUs - m_waiting->endUs;
-        if (function & 0x80) {
-            if (frame.size() >= 3)
-                judgement.exception = quint8(frame[2]);
-            ++m_counts.exceptions;
-        }
-        if (m_waiting->tentative)
+        judgement.replyTo = it->number;
+        judgement.responseUs = firstByteUs - it->endUs;
+        if (it->tentative)
             ++m_counts.requests;
         ++m_counts.replies;
-        m_waiting.reset();
+        if (exception) {
+            judgement.exception = quint8(frame[2]);
+            ++m_counts.exceptions;
+        }
+        m_waiting.erase(std::next(it).base());
         m_paired = true;
         return judgement;
     }
 
-    const Layout layout = layoutOf(frame);
-    const bool canRequest =
-        !(function & 0x80) && (layout == Layout::RequestOnly || layout == Layout::Either);
-    if (m_waiting && canRequest) {
-        // The master gave up on the one before and asks again.
-        if (!m_waiting->tentative)
-            ++m_counts.unanswered;
-        m_waiting.reset();
-    }
-    if (canRequest && (m_paired || layout == Layout::RequestOnly || address == 0)) {
+    const bool request = hasLayoutLength(frame, PduRole::Request);
+    const bool reply = hasLayoutLength(frame, PduRole::Reply);
+    const bool broadcast = request && quint8(frame[0]) == 0;
+    if (request && (m_paired || !reply || broadcast)) {
         judgement.role = FrameRole::Request;
         ++m_counts.requests;
-        if (address != 0)
-            m_waiting = Waiting{number, address, function, endUs, false};
+        // A broadcast awaits no reply.
+        if (!broadcast)
+            wait({number, frame.toByteArray(), endUs, false});
         return judgement;
     }
-    if (layout == Layout::ReplyOnly && !m_waiting) {
-        // A reply whose request went by before the monitor started.
+    if (request) {
+        // Either a request or the echo of one that went by before the watch.
+        wait({number, frame.toByteArray(), endUs, true});
+        return judgement;
+    }
+    if (reply) {
+        // A reply whose request went by before the monitor started, or that
+        // answers nothing waiting.
         judgement.role = FrameRole::Reply;
-        if (function & 0x80) {
-            if (frame.size() >= 3)
-                judgement.exception = quint8(frame[2]);
+        ++m_counts.replies;
+        if (exception) {
+            judgement.exception = quint8(frame[2]);
             ++m_counts.exceptions;
         }
-        ++m_counts.replies;
-        return judgement;
     }
-    if (canRequest && address != 0)
-        m_waiting = Waiting{number, address, function, endUs, true};
     return judgement;
-}
-
-void FramePairing::finish(qint64 nowUs)
-{
-    dropExpired(nowUs);
 }
 
 } // namespace tallowick

@@ -1,8 +1,8 @@
 #include "monitor/frame_record.h"
 
 #include "frames/crc.h"
-#include "frames/exception_code.h"
 #include "frames/frame_text.h"
+#include "frames/modbus_pdu.h"
 #include "log/json_line.h"
 #include "log/time_stamp.h"
 
@@ -16,34 +16,6 @@ namespace {
 QString hex2(quint8 byte)
 {
     return QStringLiteral("%1").arg(byte, 2, 16, QLatin1Char('0')).toUpper();
-}
-
-quint16 bigEndian16(QByteArrayView frame, qsizetype at)
-{
-    return quint16((quint8(frame[at]) << 8) | quint8(frame[at + 1]));
-}
-
-// The name a small table gives a code, or nothing.
-QString nameIn(std::initializer_list<std::pair<int, const char *>> names, int code)
-{
-    for (const auto &[known, name] : names) {
-        if (known == code)
-            return QString::fromLatin1(name);
-    }
-    return QString();
-}
-
-QString functionName(quint8 function)
-{
-    return nameIn({{0x01, "read coils"},
-                   {0x02, "read discrete inputs"},
-                   {0x03, "read holding registers"},
-                   {0x04, "read input registers"},
-                   {0x05, "write single coil"},
-                   {0x06, "write single register"},
-                   {0x0F, "write multiple coils"},
-                   {0x10, "write multiple registers"}},
-                  function);
 }
 
 } // namespace
@@ -136,6 +108,11 @@ QString frameTextLine(const MonitoredFrame &frame)
         line += QStringLiteral("CRC wrong, should be ") + crcText(frame.expectedCrc);
     if (cut.split)
         line += QStringLiteral("  split");
+    if (cut.joined)
+        line += QStringLiteral("  joined");
+    if (cut.innerGapUs)
+        line += QStringLiteral("  t1.5 exceeded (silent ") + millis3(*cut.innerGapUs) +
+                QStringLiteral(" ms inside)");
     const Judgement &judgement = frame.judgement;
     if (judgement.replyTo)
         line += QStringLiteral("  to #") + QString::number(*judgement.replyTo) +
@@ -162,18 +139,27 @@ QString frameJsonLine(const MonitoredFrame &frame)
             .number("response_us", judgement.responseUs);
     if (judgement.exception)
         json.number("exception", qint64(*judgement.exception));
-    return QString::fromLatin1(json.boolean("split", cut.split).closed());
+    if (cut.innerGapUs)
+        json.number("inner_gap_us", qint64(*cut.innerGapUs));
+    return QString::fromLatin1(
+        json.boolean("split", cut.split).boolean("joined", cut.joined).closed());
+}
+
+QString unansweredTextLine(const Unanswered &unanswered)
+{
+    return u'#' + QString::number(unanswered.number) + QStringLiteral(" unanswered after ") +
+           millis3(unanswered.afterUs) + QStringLiteral(" ms");
 }
 
 QString summaryText(const MonitorSummary &summary)
 {
     QString text = QStringLiteral("%1 frames, %2 CRC errors, %3 requests, %4 replies, "
-                                  "%5 unanswered, %6 exceptions, %7 split");
+                                  "%5 unanswered, %6 exceptions, %7 split, %8 joined");
     // In the order of the JSON summary's counts.
     for (const qint64 count :
          {qint64(summary.frames), qint64(summary.crcErrors), qint64(summary.pairing.requests),
           qint64(summary.pairing.replies), qint64(summary.pairing.unanswered),
-          qint64(summary.pairing.exceptions), qint64(summary.split)})
+          qint64(summary.pairing.exceptions), qint64(summary.split), qint64(summary.joined)})
         text = text.arg(count);
     const ResponseTimes &timed = summary.responseTimes;
     if (timed.count() == 0)
@@ -194,6 +180,7 @@ QString summaryJsonLine(const MonitorSummary &summary)
         .number("unanswered", qint64(summary.pairing.unanswered))
         .number("exceptions", qint64(summary.pairing.exceptions))
         .number("split", qint64(summary.split))
+        .number("joined", qint64(summary.joined))
         .responseTimes("response_us", summary.responseTimes);
     return QString::fromLatin1(JsonLine().object("summary", counts).closed());
 }

@@ -45,9 +45,13 @@ struct MonitorSummary
     quint64 frames = 0;
     quint64 crcErrors = 0;
     quint64 split = 0;
+    quint64 joined = 0;
     PairingCounts pairing;
     ResponseTimes responseTimes;
 };
+
+// "#5 unanswered after 1000.000 ms"
+QString unansweredTextLine(const Unanswered &unanswered);
 
 QString summaryText(const MonitorSummary &summary);
 QString summaryJsonLine(const MonitorSummary &summary);

@@ -1,6 +1,6 @@
 #include "monitor/monitor_options.h"
 
-#include "monitor/frame_cutter.h"
+#include "links/line_timing.h"
 
 #include <QCommandLineParser>
 
@@ -71,8 +71,9 @@ QString monitorUsage()
         "                         name\n"
         "  --serial-settings TEXT the line settings, baud,parity,data,stop (default\n"
         "                         9600,n,8,1)\n"
-        "  --gap MS               the silence that ends a frame (default t3.5 of the\n"
-        "                         settings; 1.75 ms above 19200 baud)\n"
+        "  --gap MS               t3.5: a frame ends this and one character after the\n"
+        "                         last bytes (default t3.5 of the settings; 1.75 ms\n"
+        "                         above 19200 baud)\n"
         "  --timeout MS           how long a request waits for its reply (default 1000)\n"
         "  --pcap FILE            also write a pcap capture, link type 147 (user 0); \"-\" is\n"
         "                         standard output, and the text goes to standard error\n"
@@ -121,15 +122,14 @@ ParsedMonitorCommandLine parseMonitorCommandLine(const QStringList &args)
         return MonitorUsageError{QStringLiteral("no such port: ") + options.port};
     options.devicePath = *device;
     if (parser.isSet(serialSettings)) {
-        const auto settings = parseLineSettings(parser.value(serialSettings));
-        if (!settings)
-            return MonitorUsageError{QStringLiteral(
-                "--serial-settings takes baud,parity,data,stop, such as 9600,n,8,1")};
-        options.settings = *settings;
+        const auto settings = programLineSettings(parser.value(serialSettings));
+        if (const auto *refused = std::get_if<SettingsRefusal>(&settings))
+            return MonitorUsageError{QStringLiteral("--serial-settings ") + refused->what};
+        options.settings = std::get<LineSettings>(settings);
     }
     // A day in milliseconds bounds the waits: their microseconds stay in range.
     constexpr double dayMs = 86'400'000;
-    options.gap = defaultFrameGap(options.settings);
+    options.gap = lineTiming(options.settings).t35;
     if (parser.isSet(gap)) {
         const auto ms = number(parser.value(gap), false, dayMs);
         if (!ms || std::llround(*ms * 1000) < 1)

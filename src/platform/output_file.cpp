@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tallowick {
@@ -59,6 +60,14 @@ std::unique_ptr<OutputFile> OutputFile::standardError()
 void OutputFile::onFault(std::function<void(const OutputFault &)> handler)
 {
     m_onFault = std::move(handler);
+}
+
+bool OutputFile::writesNowhere() const
+{
+    struct stat written{};
+    struct stat null{};
+    return m_fd >= 0 && ::fstat(m_fd, &written) == 0 && ::stat("/dev/null", &null) == 0 &&
+           written.st_dev == null.st_dev && written.st_ino == null.st_ino;
 }
 
 QString OutputFile::displayName() const

@@ -59,6 +59,8 @@ public:
     bool close();
 
     bool isStandard() const { return m_standard; }
+    // The output is /dev/null: a writer may spare itself making what it writes.
+    bool writesNowhere() const;
     // How the output is named in a message: "standard output" or its path.
     QString displayName() const;
     const std::optional<OutputFault> &fault() const { return m_fault; }

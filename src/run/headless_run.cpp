@@ -2,7 +2,7 @@
 
 #include "engine/numeric_value.h"
 #include "frames/crc.h"
-#include "frames/exception_code.h"
+#include "frames/modbus_pdu.h"
 #include "frames/frame_text.h"
 #include "links/serial_link.h"
 #include "links/tcp_link.h"

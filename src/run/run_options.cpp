@@ -194,10 +194,9 @@ ParsedCommandLine parseRunCommandLine(const QStringList &args)
                      *options.serialPort);
     if (parser.isSet(serialSettings)) {
         options.serialSettings = parser.value(serialSettings);
-        if (!parseLineSettings(options.serialSettings))
-            return takes(serialSettings.names().first(),
-                         QStringLiteral("baud,parity,data,stop such as 9600,n,8,1"),
-                         options.serialSettings);
+        const auto settings = programLineSettings(options.serialSettings);
+        if (const auto *refused = std::get_if<SettingsRefusal>(&settings))
+            return UsageError{QStringLiteral("--serial-settings ") + refused->what};
     }
     options.appendCrc = !parser.isSet(noCrc);
     options.keepLink = parser.isSet(keepLink);

@@ -1,12 +1,13 @@
 // Command text to frame, CRC-16 and frame text; the reply entry with its CRC
 // check, and the serial end-of-reply rule. Golden CRCs: computed once with
 // pymodbus 3.0's pymodbus.utilities.computeCRC (Debian python3-pymodbus),
-// independent of this code, and the worked examples of the frame format; t3.5
-// worked out by hand from 3.5 characters of 11 bits.
+// independent of this code, and the worked examples of the frame format; the
+// end of a reply worked out by hand from the characters of the settings.
 #include "engine/command_text.h"
 #include "frames/crc.h"
 #include "frames/quiet_time.h"
 #include "frames/reply_check.h"
+#include "links/line_timing.h"
 
 #include <QTest>
 
@@ -100,37 +101,37 @@ private slots:
     void quietTime_data()
     {
         QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<int>("baud");
+        QTest::addColumn<QString>("settings");
         QTest::addColumn<qint64>("quietUs");
-        QTest::addColumn<qint64>("t35Us");
-        const auto row = [](const char *name, const char *hex, int baud, qint64 quiet, qint64 t35) {
-            QTest::newRow(name) << QByteArray::fromHex(hex) << baud << quiet << t35;
+        const auto row = [](const char *name, const char *hex, const char *settings, qint64 quiet) {
+            QTest::newRow(name) << QByteArray::fromHex(hex) << QString::fromLatin1(settings)
+                                << quiet;
         };
-        // A whole, CRC-correct reply ends after t3.5, rounded up to the
-        // microsecond and never below 1.75 ms (/usr/bin/python3,
-        // max(math.ceil(3.5 * 11 / baud * 1e6), 1750)): 9600 baud 4010.42 us,
-        // 1200 baud 32083.33 us, 19200 baud 2005.21 us, 115200 below the
-        // floor. Anything else waits out the batching of USB adapters, 20 ms:
-        // the reply_check harness holds every incomplete or wrong reply to it.
-        row("03 reply", "01030200057847", 9600, 4011, 4011);
-        row("03 reply, fast line", "01030200057847", 115200, 1750, 1750);
-        row("03 reply, 19200", "01030200057847", 19200, 2006, 2006);
-        row("slow line", "01030200057847", 1200, 32084, 32084);
-        row("04 reply", "01040400050000EB85", 9600, 4011, 4011);
-        row("06 echo", "01060001000799C8", 9600, 4011, 4011);
-        row("exception", "018302C0F1", 9600, 4011, 4011);
-        row("part of a reply", "010302000578", 9600, 20000, 4011);
-        row("no byte count yet", "0103", 9600, 20000, 4011);
-        row("unknown layout", "01110AB4FF4C4D42332E312E3648AE", 9600, 20000, 4011);
-        row("no baud rate", "01030200057847", 0, 20000, 1750);
+        // A whole, CRC-correct reply ends t3.5 and one character after the
+        // last delivery, rounded up to the microsecond (by hand: 3646 + 1041.7
+        // us at 9600,n,8,1, 4011 + 1145.8 us at 9600,e,8,1, 1750 + 86.8 us at
+        // 115200,n,8,1). Anything else waits
+        // out the batching of USB adapters, 20 ms: the reply_check harness
+        // holds every incomplete or wrong reply to it.
+        row("03 reply", "01030200057847", "9600,n,8,1", 4688);
+        row("03 reply, even parity", "01030200057847", "9600,e,8,1", 5157);
+        row("03 reply, fast line", "01030200057847", "115200,n,8,1", 1837);
+        row("04 reply", "01040400050000EB85", "9600,n,8,1", 4688);
+        row("06 echo", "01060001000799C8", "9600,n,8,1", 4688);
+        row("exception", "018302C0F1", "9600,n,8,1", 4688);
+        row("part of a reply", "010302000578", "9600,n,8,1", 20000);
+        row("no byte count yet", "0103", "9600,n,8,1", 20000);
+        row("unknown layout", "01110AB4FF4C4D42332E312E3648AE", "9600,n,8,1", 20000);
+        row("no line", "01030200057847", "", 20000);
     }
 
     void quietTime()
     {
         QFETCH(QByteArray, bytes);
-        QFETCH(int, baud);
-        QTEST(qint64(replyQuietTime(bytes, baud).count()), "quietUs");
-        QTEST(qint64(interFrameSilence(baud).count()), "t35Us");
+        QFETCH(QString, settings);
+        const auto line = parseLineSettings(settings);
+        const auto frameEnd = line ? std::optional(lineTiming(*line).frameEnd()) : std::nullopt;
+        QTEST(qint64(replyQuietTime(bytes, frameEnd).count()), "quietUs");
     }
 };
 

@@ -39,8 +39,8 @@ const QStringList named{"ip",         "IP:127.0.0.1:502",
 // Lines 2 and 3 twice, 10 ms apart, up to the moment before the second pass.
 const QString range = QStringLiteral(
     "mode; set cmd2=010300010001; set cmd3=010300000001; set rpStart=2; set rpStop=3; "
-    "set rCNT=2; repeat; wait 1; good; wait 4.011; arrive 0103020007F986; wait 4.011; "
-    "wait 5.988");
+    "set rCNT=2; repeat; wait 1; good; wait 4.688; arrive 0103020007F986; wait 4.688; "
+    "wait 5.311");
 
 // The log as names of entries or entries themselves, ", " between them; what
 // is left after it as "status | links".
@@ -183,12 +183,14 @@ private slots:
             "send1, noReply, send1, send1, noReply", "| tcp 7 1/1 serial 7 1/2");
 
         // Serial: the reply ends when the line goes quiet.
-        row("serial reply not ended before t3.5", "mode; send; good; wait 4.010", "send1",
-            "| serial 7 1/1 waiting");
-        row("serial reply ended at t3.5 (4.011 ms at 9600 baud)", "mode; send; good; wait 4.011",
-            "send1, reply", "| serial 7 1/1");
-        row("serial t3.5 at the link's rate: 1.75 ms at 115200 baud",
-            "mode; set baud=115200; send; good; wait 1.75", "send1, reply", "| serial 7 1/1");
+        // t3.5 and one character after the last delivery: 3.646 + 1.042 ms at
+        // 9600,n,8,1; 1.75 + 0.087 ms at 115200.
+        row("serial reply not ended before t3.5 and a character", "mode; send; good; wait 4.687",
+            "send1", "| serial 7 1/1 waiting");
+        row("serial reply ended at t3.5 and a character (4.688 ms at 9600 baud)",
+            "mode; send; good; wait 4.688", "send1, reply", "| serial 7 1/1");
+        row("serial end of reply at the link's rate: 1.837 ms at 115200 baud",
+            "mode; set baud=115200; send; good; wait 1.837", "send1, reply", "| serial 7 1/1");
         row("serial reply with a wrong CRC waits 20 ms",
             "mode; send; arrive 0103020005FFFF; wait 19.999", "send1", "| serial 7 1/1 waiting");
         row("serial reply with a wrong CRC after 20 ms",

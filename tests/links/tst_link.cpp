@@ -73,7 +73,7 @@ private slots:
                  result);
         QCOMPARE(link.isOpen(), error == LinkError::None);
         if (link.isOpen())
-            QCOMPARE(link.baudRate(), result.section(u' ', 0, 0).toInt());
+            QCOMPARE(link.lineSettings()->baudRate, result.section(u' ', 0, 0).toInt());
     }
 
     // Every byte value both ways, including those a terminal would translate;

@@ -75,6 +75,9 @@ QString described(const QJsonObject &frame, bool withSplit = true)
         text += QStringLiteral(" ex %1").arg(frame[u"exception"].toInt());
     if (withSplit && frame[u"split"].toBool())
         text += QStringLiteral(" split");
+    // A pause the sender made, not one a late writer added.
+    if (frame[u"inner_gap_us"].toInt() >= 7000 && frame[u"joined"].toBool())
+        text += QStringLiteral(" paused");
     return text;
 }
 
@@ -106,8 +109,10 @@ class TestMonitor : public QObject
 private slots:
     void init() { QVERIFY(m_folder.isValid()); }
 
-    // A script, ";" between steps "HEX SILENCE_US", on a line of the given
-    // settings; the frames the monitor reports, and its summary's counts.
+    // A script, ";" between steps "HEX SILENCE_US" (or "HEX SILENCE_US bytes
+    // [PAUSE_US@K]", played byte by byte with a pause before byte K), on a
+    // line of the given settings; the frames the monitor reports, and its
+    // summary's counts.
     void bus_data()
     {
         QTest::addColumn<QString>("settings");
@@ -133,6 +138,25 @@ private slots:
             << QStringList{"request 010300000001840A", "request 010300000001840A",
                            "reply 01030200057847 to 2"}
             << "2 1 1 0 0" << false;
+        QTest::newRow("a retry within the time-out, the first unanswered when it passes")
+            << "9600,n,8,1"
+            << "010300000001840A 50000; 010300000001840A 5000; 01030200057847 200000; "
+               "010300000001840A 5000; 01030200057847 0"
+            << QStringList{"request 010300000001840A", "request 010300000001840A",
+                           "reply 01030200057847 to 2", "request 010300000001840A",
+                           "reply 01030200057847 to 4"}
+            << "3 2 1 0 0" << false;
+        // Bytes one at a time as a UART delivers them, frames 50 ms apart: a
+        // late writer only lengthens a silence, and a frame it parts is joined
+        // again by its CRC. The sender's own pause of 8 ms inside the third
+        // frame parts it for certain; joined, it shows the pause.
+        QTest::newRow("byte by byte at 9600")
+            << "9600,n,8,1"
+            << "010300000001840A 50000 bytes; 01030200057847 50000 bytes; "
+               "010600010003980B 50000 bytes 8000@3; 010600010003980B 0 bytes"
+            << QStringList{"request 010300000001840A", "reply 01030200057847 to 1",
+                           "request 010600010003980B paused", "reply 010600010003980B to 3"}
+            << "2 2 0 0 0" << false;
         QTest::newRow("two frames in one batch split by their CRC")
             << "9600,n,8,1"
             << "010300000001840A01030200057847 50000"
@@ -165,8 +189,14 @@ private slots:
         QList<LineStep> steps;
         for (const QString &step : script.split(u';')) {
             const QStringList words = step.trimmed().split(u' ');
-            steps << LineStep{QByteArray::fromHex(words[0].toLatin1()),
-                              std::chrono::microseconds(words[1].toLongLong())};
+            LineStep played{QByteArray::fromHex(words[0].toLatin1()),
+                            std::chrono::microseconds(words[1].toLongLong())};
+            played.byteByByte = words.value(2) == u"bytes";
+            if (words.size() > 3) {
+                played.pause = std::chrono::microseconds(words[3].section(u'@', 0, 0).toLongLong());
+                played.pauseBefore = words[3].section(u'@', 1).toInt();
+            }
+            steps << played;
         }
         Monitor monitor({pty.slavePath(), QStringLiteral("--serial-settings"), settings,
                          QStringLiteral("--timeout"), QStringLiteral("100"),
@@ -209,9 +239,12 @@ private slots:
                              frame[u"response_us"].toInt() <= 100000,
                          qPrintable(described(frame)));
         }
-        // Standard output: one line a frame, then the summary, in text or JSON.
+        // Standard output: one line a frame and one a request unanswered when
+        // its time-out passed, then the summary, in text or JSON.
         const QStringList text = QString::fromUtf8(ended.out).split(u'\n', Qt::SkipEmptyParts);
-        QCOMPARE(text.size(), frames.size() + 1);
+        const qsizetype unanswered = jsonOnOutput ? 0 : summary[u"unanswered"].toInt();
+        QCOMPARE(text.size(), frames.size() + unanswered + 1);
+        QCOMPARE(text.filter(QStringLiteral(" unanswered after 100.000 ms")).size(), unanswered);
         if (!jsonOnOutput)
             QVERIFY(text.last().startsWith(QStringLiteral("-- %1 frames").arg(frames.size())));
         const auto records = pcapFrames(readFile(path("frames.pcap")));
@@ -364,6 +397,8 @@ private slots:
     void endedEarly()
     {
         QFETCH(bool, pulled);
+        // The file of the row before would show a frame this watch never saw.
+        QFile::remove(path("e.json"));
         PtyPair pty;
         Monitor monitor({pty.slavePath(), QStringLiteral("--json"), path("e.json"),
                          QStringLiteral("--pcap"), path("e.pcap")});
@@ -489,8 +524,8 @@ private slots:
                                         << "cannot open /dev/tallowick-no-such-port";
         QTest::newRow("not a serial port") << QStringList{"/dev/null"} << "not a serial port";
         QTest::newRow("bad option") << QStringList{"--frames", "x", "PTY"} << "--frames takes";
-        QTest::newRow("baud the port does not take")
-            << QStringList{"--serial-settings", "12345,n,8,1", "PTY"} << "does not take 12345 baud";
+        QTest::newRow("baud no port is set to")
+            << QStringList{"--serial-settings", "12345,n,8,1", "PTY"} << "not \"12345,n,8,1\"";
         QTest::newRow("a capture that cannot be written")
             << QStringList{"--pcap", "/nonexistent/x.pcap", "PTY"}
             << "cannot write /nonexistent/x.pcap";

@@ -1,5 +1,6 @@
-// Requests paired with their replies from the frames alone, as the master
-// pairs them, and "unknown" where a frame does not tell.
+// Requests paired with their replies by their layouts, as the master pairs
+// them, "unknown" where a frame does not tell, and requests unanswered once
+// their time-out has passed.
 #include "monitor/frame_pairing.h"
 
 #include <QTest>
@@ -14,8 +15,9 @@ class TestFramePairing : public QObject
 private slots:
     // Frames "HEX FIRST END" in microseconds; each judged "role", or
     // "reply N T" (its request's number, the response time) with " exN" for
-    // an exception. The counts after the end at finishAt: requests, replies,
-    // unanswered, exceptions. Time-out 1 s.
+    // an exception; "#N unanswered" where a time-out passed, before the frame
+    // that found it or at the end, finishAt. The counts then: requests,
+    // replies, unanswered, exceptions. Time-out 1 s.
     void judge_data()
     {
         QTest::addColumn<QStringList>("frames");
@@ -27,17 +29,27 @@ private slots:
         QTest::newRow("03 request and reply")
             << QStringList{read1 + " 0 8000", reply1 + " 10000 17000"} << qint64(20000)
             << QStringList{"request", "reply 1 2000"} << "1 1 0 0";
-        QTest::newRow("06 and its echo before any pairing")
-            << QStringList{"010600010003980B 0 8000", "010600010003980B 9500 17500"}
-            << qint64(20000) << QStringList{"unknown", "reply 1 1500"} << "1 1 0 0";
-        QTest::newRow("06 after a pairing")
-            << QStringList{read1 + " 0 8000", reply1 + " 10000 17000",
-                           "010600010003980B 30000 38000", "010600010003980B 40000 48000"}
-            << qint64(50000) << QStringList{"request", "reply 1 2000", "request", "reply 3 2000"}
-            << "2 2 0 0";
+        QTest::newRow("a retry within the time-out is a request, the first unanswered")
+            << QStringList{read1 + " 0 8000", read1 + " 100000 108000", reply1 + " 110000 117000"}
+            << qint64(5000000) << QStringList{"request", "request", "reply 2 2000", "#1 unanswered"}
+            << "2 1 1 0";
+        QTest::newRow("a reply with the wrong byte count is not paired")
+            << QStringList{read1 + " 0 8000", "010304000500000000 10000 19000"} << qint64(5000000)
+            << QStringList{"request", "reply", "#1 unanswered"} << "1 1 1 0";
         QTest::newRow("exception reply")
             << QStringList{read1 + " 0 8000", "018302C0F1 9000 14000"} << qint64(20000)
             << QStringList{"request", "reply 1 1000 ex2"} << "1 1 0 1";
+        QTest::newRow("06 and its echo before any pairing")
+            << QStringList{"010600010003980B 0 8000", "010600010003980B 9500 17500"}
+            << qint64(20000) << QStringList{"unknown", "reply 1 1500"} << "1 1 0 0";
+        QTest::newRow("a write's echo with another value is none")
+            << QStringList{read1 + " 0 8000", reply1 + " 10000 17000",
+                           "010600010003980B 30000 38000", "010600010004D9C9 40000 48000"}
+            << qint64(50000) << QStringList{"request", "reply 1 2000", "request", "request"}
+            << "3 1 0 0";
+        QTest::newRow("10 and its echo")
+            << QStringList{"01100001000204000A01029230 0 13000", "0110000100021008 14000 22000"}
+            << qint64(30000) << QStringList{"request", "reply 1 1000"} << "1 1 0 0";
         QTest::newRow("broadcast awaits nothing")
             << QStringList{read1 + " 0 8000", reply1 + " 10000 17000",
                            "00060001000399DA 30000 38000", read1 + " 3000000 3008000",
@@ -47,22 +59,23 @@ private slots:
             << "3 2 0 0";
         QTest::newRow("no reply within the time-out")
             << QStringList{read1 + " 0 8000", read1 + " 2000000 2008000"} << qint64(4000000)
-            << QStringList{"request", "request"} << "2 0 2 0";
+            << QStringList{"request", "#1 unanswered", "request", "#2 unanswered"} << "2 0 2 0";
         QTest::newRow("a reply after the time-out answers nothing")
             << QStringList{read1 + " 0 8000", reply1 + " 1008001 1015001"} << qint64(2000000)
-            << QStringList{"request", "reply"} << "1 1 1 0";
+            << QStringList{"request", "#1 unanswered", "reply"} << "1 1 1 0";
         QTest::newRow("a reply just within the time-out")
             << QStringList{read1 + " 0 8000", reply1 + " 1008000 1015000"} << qint64(2000000)
             << QStringList{"request", "reply 1 1000000"} << "1 1 0 0";
-        QTest::newRow("another unit's reply")
-            << QStringList{read1 + " 0 8000", "02030200053C47 10000 17000"} << qint64(20000)
-            << QStringList{"request", "unknown"} << "1 0 0 0";
+        QTest::newRow("of two units asked, the one that answers")
+            << QStringList{read1 + " 0 8000", "020300000001840A 20000 28000",
+                           reply1 + " 30000 37000"}
+            << qint64(50000) << QStringList{"request", "request", "reply 1 22000"} << "2 1 0 0";
+        QTest::newRow("a request to another unit leaves the first waiting out its time-out")
+            << QStringList{read1 + " 0 8000", "020300000001840A 20000 28000"} << qint64(2000000)
+            << QStringList{"request", "request", "#1 unanswered", "#2 unanswered"} << "2 0 2 0";
         QTest::newRow("a reply before any request")
             << QStringList{reply1 + " 0 7000", read1 + " 20000 28000"} << qint64(30000)
             << QStringList{"reply", "request"} << "1 1 0 0";
-        QTest::newRow("the master gives up and asks another unit")
-            << QStringList{read1 + " 0 8000", "020300000001840A 20000 28000"} << qint64(30000)
-            << QStringList{"request", "request"} << "2 0 1 0";
         QTest::newRow("too short to tell")
             << QStringList{"01 0 1000", "0103 5000 7000"} << qint64(10000)
             << QStringList{"unknown", "unknown"} << "0 0 0 0";
@@ -76,9 +89,16 @@ private slots:
         QFETCH(qint64, finishAt);
         FramePairing pairing(1s);
         QStringList roles;
+        const auto expire = [&](qint64 now) {
+            for (const Unanswered &request : pairing.expire(now)) {
+                QCOMPARE(request.afterUs, qint64(1000000));
+                roles << QStringLiteral("#%1 unanswered").arg(request.number);
+            }
+        };
         quint64 number = 0;
         for (const QString &frame : frames) {
             const QStringList words = frame.split(u' ');
+            expire(words[1].toLongLong());
             const Judgement j = pairing.judge(++number, QByteArray::fromHex(words[0].toLatin1()),
                                               words[1].toLongLong(), words[2].toLongLong());
             QString role = roleName(j.role);
@@ -88,7 +108,7 @@ private slots:
                 role += QStringLiteral(" ex%1").arg(*j.exception);
             roles << role;
         }
-        pairing.finish(finishAt);
+        expire(finishAt);
         QTEST(roles, "roles");
         const PairingCounts &c = pairing.counts();
         QTEST(QStringLiteral("%1 %2 %3 %4")

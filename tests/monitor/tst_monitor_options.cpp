@@ -49,7 +49,7 @@ private slots:
         QTest::addColumn<QStringList>("fields");
         QTest::newRow("bare") << QStringList{"/dev/ttyUSB0"} << QStringList{"device=/dev/ttyUSB0"};
         QTest::newRow("port number") << QStringList{"3"} << QStringList{"device=/dev/ttyS2"};
-        // The gap follows the settings (tst_frame_cutter has the rates).
+        // The gap follows the settings (tst_line_timing has the rates).
         QTest::newRow("settings") << QStringList{"--serial-settings", "19200,e,8,1", "/dev/ttyUSB0"}
                                   << QStringList{"device=/dev/ttyUSB0", "baud=19200,parity=2",
                                                  "gap=2006"};
@@ -120,9 +120,15 @@ private slots:
         QTest::newRow("no port") << QStringList{} << "no port given";
         QTest::newRow("two ports") << QStringList{port, port} << "more than one port given";
         QTest::newRow("port zero") << QStringList{"0"} << "no such port: 0";
+        // tallowick-run refuses the same with the same words.
         QTest::newRow("bad settings")
             << QStringList{"--serial-settings", "9600,x,8,1", port}
-            << "--serial-settings takes baud,parity,data,stop, such as 9600,n,8,1";
+            << "--serial-settings takes baud,parity,data,stop such as 9600,n,8,1, not "
+               "\"9600,x,8,1\"";
+        QTest::newRow("a rate no port is set to")
+            << QStringList{"--serial-settings", "12345,n,8,1", port}
+            << "--serial-settings takes a baud rate a serial port is set to, 50 to 4000000 such "
+               "as 9600 or 115200, not \"12345,n,8,1\"";
         QTest::newRow("gap zero") << QStringList{"--gap", "0", port}
                                   << "--gap takes milliseconds above 0, such as 4.01";
         QTest::newRow("gap below a microsecond")

@@ -158,6 +158,11 @@ private slots:
         row("--serial-settings, parity x", {"--serial-settings", "9600,x,8,1", "f.ini"},
             "--serial-settings takes baud,parity,data,stop such as 9600,n,8,1, not "
             "\"9600,x,8,1\"");
+        // tallowick-monitor refuses the same with the same words.
+        row("--serial-settings, a rate no port is set to",
+            {"--serial-settings", "12345,n,8,1", "f.ini"},
+            "--serial-settings takes a baud rate a serial port is set to, 50 to 4000000 such as "
+            "9600 or 115200, not \"12345,n,8,1\"");
         const char *lineForm = "--line takes N=HEX, N from 1 to 15, HEX the line's bytes, not ";
         const auto lineRow = [&](const char *name, const char *value) {
             row(name, {"--line", value}, (QByteArray(lineForm) + '"' + value + '"').constData());

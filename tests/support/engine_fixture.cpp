@@ -47,7 +47,7 @@ void EngineFixture::set(const QString &name, const QString &value)
     bool isLine = false;
     const int line = name.startsWith(u"cmd") ? name.mid(3).toInt(&isLine) : 0;
     if (name == u"baud")
-        serial.baud = value.toInt();
+        serial.line.baudRate = value.toInt();
     else if (name == u"open" && linkErrors.contains(value))
         serial.openResult = LinkError(linkErrors.indexOf(value));
     else if (fields.contains(name))

@@ -22,7 +22,10 @@ public:
     QByteArray readAll() override;
     void close() override;
     int state() const override { return m_state; }
-    qint32 baudRate() const override { return m_kind == Serial ? baud : 0; }
+    std::optional<LineSettings> lineSettings() const override
+    {
+        return m_kind == Serial ? std::optional(line) : std::nullopt;
+    }
     // A serial open that fails says so as the serial link does.
     QString lastError() const override
     {
@@ -40,7 +43,7 @@ public:
 
     LinkError openResult = LinkError::None; // what the next opens report
     bool refuseWrites = false;
-    qint32 baud = 9600;
+    LineSettings line; // 9600,n,8,1
     QByteArrayList written;
     QList<LinkTarget> opened;
 

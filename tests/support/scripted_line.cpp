@@ -38,9 +38,21 @@ void ScriptedLine::start()
     m_thread = std::thread([this] {
         Clock::time_point lastWrite = Clock::now();
         for (const LineStep &step : m_steps) {
-            sleepUntil(lastWrite + m_characterTime * step.bytes.size());
-            m_pty.write(step.bytes);
-            lastWrite = Clock::now();
+            if (step.byteByByte) {
+                for (qsizetype i = 0; i < step.bytes.size(); ++i) {
+                    if (i == step.pauseBefore && step.pause.count() > 0) {
+                        sleepUntil(lastWrite + step.pause);
+                        lastWrite = Clock::now();
+                    }
+                    sleepUntil(lastWrite + m_characterTime);
+                    m_pty.write(step.bytes.sliced(i, 1));
+                    lastWrite = Clock::now();
+                }
+            } else {
+                sleepUntil(lastWrite + m_characterTime * step.bytes.size());
+                m_pty.write(step.bytes);
+                lastWrite = Clock::now();
+            }
             sleepUntil(lastWrite + step.silenceAfter);
             lastWrite = Clock::now();
         }

@@ -12,13 +12,18 @@ class PtyPair;
 
 // A bus that plays a script into a pty: each frame arrives when its last
 // byte would have ended on a line of the given baud rate (10-bit
-// characters), as an adapter hands a frame over, then the line is silent for
-// the step's silence. Each frame is timed from the moment the one before was
+// characters), as an adapter hands a frame over, or byte by byte, each as its
+// stop bit ends, as a UART hands them over; then the line is silent for the
+// step's silence. Each write is timed from the moment the one before was
 // actually written, so a late wake-up never shortens a silence.
 struct LineStep
 {
     QByteArray bytes;
     std::chrono::microseconds silenceAfter{0};
+    bool byteByByte = false;
+    // Byte by byte: a silence of the sender before the byte at pauseBefore.
+    std::chrono::microseconds pause{0};
+    qsizetype pauseBefore = 0;
 };
 
 class ScriptedLine
