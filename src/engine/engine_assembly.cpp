@@ -22,8 +22,7 @@ QTimer *namedTimer(const char *name, QObject *owner)
 
 } // namespace
 
-EngineAssembly assembleEngine(const ExchangeInputs &inputs, QObject *owner,
-                              const std::function<Link &(TcpLink &)> &tcpFraming)
+EngineAssembly assembleEngine(const ExchangeInputs &inputs, QObject *owner)
 {
     EngineAssembly parts{};
     parts.serial = new SerialLink(owner);
@@ -38,8 +37,7 @@ EngineAssembly assembleEngine(const ExchangeInputs &inputs, QObject *owner,
     timers.serialQuiet = new PreciseTimer(owner);
     timers.repeatPause = new FirstOfTwoWait(new QTimerWait(parts.repeatTimer, owner),
                                             new PreciseTimer(owner), owner);
-    Link &tcp = tcpFraming ? tcpFraming(*parts.tcp) : *parts.tcp;
-    parts.engine = new ExchangeEngine(inputs, *parts.serial, tcp, timers, owner);
+    parts.engine = new ExchangeEngine(inputs, *parts.serial, *parts.tcp, timers, owner);
     return parts;
 }
 

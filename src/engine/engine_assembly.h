@@ -1,7 +1,5 @@
 #pragma once
 
-#include <functional>
-
 class QObject;
 class QTimer;
 
@@ -27,9 +25,7 @@ struct EngineAssembly
     QTimer *repeatTimer;
 };
 
-// tcpFraming, when given, puts a link of its own between the engine and the
-// TCP link (a framing the window does not use); it belongs to the owner too.
-EngineAssembly assembleEngine(const ExchangeInputs &inputs, QObject *owner,
-                              const std::function<Link &(TcpLink &)> &tcpFraming = {});
+// A framing other than RTU is the engine's to be given (setTcpFraming()).
+EngineAssembly assembleEngine(const ExchangeInputs &inputs, QObject *owner);
 
 } // namespace tallowick

@@ -2,6 +2,8 @@
 
 #include "engine/command_text.h"
 #include "engine/numeric_value.h"
+#include "frames/frame_text.h"
+#include "frames/framing.h"
 #include "frames/quiet_time.h"
 #include "frames/reply_check.h"
 #include "links/line_timing.h"
@@ -318,13 +320,15 @@ void ExchangeEngine::transmitLine(bool crcOnly)
     }
     // A link that refuses the frame leaves the exchange to its time-out.
     Link &link = serialMode() ? m_serial : m_tcp;
-    if (!link.write(frame->bytes))
+    const QByteArray bytes =
+        !serialMode() && m_tcpFraming ? m_tcpFraming->request(frame->bytes) : frame->bytes;
+    if (bytes.isEmpty() || !link.write(bytes))
         return;
     // Every write's departure is told, in turn, whoever awaits it.
     const quint64 write = link.tellsDeparture() ? ++m_departing : 0;
     if (m_report && isWaiting()) {
         m_report->line = line + 1;
-        m_report->request = frame->bytes;
+        m_report->request = bytes;
         m_reportWrite = write;
         if (!write)
             m_report->sent = m_now();
@@ -388,27 +392,50 @@ void ExchangeEngine::dropSerialReply()
 
 void ExchangeEngine::takeTcpReply()
 {
-    // Each arrival on the socket is one reply.
-    const QByteArray reply = m_tcp.readAll();
-    if (reply.isEmpty())
+    const QByteArray bytes = m_tcp.readAll();
+    if (bytes.isEmpty())
         return;
     m_lastArrival = m_now();
-    handleReply(reply, false);
+    if (!m_tcpFraming) {
+        // Each arrival on the socket is one reply.
+        handleReply(bytes, false);
+        return;
+    }
+    const std::optional<FramedReply> framed = m_tcpFraming->take(bytes);
+    if (!framed)
+        return;
+    if (m_report)
+        m_report->replyFault = framed->reason;
+    // The log shows the frame the header carried, without a CRC it never had.
+    const QByteArray shown = framed->frame.isEmpty() ? framed->bytes : framed->frame;
+    static constexpr ExchangeResult results[] = {
+        ExchangeResult::Reply, ExchangeResult::ReplyTooShort, ExchangeResult::BadHeader};
+    endWithReply(framed->bytes, QStringLiteral("接收 < ") + frameText(shown, false),
+                 results[framed->verdict], false);
 }
 
 void ExchangeEngine::handleReply(const QByteArray &reply, bool fromSerial)
 {
-    m_replyTimeout.stop();
-    setExchange(Exchange::EndingWithReply);
-    if (m_report)
-        m_report->reply = reply;
-
     // A reply too short to check is reported, and the exchange still ends as
     // after any other reply: a stray byte must not leave the window waiting
     // with its Send button reading "Stop".
     bool crcCorrect = false;
     const auto entry = replyEntryText(reply, &crcCorrect);
-    emit logEntry(entry ? *entry : failureEntryText(replyTooShort), 1);
+    endWithReply(reply, entry ? *entry : failureEntryText(replyTooShort),
+                 !entry       ? ExchangeResult::ReplyTooShort
+                 : crcCorrect ? ExchangeResult::Reply
+                              : ExchangeResult::WrongCrc,
+                 fromSerial);
+}
+
+void ExchangeEngine::endWithReply(const QByteArray &reply, const QString &entry,
+                                  ExchangeResult result, bool fromSerial)
+{
+    m_replyTimeout.stop();
+    setExchange(Exchange::EndingWithReply);
+    if (m_report)
+        m_report->reply = reply;
+    emit logEntry(entry, 1);
 
     if (m_in.linkChoices().dropLinkAfterExchange) {
         if (fromSerial)
@@ -418,9 +445,7 @@ void ExchangeEngine::handleReply(const QByteArray &reply, bool fromSerial)
         emit logEntry(closingEntry, 2);
         m_tcpSession = TcpSession::None;
     }
-    endExchange(!entry       ? ExchangeResult::ReplyTooShort
-                : crcCorrect ? ExchangeResult::Reply
-                             : ExchangeResult::WrongCrc);
+    endExchange(result);
 }
 
 void ExchangeEngine::endWithoutReply()
@@ -438,8 +463,18 @@ void ExchangeEngine::endWithoutReply()
     m_replyTimeout.stop();
 
     const int after = m_tcp.state();
-    const ExchangeResult result =
+    ExchangeResult result =
         after == Link::Error ? ExchangeResult::LinkFailed : ExchangeResult::NoReply;
+    // Part of a framed reply came, and no more will: it was cut short.
+    if (m_tcpFraming && !serialMode()) {
+        if (const std::optional<FramedReply> cut = m_tcpFraming->end(); cut && m_report) {
+            m_report->reply = cut->bytes;
+            m_report->replyFault = cut->reason;
+            result = ExchangeResult::ReplyTooShort;
+            // A reply that never ended has no response time.
+            m_lastArrival.reset();
+        }
+    }
     if (after == Link::Error) {
         emit logEntry(QStringLiteral("------9:連線錯誤------"), 2);
         m_linkFault = LinkFault::Found;

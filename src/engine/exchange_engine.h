@@ -12,6 +12,7 @@
 
 namespace tallowick {
 
+class Framing;
 class Link;
 class OneShotTimer;
 
@@ -69,6 +70,10 @@ public:
     // so that the next Send connects again instead of finding it closed.
     void endWait();
     void forgetClosedLink();
+    // A framing other than RTU for the TCP link (Modbus TCP for the runner's
+    // --mbap): it frames each request and cuts and judges the reply. The
+    // window has none. It stays the caller's.
+    void setTcpFraming(Framing *framing) { m_tcpFraming = framing; }
 
     bool serialMode() const { return m_mode == LinkMode::Serial; }
     bool isWaiting() const
@@ -170,6 +175,8 @@ private:
     void dropSerialReply();
     void takeTcpReply();
     void handleReply(const QByteArray &reply, bool fromSerial);
+    void endWithReply(const QByteArray &reply, const QString &entry, ExchangeResult result,
+                      bool fromSerial);
     void endWithoutReply();
     void endExchange(ExchangeResult result);
     void noteLinkFailure(const QString &reason);
@@ -184,6 +191,7 @@ private:
     const ExchangeInputs &m_in;
     Link &m_serial;
     Link &m_tcp;
+    Framing *m_tcpFraming = nullptr;
     OneShotTimer &m_replyTimeout;
     OneShotTimer &m_serialQuiet;
     OneShotTimer &m_repeatPause;

@@ -14,6 +14,7 @@ enum class ExchangeResult {
     ReplyTooShort, // a reply too short to hold a CRC
     NoReply,       // the time-out, or Stop, ended the wait
     LinkFailed,    // the TCP link was found unusable when the wait ended
+    BadHeader,     // a framing's header did not answer the request (Modbus TCP)
 };
 
 // One exchange as it happened, told once when it ends: whoever keeps records
@@ -26,6 +27,7 @@ struct ExchangeReport
     QByteArray request;              // as it went out; empty when nothing did
     std::optional<QByteArray> reply; // as it came in
     ExchangeResult result = ExchangeResult::NoReply;
+    QString replyFault;         // why the framing judged the reply bad or short
     Moment begun;               // the wait began
     std::optional<Moment> sent; // the request's last byte left (a serial port
                                 // drained, a socket written)

@@ -22,6 +22,7 @@ struct ExchangeRecord
     ExchangeOutcome outcome = ExchangeOutcome::Ok;
     std::optional<std::chrono::microseconds> response;
     QString linkFailure; // why the link failed under it, in the system's words
+    QString replyFault;  // why the framing judged the reply bad or short
 };
 
 // Whoever keeps the records of a run: told of each exchange as it ends, and of

@@ -2,8 +2,8 @@
 
 #include "engine/numeric_value.h"
 #include "frames/crc.h"
-#include "frames/modbus_pdu.h"
 #include "frames/frame_text.h"
+#include "frames/modbus_pdu.h"
 #include "links/serial_link.h"
 #include "links/tcp_link.h"
 #include "log/log_entry.h"
@@ -18,17 +18,12 @@ namespace tallowick {
 
 HeadlessRun::HeadlessRun(const ExchangeInputs &inputs, bool serialMode, bool singleSend,
                          OutputFile *log, std::FILE *err, RunRecording recording, QObject *parent)
-    : QObject(parent), m_inputs(inputs),
-      m_parts(assembleEngine(inputs, this,
-                             recording.mbap
-                                 ? std::function<Link &(TcpLink &)>([this](TcpLink &tcp) -> Link & {
-                                       m_mbap = new MbapLink(tcp, this);
-                                       return *m_mbap;
-                                   })
-                                 : std::function<Link &(TcpLink &)>())),
+    : QObject(parent), m_inputs(inputs), m_parts(assembleEngine(inputs, this)),
       m_engine(m_parts.engine), m_singleSend(singleSend), m_log(log), m_err(err),
       m_recording(std::move(recording))
 {
+    if (m_recording.mbap)
+        m_engine->setTcpFraming(&m_mbap.emplace());
     if (serialMode) {
         m_engine->toggleMode();
         m_parts.serial->watchDrain(m_recording.serialDrain);
@@ -161,9 +156,11 @@ ExchangeOutcome HeadlessRun::classify(const ExchangeReport &report) const
         return m_interrupting ? ExchangeOutcome::Interrupted : ExchangeOutcome::NoReply;
     case ExchangeResult::LinkFailed:
         return m_interrupting ? ExchangeOutcome::Interrupted : ExchangeOutcome::LinkFailed;
+    case ExchangeResult::BadHeader:
+        return ExchangeOutcome::BadHeader;
     }
     const QByteArray reply = report.reply.value_or(QByteArray());
-    const QByteArrayView body = QByteArrayView(reply).chopped(std::min<qsizetype>(2, reply.size()));
+    const QByteArrayView body = replyBody(reply);
     const auto pattern = m_recording.expect.find(report.line);
     if (pattern == m_recording.expect.end())
         return isExceptionReply(body) ? ExchangeOutcome::Exception : ExchangeOutcome::Ok;
@@ -184,23 +181,7 @@ void HeadlessRun::record(const ExchangeReport &report)
     record.reply = report.reply;
     record.outcome = classify(report);
     record.linkFailure = report.linkFailure;
-    if (m_mbap) {
-        switch (m_mbap->takeVerdict()) {
-        case MbapLink::Verdict::BadHeader:
-            record.outcome = ExchangeOutcome::BadHeader;
-            break;
-        case MbapLink::Verdict::CutShort:
-            if (!record.reply)
-                record.outcome = ExchangeOutcome::TooShort;
-            break;
-        case MbapLink::Verdict::None:
-        case MbapLink::Verdict::Answered:
-            break;
-        }
-        // The CRC the link added for the engine's checks was never sent.
-        if (record.reply && record.outcome != ExchangeOutcome::BadHeader)
-            record.reply->chop(2);
-    }
+    record.replyFault = report.replyFault;
     record.n = ++m_recorded;
     record.response = report.response;
     m_stats.record(record.line, record.outcome, record.response);
@@ -230,10 +211,19 @@ void HeadlessRun::noteEnd(ExchangeResult result)
         finishWhenIdle();
 }
 
+QByteArrayView HeadlessRun::replyBody(QByteArrayView reply) const
+{
+    // Unit id and PDU: after an MBAP header's length field, or before a CRC.
+    if (m_mbap)
+        return reply.sliced(std::min<qsizetype>(mbapLengthEnd, reply.size()));
+    return reply.chopped(std::min<qsizetype>(2, reply.size()));
+}
+
 void HeadlessRun::tellFailure(const ExchangeRecord &record) const
 {
     const auto hex = [](QByteArrayView bytes) { return frameText(bytes, false); };
     const QByteArray reply = record.reply.value_or(QByteArray());
+    const QByteArrayView body = replyBody(reply);
     QString why;
     switch (record.outcome) {
     case ExchangeOutcome::WrongCrc: {
@@ -243,21 +233,19 @@ void HeadlessRun::tellFailure(const ExchangeRecord &record) const
                   .arg(hex(reply), hex(reply.right(2)), hex(QByteArrayView(due, 2)));
     } break;
     case ExchangeOutcome::TooShort:
-        why = reply.isEmpty() ? QStringLiteral("only part of a reply came")
-                              : QStringLiteral("reply %1 is too short").arg(hex(reply));
+        why = QStringLiteral("reply %1 is too short").arg(hex(reply));
+        if (!record.replyFault.isEmpty())
+            why += QStringLiteral(": ") + record.replyFault;
         break;
     case ExchangeOutcome::Exception: {
-        const auto code = quint8(reply.size() > 2 ? reply[2] : 0);
+        const auto code = quint8(body.size() > 2 ? body[2] : 0);
         const QString name = exceptionName(code);
-        why =
-            hex(reply.mid(2, 1)) + (name.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(name));
+        why = hex(body.sliced(2, 1)) +
+              (name.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(name));
         break;
     }
     case ExchangeOutcome::Unexpected: {
         const auto pattern = m_recording.expect.find(record.line);
-        const QByteArrayView body =
-            m_mbap ? QByteArrayView(reply)
-                   : QByteArrayView(reply).chopped(std::min<qsizetype>(2, reply.size()));
         why =
             QStringLiteral("reply %1 does not match %2")
                 .arg(hex(body), pattern == m_recording.expect.end() ? QString()
@@ -272,7 +260,7 @@ void HeadlessRun::tellFailure(const ExchangeRecord &record) const
                                            : record.linkFailure;
         break;
     case ExchangeOutcome::BadHeader:
-        why = m_mbap ? m_mbap->badHeaderReason() : QString();
+        why = record.replyFault;
         break;
     case ExchangeOutcome::Ok:
     case ExchangeOutcome::Interrupted:

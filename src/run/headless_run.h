@@ -2,12 +2,12 @@
 
 #include "engine/engine_assembly.h"
 #include "engine/exchange_engine.h"
+#include "frames/framing.h"
 #include "frames/reply_pattern.h"
 #include "links/serial_link.h"
 #include "platform/command_line.h"
 #include "platform/output_file.h"
 #include "run/exchange_record.h"
-#include "run/mbap_link.h"
 
 #include <QObject>
 #include <chrono>
@@ -74,12 +74,12 @@ private:
     void noteEnd(ExchangeResult result);
     void tellFailure(const ExchangeRecord &record) const;
     ExchangeOutcome classify(const ExchangeReport &report) const;
+    QByteArrayView replyBody(QByteArrayView reply) const;
     int lineInTurn() const;
     void finishWhenIdle();
     int status() const;
     void finish();
 
-    MbapLink *m_mbap = nullptr; // made with the engine, so first
     const ExchangeInputs &m_inputs;
     EngineAssembly m_parts;
     ExchangeEngine *m_engine;
@@ -95,6 +95,7 @@ private:
     quint64 m_ended = 0; // exchanges the engine told the end of
     bool m_finished = false;
     RunRecording m_recording;
+    std::optional<MbapFraming> m_mbap; // Modbus TCP on the TCP link
     ExchangeStats m_stats;
     std::chrono::system_clock::duration m_wallMinusSteady{};
     bool m_interrupting = false;

@@ -2,6 +2,7 @@
 // manual clock: what the user does, what the peer does and when, and what the
 // log, the status and the links show after it. CRCs and reply entries:
 // pymodbus 3.0 utilities.computeCRC, and replies of the libmodbus 3.1 slave.
+#include "frames/framing.h"
 #include "support/engine_fixture.h"
 
 #include <QHash>
@@ -357,35 +358,65 @@ private slots:
     {
         QTest::addColumn<QString>("script");
         QTest::addColumn<QStringList>("reports");
+        QTest::addColumn<bool>("mbap"); // Modbus TCP framing on the TCP link
         QTest::newRow("serial, a reply in two pieces")
             << "mode; wait 2; send; wait 5; arrive 0103; wait 1.5; arrive 0200057847; idle"
-            << QStringList{"1 010300000001840A 01030200057847 0 @2000 @2000 6500 -"};
+            << QStringList{"1 010300000001840A 01030200057847 0 @2000 @2000 6500 - -"} << false;
         QTest::newRow("tcp, sent once connected")
             << "send; wait 4; accept; wait 3; arrive 01030200057847"
-            << QStringList{"1 010300000001840A 01030200057847 0 @0 @4000 3000 -"};
+            << QStringList{"1 010300000001840A 01030200057847 0 @0 @4000 3000 - -"} << false;
         QTest::newRow("tcp, line 3, no reply")
             << "set cmd3=010300010001; set sendCnt=3; send; accept; next"
-            << QStringList{"3 010300010001D5CA - 3 @0 @0 - -"};
+            << QStringList{"3 010300010001D5CA - 3 @0 @0 - - -"} << false;
         QTest::newRow("tcp, a reply after its time-out")
             << "send; accept; next; arrive 01030200057847"
-            << QStringList{"1 010300000001840A - 3 @0 @0 - -"};
+            << QStringList{"1 010300000001840A - 3 @0 @0 - - -"} << false;
         QTest::newRow("tcp, nobody listens: nothing sent")
-            << "send; reset; next" << QStringList{"0 - - 4 @0 - - reset"};
+            << "send; reset; next" << QStringList{"0 - - 4 @0 - - reset -"} << false;
         QTest::newRow("tcp, the peer closes under the exchange")
             << "set drop=0; send; accept; wait 2; close; next"
-            << QStringList{"1 010300000001840A - 3 @0 @0 - closed"};
+            << QStringList{"1 010300000001840A - 3 @0 @0 - closed -"} << false;
         QTest::newRow("serial, a port that cannot be opened")
-            << "mode; set open=InvalidPort; send; next" << QStringList{"0 - - 3 @0 - - no port"};
+            << "mode; set open=InvalidPort; send; next" << QStringList{"0 - - 3 @0 - - no port -"}
+            << false;
         QTest::newRow("serial, the device gone while waiting")
             << "mode; send; wait 1; gone; next"
-            << QStringList{"1 010300000001840A - 3 @0 @0 - gone"};
+            << QStringList{"1 010300000001840A - 3 @0 @0 - gone -"} << false;
+        // Modbus TCP: the request behind its header, no CRC; the reply
+        // framed by its MBAP length and kept as it came.
+        const QString mbapRequest = QStringLiteral("1 000100000006010300000001 ");
+        QTest::newRow("mbap: a reply in two arrivals")
+            << "set crc=0; send; accept; wait 2; arrive 000100000005010302; wait 1; arrive 0005"
+            << QStringList{mbapRequest + "0001000000050103020005 0 @0 @0 3000 - -"} << true;
+        QTest::newRow("mbap: another transaction id")
+            << "set crc=0; send; accept; arrive 0007000000050103020005"
+            << QStringList{mbapRequest +
+                           "0007000000050103020005 5 @0 @0 0 - MBAP transaction 7, expected 1"}
+            << true;
+        QTest::newRow("mbap: a length that leaves no byte count")
+            << "set crc=0; send; accept; arrive 0001000000020103"
+            << QStringList{mbapRequest + "0001000000020103 2 @0 @0 0 - its function needs more "
+                                         "than the MBAP length of 2 leaves"}
+            << true;
+        QTest::newRow("mbap: an exception reply")
+            << "set crc=0; send; accept; arrive 000100000003018302"
+            << QStringList{mbapRequest + "000100000003018302 0 @0 @0 0 - -"} << true;
+        QTest::newRow("mbap: the peer closes inside a reply")
+            << "set crc=0; send; accept; arrive 00010000000501; close; next"
+            << QStringList{mbapRequest + "00010000000501 2 @0 @0 - closed its MBAP length is "
+                                         "5, and 1 bytes of it came"}
+            << true;
     }
 
     void reports()
     {
         QFETCH(QString, script);
         QFETCH(QStringList, reports);
+        QFETCH(bool, mbap);
         EngineFixture f;
+        MbapFraming framing;
+        if (mbap)
+            f.engine.setTcpFraming(&framing);
         QStringList heard;
         const auto hex = [](const QByteArray &bytes) {
             return bytes.isEmpty() ? QStringLiteral("-")
@@ -405,7 +436,8 @@ private slots:
                                  r.sent ? us(*r.sent) : QStringLiteral("-"),
                                  r.response ? QString::number(r.response->count())
                                             : QStringLiteral("-"),
-                                 r.linkFailure.isEmpty() ? QStringLiteral("-") : r.linkFailure}
+                                 r.linkFailure.isEmpty() ? QStringLiteral("-") : r.linkFailure,
+                                 r.replyFault.isEmpty() ? QStringLiteral("-") : r.replyFault}
                          .join(u' ');
         });
         f.run(script);

@@ -461,8 +461,11 @@ private slots:
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QStringList>("results");
         QTest::addColumn<QString>("failure"); // the first told on standard error
+        // The records hold the replies as they came, header and all.
         QTest::newRow("--mbap") << QStringList{"--mbap"}
-                                << QStringList{"ok 0103020005", "exception 018302", "ok 0103020000"}
+                                << QStringList{"ok 0001000000050103020005",
+                                               "exception 000200000003018302",
+                                               "ok 0003000000050103020000"}
                                 << "line 2: exception 02 (illegal data address)";
         // The first RTU frame 010300000001840A read as a header: transaction
         // 0x0103, protocol 0, length 1, then the CRC taken for unit 0x84 and
@@ -533,12 +536,14 @@ private slots:
             "0103", // cut short
             "000600000000"
             "01", // a length no frame has
+            "000700000002"
+            "0103", // a length that leaves no byte count
         };
         LoopbackPeer peer;
         int asked = 0;
         peer.answer = [&] { return QByteArray::fromHex(answers[asked++ % answers.size()]); };
         const Finished run =
-            Runner({"--mbap", "--line", "1=010300000001", "--lines", "1-1", "--passes", "6",
+            Runner({"--mbap", "--line", "1=010300000001", "--lines", "1-1", "--passes", "7",
                     "--pause", "1", "--timeout", "300", "--keep-going", "--json", "-", "--tcp",
                     "127.0.0.1:" + peer.port()})
                 .finish();
@@ -547,19 +552,24 @@ private slots:
             const QJsonObject record = QJsonDocument::fromJson(line).object();
             if (record.contains("result")) {
                 seen << record.value("result").toString();
-                QCOMPARE(record.value("request").toString(), QStringLiteral("010300000001"));
+                // The request as it went out: its header, then the line
+                // without a CRC.
+                QCOMPARE(record.value("request").toString().mid(4),
+                         QStringLiteral("00000006010300000001"));
             }
         }
         QCOMPARE(seen, (QStringList{"ok", "bad-header", "bad-header", "bad-header", "too-short",
-                                    "bad-header"}));
+                                    "bad-header", "too-short"}));
         // Each told on standard error with what the header got wrong.
-        QCOMPARE(
-            run.errors.split(u'\n').filter(QStringLiteral("tallowick-run: ")),
-            (QStringList{"tallowick-run: line 1: bad-header: MBAP transaction 3, expected 2",
-                         "tallowick-run: line 1: bad-header: MBAP protocol 1, not 0",
-                         "tallowick-run: line 1: bad-header: MBAP unit 2, expected 1",
-                         "tallowick-run: line 1: too-short: only part of a reply came",
-                         "tallowick-run: line 1: bad-header: MBAP length 0, not from 2 to 254"}));
+        QCOMPARE(run.errors.split(u'\n').filter(QStringLiteral("tallowick-run: ")),
+                 (QStringList{"tallowick-run: line 1: bad-header: MBAP transaction 3, expected 2",
+                              "tallowick-run: line 1: bad-header: MBAP protocol 1, not 0",
+                              "tallowick-run: line 1: bad-header: MBAP unit 2, expected 1",
+                              "tallowick-run: line 1: too-short: reply 0005000000050103 is too "
+                              "short: its MBAP length is 5, and 2 bytes of it came",
+                              "tallowick-run: line 1: bad-header: MBAP length 0, not from 2 to 254",
+                              "tallowick-run: line 1: too-short: reply 0007000000020103 is too "
+                              "short: its function needs more than the MBAP length of 2 leaves"}));
         QCOMPARE(run.status, 1);
         // What went out: the header, then the line without a CRC.
         QCOMPARE(peer.received.left(12).toHex(), QByteArray("000100000006010300000001"));
