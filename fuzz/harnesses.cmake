@@ -28,3 +28,5 @@ tallowick_harness(reply_pattern LIBRARIES tallowick_frames)
 tallowick_harness(mbap_reader LIBRARIES tallowick_frames)
 # The bus monitor: the frame cutter and the request pairing of the monitor.
 tallowick_harness(bus_monitor LIBRARIES tallowick_monitor)
+# The device's map reader.
+tallowick_harness(device_map LIBRARIES tallowick_device)
