@@ -1,5 +1,7 @@
 #include "device/device_map.h"
 
+#include "device/text_forms.h"
+
 namespace tallowick {
 
 namespace {
@@ -10,10 +12,8 @@ constexpr std::array<const char *, 4> tableNames{"coil", "discrete", "holding", 
 
 std::optional<Table> parseTable(QStringView text)
 {
-    for (std::size_t i = 0; i < tableNames.size(); ++i) {
-        if (text.compare(QLatin1StringView(tableNames[i]), Qt::CaseInsensitive) == 0)
-            return Table(i);
-    }
+    if (const auto index = nameIndex(text, tableNames))
+        return Table(*index);
     return std::nullopt;
 }
 

@@ -1,5 +1,7 @@
 #include "device/fault_rule.h"
 
+#include "device/text_forms.h"
+
 #include <QStringList>
 #include <charconv>
 #include <limits>
@@ -99,14 +101,12 @@ std::variant<FaultAction, Refusal> parseAction(QStringView text)
         action.kind = FaultAction::Truncate;
         action.bytes = int(*n);
     } else if (name == u"extra") {
-        const QByteArray bytes = QByteArray::fromHex(value.toLatin1());
-        const bool hex = !value.isEmpty() && value.size() % 2 == 0 && value.size() <= 512 &&
-                         bytes.toHex().compare(value.toLatin1(), Qt::CaseInsensitive) == 0;
-        if (!hex)
+        const auto bytes = hexBytes(value);
+        if (!bytes || bytes->isEmpty() || bytes->size() > 256)
             return QStringLiteral("extra=HEX takes 1 to 256 bytes in hexadecimal, not \"%1\"")
                 .arg(value);
         action.kind = FaultAction::Extra;
-        action.extra = bytes;
+        action.extra = *bytes;
     } else if (name == u"gap") {
         const qsizetype colon = value.indexOf(u':');
         const auto ms = colon < 0 ? std::nullopt : decimal(value.first(colon), 1, longestDelay);

@@ -1,6 +1,7 @@
 #include "device/map_file.h"
 
 #include "device/csv_reader.h"
+#include "device/text_forms.h"
 
 #include <QFile>
 #include <algorithm>
@@ -46,19 +47,15 @@ std::variant<Columns, FieldError> readHeader(const CsvRecord &header)
     columns.fill(-1);
     for (int i = 0; i < header.fields.size(); ++i) {
         const QString name = header.fields[i].trimmed();
-        int found = -1;
-        for (int c = 0; c < ColumnCount; ++c) {
-            if (name.compare(QLatin1StringView(columnNames[c]), Qt::CaseInsensitive) == 0)
-                found = c;
-        }
-        if (found < 0)
+        const auto found = nameIndex(name, columnNames);
+        if (!found)
             return FieldError{
                 header.line, QStringLiteral("header"),
                 QStringLiteral("\"%1\" is not a column (%2)").arg(name, columnList())};
-        if (columns[found] >= 0)
+        if (columns[*found] >= 0)
             return FieldError{header.line, QStringLiteral("header"),
                               QStringLiteral("\"%1\" twice").arg(name)};
-        columns[found] = i;
+        columns[*found] = i;
     }
     for (int c = 0; c < requiredColumns; ++c) {
         if (columns[c] < 0)

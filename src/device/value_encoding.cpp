@@ -1,5 +1,7 @@
 #include "device/value_encoding.h"
 
+#include "device/text_forms.h"
+
 #include <array>
 #include <bit>
 #include <charconv>
@@ -61,33 +63,6 @@ quint64 fromBigEndian(QByteArrayView bytes)
     for (char c : bytes)
         bits = bits << 8 | quint8(c);
     return bits;
-}
-
-int hexDigit(QChar c)
-{
-    const char16_t u = c.unicode();
-    if (u >= u'0' && u <= u'9')
-        return u - u'0';
-    if (u >= u'a' && u <= u'f')
-        return u - u'a' + 10;
-    if (u >= u'A' && u <= u'F')
-        return u - u'A' + 10;
-    return -1;
-}
-
-std::optional<QByteArray> hexBytes(QStringView digits)
-{
-    if (digits.isEmpty() || digits.size() % 2 != 0)
-        return std::nullopt;
-    QByteArray bytes(digits.size() / 2, Qt::Uninitialized);
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        const int high = hexDigit(digits[2 * i]);
-        const int low = hexDigit(digits[2 * i + 1]);
-        if (high < 0 || low < 0)
-            return std::nullopt;
-        bytes[i] = char(high << 4 | low);
-    }
-    return bytes;
 }
 
 QString outOfRange(QStringView text, const TypeSpec &spec, const QString &range)
@@ -186,6 +161,22 @@ template <typename T> QString shortest(T value)
     return QString::fromLatin1(text, result.ptr - text);
 }
 
+// The bytes as valueBytes() reads raw ones: 0x and two digits a byte.
+QString rawText(QByteArrayView bytes)
+{
+    return QStringLiteral("0x") + QString::fromLatin1(bytes.toByteArray().toHex().toUpper());
+}
+
+// The shortest decimal that reads back as the float; a NaN other than the one
+// "nan" reads back as keeps its bits as raw bytes.
+template <typename Float, typename Bits> QString floatText(Bits bits, QByteArrayView bytes)
+{
+    const auto value = std::bit_cast<Float>(bits);
+    if (value != value && bits != std::bit_cast<Bits>(std::numeric_limits<Float>::quiet_NaN()))
+        return rawText(bytes);
+    return shortest(value);
+}
+
 bool startsWithHexPrefix(QStringView text)
 {
     return text.size() >= 2 && text[0] == u'0' && (text[1] == u'x' || text[1] == u'X');
@@ -223,10 +214,8 @@ QString typeNames()
 
 std::optional<ByteOrder> parseOrder(QStringView text)
 {
-    for (std::size_t i = 0; i < orderNames.size(); ++i) {
-        if (text.compare(QLatin1StringView(orderNames[i]), Qt::CaseInsensitive) == 0)
-            return ByteOrder(i);
-    }
+    if (const auto index = nameIndex(text, orderNames))
+        return ByteOrder(*index);
     return std::nullopt;
 }
 
@@ -246,7 +235,7 @@ std::variant<QByteArray, QString> valueBytes(QStringView text, const TypeSpec &s
         QByteArray bytes;
         if (startsWithHexPrefix(text)) {
             const auto raw = hexBytes(text.sliced(2));
-            if (!raw)
+            if (!raw || raw->isEmpty())
                 return QStringLiteral("\"%1\" is not hexadecimal bytes").arg(text);
             bytes = *raw;
         } else {
@@ -289,23 +278,10 @@ QString valueText(QByteArrayView bytes, const TypeSpec &spec)
         return QString::number(qint32(bits));
     case ValueType::I64:
         return QString::number(qint64(bits));
-    case ValueType::F32: {
-        const float value = std::bit_cast<float>(quint32(bits));
-        // A NaN reads back as one payload only: others keep their bits.
-        if (value != value &&
-            bits != std::bit_cast<quint32>(std::numeric_limits<float>::quiet_NaN()))
-            return QStringLiteral("0x") +
-                   QString::fromLatin1(bytes.toByteArray().toHex().toUpper());
-        return shortest(value);
-    }
-    case ValueType::F64: {
-        const double value = std::bit_cast<double>(bits);
-        if (value != value &&
-            bits != std::bit_cast<quint64>(std::numeric_limits<double>::quiet_NaN()))
-            return QStringLiteral("0x") +
-                   QString::fromLatin1(bytes.toByteArray().toHex().toUpper());
-        return shortest(value);
-    }
+    case ValueType::F32:
+        return floatText<float>(quint32(bits), bytes);
+    case ValueType::F64:
+        return floatText<double>(bits, bytes);
     case ValueType::Str: {
         QByteArrayView text = bytes;
         while (!text.isEmpty() && text.back() == '\0')
@@ -313,8 +289,7 @@ QString valueText(QByteArrayView bytes, const TypeSpec &spec)
         const QString decoded = QString::fromUtf8(text);
         // Text that would not read back as these bytes is written as them.
         if (text.contains('\0') || decoded.toUtf8() != text || startsWithHexPrefix(decoded))
-            return QStringLiteral("0x") +
-                   QString::fromLatin1(bytes.toByteArray().toHex().toUpper());
+            return rawText(bytes);
         return decoded;
     }
     }
