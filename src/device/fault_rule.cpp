@@ -15,23 +15,23 @@ using Refusal = QString;
 
 std::optional<quint64> decimal(QStringView text, quint64 least, quint64 most)
 {
-    if (text.isEmpty() || !text.front().isDigit())
-        return std::nullopt;
-    bool ok = false;
-    const qulonglong n = text.toULongLong(&ok);
-    if (!ok || n < least || n > most)
+    const auto n = decimalNumber(text, most);
+    if (!n || *n < least)
         return std::nullopt;
     return n;
 }
 
-std::optional<quint64> hexadecimal(QStringView text, quint64 most)
+// One or two hexadecimal digits, as Modbus writes a code.
+std::optional<quint64> hexadecimal(QStringView text)
 {
-    if (text.isEmpty() || text.size() > 2 || !text.front().isLetterOrNumber())
+    if (text.isEmpty() || text.size() > 2)
         return std::nullopt;
-    bool ok = false;
-    const uint n = text.toUInt(&ok, 16);
-    if (!ok || n > most)
-        return std::nullopt;
+    quint64 n = 0;
+    for (QChar c : text) {
+        if (hexDigit(c) < 0)
+            return std::nullopt;
+        n = n << 4 | quint64(hexDigit(c));
+    }
     return n;
 }
 
@@ -87,7 +87,7 @@ std::variant<FaultAction, Refusal> parseAction(QStringView text)
         action.kind = FaultAction::Delay;
         action.delay = std::chrono::milliseconds(*ms);
     } else if (name == u"exception") {
-        const auto code = value.size() == 2 ? hexadecimal(value, 0xFF) : std::nullopt;
+        const auto code = value.size() == 2 ? hexadecimal(value) : std::nullopt;
         if (!code || *code == 0)
             return QStringLiteral("exception=CC takes two hexadecimal digits, 01 to FF, not \"%1\"")
                 .arg(value);
@@ -155,7 +155,7 @@ std::optional<Refusal> parseCondition(QStringView text, FaultRule &rule, QString
                 .arg(value);
         rule.units = *list;
     } else if (name == u"fc") {
-        const auto list = spans(value, [](QStringView item) { return hexadecimal(item, 0xFF); });
+        const auto list = spans(value, [](QStringView item) { return hexadecimal(item); });
         if (!list)
             return QStringLiteral("fc= takes function codes in hexadecimal (03, 10) and ranges, "
                                   "separated by /, not \"%1\"")

@@ -68,13 +68,10 @@ std::variant<Columns, FieldError> readHeader(const CsvRecord &header)
 
 std::optional<int> placeNumber(QStringView text)
 {
-    if (text.isEmpty() || !text.front().isDigit())
+    const auto n = decimalNumber(text, DeviceMap::places - 1);
+    if (!n)
         return std::nullopt;
-    bool ok = false;
-    const uint n = text.toUInt(&ok);
-    if (!ok || n >= uint(DeviceMap::places))
-        return std::nullopt;
-    return int(n);
+    return int(*n);
 }
 
 class RowReader

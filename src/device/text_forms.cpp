@@ -2,6 +2,23 @@
 
 namespace tallowick {
 
+std::optional<quint64> decimalNumber(QStringView text, quint64 most)
+{
+    if (text.isEmpty())
+        return std::nullopt;
+    quint64 n = 0;
+    for (QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u < u'0' || u > u'9')
+            return std::nullopt;
+        const quint64 digit = u - u'0';
+        if (digit > most || n > (most - digit) / 10)
+            return std::nullopt;
+        n = n * 10 + digit;
+    }
+    return n;
+}
+
 int hexDigit(QChar c)
 {
     const char16_t u = c.unicode();

@@ -7,6 +7,7 @@
 #include <QStringView>
 #include <array>
 #include <cstddef>
+#include <limits>
 #include <optional>
 
 namespace tallowick {
@@ -21,6 +22,11 @@ std::optional<std::size_t> nameIndex(QStringView text, const std::array<const ch
     }
     return std::nullopt;
 }
+
+// Decimal digits alone (no sign, no blank, no digits of other scripts), the
+// number at most `most`; nothing otherwise.
+std::optional<quint64> decimalNumber(QStringView text,
+                                     quint64 most = std::numeric_limits<quint64>::max());
 
 // 0 to 15, or -1 for a character that is no hexadecimal digit.
 int hexDigit(QChar c);

@@ -2,6 +2,7 @@
 
 #include "device/text_forms.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <charconv>
@@ -106,33 +107,29 @@ template <typename T> std::optional<T> fromChars(const std::string &text)
 
 std::variant<QByteArray, QString> decimalInteger(QStringView text, const TypeSpec &spec)
 {
-    const int width = byteWidth(spec);
-    std::string digits = text.toString().toStdString();
-    if (!digits.empty() && digits.front() == '+')
-        digits.erase(0, 1);
-    const bool plainDigits =
-        !digits.empty() && digits.find_first_not_of("-0123456789") == std::string::npos;
-    if (isSigned(spec.type)) {
-        const qint64 low =
-            width == 8 ? std::numeric_limits<qint64>::min() : -(qint64(1) << (8 * width - 1));
-        const qint64 high =
-            width == 8 ? std::numeric_limits<qint64>::max() : (qint64(1) << (8 * width - 1)) - 1;
-        const auto value = plainDigits ? fromChars<qint64>(digits) : std::nullopt;
-        if (!value && !plainDigits)
-            return QStringLiteral("\"%1\" is not a whole number").arg(text);
-        if (!value || *value < low || *value > high)
-            return outOfRange(text, spec, QStringLiteral("%1 to %2").arg(low).arg(high));
-        return bigEndian(quint64(*value), width);
-    }
-    const quint64 high =
-        width == 8 ? std::numeric_limits<quint64>::max() : (quint64(1) << (8 * width)) - 1;
-    const auto value =
-        plainDigits && digits.front() != '-' ? fromChars<quint64>(digits) : std::nullopt;
-    if (!value && !plainDigits)
+    const int bits = 8 * byteWidth(spec);
+    QStringView digits = text;
+    const bool negative = digits.startsWith(u'-');
+    if (negative || digits.startsWith(u'+'))
+        digits = digits.sliced(1);
+    if (digits.isEmpty() || std::any_of(digits.begin(), digits.end(), [](QChar c) {
+            return c.unicode() < u'0' || c.unicode() > u'9';
+        }))
         return QStringLiteral("\"%1\" is not a whole number").arg(text);
-    if (!value || *value > high)
-        return outOfRange(text, spec, QStringLiteral("0 to %1").arg(high));
-    return bigEndian(*value, width);
+    // The magnitude's limit: 2^(bits-1) below zero, 2^(bits-1) - 1 above for
+    // a signed type, 2^bits - 1 for an unsigned one (and 0 below zero).
+    const quint64 half = quint64(1) << (bits - 1);
+    const quint64 most =
+        isSigned(spec.type) ? (negative ? half : half - 1) : (negative ? 0 : half - 1 + half);
+    const auto magnitude = decimalNumber(digits, most);
+    if (!magnitude) {
+        const QString range =
+            isSigned(spec.type)
+                ? QStringLiteral("%1 to %2").arg(-qint64(half - 1) - 1).arg(half - 1)
+                : QStringLiteral("0 to %1").arg(half - 1 + half);
+        return outOfRange(text, spec, range);
+    }
+    return bigEndian(negative ? quint64(0) - *magnitude : *magnitude, byteWidth(spec));
 }
 
 std::variant<QByteArray, QString> decimalFloat(QStringView text, const TypeSpec &spec)
@@ -191,11 +188,9 @@ std::optional<TypeSpec> parseType(QStringView text)
             return TypeSpec{info.type, info.registers};
     }
     if (text.size() > 4 && text.first(4).compare(u"str:", Qt::CaseInsensitive) == 0) {
-        const QStringView count = text.sliced(4);
-        bool ok = false;
-        const uint n = count.front().isDigit() ? count.toUInt(&ok) : 0;
-        if (ok && n >= 1 && n <= 65536)
-            return TypeSpec{ValueType::Str, int(n)};
+        const auto n = decimalNumber(text.sliced(4), 65536);
+        if (n && *n >= 1)
+            return TypeSpec{ValueType::Str, int(*n)};
     }
     return std::nullopt;
 }

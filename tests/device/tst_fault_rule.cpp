@@ -150,6 +150,10 @@ private slots:
         QTest::newRow("unit 256") << "crc@unit=256"
                                   << "\"crc@unit=256\": unit= takes unit ids 0 to 255 and ranges, "
                                      "separated by /, not \"256\"";
+        QTest::newRow("unit in full-width digits")
+            << QString::fromUtf8("crc@unit=\xef\xbc\x91")
+            << QString::fromUtf8("\"crc@unit=\xef\xbc\x91\": unit= takes unit ids 0 to 255 and "
+                                 "ranges, separated by /, not \"\xef\xbc\x91\"");
         QTest::newRow("unit range backwards") << "crc@unit=7-5"
                                               << "\"crc@unit=7-5\": unit= takes unit ids 0 to 255 "
                                                  "and ranges, separated by /, not \"7-5\"";

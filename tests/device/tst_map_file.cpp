@@ -143,6 +143,10 @@ private slots:
         QTest::newRow("address hexadecimal") << header + "holding,0x10,u16,1\n"
                                              << "pump.csv:2: address: \"0x10\" is not an address "
                                                 "(0 to 65535) or a range of them (100-109)";
+        QTest::newRow("address in full-width digits")
+            << header + "holding,\xef\xbc\x91,u16,1\n"
+            << QString::fromUtf8("pump.csv:2: address: \"\xef\xbc\x91\" is not an address (0 to "
+                                 "65535) or a range of them (100-109)");
         QTest::newRow("range backwards")
             << header + "holding,109-100,u16,1\n"
             << "pump.csv:2: address: \"109-100\" ends before it begins";

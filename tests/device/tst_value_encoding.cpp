@@ -182,6 +182,19 @@ private slots:
             << "u64"
             << "18446744073709551616"
             << "\"18446744073709551616\" is out of range for u64 (0 to 18446744073709551615)";
+        QTest::newRow("i16 too small") << "i16"
+                                       << "-32769"
+                                       << "\"-32769\" is out of range for i16 (-32768 to 32767)";
+        QTest::newRow("i64 too small") << "i64"
+                                       << "-9223372036854775809"
+                                       << "\"-9223372036854775809\" is out of range for i64 "
+                                          "(-9223372036854775808 to 9223372036854775807)";
+        QTest::newRow("minus inside") << "u16"
+                                      << "1-2"
+                                      << "\"1-2\" is not a whole number";
+        QTest::newRow("digits of another script")
+            << "u16" << QString::fromUtf8("\xd9\xa3")
+            << QString::fromUtf8("\"\xd9\xa3\" is not a whole number");
         QTest::newRow("i32 fraction") << "i32"
                                       << "1.5"
                                       << "\"1.5\" is not a whole number";
