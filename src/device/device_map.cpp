@@ -27,17 +27,13 @@ bool holdsBits(Table table)
     return table == Table::Coil || table == Table::Discrete;
 }
 
-DeviceMap::DeviceMap()
-{
-    for (Places &table : m_tables) {
-        table.values.assign(places, 0);
-        table.rowOf.assign(places, -1);
-    }
-}
-
 std::optional<quint16> DeviceMap::add(const MapRow &row, const std::vector<quint16> &content)
 {
     Places &table = m_tables[std::size_t(row.table)];
+    if (table.rowOf.empty()) {
+        table.values.assign(places, 0);
+        table.rowOf.assign(places, -1);
+    }
     for (int a = row.first; a <= row.last; ++a) {
         if (table.rowOf[a] >= 0)
             return quint16(a);
@@ -53,7 +49,8 @@ std::optional<quint16> DeviceMap::add(const MapRow &row, const std::vector<quint
 
 std::optional<int> DeviceMap::rowAt(Table table, quint16 address) const
 {
-    const qint32 row = m_tables[std::size_t(table)].rowOf[address];
+    const std::vector<qint32> &rowOf = m_tables[std::size_t(table)].rowOf;
+    const qint32 row = rowOf.empty() ? -1 : rowOf[address];
     if (row < 0)
         return std::nullopt;
     return row;
@@ -61,9 +58,9 @@ std::optional<int> DeviceMap::rowAt(Table table, quint16 address) const
 
 template <typename Check> bool DeviceMap::all(Table table, int first, int count, Check check) const
 {
-    if (first < 0 || count < 0 || first + count > places)
-        return false;
     const std::vector<qint32> &rowOf = m_tables[std::size_t(table)].rowOf;
+    if (first < 0 || count < 0 || first + count > places || (rowOf.empty() && count > 0))
+        return false;
     for (int a = first; a < first + count; ++a) {
         if (rowOf[a] < 0 || !check(m_rows[std::size_t(rowOf[a])]))
             return false;
@@ -83,12 +80,15 @@ bool DeviceMap::writable(Table table, int first, int count) const
 
 quint16 DeviceMap::value(Table table, quint16 address) const
 {
-    return m_tables[std::size_t(table)].values[address];
+    const std::vector<quint16> &values = m_tables[std::size_t(table)].values;
+    return values.empty() ? 0 : values[address];
 }
 
 void DeviceMap::setValue(Table table, quint16 address, quint16 value)
 {
-    m_tables[std::size_t(table)].values[address] = value;
+    std::vector<quint16> &values = m_tables[std::size_t(table)].values;
+    if (!values.empty())
+        values[address] = value;
 }
 
 } // namespace tallowick

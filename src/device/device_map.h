@@ -39,8 +39,6 @@ class DeviceMap
 public:
     static constexpr int places = 65536;
 
-    DeviceMap();
-
     // Adds a row holding `content` (one value a place: 0 or 1 for a bit, a
     // register otherwise, last - first + 1 of them). Nothing when every place
     // was free; otherwise the first place already taken and nothing changed.
@@ -55,11 +53,14 @@ public:
     bool defined(Table table, int first, int count) const;
     bool writable(Table table, int first, int count) const;
 
-    // A bit is 0 or 1 here; places not defined read 0.
+    // A bit is 0 or 1 here. Places not defined read 0; a value set there is
+    // kept only in a table with a row somewhere.
     quint16 value(Table table, quint16 address) const;
     void setValue(Table table, quint16 address, quint16 value);
 
 private:
+    // Empty until the table's first row: a map of holding registers alone
+    // (or none, for a device without a map) does not fill the other tables.
     struct Places
     {
         std::vector<quint16> values;
