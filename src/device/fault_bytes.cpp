@@ -1,5 +1,6 @@
 #include "device/fault_bytes.h"
 
+#include "device/answers.h"
 #include "frames/crc.h"
 
 namespace tallowick {
@@ -27,6 +28,13 @@ quint8 otherFunction(quint8 function)
 }
 
 } // namespace
+
+std::optional<QByteArray> replyInstead(const FaultAction &action, QByteArrayView requestPdu)
+{
+    if (action.kind != FaultAction::Exception || requestPdu.isEmpty())
+        return std::nullopt;
+    return exceptionReply(quint8(requestPdu[0]), action.exceptionCode);
+}
 
 bool changesBytes(FaultAction::Kind kind, Framing framing)
 {

@@ -54,6 +54,27 @@ private slots:
             appliedToFrame(action, mbap ? Framing::Mbap : Framing::Rtu, QByteArray::fromHex(frame));
         QCOMPARE(out.toHex().toUpper(), sent);
     }
+
+    void replacedReply_data()
+    {
+        QTest::addColumn<QString>("rule");
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<QByteArray>("reply"); // empty: answered from the map
+        QTest::newRow("exception=04 to a read")
+            << "exception=04" << QByteArray("0300000001") << QByteArray("8304");
+        QTest::newRow("exception=0B to a write")
+            << "exception=0B@fc=10" << QByteArray("100000000102FFFF") << QByteArray("900B");
+        QTest::newRow("crc leaves the answer") << "crc" << QByteArray("0300000001") << QByteArray();
+    }
+    void replacedReply()
+    {
+        QFETCH(QString, rule);
+        QFETCH(QByteArray, request);
+        QFETCH(QByteArray, reply);
+        const FaultAction action = std::get<FaultRule>(parseFaultRule(rule)).action;
+        const auto instead = replyInstead(action, QByteArray::fromHex(request));
+        QCOMPARE(instead ? instead->toHex().toUpper() : QByteArray(), reply);
+    }
 };
 
 QTEST_APPLESS_MAIN(TestFaultBytes)
