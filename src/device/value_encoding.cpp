@@ -6,7 +6,6 @@
 #include <array>
 #include <bit>
 #include <charconv>
-#include <cstring>
 #include <limits>
 #include <string>
 
@@ -245,13 +244,17 @@ std::variant<QByteArray, QString> valueBytes(QStringView text, const TypeSpec &s
     }
     if (text.isEmpty())
         return QStringLiteral("empty, and %1 needs a value").arg(typeName(spec));
-    if (startsWithHexPrefix(text))
-        return rawNumber(text, spec);
     if (spec.type == ValueType::Bit) {
-        if (text == u"0" || text == u"1")
-            return QByteArray(1, char(text == u"1"));
+        // 0x0 and 0x1 as well: a bit's raw byte is 0 or 1 too.
+        const auto raw = startsWithHexPrefix(text) ? rawNumber(text, spec)
+                                                   : std::variant<QByteArray, QString>(QString());
+        const auto *byte = std::get_if<QByteArray>(&raw);
+        if (text == u"0" || text == u"1" || (byte && quint8(byte->at(0)) <= 1))
+            return QByteArray(1, char(text == u"1" || (byte && byte->at(0) == 1)));
         return QStringLiteral("\"%1\" is not a bit (0 or 1)").arg(text);
     }
+    if (startsWithHexPrefix(text))
+        return rawNumber(text, spec);
     if (isFloat(spec.type))
         return decimalFloat(text, spec);
     return decimalInteger(text, spec);

@@ -147,6 +147,9 @@ private slots:
         QTest::newRow("str raw") << "str:1"
                                  << "ABCD"
                                  << "0x00FF" << QByteArray("00FF");
+        QTest::newRow("bit raw") << "bit"
+                                 << "ABCD"
+                                 << "0x01" << QByteArray("01");
         QTest::newRow("bit") << "bit"
                              << "ABCD"
                              << "1" << QByteArray("01");
@@ -219,6 +222,9 @@ private slots:
         QTest::newRow("bit 2") << "bit"
                                << "2"
                                << "\"2\" is not a bit (0 or 1)";
+        QTest::newRow("bit 0x2") << "bit"
+                                 << "0x2"
+                                 << "\"0x2\" is not a bit (0 or 1)";
         QTest::newRow("str too long") << "str:2"
                                       << "abcde"
                                       << "\"abcde\" is longer than str:2 (4 bytes)";
