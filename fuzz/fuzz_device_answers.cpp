@@ -21,17 +21,28 @@ DeviceMap makeMap()
     return std::move(std::get<DeviceMap>(parseMap(csv, QStringLiteral("fuzz.csv"))));
 }
 
+// Whether every defined place holds what it held.
+bool unchanged(const DeviceMap &map, const DeviceMap &pristine)
+{
+    for (const MapRow &row : pristine.rows()) {
+        for (int a = row.first; a <= row.last; ++a) {
+            if (map.value(row.table, quint16(a)) != pristine.value(row.table, quint16(a)))
+                return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     static const DeviceMap pristine = makeMap();
-    static const QByteArray pristineText = mapCsv(pristine);
     DeviceMap map = pristine;
     const QByteArray pdu = fuzz::bytes(data, size);
     const Answer answer = tallowick::answer(map, pdu);
     if (std::holds_alternative<MalformedRequest>(answer)) {
-        FUZZ_CHECK(mapCsv(map) == pristineText);
+        FUZZ_CHECK(unchanged(map, pristine));
         return 0;
     }
     const QByteArray &reply = std::get<QByteArray>(answer);
@@ -39,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     FUZZ_CHECK((quint8(reply[0]) | 0x80) == (quint8(pdu[0]) | 0x80));
     if (quint8(reply[0]) & 0x80 || quint8(pdu[0]) & 0x80) {
         FUZZ_CHECK(reply.size() == 2 && reply[1] >= 1 && reply[1] <= 3);
-        FUZZ_CHECK(mapCsv(map) == pristineText);
+        FUZZ_CHECK(unchanged(map, pristine));
     }
     return 0;
 }
