@@ -107,9 +107,6 @@ private slots:
                "truncate=N, wrong-unit, wrong-function, extra=HEX, gap=MS:K, tid, close)";
         QTest::newRow("value on a plain action") << "silent=1"
                                                  << "\"silent=1\": silent takes no value";
-        QTest::newRow("delay negative")
-            << "delay=-1"
-            << "\"delay=-1\": delay=MS takes 0 to 3600000 ms, not \"-1\"";
         QTest::newRow("delay too long")
             << "delay=3600001"
             << "\"delay=3600001\": delay=MS takes 0 to 3600000 ms, not \"3600001\"";
@@ -119,26 +116,17 @@ private slots:
         QTest::newRow("exception one digit")
             << "exception=4"
             << "\"exception=4\": exception=CC takes two hexadecimal digits, 01 to FF, not \"4\"";
-        QTest::newRow("exception not hex")
-            << "exception=0G"
-            << "\"exception=0G\": exception=CC takes two hexadecimal digits, 01 to FF, not \"0G\"";
         QTest::newRow("truncate 0") << "truncate=0"
                                     << "\"truncate=0\": truncate=N takes 1 to 259 bytes, not \"0\"";
         QTest::newRow("extra odd")
             << "extra=ABC"
             << "\"extra=ABC\": extra=HEX takes 1 to 256 bytes in hexadecimal, not \"ABC\"";
-        QTest::newRow("extra not hex")
-            << "extra=zz"
-            << "\"extra=zz\": extra=HEX takes 1 to 256 bytes in hexadecimal, not \"zz\"";
         QTest::newRow("extra empty")
             << "extra="
             << "\"extra=\": extra=HEX takes 1 to 256 bytes in hexadecimal, not \"\"";
         QTest::newRow("gap without K") << "gap=20"
                                        << "\"gap=20\": gap=MS:K takes a silence of 1 to 3600000 ms "
                                           "after byte K (1 to 259), not \"20\"";
-        QTest::newRow("gap K 0") << "gap=20:0"
-                                 << "\"gap=20:0\": gap=MS:K takes a silence of 1 to 3600000 ms "
-                                    "after byte K (1 to 259), not \"20:0\"";
         QTest::newRow("unknown condition") << "crc@evry=10"
                                            << "\"crc@evry=10\": \"evry\" is not a condition (unit, "
                                               "fc, addr, every, p, after, count)";
@@ -154,16 +142,9 @@ private slots:
             << QString::fromUtf8("crc@unit=\xef\xbc\x91")
             << QString::fromUtf8("\"crc@unit=\xef\xbc\x91\": unit= takes unit ids 0 to 255 and "
                                  "ranges, separated by /, not \"\xef\xbc\x91\"");
-        QTest::newRow("unit range backwards") << "crc@unit=7-5"
-                                              << "\"crc@unit=7-5\": unit= takes unit ids 0 to 255 "
-                                                 "and ranges, separated by /, not \"7-5\"";
         QTest::newRow("unit list, comma") << "crc@unit=1,5"
                                           << "\"crc@unit=1,5\": \"5\" is not a condition (unit, "
                                              "fc, addr, every, p, after, count)";
-        QTest::newRow("fc three digits")
-            << "crc@fc=103"
-            << "\"crc@fc=103\": fc= takes function codes in hexadecimal (03, 10) and ranges, "
-               "separated by /, not \"103\"";
         QTest::newRow("fc with 0x") << "crc@fc=0x3"
                                     << "\"crc@fc=0x3\": fc= takes function codes in hexadecimal "
                                        "(03, 10) and ranges, separated by /, not \"0x3\"";
@@ -176,9 +157,6 @@ private slots:
         QTest::newRow("every 0")
             << "crc@every=0"
             << "\"crc@every=0\": every=N takes a whole number from 1, not \"0\"";
-        QTest::newRow("count 0")
-            << "crc@count=0"
-            << "\"crc@count=0\": count=N takes a whole number from 1, not \"0\"";
         QTest::newRow("after negative")
             << "crc@after=-1"
             << "\"crc@after=-1\": after=N takes a whole number from 0, not \"-1\"";
@@ -191,9 +169,6 @@ private slots:
         QTest::newRow("p percent")
             << "crc@p=10%"
             << "\"crc@p=10%\": p=P takes a probability above 0, at most 1, not \"10%\"";
-        QTest::newRow("p nan")
-            << "crc@p=nan"
-            << "\"crc@p=nan\": p=P takes a probability above 0, at most 1, not \"nan\"";
     }
     void refusals()
     {
