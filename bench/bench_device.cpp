@@ -25,9 +25,9 @@ QByteArray tenThousandRows()
         const char *order;
     };
     static constexpr Kind kinds[] = {
-        {"u16", 1, "0x1234", ""},          {"i16", 1, "-2", ""},
-        {"u32", 2, "305419896", "CDAB"},   {"f32", 2, "1.5", "BADC"},
-        {"f64", 4, "-1e300", "DCBA"},      {"i64", 4, "-9223372036854775808", "ABCD"},
+        {"u16", 1, "0x1234", ""},        {"i16", 1, "-2", ""},
+        {"u32", 2, "305419896", "CDAB"}, {"f32", 2, "1.5", "BADC"},
+        {"f64", 4, "-1e300", "DCBA"},    {"i64", 4, "-9223372036854775808", "ABCD"},
         {"str:4", 4, "\"pump, 1\"", ""}};
     QByteArray csv = "table,address,type,value,order,access,name\r\n";
     int address = 0;
