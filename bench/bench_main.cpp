@@ -3,7 +3,7 @@
 //
 //   tallowick-bench [--smoke]
 //                   [--only startup,tcp,repeat,serial,timer,idle,log,flood,soak,runner-soak,
-//                          hostile,ports,monitor]
+//                          hostile,ports,monitor,device-map]
 //
 // It drives the real main window offscreen, clicking its controls, and starts
 // its own peers on loopback and on pty pairs. The same executable serves as
@@ -50,6 +50,7 @@ Plan Plan::smoke()
     plan.monitorFrames = 300;
     plan.monitorIdleMs = 500;
     plan.monitorSoakFrames = 20'000;
+    plan.deviceMapLoads = 2;
     return plan;
 }
 
@@ -129,6 +130,7 @@ int runBenchmark(const QStringList &arguments)
     run("hostile", [&] { return hostileInput(plan); });
     run("ports", [&] { return portList(plan); });
     run("monitor", [&] { return busMonitor(plan); });
+    run("device-map", [&] { return deviceMapLoad(plan); });
 
     print(QStringLiteral("\n| Scenario | Program (min / median / max) | Baseline in the same run "
                          "| Ratio | Goal | Met | Note |\n|---|---|---|---|---|---|---|\n"));
@@ -187,7 +189,7 @@ int main(int argc, char *argv[])
         std::puts(
             "usage: tallowick-bench [--smoke] [--passes N] [--log-size N]\n"
             "         [--only startup,tcp,repeat,serial,timer,idle,log,flood,soak,runner-soak,\n"
-            "                 hostile,ports,monitor]");
+            "                 hostile,ports,monitor,device-map]");
         return 0;
     }
     return runBenchmark(arguments);

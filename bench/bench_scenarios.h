@@ -33,6 +33,7 @@ struct Plan
     int monitorFrames = 10'000;
     int monitorIdleMs = 20'000;
     int monitorSoakFrames = 1'000'000;
+    int deviceMapLoads = 21;
 
     static Plan smoke();
 };
@@ -80,6 +81,7 @@ std::vector<Row> runnerSoak(const Plan &plan);
 std::vector<Row> hostileInput(const Plan &plan);
 std::vector<Row> portList(const Plan &plan);
 std::vector<Row> busMonitor(const Plan &plan);
+std::vector<Row> deviceMapLoad(const Plan &plan);
 
 // The start-up child: this executable started again as the program would be
 // (main.cpp), reporting when its main window has been painted.

@@ -1,0 +1,249 @@
+#include "device/answers.h"
+
+namespace tallowick {
+
+namespace {
+
+quint16 word(QByteArrayView pdu, qsizetype at)
+{
+    return quint16(quint8(pdu[at]) << 8 | quint8(pdu[at + 1]));
+}
+
+void appendWord(QByteArray &bytes, quint16 value)
+{
+    bytes += char(value >> 8);
+    bytes += char(value & 0xFF);
+}
+
+// The length a request of this function has, from what its bytes say so far:
+// the fixed fields, plus the byte count where one follows them. Nothing for a
+// function without a fixed layout (08: the sub-function's data runs to the end).
+struct Layout
+{
+    qsizetype fixed = 0;        // the bytes up to and including any byte count
+    qsizetype byteCountAt = -1; // where the byte count is, if the function has one
+};
+
+std::optional<Layout> layoutOf(quint8 function)
+{
+    switch (function) {
+    case 0x01:
+    case 0x02:
+    case 0x03:
+    case 0x04:
+    case 0x05:
+    case 0x06:
+        return Layout{5};
+    case 0x0F:
+    case 0x10:
+        return Layout{6, 5};
+    case 0x16:
+        return Layout{7};
+    case 0x17:
+        return Layout{10, 9};
+    default:
+        return std::nullopt;
+    }
+}
+
+std::optional<MalformedRequest> checkLength(quint8 function, QByteArrayView pdu)
+{
+    const auto layout = layoutOf(function);
+    qsizetype least = 3; // 08: the sub-function at least
+    qsizetype most = -1;
+    if (layout) {
+        least = layout->fixed;
+        if (pdu.size() >= layout->fixed)
+            least = most =
+                layout->fixed + (layout->byteCountAt < 0 ? 0 : quint8(pdu[layout->byteCountAt]));
+    }
+    if (pdu.size() < least)
+        return MalformedRequest{MalformedRequest::TooShort,
+                                QStringLiteral("%1 bytes, function %2 needs %3")
+                                    .arg(pdu.size())
+                                    .arg(function, 2, 16, QLatin1Char('0'))
+                                    .arg(least)};
+    if (most >= 0 && pdu.size() > most)
+        return MalformedRequest{MalformedRequest::TooLong,
+                                QStringLiteral("%1 bytes, function %2 takes %3")
+                                    .arg(pdu.size())
+                                    .arg(function, 2, 16, QLatin1Char('0'))
+                                    .arg(most)};
+    return std::nullopt;
+}
+
+Table readTable(quint8 function)
+{
+    switch (function) {
+    case 0x01:
+        return Table::Coil;
+    case 0x02:
+        return Table::Discrete;
+    case 0x04:
+        return Table::Input;
+    default:
+        return Table::Holding;
+    }
+}
+
+QByteArray readBits(const DeviceMap &map, Table table, int first, int count)
+{
+    QByteArray reply(2 + (count + 7) / 8, '\0');
+    reply[1] = char((count + 7) / 8);
+    for (int i = 0; i < count; ++i) {
+        if (map.value(table, quint16(first + i)) != 0)
+            reply[2 + i / 8] = char(quint8(reply[2 + i / 8]) | 1 << (i % 8));
+    }
+    return reply;
+}
+
+QByteArray readRegisters(const DeviceMap &map, Table table, int first, int count)
+{
+    QByteArray reply(2, '\0');
+    reply[1] = char(2 * count);
+    for (int i = 0; i < count; ++i)
+        appendWord(reply, map.value(table, quint16(first + i)));
+    return reply;
+}
+
+void writeRegisters(DeviceMap &map, int first, QByteArrayView values)
+{
+    for (qsizetype i = 0; i + 1 < values.size(); i += 2)
+        map.setValue(Table::Holding, quint16(first + i / 2), word(values, i));
+}
+
+QByteArray answerChecked(DeviceMap &map, QByteArrayView pdu)
+{
+    const auto function = quint8(pdu[0]);
+    const auto failed = [function](quint8 code) { return exceptionReply(function, code); };
+    switch (function) {
+    case 0x01:
+    case 0x02:
+    case 0x03:
+    case 0x04: {
+        const bool bits = function <= 0x02;
+        const int first = word(pdu, 1);
+        const int count = word(pdu, 3);
+        if (count < 1 || count > (bits ? 2000 : 125))
+            return failed(illegalDataValue);
+        const Table table = readTable(function);
+        if (!map.defined(table, first, count))
+            return failed(illegalDataAddress);
+        QByteArray reply =
+            bits ? readBits(map, table, first, count) : readRegisters(map, table, first, count);
+        reply[0] = char(function);
+        return reply;
+    }
+    case 0x05: {
+        const quint16 value = word(pdu, 3);
+        if (value != 0x0000 && value != 0xFF00)
+            return failed(illegalDataValue);
+        if (!map.writable(Table::Coil, word(pdu, 1), 1))
+            return failed(illegalDataAddress);
+        map.setValue(Table::Coil, word(pdu, 1), value != 0);
+        return pdu.toByteArray();
+    }
+    case 0x06:
+        if (!map.writable(Table::Holding, word(pdu, 1), 1))
+            return failed(illegalDataAddress);
+        map.setValue(Table::Holding, word(pdu, 1), word(pdu, 3));
+        return pdu.toByteArray();
+    case 0x0F:
+    case 0x10: {
+        const bool bits = function == 0x0F;
+        const int first = word(pdu, 1);
+        const int count = word(pdu, 3);
+        const int byteCount = quint8(pdu[5]);
+        if (count < 1 || count > (bits ? 1968 : 123) ||
+            byteCount != (bits ? (count + 7) / 8 : 2 * count))
+            return failed(illegalDataValue);
+        const Table table = bits ? Table::Coil : Table::Holding;
+        if (!map.writable(table, first, count))
+            return failed(illegalDataAddress);
+        if (bits) {
+            for (int i = 0; i < count; ++i)
+                map.setValue(table, quint16(first + i), (quint8(pdu[6 + i / 8]) >> (i % 8)) & 1);
+        } else {
+            writeRegisters(map, first, pdu.sliced(6));
+        }
+        return pdu.first(5).toByteArray();
+    }
+    case 0x16: {
+        const quint16 address = word(pdu, 1);
+        if (!map.writable(Table::Holding, address, 1))
+            return failed(illegalDataAddress);
+        const quint16 andMask = word(pdu, 3);
+        const quint16 orMask = word(pdu, 5);
+        const quint16 current = map.value(Table::Holding, address);
+        map.setValue(Table::Holding, address, quint16((current & andMask) | (orMask & ~andMask)));
+        return pdu.toByteArray();
+    }
+    case 0x17: {
+        const int readFirst = word(pdu, 1);
+        const int readCount = word(pdu, 3);
+        const int writeFirst = word(pdu, 5);
+        const int writeCount = word(pdu, 7);
+        if (readCount < 1 || readCount > 125 || writeCount < 1 || writeCount > 121 ||
+            quint8(pdu[9]) != 2 * writeCount)
+            return failed(illegalDataValue);
+        if (!map.defined(Table::Holding, readFirst, readCount) ||
+            !map.writable(Table::Holding, writeFirst, writeCount))
+            return failed(illegalDataAddress);
+        writeRegisters(map, writeFirst, pdu.sliced(10));
+        QByteArray reply = readRegisters(map, Table::Holding, readFirst, readCount);
+        reply[0] = char(function);
+        return reply;
+    }
+    case 0x08:
+        if (word(pdu, 1) != 0x0000)
+            return failed(illegalFunction);
+        return pdu.toByteArray();
+    default:
+        return failed(illegalFunction);
+    }
+}
+
+} // namespace
+
+QByteArray exceptionReply(quint8 function, quint8 code)
+{
+    QByteArray reply(2, Qt::Uninitialized);
+    reply[0] = char(function | 0x80);
+    reply[1] = char(code);
+    return reply;
+}
+
+Answer answer(DeviceMap &map, QByteArrayView pdu)
+{
+    if (pdu.isEmpty())
+        return MalformedRequest{MalformedRequest::TooShort, QStringLiteral("no function code")};
+    // No PDU is longer, whatever it carries (an echo of 08 included).
+    constexpr qsizetype longestPdu = 253;
+    if (pdu.size() > longestPdu)
+        return MalformedRequest{MalformedRequest::TooLong,
+                                QStringLiteral("%1 bytes, more than a PDU holds").arg(pdu.size())};
+    const auto function = quint8(pdu[0]);
+    if (function != 0x08 && !layoutOf(function))
+        return exceptionReply(function, illegalFunction);
+    if (auto malformed = checkLength(function, pdu))
+        return *malformed;
+    return answerChecked(map, pdu);
+}
+
+std::vector<AddressSpan> requestAddresses(QByteArrayView pdu)
+{
+    if (pdu.isEmpty() || checkLength(quint8(pdu[0]), pdu) || !layoutOf(quint8(pdu[0])))
+        return {};
+    switch (quint8(pdu[0])) {
+    case 0x05:
+    case 0x06:
+    case 0x16:
+        return {{word(pdu, 1), 1}};
+    case 0x17:
+        return {{word(pdu, 1), word(pdu, 3)}, {word(pdu, 5), word(pdu, 7)}};
+    default:
+        return {{word(pdu, 1), word(pdu, 3)}};
+    }
+}
+
+} // namespace tallowick

@@ -1,0 +1,38 @@
+#pragma once
+
+// The small pieces of text the map and the rules both read: names from a
+// fixed list, in any case, and hexadecimal digits.
+
+#include <QByteArray>
+#include <QStringView>
+#include <array>
+#include <cstddef>
+#include <limits>
+#include <optional>
+
+namespace tallowick {
+
+// Where `text` stands in `names`, compared without case.
+template <std::size_t N>
+std::optional<std::size_t> nameIndex(QStringView text, const std::array<const char *, N> &names)
+{
+    for (std::size_t i = 0; i < N; ++i) {
+        if (text.compare(QLatin1StringView(names[i]), Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    return std::nullopt;
+}
+
+// Decimal digits alone (no sign, no blank, no digits of other scripts), the
+// number at most `most`; nothing otherwise.
+std::optional<quint64> decimalNumber(QStringView text,
+                                     quint64 most = std::numeric_limits<quint64>::max());
+
+// 0 to 15, or -1 for a character that is no hexadecimal digit.
+int hexDigit(QChar c);
+
+// Two digits a byte, in either case, nothing else: an odd count, a blank or
+// any other character gives nothing (QByteArray::fromHex would skip it).
+std::optional<QByteArray> hexBytes(QStringView digits);
+
+} // namespace tallowick
