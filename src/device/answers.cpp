@@ -1,5 +1,7 @@
 #include "device/answers.h"
 
+#include "frames/modbus_pdu.h"
+
 namespace tallowick {
 
 namespace {
@@ -15,48 +17,33 @@ void appendWord(QByteArray &bytes, quint16 value)
     bytes += char(value & 0xFF);
 }
 
-// The length a request of this function has, from what its bytes say so far:
-// the fixed fields, plus the byte count where one follows them. Nothing for a
-// function without a fixed layout (08: the sub-function's data runs to the end).
-struct Layout
+// What the one description of a PDU says of a request's length, in PDU
+// bytes. It counts an RTU frame, so the PDU goes between a unit and a CRC.
+FrameLength requestLength(QByteArrayView pdu)
 {
-    qsizetype fixed = 0;        // the bytes up to and including any byte count
-    qsizetype byteCountAt = -1; // where the byte count is, if the function has one
-};
+    const QByteArray frame = QByteArray(1, '\0') + pdu.toByteArray();
+    FrameLength length = rtuFrameLength(frame, PduRole::Request);
+    length.bytes -= 3;
+    return length;
+}
 
-std::optional<Layout> layoutOf(quint8 function)
+bool hasLayout(quint8 function)
 {
-    switch (function) {
-    case 0x01:
-    case 0x02:
-    case 0x03:
-    case 0x04:
-    case 0x05:
-    case 0x06:
-        return Layout{5};
-    case 0x0F:
-    case 0x10:
-        return Layout{6, 5};
-    case 0x16:
-        return Layout{7};
-    case 0x17:
-        return Layout{10, 9};
-    default:
-        return std::nullopt;
-    }
+    const char frame[] = {0, char(function)};
+    return rtuFrameLength(QByteArrayView(frame, 2), PduRole::Request).status !=
+           FrameLength::NoLayout;
 }
 
 std::optional<MalformedRequest> checkLength(quint8 function, QByteArrayView pdu)
 {
-    const auto layout = layoutOf(function);
-    qsizetype least = 3; // 08: the sub-function at least
+    // 08 has no fixed layout: the sub-function's data runs to the end.
+    const FrameLength length = requestLength(pdu);
+    qsizetype least = 3;
     qsizetype most = -1;
-    if (layout) {
-        least = layout->fixed;
-        if (pdu.size() >= layout->fixed)
-            least = most =
-                layout->fixed + (layout->byteCountAt < 0 ? 0 : quint8(pdu[layout->byteCountAt]));
-    }
+    if (length.status == FrameLength::Known)
+        least = most = length.bytes;
+    else if (length.status == FrameLength::NeedMore)
+        least = pdu.size() + 1;
     if (pdu.size() < least)
         return MalformedRequest{MalformedRequest::TooShort,
                                 QStringLiteral("%1 bytes, function %2 needs %3")
@@ -223,7 +210,7 @@ Answer answer(DeviceMap &map, QByteArrayView pdu)
         return MalformedRequest{MalformedRequest::TooLong,
                                 QStringLiteral("%1 bytes, more than a PDU holds").arg(pdu.size())};
     const auto function = quint8(pdu[0]);
-    if (function != 0x08 && !layoutOf(function))
+    if (function != 0x08 && !hasLayout(function))
         return exceptionReply(function, illegalFunction);
     if (auto malformed = checkLength(function, pdu))
         return *malformed;
@@ -232,7 +219,7 @@ Answer answer(DeviceMap &map, QByteArrayView pdu)
 
 std::vector<AddressSpan> requestAddresses(QByteArrayView pdu)
 {
-    if (pdu.isEmpty() || checkLength(quint8(pdu[0]), pdu) || !layoutOf(quint8(pdu[0])))
+    if (pdu.isEmpty() || checkLength(quint8(pdu[0]), pdu) || !hasLayout(quint8(pdu[0])))
         return {};
     switch (quint8(pdu[0])) {
     case 0x05:

@@ -19,18 +19,6 @@ std::optional<quint64> decimalNumber(QStringView text, quint64 most)
     return n;
 }
 
-int hexDigit(QChar c)
-{
-    const char16_t u = c.unicode();
-    if (u >= u'0' && u <= u'9')
-        return u - u'0';
-    if (u >= u'a' && u <= u'f')
-        return u - u'a' + 10;
-    if (u >= u'A' && u <= u'F')
-        return u - u'A' + 10;
-    return -1;
-}
-
 std::optional<QByteArray> hexBytes(QStringView digits)
 {
     if (digits.size() % 2 != 0)

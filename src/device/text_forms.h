@@ -1,5 +1,7 @@
 #pragma once
 
+#include "frames/frame_text.h"
+
 // The small pieces of text the map and the rules both read: names from a
 // fixed list, in any case, and hexadecimal digits.
 
@@ -27,9 +29,6 @@ std::optional<std::size_t> nameIndex(QStringView text, const std::array<const ch
 // number at most `most`; nothing otherwise.
 std::optional<quint64> decimalNumber(QStringView text,
                                      quint64 most = std::numeric_limits<quint64>::max());
-
-// 0 to 15, or -1 for a character that is no hexadecimal digit.
-int hexDigit(QChar c);
 
 // Two digits a byte, in either case, nothing else: an odd count, a blank or
 // any other character gives nothing (QByteArray::fromHex would skip it).

@@ -1,21 +1,9 @@
 #include "engine/command_text.h"
+
 #include "frames/crc.h"
+#include "frames/frame_text.h"
 
 namespace tallowick {
-
-namespace {
-
-int hexDigit(QChar c)
-{
-    const char16_t u = c.toUpper().unicode();
-    if (u >= u'0' && u <= u'9')
-        return u - u'0';
-    if (u >= u'A' && u <= u'F')
-        return u - u'A' + 10;
-    return -1;
-}
-
-} // namespace
 
 std::optional<QByteArray> textToFrame(QStringView commandText)
 {

@@ -6,6 +6,18 @@ namespace {
 constexpr char digits[] = "0123456789ABCDEF";
 } // namespace
 
+int hexDigit(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u >= u'0' && u <= u'9')
+        return u - u'0';
+    if (u >= u'a' && u <= u'f')
+        return u - u'a' + 10;
+    if (u >= u'A' && u <= u'F')
+        return u - u'A' + 10;
+    return -1;
+}
+
 void appendHex(QByteArray &out, QByteArrayView frame)
 {
     const qsizetype at = out.size();

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QChar>
 #include <QString>
 
 namespace tallowick {
@@ -9,7 +10,11 @@ namespace tallowick {
 // Two uppercase digits per byte; a frame ending in a CRC gets one space before it.
 QString frameText(QByteArrayView frame, bool endsInCrc);
 
-// The same digits without the space, appended to `out` (a record's bytes).
+// The value of a hexadecimal digit in either case, or -1 for anything else.
+int hexDigit(QChar c);
+
+// The same digits as frameText() without the space, appended to `out` (a
+// record's bytes).
 void appendHex(QByteArray &out, QByteArrayView frame);
 
 } // namespace tallowick

@@ -2,6 +2,8 @@
 // against every reply of its line, so matching is a plain walk over the bytes.
 #include "frames/reply_pattern.h"
 
+#include "frames/frame_text.h"
+
 namespace tallowick {
 
 namespace {
@@ -27,18 +29,6 @@ ReplyPatternError refusal(ReplyPatternError::Reason reason, QStringView detail)
         break;
     }
     return {reason, why + QStringLiteral("; ") + replyPatternForms()};
-}
-
-int hexDigit(QChar c)
-{
-    const char16_t u = c.unicode();
-    if (u >= u'0' && u <= u'9')
-        return u - u'0';
-    if (u >= u'a' && u <= u'f')
-        return u - u'a' + 10;
-    if (u >= u'A' && u <= u'F')
-        return u - u'A' + 10;
-    return -1;
 }
 
 bool isBlank(QChar c)
