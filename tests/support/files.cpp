@@ -6,6 +6,8 @@
 #include <QTest>
 
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace tallowick::test {
@@ -50,6 +52,33 @@ void lay(const QString &root, const QByteArrayList &entries)
                             : writeFile(path, entry.mid(equals + 1)),
                  entry.constData());
     }
+}
+
+namespace {
+// The memory devices' minor numbers under major 1.
+unsigned memoryMinor(const QString &name)
+{
+    return name == u"full" ? 7 : 3;
+}
+} // namespace
+
+bool makeMemoryDevices(const QString &folder)
+{
+    for (const QString name : {QStringLiteral("null"), QStringLiteral("full")}) {
+        const QByteArray path = QFile::encodeName(QDir(folder).filePath(name));
+        if (::mknod(path.constData(), S_IFCHR | 0666, makedev(1, memoryMinor(name))) != 0)
+            return false;
+    }
+    return true;
+}
+
+bool isMemoryDevice(const QString &path, const QString &name)
+{
+    struct stat status
+    {
+    };
+    return ::lstat(QFile::encodeName(path).constData(), &status) == 0 && S_ISCHR(status.st_mode) &&
+           major(status.st_rdev) == 1 && minor(status.st_rdev) == memoryMinor(name);
 }
 
 } // namespace tallowick::test

@@ -19,4 +19,13 @@ bool writeFile(const QString &path, const QByteArray &bytes, bool durable = fals
 // be given one entry a line.
 void lay(const QString &root, const QByteArrayList &entries);
 
+// Memory devices of a test's own in `folder`: "null" (as /dev/null) and
+// "full" (as /dev/full, every write fails with ENOSPC), so that no test ever
+// writes to the system's. False where making a device is not allowed (it
+// needs root).
+bool makeMemoryDevices(const QString &folder);
+// Whether the path (not followed) is still the memory device `name` of
+// makeMemoryDevices(): "null" or "full".
+bool isMemoryDevice(const QString &path, const QString &name);
+
 } // namespace tallowick::test
