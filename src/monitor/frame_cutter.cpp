@@ -174,12 +174,11 @@ bool FrameCutter::join(const CutFrame &piece, std::vector<CutFrame> &out)
         QByteArray whole;
         for (std::size_t i = first; i < m_held.size(); ++i)
             whole += m_held[i].bytes;
-        const qsizetype heldBytes = whole.size();
         whole += piece.bytes;
         // The piece may also bring the frames after the one it completes,
         // when the bytes between came in one delivery with them.
         const std::vector<qsizetype> lengths = crcSplit(whole);
-        if (lengths.empty() || lengths.front() <= heldBytes)
+        if (lengths.empty())
             continue;
         std::vector<CutFrame> pieces(std::make_move_iterator(m_held.begin()),
                                      std::make_move_iterator(m_held.end()));
