@@ -368,6 +368,49 @@ std::vector<qint64> frameEnds(const auto &frames, const auto &bytesOf)
     return at;
 }
 
+// The frames the monitor reported against those written: the bytes, where
+// frames end, and what it made of them.
+struct Compared
+{
+    std::vector<Reported> reported;
+    qint64 summaryFrames = -1;
+    qsizetype writtenBytes = 0;
+    qsizetype reportedBytes = 0;
+    bool sameBytes = false;
+    qsizetype split = 0;
+    qsizetype joined = 0;
+    std::vector<qint64> writtenEnds;
+    std::vector<qint64> reportedEnds;
+    // A frame end written but not reported: two frames merged; reported but
+    // not written: a frame cut.
+    std::vector<qint64> merged;
+    std::vector<qint64> cut;
+};
+
+Compared compared(const std::vector<QByteArray> &frames, const QString &jsonPath)
+{
+    Compared c;
+    c.reported = readFrames(jsonPath, c.summaryFrames);
+    QByteArray written, reported;
+    for (const QByteArray &frame : frames)
+        written += frame;
+    for (const Reported &frame : c.reported) {
+        reported += frame.bytes;
+        c.split += frame.split ? 1 : 0;
+        c.joined += frame.joined ? 1 : 0;
+    }
+    c.writtenBytes = written.size();
+    c.reportedBytes = reported.size();
+    c.sameBytes = written == reported;
+    c.writtenEnds = frameEnds(frames, [](const QByteArray &f) { return f; });
+    c.reportedEnds = frameEnds(c.reported, [](const Reported &f) { return f.bytes; });
+    std::set_difference(c.writtenEnds.begin(), c.writtenEnds.end(), c.reportedEnds.begin(),
+                        c.reportedEnds.end(), std::back_inserter(c.merged));
+    std::set_difference(c.reportedEnds.begin(), c.reportedEnds.end(), c.writtenEnds.begin(),
+                        c.writtenEnds.end(), std::back_inserter(c.cut));
+    return c;
+}
+
 // 11 bits a character at 115200 baud: start, 8 data, even parity, stop.
 constexpr qint64 characterNs115200 = 11'000'000'000LL / 115200;
 
@@ -477,30 +520,10 @@ std::vector<Row> saturatedLine(const Plan &plan, const QString &folder)
     const int status = monitor.interrupt();
     const double baseline = catPercent(frames, folder);
 
-    qint64 summaryFrames = -1;
-    const std::vector<Reported> reported = readFrames(monitor.jsonPath(), summaryFrames);
-    QByteArray writtenBytes, reportedBytes;
-    for (const QByteArray &frame : frames)
-        writtenBytes += frame;
-    qsizetype splitFrames = 0;
-    qsizetype joinedFrames = 0;
-    for (const Reported &frame : reported) {
-        reportedBytes += frame.bytes;
-        splitFrames += frame.split ? 1 : 0;
-        joinedFrames += frame.joined ? 1 : 0;
-    }
-    const bool sameBytes = reportedBytes == writtenBytes;
-    const std::vector<qint64> writtenEnds =
-        frameEnds(frames, [](const QByteArray &f) { return f; });
-    const std::vector<qint64> reportedEnds =
-        frameEnds(reported, [](const Reported &f) { return f.bytes; });
-    // A frame end written but not reported: two frames merged; reported but
-    // not written: a frame cut.
-    std::vector<qint64> merged, cut;
-    std::set_difference(writtenEnds.begin(), writtenEnds.end(), reportedEnds.begin(),
-                        reportedEnds.end(), std::back_inserter(merged));
-    std::set_difference(reportedEnds.begin(), reportedEnds.end(), writtenEnds.begin(),
-                        writtenEnds.end(), std::back_inserter(cut));
+    const Compared c = compared(frames, monitor.jsonPath());
+    const std::vector<Reported> &reported = c.reported;
+    const std::vector<qint64> &writtenEnds = c.writtenEnds;
+    const std::vector<qint64> &reportedEnds = c.reportedEnds;
 
     // The time of each frame that starts where a written one starts.
     std::vector<double> errorMs, signedErrorMs;
@@ -523,19 +546,19 @@ std::vector<Row> saturatedLine(const Plan &plan, const QString &folder)
         }
     }
 
-    const bool complete =
-        played.written && status == 130 && sameBytes && summaryFrames == qint64(reported.size());
+    const bool complete = played.written && status == 130 && c.sameBytes &&
+                          c.summaryFrames == qint64(reported.size());
     QString trouble;
     if (!played.written)
         trouble = QStringLiteral("the line could not be written; ");
     if (status != 130)
         trouble += QStringLiteral("SIGINT ended it with %1; ").arg(status);
-    if (!sameBytes)
+    if (!c.sameBytes)
         trouble += QStringLiteral("%1 bytes written, %2 reported; ")
-                       .arg(writtenBytes.size())
-                       .arg(reportedBytes.size());
-    if (summaryFrames != qint64(reported.size()))
-        trouble += QStringLiteral("summary of %1 frames; ").arg(summaryFrames);
+                       .arg(c.writtenBytes)
+                       .arg(c.reportedBytes);
+    if (c.summaryFrames != qint64(reported.size()))
+        trouble += QStringLiteral("summary of %1 frames; ").arg(c.summaryFrames);
 
     const Stats late = statsOf(played.lateMs);
     const Stats error = statsOf(errorMs);
@@ -547,15 +570,15 @@ std::vector<Row> saturatedLine(const Plan &plan, const QString &folder)
     rows.push_back(
         {QStringLiteral("Monitor: frames on a saturated 115200 8E1 line, t3.5 + 0.25 ms apart"),
          QStringLiteral("%1 merged, %2 cut of %3 reported")
-             .arg(merged.size())
-             .arg(cut.size())
+             .arg(c.merged.size())
+             .arg(c.cut.size())
              .arg(thousands(qint64(reported.size()))),
          QStringLiteral("%1 frames written").arg(thousands(qint64(frames.size()))), QString(),
          QStringLiteral("0 merged, cut or split"),
-         complete && merged.empty() && cut.empty() && splitFrames == 0 && joinedFrames == 0,
+         complete && c.merged.empty() && c.cut.empty() && c.split == 0 && c.joined == 0,
          trouble + QStringLiteral("%1 split by their CRC, %5 joined; %2 to %3 bytes a frame, each "
                                   "written whole as its last stop bit ends; %4 s")
-                       .arg(splitFrames)
+                       .arg(c.split)
                        .arg(std::min_element(
                                 frames.begin(), frames.end(),
                                 [](const auto &a, const auto &b) { return a.size() < b.size(); })
@@ -565,7 +588,7 @@ std::vector<Row> saturatedLine(const Plan &plan, const QString &folder)
                                 [](const auto &a, const auto &b) { return a.size() < b.size(); })
                                 ->size())
                        .arg(double(runNs) / 1e9, 0, 'f', 1)
-                       .arg(joinedFrames)});
+                       .arg(c.joined)});
     rows.push_back(
         {QStringLiteral("Monitor: time of a frame's first byte against the writer's clock"),
          formatStats(error, QStringLiteral("ms"), 3),
@@ -608,8 +631,9 @@ struct BytePlayed
 {
     qint64 begun = 0;
     // Frames the writer itself parted: a silence inside it, as written (its
-    // late wake-ups included), of t3.5 or more.
-    qsizetype partedByWriter = 0;
+    // late wake-ups included), of t3.5 or more. The monitor must cut those
+    // (unless it can join the pieces again), never the others.
+    std::vector<bool> partedByWriter;
     // How late each byte was written.
     std::vector<double> lateMs;
     bool written = true;
@@ -640,7 +664,7 @@ BytePlayed playBytes(const Line &line, const std::vector<QByteArray> &frames, qi
                 played.written = line.write(frame.constData() + i, 1);
                 lastWrite = monotonicNs();
             }
-            played.partedByWriter += parted ? 1 : 0;
+            played.partedByWriter.push_back(parted);
         }
     });
     writer.join();
@@ -679,55 +703,47 @@ Row innerSilences(const Plan &plan, const QString &folder, const QString &settin
     const double seconds = double(monotonicNs() - played.begun) / 1e9;
     const int status = monitor.interrupt();
 
-    qint64 summaryFrames = -1;
-    const std::vector<Reported> reported = readFrames(monitor.jsonPath(), summaryFrames);
-    QByteArray writtenBytes, reportedBytes;
-    for (const QByteArray &frame : frames)
-        writtenBytes += frame;
-    qsizetype joined = 0;
-    qsizetype split = 0;
-    for (const Reported &frame : reported) {
-        reportedBytes += frame.bytes;
-        joined += frame.joined ? 1 : 0;
-        split += frame.split ? 1 : 0;
+    const Compared c = compared(frames, monitor.jsonPath());
+    const bool complete = played.written && status == 130 && c.sameBytes &&
+                          c.summaryFrames == qint64(c.reported.size());
+    // A cut inside a frame the writer kept whole is the monitor's own.
+    qsizetype ownCuts = 0;
+    for (const qint64 at : c.cut) {
+        const auto frame = std::upper_bound(c.writtenEnds.begin(), c.writtenEnds.end(), at);
+        if (frame != c.writtenEnds.end() &&
+            !played.partedByWriter[std::size_t(frame - c.writtenEnds.begin())])
+            ++ownCuts;
     }
-    const std::vector<qint64> writtenEnds =
-        frameEnds(frames, [](const QByteArray &f) { return f; });
-    const std::vector<qint64> reportedEnds =
-        frameEnds(reported, [](const Reported &f) { return f.bytes; });
-    std::vector<qint64> merged, cut;
-    std::set_difference(writtenEnds.begin(), writtenEnds.end(), reportedEnds.begin(),
-                        reportedEnds.end(), std::back_inserter(merged));
-    std::set_difference(reportedEnds.begin(), reportedEnds.end(), writtenEnds.begin(),
-                        writtenEnds.end(), std::back_inserter(cut));
-    const bool complete = played.written && status == 130 && reportedBytes == writtenBytes &&
-                          summaryFrames == qint64(reported.size());
+    const qsizetype parted =
+        std::count(played.partedByWriter.begin(), played.partedByWriter.end(), true);
     const Stats late = statsOf(played.lateMs);
     const double perMille =
-        1000.0 * double(cut.size()) / double(std::max<std::size_t>(1, frames.size()));
+        1000.0 * double(ownCuts) / double(std::max<std::size_t>(1, frames.size()));
     return {scenario + QStringLiteral(" (t3.5 - 0.5 character inside each, byte by byte)"),
-            QStringLiteral("%1 cut, %2 merged of %3 reported")
-                .arg(cut.size())
-                .arg(merged.size())
-                .arg(thousands(qint64(reported.size()))),
+            QStringLiteral("%1 cut in frames the writer kept whole (%2 cuts in all), %3 merged "
+                           "of %4 reported")
+                .arg(ownCuts)
+                .arg(c.cut.size())
+                .arg(c.merged.size())
+                .arg(thousands(qint64(c.reported.size()))),
             QStringLiteral("%1 of %2 parted by the writer's own lateness")
-                .arg(played.partedByWriter)
+                .arg(parted)
                 .arg(thousands(qint64(frames.size()))),
             QString(),
             goal,
-            complete && merged.empty() && perMille <= allowedPerMille,
+            complete && perMille <= allowedPerMille,
             QStringLiteral("%1 joined, %2 split; the writer's bytes late by %3 (min / median / "
                            "max), p99 %4 ms; %5 s%6")
-                .arg(joined)
-                .arg(split)
+                .arg(c.joined)
+                .arg(c.split)
                 .arg(formatStats(late, QStringLiteral("ms"), 3))
                 .arg(late.p99, 0, 'f', 3)
                 .arg(seconds, 0, 'f', 1)
                 .arg(complete ? QString()
                               : QStringLiteral("; incomplete: status %1, %2 of %3 bytes")
                                     .arg(status)
-                                    .arg(reportedBytes.size())
-                                    .arg(writtenBytes.size()))};
+                                    .arg(c.reportedBytes)
+                                    .arg(c.writtenBytes))};
 }
 
 // Counts the lines of a file that start with `prefix`, a buffer at a time.

@@ -83,8 +83,8 @@ std::vector<CutFrame> FrameCutter::silence(qint64 nowUs)
     std::vector<CutFrame> ended;
     if (!m_bytes.isEmpty() && nowUs * 1000 - m_lastDeliveryNs >= m_t35Ns + m_charNs)
         endFrame(ended);
-    if (m_bytes.isEmpty() && m_held &&
-        nowUs >= m_held->endUs + std::chrono::microseconds(adapterHoldBack).count())
+    if (m_bytes.isEmpty() && !m_held.empty() &&
+        nowUs >= m_held.back().endUs + std::chrono::microseconds(adapterHoldBack).count())
         release(ended);
     return ended;
 }
@@ -101,8 +101,8 @@ std::optional<qint64> FrameCutter::deadline() const
 {
     if (!m_bytes.isEmpty())
         return toUsRoundedUp(m_lastDeliveryNs + m_t35Ns + m_charNs);
-    if (m_held)
-        return m_held->endUs + std::chrono::microseconds(adapterHoldBack).count();
+    if (!m_held.empty())
+        return m_held.back().endUs + std::chrono::microseconds(adapterHoldBack).count();
     return std::nullopt;
 }
 
@@ -144,34 +144,90 @@ void FrameCutter::endFrame(std::vector<CutFrame> &out)
 void FrameCutter::pass(CutFrame frame, std::vector<CutFrame> &out)
 {
     const bool broken = !frame.split && !endsInGoodCrc(frame.bytes);
-    if (m_held) {
+    if (!m_held.empty()) {
         const qint64 holdBackUs = std::chrono::microseconds(adapterHoldBack).count();
-        if (broken && frame.firstByteUs - m_held->endUs <= holdBackUs) {
-            const QByteArray whole = m_held->bytes + frame.bytes;
-            if (endsInGoodCrc(whole) && lengthFitsFunction(whole)) {
-                CutFrame joined = *std::exchange(m_held, std::nullopt);
-                joined.bytes = whole;
-                joined.endUs = frame.endUs;
-                joined.joined = true;
-                joined.innerGapUs =
-                    std::max({joined.innerGapUs.value_or(0), frame.gapUs.value_or(0),
-                              frame.innerGapUs.value_or(0)});
-                out.push_back(std::move(joined));
+        if (broken && frame.firstByteUs - m_held.back().endUs <= holdBackUs) {
+            if (join(frame, out))
+                return;
+            // A frame parted more than once: its pieces wait together.
+            qsizetype heldBytes = frame.bytes.size();
+            for (const CutFrame &piece : m_held)
+                heldBytes += piece.bytes.size();
+            if (heldBytes <= longestFrame) {
+                m_held.push_back(std::move(frame));
                 return;
             }
         }
         release(out);
     }
     if (broken)
-        m_held = std::move(frame);
+        m_held.push_back(std::move(frame));
     else
         out.push_back(std::move(frame));
 }
 
+bool FrameCutter::join(const CutFrame &piece, std::vector<CutFrame> &out)
+{
+    // From the oldest piece held on: the pieces before the one the frame
+    // starts with stay what they were.
+    for (std::size_t first = 0; first < m_held.size(); ++first) {
+        QByteArray whole;
+        for (std::size_t i = first; i < m_held.size(); ++i)
+            whole += m_held[i].bytes;
+        whole += piece.bytes;
+        // The piece may also bring the frames after the one it completes,
+        // when the bytes between came in one delivery with them.
+        const std::vector<qsizetype> lengths = crcSplit(whole);
+        if (lengths.empty())
+            continue;
+        std::vector<CutFrame> pieces(std::make_move_iterator(m_held.begin()),
+                                     std::make_move_iterator(m_held.end()));
+        m_held.clear();
+        out.insert(out.end(), std::make_move_iterator(pieces.begin()),
+                   std::make_move_iterator(pieces.begin() + qsizetype(first)));
+        joinPieces({pieces.begin() + qsizetype(first), pieces.end()}, piece, whole, lengths, out);
+        return true;
+    }
+    return false;
+}
+
+void FrameCutter::joinPieces(const std::vector<CutFrame> &held, const CutFrame &piece,
+                             const QByteArray &whole, const std::vector<qsizetype> &lengths,
+                             std::vector<CutFrame> &out) const
+{
+    qint64 innerGapUs = std::max(piece.gapUs.value_or(0), piece.innerGapUs.value_or(0));
+    for (const CutFrame &part : held) {
+        innerGapUs = std::max(innerGapUs, part.innerGapUs.value_or(0));
+        if (&part != &held.front())
+            innerGapUs = std::max(innerGapUs, part.gapUs.value_or(0));
+    }
+    CutFrame joined = held.front();
+    joined.bytes = whole.first(lengths.front());
+    joined.joined = true;
+    joined.innerGapUs = innerGapUs;
+    // The rest of the piece came back to back after the end of the joined frame.
+    qsizetype from = lengths.front();
+    qint64 endNs = piece.endUs * 1000 - (whole.size() - from) * m_charNs;
+    joined.endUs = toUs(endNs);
+    out.push_back(std::move(joined));
+    for (auto length = std::next(lengths.begin()); length != lengths.end(); ++length) {
+        CutFrame frame;
+        frame.bytes = whole.sliced(from, *length);
+        frame.firstByteUs = toUs(endNs);
+        endNs += *length * m_charNs;
+        frame.endUs = toUs(endNs);
+        frame.gapUs = 0;
+        frame.split = true;
+        out.push_back(std::move(frame));
+        from += *length;
+    }
+}
+
 void FrameCutter::release(std::vector<CutFrame> &out)
 {
-    if (m_held)
-        out.push_back(*std::exchange(m_held, std::nullopt));
+    for (CutFrame &piece : m_held)
+        out.push_back(std::move(piece));
+    m_held.clear();
 }
 
 } // namespace tallowick

@@ -60,10 +60,20 @@ public:
     // The longest an adapter holds bytes back: a piece with a wrong CRC waits
     // this long after its end for the piece that completes it.
     static constexpr std::chrono::milliseconds adapterHoldBack{20};
+    // The longest RTU frame: address, 253 bytes of PDU, CRC.
+    static constexpr qsizetype longestFrame = 256;
 
 private:
     void endFrame(std::vector<CutFrame> &out);
     void pass(CutFrame frame, std::vector<CutFrame> &out);
+    // The held pieces and this one as one frame, or as one and the frames
+    // after it, where their CRCs say so; false where they do not.
+    bool join(const CutFrame &piece, std::vector<CutFrame> &out);
+    // Out: the joined frame of the pieces, and the frames after it in the
+    // last piece, back to back.
+    void joinPieces(const std::vector<CutFrame> &held, const CutFrame &piece,
+                    const QByteArray &whole, const std::vector<qsizetype> &lengths,
+                    std::vector<CutFrame> &out) const;
     void release(std::vector<CutFrame> &out);
 
     qint64 m_charNs;
@@ -75,8 +85,9 @@ private:
     qint64 m_lastDeliveryNs = 0;
     qint64 m_longestInnerNs = 0;
     std::optional<qint64> m_previousEndUs;
-    // A piece with a wrong CRC, waiting for the piece that may complete it.
-    std::optional<CutFrame> m_held;
+    // Pieces with wrong CRCs, each within adapterHoldBack of the one before,
+    // waiting for the piece that may complete them.
+    std::vector<CutFrame> m_held;
 };
 
 } // namespace tallowick

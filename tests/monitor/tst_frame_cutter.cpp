@@ -96,6 +96,19 @@ private slots:
             << "9600,n,8,1"
             << "F 0103000000 20000; F 01840A 33125; S 100000"
             << QStringList{read + " 14791 33125 - inner 10000 joined"};
+        QTest::newRow("a frame parted twice")
+            << "9600,n,8,1"
+            << "F 0103 20000; F 000000 29125; F 01840A 38250; S 100000"
+            << QStringList{read + " 17916 38250 - inner 6000 joined"};
+        QTest::newRow("noise before the pieces stays apart")
+            << "9600,n,8,1"
+            << "F FF 10000; F 0103000000 20000; F 01840A 33125; S 100000"
+            << QStringList{"FF 8958 10000 -", read + " 14791 33125 4791 inner 10000 joined"};
+        QTest::newRow("a late delivery: a frame's last piece and the next frame")
+            << "9600,n,8,1"
+            << "F 0103000000 20000; F 01840A01030200057847 36417; S 100000"
+            << QStringList{read + " 14791 29125 - inner 6000 joined",
+                           "01030200057847 29125 36417 0 split"};
         QTest::newRow("pieces further apart than an adapter holds bytes back")
             << "9600,n,8,1"
             << "F 0103000000 20000; F 01840A 44125; S 100000"
@@ -156,6 +169,7 @@ private slots:
         QVERIFY(!cutter.deadline());
         cutter.feed(QByteArray::fromHex("0103"), 2000);
         QCOMPARE(*cutter.deadline(), qint64(6688));
+        QVERIFY(cutter.silence(6687).empty());
         cutter.feed(QByteArray::fromHex("00"), 4000);
         QCOMPARE(*cutter.deadline(), qint64(8688));
         // A piece with a wrong CRC waits out an adapter's hold-back.
