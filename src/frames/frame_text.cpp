@@ -18,15 +18,13 @@ int hexDigit(QChar c)
     return -1;
 }
 
-void appendHex(QByteArray &out, QByteArrayView frame)
+char *writeHex(char *to, QByteArrayView frame)
 {
-    const qsizetype at = out.size();
-    out.resize(at + 2 * frame.size());
-    char *to = out.data() + at;
     for (const char byte : frame) {
         *to++ = digits[quint8(byte) >> 4];
         *to++ = digits[quint8(byte) & 0x0F];
     }
+    return to;
 }
 
 QString frameText(QByteArrayView frame, bool endsInCrc)

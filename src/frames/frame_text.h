@@ -13,8 +13,8 @@ QString frameText(QByteArrayView frame, bool endsInCrc);
 // The value of a hexadecimal digit in either case, or -1 for anything else.
 int hexDigit(QChar c);
 
-// The same digits as frameText() without the space, appended to `out` (a
-// record's bytes).
-void appendHex(QByteArray &out, QByteArrayView frame);
+// The same digits as frameText() without the space, written from `to` on (two
+// a byte); returns where they end.
+char *writeHex(char *to, QByteArrayView frame);
 
 } // namespace tallowick

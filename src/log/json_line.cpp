@@ -2,30 +2,54 @@
 
 #include "frames/frame_text.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cstring>
+#include <string_view>
 
 namespace tallowick {
 
-JsonLine::JsonLine() : m_json("{")
+// A soak writes one of these an exchange: written through a cursor into one
+// buffer, grown when a piece would not fit, rather than appended piece by
+// piece (each append costs the container's checks, five times the line).
+JsonLine::JsonLine() : m_json(256, Qt::Uninitialized), m_used(1)
 {
-    // A record of an exchange or a frame fits without growing.
-    m_json.reserve(256);
+    m_json[0] = '{';
+}
+
+char *JsonLine::room(qsizetype bytes)
+{
+    if (m_json.size() - m_used < bytes)
+        m_json.resize(std::max(2 * m_json.size(), m_used + bytes));
+    char *at = m_json.data() + m_used;
+    m_used += bytes;
+    return at;
+}
+
+void JsonLine::put(std::string_view text)
+{
+    std::memcpy(room(qsizetype(text.size())), text.data(), text.size());
 }
 
 void JsonLine::key(const char *name)
 {
-    if (m_json.size() > 1)
-        m_json += ',';
-    m_json += '"';
-    m_json += name;
-    m_json += "\":";
+    const std::string_view text(name);
+    const bool first = m_used == 1;
+    char *at = room(qsizetype(text.size()) + (first ? 3 : 4));
+    if (!first)
+        *at++ = ',';
+    *at++ = '"';
+    at = std::copy(text.begin(), text.end(), at);
+    *at++ = '"';
+    *at = ':';
 }
 
 JsonLine &JsonLine::number(const char *name, qint64 value)
 {
     key(name);
     char digits[24];
-    m_json.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr - digits);
+    put(std::string_view(digits,
+                         std::to_chars(digits, digits + sizeof digits, value).ptr - digits));
     return *this;
 }
 
@@ -34,44 +58,53 @@ JsonLine &JsonLine::number(const char *name, std::optional<qint64> value)
     if (value)
         return number(name, *value);
     key(name);
-    m_json += "null";
+    put("null");
     return *this;
 }
 
 JsonLine &JsonLine::boolean(const char *name, bool value)
 {
     key(name);
-    m_json += value ? "true" : "false";
+    put(value ? "true" : "false");
     return *this;
 }
 
 JsonLine &JsonLine::text(const char *name, QStringView value)
 {
     key(name);
-    m_json += '"';
-    for (const char c : value.toUtf8()) {
-        if (c == '"' || c == '\\') {
-            m_json += '\\';
-            m_json += c;
-        } else if (quint8(c) < 0x20) {
-            static constexpr char digits[] = "0123456789abcdef";
-            m_json += "\\u00";
-            m_json += digits[quint8(c) >> 4];
-            m_json += digits[quint8(c) & 15];
-        } else {
-            m_json += c;
+    put("\"");
+    // A record's texts (its time, its result) are printable ASCII: copied as
+    // they are.
+    if (std::all_of(value.begin(), value.end(), [](QChar c) {
+            return c.unicode() >= 0x20 && c.unicode() < 0x80 && c != u'"' && c != u'\\';
+        })) {
+        std::transform(value.begin(), value.end(), room(value.size()),
+                       [](QChar c) { return char(c.unicode()); });
+    } else {
+        for (const char c : value.toUtf8()) {
+            if (c == '"' || c == '\\') {
+                const char pair[] = {'\\', c};
+                put(std::string_view(pair, 2));
+            } else if (quint8(c) < 0x20) {
+                static constexpr char digits[] = "0123456789abcdef";
+                const char escape[] = {
+                    '\\', 'u', '0', '0', digits[quint8(c) >> 4], digits[quint8(c) & 15]};
+                put(std::string_view(escape, sizeof escape));
+            } else {
+                put(std::string_view(&c, 1));
+            }
         }
     }
-    m_json += '"';
+    put("\"");
     return *this;
 }
 
 JsonLine &JsonLine::bytes(const char *name, QByteArrayView frame)
 {
     key(name);
-    m_json += '"';
-    appendHex(m_json, frame);
-    m_json += '"';
+    put("\"");
+    writeHex(room(2 * frame.size()), frame);
+    put("\"");
     return *this;
 }
 
@@ -80,7 +113,7 @@ JsonLine &JsonLine::bytesOrNull(const char *name, const std::optional<QByteArray
     if (frame)
         return bytes(name, QByteArrayView(*frame));
     key(name);
-    m_json += "null";
+    put("null");
     return *this;
 }
 
@@ -99,8 +132,21 @@ JsonLine &JsonLine::responseTimes(const char *name, const ResponseTimes &times)
 JsonLine &JsonLine::object(const char *name, const JsonLine &inner)
 {
     key(name);
-    m_json += inner.closed();
+    const QByteArray closed = inner.closed();
+    put(std::string_view(closed.constData(), std::size_t(closed.size())));
     return *this;
+}
+
+QByteArray JsonLine::closed() const
+{
+    return m_json.left(m_used) + '}';
+}
+
+QByteArray JsonLine::line()
+{
+    put("}\n");
+    m_json.truncate(m_used);
+    return std::move(m_json);
 }
 
 } // namespace tallowick

@@ -6,6 +6,7 @@
 #include <QByteArrayView>
 #include <QStringView>
 #include <optional>
+#include <string_view>
 
 namespace tallowick {
 
@@ -29,14 +30,19 @@ public:
     // An object built by another JsonLine, nested under the key.
     JsonLine &object(const char *key, const JsonLine &inner);
 
-    // The object closed: "}" alone, or "}\n" as a line of a file.
-    QByteArray closed() const { return m_json + '}'; }
-    QByteArray line() const { return m_json + "}\n"; }
+    // The object closed: "}" alone, or "}\n" as a line of a file (after
+    // which the JsonLine is spent).
+    QByteArray closed() const;
+    QByteArray line();
 
 private:
     void key(const char *name);
+    // The next `bytes` of the line, to be written.
+    char *room(qsizetype bytes);
+    void put(std::string_view text);
 
     QByteArray m_json;
+    qsizetype m_used; // of m_json, the bytes written
 };
 
 } // namespace tallowick
