@@ -359,53 +359,49 @@ private slots:
         QTest::addColumn<QString>("script");
         QTest::addColumn<QStringList>("reports");
         QTest::addColumn<bool>("mbap"); // Modbus TCP framing on the TCP link
-        QTest::newRow("serial, a reply in two pieces")
-            << "mode; wait 2; send; wait 5; arrive 0103; wait 1.5; arrive 0200057847; idle"
-            << QStringList{"1 010300000001840A 01030200057847 0 @2000 @2000 6500 - -"} << false;
-        QTest::newRow("tcp, sent once connected")
-            << "send; wait 4; accept; wait 3; arrive 01030200057847"
-            << QStringList{"1 010300000001840A 01030200057847 0 @0 @4000 3000 - -"} << false;
-        QTest::newRow("tcp, line 3, no reply")
-            << "set cmd3=010300010001; set sendCnt=3; send; accept; next"
-            << QStringList{"3 010300010001D5CA - 3 @0 @0 - - -"} << false;
-        QTest::newRow("tcp, a reply after its time-out")
-            << "send; accept; next; arrive 01030200057847"
-            << QStringList{"1 010300000001840A - 3 @0 @0 - - -"} << false;
-        QTest::newRow("tcp, nobody listens: nothing sent")
-            << "send; reset; next" << QStringList{"0 - - 4 @0 - - reset -"} << false;
-        QTest::newRow("tcp, the peer closes under the exchange")
-            << "set drop=0; send; accept; wait 2; close; next"
-            << QStringList{"1 010300000001840A - 3 @0 @0 - closed -"} << false;
-        QTest::newRow("serial, a port that cannot be opened")
-            << "mode; set open=InvalidPort; send; next" << QStringList{"0 - - 3 @0 - - no port -"}
-            << false;
-        QTest::newRow("serial, the device gone while waiting")
-            << "mode; send; wait 1; gone; next"
-            << QStringList{"1 010300000001840A - 3 @0 @0 - gone -"} << false;
+        const auto row = [](const char *name, const char *script, const QString &report,
+                            bool mbap = false) {
+            QTest::newRow(name) << QString::fromUtf8(script) << QStringList{report} << mbap;
+        };
+        row("serial, a reply in two pieces",
+            "mode; wait 2; send; wait 5; arrive 0103; wait 1.5; arrive 0200057847; idle",
+            "1 010300000001840A 01030200057847 0 @2000 @2000 6500 - -");
+        row("tcp, sent once connected", "send; wait 4; accept; wait 3; arrive 01030200057847",
+            "1 010300000001840A 01030200057847 0 @0 @4000 3000 - -");
+        row("tcp, line 3, no reply", "set cmd3=010300010001; set sendCnt=3; send; accept; next",
+            "3 010300010001D5CA - 3 @0 @0 - - -");
+        row("tcp, a reply after its time-out", "send; accept; next; arrive 01030200057847",
+            "1 010300000001840A - 3 @0 @0 - - -");
+        row("tcp, nobody listens: nothing sent", "send; reset; next", "0 - - 4 @0 - - reset -");
+        row("tcp, the peer closes under the exchange",
+            "set drop=0; send; accept; wait 2; close; next",
+            "1 010300000001840A - 3 @0 @0 - closed -");
+        row("serial, a port that cannot be opened", "mode; set open=InvalidPort; send; next",
+            "0 - - 3 @0 - - no port -");
+        row("serial, the device gone while waiting", "mode; send; wait 1; gone; next",
+            "1 010300000001840A - 3 @0 @0 - gone -");
         // Modbus TCP: the request behind its header, no CRC; the reply
         // framed by its MBAP length and kept as it came.
         const QString mbapRequest = QStringLiteral("1 000100000006010300000001 ");
-        QTest::newRow("mbap: a reply in two arrivals")
-            << "set crc=0; send; accept; wait 2; arrive 000100000005010302; wait 1; arrive 0005"
-            << QStringList{mbapRequest + "0001000000050103020005 0 @0 @0 3000 - -"} << true;
-        QTest::newRow("mbap: another transaction id")
-            << "set crc=0; send; accept; arrive 0007000000050103020005"
-            << QStringList{mbapRequest +
-                           "0007000000050103020005 5 @0 @0 0 - MBAP transaction 7, expected 1"}
-            << true;
-        QTest::newRow("mbap: a length that leaves no byte count")
-            << "set crc=0; send; accept; arrive 0001000000020103"
-            << QStringList{mbapRequest + "0001000000020103 2 @0 @0 0 - its function needs more "
-                                         "than the MBAP length of 2 leaves"}
-            << true;
-        QTest::newRow("mbap: an exception reply")
-            << "set crc=0; send; accept; arrive 000100000003018302"
-            << QStringList{mbapRequest + "000100000003018302 0 @0 @0 0 - -"} << true;
-        QTest::newRow("mbap: the peer closes inside a reply")
-            << "set crc=0; send; accept; arrive 00010000000501; close; next"
-            << QStringList{mbapRequest + "00010000000501 2 @0 @0 - closed its MBAP length is "
-                                         "5, and 1 bytes of it came"}
-            << true;
+        row("mbap: a reply in two arrivals",
+            "set crc=0; send; accept; wait 2; arrive 000100000005010302; wait 1; arrive 0005",
+            mbapRequest + "0001000000050103020005 0 @0 @0 3000 - -", true);
+        row("mbap: another transaction id",
+            "set crc=0; send; accept; arrive 0007000000050103020005",
+            mbapRequest + "0007000000050103020005 5 @0 @0 0 - MBAP transaction 7, expected 1",
+            true);
+        row("mbap: a length that leaves no byte count",
+            "set crc=0; send; accept; arrive 0001000000020103",
+            mbapRequest + "0001000000020103 2 @0 @0 0 - its function needs more than the MBAP "
+                          "length of 2 leaves",
+            true);
+        row("mbap: an exception reply", "set crc=0; send; accept; arrive 000100000003018302",
+            mbapRequest + "000100000003018302 0 @0 @0 0 - -", true);
+        row("mbap: the peer closes inside a reply",
+            "set crc=0; send; accept; arrive 00010000000501; close; next",
+            mbapRequest +
+                "00010000000501 2 @0 @0 - closed its MBAP length is 5, and 1 bytes of it came",
+            true);
     }
 
     void reports()
