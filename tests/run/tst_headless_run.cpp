@@ -58,6 +58,25 @@ QStringList entriesOf(const QByteArray &out)
     return entries;
 }
 
+// The exchange records among JSON Lines, each as "RESULT REPLY" (the reply
+// when `withReply`), and the requests as they went out.
+QStringList resultsOf(const QByteArray &jsonLines, bool withReply = false,
+                      QStringList *requests = nullptr)
+{
+    QStringList results;
+    for (const QByteArray &line : jsonLines.split('\n')) {
+        const QJsonObject record = QJsonDocument::fromJson(line).object();
+        if (!record.contains("result"))
+            continue;
+        results << (record.value("result").toString() + u' ' +
+                    (withReply ? record.value("reply").toString() : QString()))
+                       .trimmed();
+        if (requests)
+            *requests << record.value("request").toString();
+    }
+    return results;
+}
+
 class Runner : public ProgramProcess
 {
 public:
@@ -450,15 +469,7 @@ private slots:
         QFETCH(QString, failure);
         QCOMPARE(run.errors.split(u'\n').filter(QStringLiteral("tallowick-run: ")).value(0),
                  "tallowick-run: " + failure);
-        QStringList seen;
-        for (const QByteArray &line : run.out.split('\n')) {
-            const QJsonObject record = QJsonDocument::fromJson(line).object();
-            if (record.contains("result"))
-                seen << (record.value("result").toString() + u' ' +
-                         record.value("reply").toString())
-                            .trimmed();
-        }
-        QCOMPARE(seen.mid(0, results.size()), results);
+        QCOMPARE(resultsOf(run.out, true).mid(0, results.size()), results);
         QCOMPARE(run.status, 1);
     }
 
@@ -483,19 +494,11 @@ private slots:
                     "--pause", "1", "--timeout", "300", "--keep-going", "--json", "-", "--tcp",
                     "127.0.0.1:" + peer.port()})
                 .finish();
-        QStringList seen;
-        for (const QByteArray &line : run.out.split('\n')) {
-            const QJsonObject record = QJsonDocument::fromJson(line).object();
-            if (record.contains("result")) {
-                seen << record.value("result").toString();
-                // The request as it went out: its header, then the line
-                // without a CRC.
-                QCOMPARE(record.value("request").toString().mid(4),
-                         QStringLiteral("00000006010300000001"));
-            }
-        }
-        QCOMPARE(seen, (QStringList{"ok", "bad-header", "bad-header", "bad-header", "too-short",
-                                    "bad-header", "too-short"}));
+        // The requests as they went out: a header, then the line without a CRC.
+        QStringList requests;
+        QCOMPARE(resultsOf(run.out, false, &requests),
+                 (QStringList{"ok", "bad-header", "bad-header", "bad-header", "too-short",
+                              "bad-header", "too-short"}));
         // Each told on standard error with what the header got wrong.
         QCOMPARE(run.errors.split(u'\n').filter(QStringLiteral("tallowick-run: ")),
                  (QStringList{"tallowick-run: line 1: bad-header: MBAP transaction 3, expected 2",
@@ -507,8 +510,9 @@ private slots:
                               "tallowick-run: line 1: too-short: reply 0007000000020103 is too "
                               "short: its function needs more than the MBAP length of 2 leaves"}));
         QCOMPARE(run.status, 1);
-        // What went out: the header, then the line without a CRC.
         QCOMPARE(peer.received.left(12).toHex(), QByteArray("000100000006010300000001"));
+        for (const QString &request : std::as_const(requests))
+            QCOMPARE(request.mid(4), QStringLiteral("00000006010300000001"));
     }
 
     // Each record option alone, and what it changes on its own. Standard
@@ -520,22 +524,18 @@ private slots:
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("lastLine"); // of standard output; "log" an entry
         QTest::addColumn<QString>("errors");   // "log ..." the log, then the rest
-        const QString unexpected =
-            QStringLiteral("tallowick-run: line 1: unexpected: reply 0103020005 does not match ");
-        QTest::newRow("none") << QStringList{} << 0 << "log" << QString();
-        QTest::newRow("--expect, another value")
-            << QStringList{"--expect", "1=0103020006"} << 1 << "log" << unexpected + "0103020006\n";
-        QTest::newRow("--expect, the value")
-            << QStringList{"--expect", "1=01030200.."} << 0 << "log" << QString();
-        QTest::newRow("--expect, an exception")
-            << QStringList{"--expect", "1=exception"} << 1 << "log" << unexpected + "exception\n";
-        QTest::newRow("--summary") << QStringList{"--summary"} << 0 << "total" << QString();
-        QTest::newRow("--json -") << QStringList{"--json", "-"} << 0 << "{\"summary\""
-                                  << QStringLiteral("log");
-        QTest::newRow("--json - --summary") << QStringList{"--json", "-", "--summary"} << 0
-                                            << "{\"summary\"" << QStringLiteral("log total");
-        QTest::newRow("--json to a file")
-            << QStringList{"--json", "%folder/a.jsonl"} << 0 << "log" << QString();
+        // --expect that fails is a row of records(); a pattern's forms are tst_reply_pattern's.
+        const auto row = [](const char *name, const char *args, int status, const char *lastLine,
+                            const char *errors) {
+            QTest::newRow(name) << QString::fromUtf8(args).split(u' ', Qt::SkipEmptyParts) << status
+                                << lastLine << errors;
+        };
+        row("none", "", 0, "log", "");
+        row("--expect, the value", "--expect 1=01030200..", 0, "log", "");
+        row("--summary", "--summary", 0, "total", "");
+        row("--json -", "--json -", 0, "{\"summary\"", "log");
+        row("--json - --summary", "--json - --summary", 0, "{\"summary\"", "log total");
+        row("--json to a file", "--json %folder/a.jsonl", 0, "log", "");
     }
 
     void recordOptionsAlone()
@@ -781,12 +781,7 @@ private slots:
                                 .arg(peer.port());
         QCOMPARE(run.errors, closeInstead ? cut.repeated(4) : QString());
         QCOMPARE(run.status, closeInstead ? 1 : 0);
-        QStringList results;
-        for (const QByteArray &line : readFile(json).split('\n')) {
-            const QJsonObject record = QJsonDocument::fromJson(line).object();
-            if (record.contains("result"))
-                results << record.value("result").toString();
-        }
+        const QStringList results = resultsOf(readFile(json));
         QCOMPARE(results.size(), 2 * passes);
         for (int i = 0; i < results.size(); ++i)
             QCOMPARE(results[i], closeInstead && (i + 1) % 10 == 0 ? "link-failed" : "ok");
