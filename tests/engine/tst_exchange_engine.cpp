@@ -21,22 +21,22 @@ const QString wrong = QStringLiteral("  *CRC錯誤　正確為  ");
 const QString reply = QStringLiteral("接收 < 0103020005 7847|1");
 const QString tooShort = QStringLiteral("------9:Subscript out of range------|1");
 const QString half = QStringLiteral("接收 < 01 0302  *CRC錯誤　正確為  7E80|1");
-// Log entries by short names, for the rows below: name, entry, name, entry ...
-const QStringList named{"ip",         "IP:127.0.0.1:502",
-                        "connecting", "-------正在連線-------",
-                        "closing",    "-------關閉連線-------",
-                        "noReply",    "--------無回應--------",
-                        "linkError",  "------9:連線錯誤------",
-                        "sckClosed",  "-------0:sckClosed-------",
-                        "send1",      "傳送CMD1： > 010300000001 840A",
-                        "send2",      "傳送CMD2： > 010300010001 D5CA",
-                        "send3",      "傳送CMD3： > 010300000001 840A",
-                        "reply",      reply,
-                        "reply2",     "接收 < 0103020007 F986|1",
-                        "wrongCrc",   "接收 < 0103020005 FFFF" + wrong + "7847|1",
-                        "half",       half,
-                        "tooShort",   tooShort,
-                        "portBox",    "box 16 COM Port Error: Error port setting"};
+// Log entries by short names, for the rows below.
+const QHash<QString, QString> named{{"ip", "IP:127.0.0.1:502"},
+                                    {"connecting", "-------正在連線-------"},
+                                    {"closing", "-------關閉連線-------"},
+                                    {"noReply", "--------無回應--------"},
+                                    {"linkError", "------9:連線錯誤------"},
+                                    {"sckClosed", "-------0:sckClosed-------"},
+                                    {"send1", "傳送CMD1： > 010300000001 840A"},
+                                    {"send2", "傳送CMD2： > 010300010001 D5CA"},
+                                    {"send3", "傳送CMD3： > 010300000001 840A"},
+                                    {"reply", reply},
+                                    {"reply2", "接收 < 0103020007 F986|1"},
+                                    {"wrongCrc", "接收 < 0103020005 FFFF" + wrong + "7847|1"},
+                                    {"half", half},
+                                    {"tooShort", tooShort},
+                                    {"portBox", "box 16 COM Port Error: Error port setting"}};
 // Lines 2 and 3 twice, 10 ms apart, up to the moment before the second pass.
 const QString range = QStringLiteral(
     "mode; set cmd2=010300010001; set cmd3=010300000001; set rpStart=2; set rpStop=3; "
@@ -49,8 +49,7 @@ void row(const char *name, const QString &script, const QString &log, const char
 {
     QStringList expected;
     for (const QString &entry : log.split(QStringLiteral(", "), Qt::SkipEmptyParts)) {
-        const qsizetype at = named.indexOf(entry);
-        expected << (at % 2 == 0 ? named.at(at + 1) : entry);
+        expected << named.value(entry, entry);
     }
     QTest::newRow(name) << script << expected << QString::fromUtf8(after);
 }
