@@ -390,28 +390,19 @@ private slots:
             QCOMPARE(record.value("response_us").isNull(), reply.isEmpty());
             if (!reply.isEmpty())
                 times << record.value("response_us").toInteger();
-            QVERIFY(
-                QRegularExpression(
-                    QStringLiteral(
-                        "^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{6}[+-]\\d\\d:\\d\\d$"))
-                    .match(record.value("time").toString())
-                    .hasMatch());
+            // Its form is tst_time_stamp's.
+            QVERIFY(!record.value("time").toString().isEmpty());
         }
         const QJsonObject total =
             QJsonDocument::fromJson(lines[18]).object()[u"summary"][u"total"].toObject();
         QCOMPARE(total.value("exchanges").toInt(), 18);
         for (const QString &result : results)
             QCOMPARE(total.value(result).toInt(), 3);
-        // Nearest rank, from the records: 15 times.
+        // The summary's times are the records' (its ranks are tst_response_times').
         std::sort(times.begin(), times.end());
-        // The one shape of every summary's response times.
         const QJsonObject response = total.value("response_us").toObject();
         QCOMPARE(response.value("min").toInteger(), times.first());
         QCOMPARE(response.value("max").toInteger(), times.last());
-        QCOMPARE(response.value("p99").toInteger(), times.last());
-        const qint64 median = times[7];
-        // Above 2048 us the histogram keeps a time to 1/2048 of itself.
-        QVERIFY(qAbs(response.value("median").toInteger() - median) <= median / 2048);
 
         // Six test cases, five failing.
         QProcess python;
