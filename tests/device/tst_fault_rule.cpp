@@ -41,6 +41,12 @@ QString described(const FaultRule &rule)
     return text;
 }
 
+// A row of either table: the rule as written, then its value or refusal.
+void row(const char *name, const char *rule, const char *result)
+{
+    QTest::newRow(name) << QString::fromUtf8(rule) << QString::fromUtf8(result);
+}
+
 } // namespace
 
 class TestFaultRule : public QObject
@@ -51,9 +57,6 @@ private slots:
     {
         QTest::addColumn<QString>("rule");
         QTest::addColumn<QString>("value");
-        const auto row = [](const char *name, const char *first, const char *second) {
-            QTest::newRow(name) << QString::fromUtf8(first) << QString::fromUtf8(second);
-        };
         row("crc every tenth", "crc@every=10",
             "kind 3 delay 0 code 0 bytes 0 extra  every 10 after 0");
         row("exception on reads of a range", "exception=04@fc=03,addr=100-109",
@@ -90,9 +93,6 @@ private slots:
     {
         QTest::addColumn<QString>("rule");
         QTest::addColumn<QString>("refusal");
-        const auto row = [](const char *name, const char *first, const char *second) {
-            QTest::newRow(name) << QString::fromUtf8(first) << QString::fromUtf8(second);
-        };
         row("unknown action", "crc16",
             "\"crc16\": \"crc16\" is not an action (delay=MS, exception=CC, silent, crc, "
             "truncate=N, wrong-unit, wrong-function, extra=HEX, gap=MS:K, tid, close)");
