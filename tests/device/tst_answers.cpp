@@ -340,27 +340,6 @@ private slots:
         DeviceMap map = mapOf(exceptionMap);
         QCOMPARE(replyOf(map, request), result);
     }
-
-    void addresses_data()
-    {
-        QTest::addColumn<QByteArray>("request");
-        QTest::addColumn<QString>("spans");
-        QTest::newRow("read") << hex("03006B0003") << "107+3";
-        QTest::newRow("write one") << hex("0600010003") << "1+1";
-        QTest::newRow("mask write") << hex("16000400F20025") << "4+1";
-        QTest::newRow("write then read") << hex("1700030006000E00030600FF00FF00FF") << "3+6 14+3";
-        QTest::newRow("echo") << hex("080000A537") << "";
-        QTest::newRow("too short") << hex("0300") << "";
-    }
-    void addresses()
-    {
-        QFETCH(QByteArray, request);
-        QFETCH(QString, spans);
-        QStringList text;
-        for (const AddressSpan &span : requestAddresses(request))
-            text << QStringLiteral("%1+%2").arg(span.first).arg(span.count);
-        QCOMPARE(text.join(u' '), spans);
-    }
 };
 
 QTEST_APPLESS_MAIN(TestAnswers)

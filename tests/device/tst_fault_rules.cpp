@@ -68,10 +68,14 @@ private slots:
             "1:0300000001 2:0300000001 5:0300000001 7:0300000001 8:0300000001", "- 0 0 0 -");
         row("function codes", "silent@fc=03/10",
             "1:0300000001 1:0400000001 1:100000000102FFFF 1:07", "0 - 0 -");
+        // The places each request touches, at the range's ends: a read, a
+        // write, a mask write, the write and the read of 17; none of 08 or of a
+        // request cut short.
         row("places touched", "silent@addr=100-109",
-            "1:030058000A 1:03005B000A 1:0600690001 1:06006E0001 1:1700000001006D00010200FF "
-            "1:080000A537",
-            "- 0 0 - 0 -");
+            "1:030058000A 1:03005B000A 1:0600690001 1:06006E0001 1:16006D00F20025 "
+            "1:16006E00F20025 1:1700000001006D00010200FF 1:1700640001000000010200FF 1:080000A537 "
+            "1:03006401",
+            "- 0 0 - 0 - 0 0 - -");
         row("every counts the requests that meet the rest", "crc@fc=03,every=2",
             "1:0300000001 1:0400000001 1:0300000001 1:0400000001 1:0300000001 1:0300000001",
             "- - 0 - - 0");
