@@ -82,7 +82,6 @@ private slots:
         row("config home, no XDG_CONFIG_HOME", true, "-", "home", "home/.config/tallowick");
         row("config home, empty XDG_CONFIG_HOME", true, "", "home", "home/.config/tallowick");
         row("beside the program, XDG_CONFIG_HOME", false, "xdg", "home", "xdg/tallowick");
-        row("beside the program, no XDG_CONFIG_HOME", false, "-", "home", "home/.config/tallowick");
     }
 
     // The real start-up and "Save setting" of a window given no folder, and

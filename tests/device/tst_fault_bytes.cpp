@@ -17,31 +17,29 @@ private slots:
         QTest::addColumn<bool>("mbap");
         QTest::addColumn<QByteArray>("frame");
         QTest::addColumn<QByteArray>("sent");
-        const QByteArray rtu = "01030200057847";
-        const QByteArray tcp = "0001000000050103020005";
-        QTest::newRow("crc") << "crc" << false << rtu << QByteArray("010302000587B8");
-        QTest::newRow("crc on Modbus TCP") << "crc" << true << tcp << tcp;
-        QTest::newRow("wrong-unit") << "wrong-unit" << false << rtu << QByteArray("02030200053C47");
-        QTest::newRow("wrong-unit 255") << "wrong-unit" << false << QByteArray("FF0302000A1197")
-                                        << QByteArray("010302000A3843");
-        QTest::newRow("wrong-unit on Modbus TCP")
-            << "wrong-unit" << true << tcp << QByteArray("0001000000050203020005");
-        QTest::newRow("wrong-function")
-            << "wrong-function" << false << rtu << QByteArray("01040200057933");
-        QTest::newRow("wrong-function of an exception")
-            << "wrong-function" << false << QByteArray("018302C0F1") << QByteArray("018402C2C1");
-        QTest::newRow("wrong-function on Modbus TCP")
-            << "wrong-function" << true << tcp << QByteArray("0001000000050104020005");
-        QTest::newRow("tid") << "tid" << true << tcp << QByteArray("0002000000050103020005");
-        QTest::newRow("tid wraps") << "tid" << true << QByteArray("FFFF000000050103020005")
-                                   << QByteArray("0000000000050103020005");
-        QTest::newRow("tid on RTU") << "tid" << false << rtu << rtu;
-        QTest::newRow("extra") << "extra=FF00" << false << rtu << QByteArray("01030200057847FF00");
-        QTest::newRow("truncate inside the header")
-            << "truncate=3" << true << tcp << QByteArray("000100");
-        QTest::newRow("truncate past the end") << "truncate=20" << false << rtu << rtu;
-        QTest::newRow("delay is the link's") << "delay=5" << false << rtu << rtu;
-        QTest::newRow("gap is the link's") << "gap=5:2" << true << tcp << tcp;
+        const char *rtu = "01030200057847";
+        const char *tcp = "0001000000050103020005";
+        const auto row = [](const char *name, const char *rule, bool mbap, const char *frame,
+                            const char *sent) {
+            QTest::newRow(name) << QString::fromUtf8(rule) << mbap << QByteArray(frame)
+                                << QByteArray(sent);
+        };
+        row("crc", "crc", false, rtu, "010302000587B8");
+        row("crc on Modbus TCP", "crc", true, tcp, tcp);
+        row("wrong-unit", "wrong-unit", false, rtu, "02030200053C47");
+        row("wrong-unit 255", "wrong-unit", false, "FF0302000A1197", "010302000A3843");
+        row("wrong-unit on Modbus TCP", "wrong-unit", true, tcp, "0001000000050203020005");
+        row("wrong-function", "wrong-function", false, rtu, "01040200057933");
+        row("wrong-function of an exception", "wrong-function", false, "018302C0F1", "018402C2C1");
+        row("wrong-function on Modbus TCP", "wrong-function", true, tcp, "0001000000050104020005");
+        row("tid", "tid", true, tcp, "0002000000050103020005");
+        row("tid wraps", "tid", true, "FFFF000000050103020005", "0000000000050103020005");
+        row("tid on RTU", "tid", false, rtu, rtu);
+        row("extra", "extra=FF00", false, rtu, "01030200057847FF00");
+        row("truncate inside the header", "truncate=3", true, tcp, "000100");
+        row("truncate past the end", "truncate=20", false, rtu, rtu);
+        row("delay is the link's", "delay=5", false, rtu, rtu);
+        row("gap is the link's", "gap=5:2", true, tcp, tcp);
     }
     void applied()
     {
@@ -60,11 +58,14 @@ private slots:
         QTest::addColumn<QString>("rule");
         QTest::addColumn<QByteArray>("request");
         QTest::addColumn<QByteArray>("reply"); // empty: answered from the map
-        QTest::newRow("exception=04 to a read")
-            << "exception=04" << QByteArray("0300000001") << QByteArray("8304");
-        QTest::newRow("exception=0B to a write")
-            << "exception=0B@fc=10" << QByteArray("100000000102FFFF") << QByteArray("900B");
-        QTest::newRow("crc leaves the answer") << "crc" << QByteArray("0300000001") << QByteArray();
+        const auto row = [](const char *name, const char *rule, const char *request,
+                            const char *reply) {
+            QTest::newRow(name) << QString::fromUtf8(rule) << QByteArray(request)
+                                << QByteArray(reply);
+        };
+        row("exception=04 to a read", "exception=04", "0300000001", "8304");
+        row("exception=0B to a write", "exception=0B@fc=10", "100000000102FFFF", "900B");
+        row("crc leaves the answer", "crc", "0300000001", "");
     }
     void replacedReply()
     {

@@ -41,6 +41,12 @@ QString described(const FaultRule &rule)
     return text;
 }
 
+// A row of either table: the rule as written, then its value or refusal.
+void row(const char *name, const char *rule, const char *result)
+{
+    QTest::newRow(name) << QString::fromUtf8(rule) << QString::fromUtf8(result);
+}
+
 } // namespace
 
 class TestFaultRule : public QObject
@@ -51,36 +57,26 @@ private slots:
     {
         QTest::addColumn<QString>("rule");
         QTest::addColumn<QString>("value");
-        QTest::newRow("crc every tenth") << "crc@every=10"
-                                         << "kind 3 delay 0 code 0 bytes 0 extra  every 10 after 0";
-        QTest::newRow("exception on reads of a range")
-            << "exception=04@fc=03,addr=100-109"
-            << "kind 1 delay 0 code 4 bytes 0 extra  fc=3 addr=100-109 every 1 after 0";
-        QTest::newRow("delay with a probability")
-            << "delay=250@p=0.1"
-            << "kind 0 delay 250 code 0 bytes 0 extra  every 1 after 0 p 0.1";
-        QTest::newRow("silent") << "silent"
-                                << "kind 2 delay 0 code 0 bytes 0 extra  every 1 after 0";
-        QTest::newRow("truncate") << "truncate=3"
-                                  << "kind 4 delay 0 code 0 bytes 3 extra  every 1 after 0";
-        QTest::newRow("wrong-unit, lists of units")
-            << "wrong-unit@unit=1/5-7"
-            << "kind 5 delay 0 code 0 bytes 0 extra  unit=1/5-7 every 1 after 0";
-        QTest::newRow("wrong-function")
-            << "wrong-function@fc=10/0f-17"
-            << "kind 6 delay 0 code 0 bytes 0 extra  fc=10/f-17 every 1 after 0";
-        QTest::newRow("extra") << "extra=00fF"
-                               << "kind 7 delay 0 code 0 bytes 0 extra 00ff every 1 after 0";
-        QTest::newRow("gap") << "gap=20:3"
-                             << "kind 8 delay 20 code 0 bytes 3 extra  every 1 after 0";
-        QTest::newRow("tid after, count")
-            << "tid@after=5,count=2"
-            << "kind 9 delay 0 code 0 bytes 0 extra  every 1 after 5 count 2";
-        QTest::newRow("close with p=1")
-            << "close@p=1"
-            << "kind 10 delay 0 code 0 bytes 0 extra  every 1 after 0 p 1";
-        QTest::newRow("exception FF") << "exception=FF"
-                                      << "kind 1 delay 0 code 255 bytes 0 extra  every 1 after 0";
+        row("crc every tenth", "crc@every=10",
+            "kind 3 delay 0 code 0 bytes 0 extra  every 10 after 0");
+        row("exception on reads of a range", "exception=04@fc=03,addr=100-109",
+            "kind 1 delay 0 code 4 bytes 0 extra  fc=3 addr=100-109 every 1 after 0");
+        row("delay with a probability", "delay=250@p=0.1",
+            "kind 0 delay 250 code 0 bytes 0 extra  every 1 after 0 p 0.1");
+        row("silent", "silent", "kind 2 delay 0 code 0 bytes 0 extra  every 1 after 0");
+        row("truncate", "truncate=3", "kind 4 delay 0 code 0 bytes 3 extra  every 1 after 0");
+        row("wrong-unit, lists of units", "wrong-unit@unit=1/5-7",
+            "kind 5 delay 0 code 0 bytes 0 extra  unit=1/5-7 every 1 after 0");
+        row("wrong-function", "wrong-function@fc=10/0f-17",
+            "kind 6 delay 0 code 0 bytes 0 extra  fc=10/f-17 every 1 after 0");
+        row("extra", "extra=00fF", "kind 7 delay 0 code 0 bytes 0 extra 00ff every 1 after 0");
+        row("gap", "gap=20:3", "kind 8 delay 20 code 0 bytes 3 extra  every 1 after 0");
+        row("tid after, count", "tid@after=5,count=2",
+            "kind 9 delay 0 code 0 bytes 0 extra  every 1 after 5 count 2");
+        row("close with p=1", "close@p=1",
+            "kind 10 delay 0 code 0 bytes 0 extra  every 1 after 0 p 1");
+        row("exception FF", "exception=FF",
+            "kind 1 delay 0 code 255 bytes 0 extra  every 1 after 0");
     }
     void reads()
     {
@@ -97,78 +93,41 @@ private slots:
     {
         QTest::addColumn<QString>("rule");
         QTest::addColumn<QString>("refusal");
-        QTest::newRow("empty")
-            << ""
-            << "\"\": \"\" is not an action (delay=MS, exception=CC, silent, crc, truncate=N, "
-               "wrong-unit, wrong-function, extra=HEX, gap=MS:K, tid, close)";
-        QTest::newRow("unknown action")
-            << "crc16"
-            << "\"crc16\": \"crc16\" is not an action (delay=MS, exception=CC, silent, crc, "
-               "truncate=N, wrong-unit, wrong-function, extra=HEX, gap=MS:K, tid, close)";
-        QTest::newRow("value on a plain action") << "silent=1"
-                                                 << "\"silent=1\": silent takes no value";
-        QTest::newRow("delay too long")
-            << "delay=3600001"
-            << "\"delay=3600001\": delay=MS takes 0 to 3600000 ms, not \"3600001\"";
-        QTest::newRow("exception 00")
-            << "exception=00"
-            << "\"exception=00\": exception=CC takes two hexadecimal digits, 01 to FF, not \"00\"";
-        QTest::newRow("exception one digit")
-            << "exception=4"
-            << "\"exception=4\": exception=CC takes two hexadecimal digits, 01 to FF, not \"4\"";
-        QTest::newRow("truncate 0") << "truncate=0"
-                                    << "\"truncate=0\": truncate=N takes 1 to 259 bytes, not \"0\"";
-        QTest::newRow("extra odd")
-            << "extra=ABC"
-            << "\"extra=ABC\": extra=HEX takes 1 to 256 bytes in hexadecimal, not \"ABC\"";
-        QTest::newRow("extra empty")
-            << "extra="
-            << "\"extra=\": extra=HEX takes 1 to 256 bytes in hexadecimal, not \"\"";
-        QTest::newRow("gap without K") << "gap=20"
-                                       << "\"gap=20\": gap=MS:K takes a silence of 1 to 3600000 ms "
-                                          "after byte K (1 to 259), not \"20\"";
-        QTest::newRow("unknown condition") << "crc@evry=10"
-                                           << "\"crc@evry=10\": \"evry\" is not a condition (unit, "
-                                              "fc, addr, every, p, after, count)";
-        QTest::newRow("nothing after @")
-            << "crc@"
-            << "\"crc@\": \"\" is not a condition (unit, fc, addr, every, p, after, count)";
-        QTest::newRow("condition twice") << "crc@every=2,every=3"
-                                         << "\"crc@every=2,every=3\": every given twice";
-        QTest::newRow("unit 256") << "crc@unit=256"
-                                  << "\"crc@unit=256\": unit= takes unit ids 0 to 255 and ranges, "
-                                     "separated by /, not \"256\"";
-        QTest::newRow("unit in full-width digits")
-            << QString::fromUtf8("crc@unit=\xef\xbc\x91")
-            << QString::fromUtf8("\"crc@unit=\xef\xbc\x91\": unit= takes unit ids 0 to 255 and "
-                                 "ranges, separated by /, not \"\xef\xbc\x91\"");
-        QTest::newRow("unit list, comma") << "crc@unit=1,5"
-                                          << "\"crc@unit=1,5\": \"5\" is not a condition (unit, "
-                                             "fc, addr, every, p, after, count)";
-        QTest::newRow("fc with 0x") << "crc@fc=0x3"
-                                    << "\"crc@fc=0x3\": fc= takes function codes in hexadecimal "
-                                       "(03, 10) and ranges, separated by /, not \"0x3\"";
-        QTest::newRow("addr 65536") << "crc@addr=0-65536"
-                                    << "\"crc@addr=0-65536\": addr= takes addresses 0 to 65535 and "
-                                       "ranges, separated by /, not \"0-65536\"";
-        QTest::newRow("addr empty item") << "crc@addr=1//2"
-                                         << "\"crc@addr=1//2\": addr= takes addresses 0 to 65535 "
-                                            "and ranges, separated by /, not \"1//2\"";
-        QTest::newRow("every 0")
-            << "crc@every=0"
-            << "\"crc@every=0\": every=N takes a whole number from 1, not \"0\"";
-        QTest::newRow("after negative")
-            << "crc@after=-1"
-            << "\"crc@after=-1\": after=N takes a whole number from 0, not \"-1\"";
-        QTest::newRow("p 0")
-            << "crc@p=0"
-            << "\"crc@p=0\": p=P takes a probability above 0, at most 1, not \"0\"";
-        QTest::newRow("p above 1")
-            << "crc@p=1.5"
-            << "\"crc@p=1.5\": p=P takes a probability above 0, at most 1, not \"1.5\"";
-        QTest::newRow("p percent")
-            << "crc@p=10%"
-            << "\"crc@p=10%\": p=P takes a probability above 0, at most 1, not \"10%\"";
+        row("unknown action", "crc16",
+            "\"crc16\": \"crc16\" is not an action (delay=MS, exception=CC, silent, crc, "
+            "truncate=N, wrong-unit, wrong-function, extra=HEX, gap=MS:K, tid, close)");
+        row("value on a plain action", "silent=1", "\"silent=1\": silent takes no value");
+        row("delay too long", "delay=3600001",
+            "\"delay=3600001\": delay=MS takes 0 to 3600000 ms, not \"3600001\"");
+        row("exception 00", "exception=00",
+            "\"exception=00\": exception=CC takes two hexadecimal digits, 01 to FF, not \"00\"");
+        row("truncate 0", "truncate=0",
+            "\"truncate=0\": truncate=N takes 1 to 259 bytes, not \"0\"");
+        row("extra odd", "extra=ABC",
+            "\"extra=ABC\": extra=HEX takes 1 to 256 bytes in hexadecimal, not \"ABC\"");
+        row("gap without K", "gap=20",
+            "\"gap=20\": gap=MS:K takes a silence of 1 to 3600000 ms after byte K (1 to 259), not "
+            "\"20\"");
+        row("unknown condition", "crc@evry=10",
+            "\"crc@evry=10\": \"evry\" is not a condition (unit, fc, addr, every, p, after, "
+            "count)");
+        row("condition twice", "crc@every=2,every=3", "\"crc@every=2,every=3\": every given twice");
+        row("unit 256", "crc@unit=256",
+            "\"crc@unit=256\": unit= takes unit ids 0 to 255 and ranges, separated by /, not "
+            "\"256\"");
+        row("fc with 0x", "crc@fc=0x3",
+            "\"crc@fc=0x3\": fc= takes function codes in hexadecimal (03, 10) and ranges, "
+            "separated by /, not \"0x3\"");
+        row("addr 65536", "crc@addr=0-65536",
+            "\"crc@addr=0-65536\": addr= takes addresses 0 to 65535 and ranges, separated by /, "
+            "not \"0-65536\"");
+        row("every 0", "crc@every=0",
+            "\"crc@every=0\": every=N takes a whole number from 1, not \"0\"");
+        row("after negative", "crc@after=-1",
+            "\"crc@after=-1\": after=N takes a whole number from 0, not \"-1\"");
+        row("p 0", "crc@p=0", "\"crc@p=0\": p=P takes a probability above 0, at most 1, not \"0\"");
+        row("p above 1", "crc@p=1.5",
+            "\"crc@p=1.5\": p=P takes a probability above 0, at most 1, not \"1.5\"");
     }
     void refusals()
     {

@@ -50,45 +50,40 @@ private slots:
         QTest::addColumn<QStringList>("rules");
         QTest::addColumn<QStringList>("requests");
         QTest::addColumn<QString>("picked");
-        const QString read = QStringLiteral("1:0300000001");
-        QTest::newRow("every third")
-            << QStringList{"crc@every=3"} << repeated(read, 6) << "- - 0 - - 0";
-        QTest::newRow("after two")
-            << QStringList{"silent@after=2"} << repeated(read, 4) << "- - 0 0";
-        QTest::newRow("twice at most")
-            << QStringList{"silent@count=2"} << repeated(read, 4) << "0 0 - -";
-        QTest::newRow("after, every, count together")
-            << QStringList{"silent@after=1,every=2,count=2"} << repeated(read, 8)
-            << "- - 0 - 0 - - -";
-        QTest::newRow("units") << QStringList{"silent@unit=2/5-7"}
-                               << QStringList{"1:0300000001", "2:0300000001", "5:0300000001",
-                                              "7:0300000001", "8:0300000001"}
-                               << "- 0 0 0 -";
-        QTest::newRow("function codes")
-            << QStringList{"silent@fc=03/10"}
-            << QStringList{"1:0300000001", "1:0400000001", "1:100000000102FFFF", "1:07"}
-            << "0 - 0 -";
-        QTest::newRow("places touched")
-            << QStringList{"silent@addr=100-109"} << QStringList{"1:030058000A",
-                                                                 "1:03005B000A",
-                                                                 "1:0600690001",
-                                                                 "1:06006E0001",
-                                                                 "1:1700000001006D00010200FF",
-                                                                 "1:080000A537"}
-            << "- 0 0 - 0 -";
-        QTest::newRow("every counts the requests that meet the rest")
-            << QStringList{"crc@fc=03,every=2"}
-            << QStringList{"1:0300000001", "1:0400000001", "1:0300000001",
-                           "1:0400000001", "1:0300000001", "1:0300000001"}
-            << "- - 0 - - 0";
-        QTest::newRow("rules count on their own")
-            << QStringList{"exception=04@fc=03", "crc@every=2"}
-            << QStringList{"1:0300000001", "1:0400000001", "1:0300000001", "1:0400000001"}
-            << "0 1 0 1";
-        QTest::newRow("the first given wins")
-            << QStringList{"silent@every=2", "crc@every=2"} << repeated(read, 4) << "- 0 - 0";
-        QTest::newRow("count counts the times applied")
-            << QStringList{"silent@count=1", "crc@count=2"} << repeated(read, 4) << "0 1 1 -";
+        // Rules and requests a blank apart; "read N times" is N reads of unit 1.
+        const auto row = [](const char *name, const char *rules, const char *requests,
+                            const char *picked) {
+            QStringList list = QString::fromUtf8(requests).split(u' ');
+            if (list.size() == 3 && list[0] == u"read")
+                list = repeated(QStringLiteral("1:0300000001"), list[1].toInt());
+            QTest::newRow(name) << QString::fromUtf8(rules).split(u' ') << list
+                                << QString::fromUtf8(picked);
+        };
+        row("every third", "crc@every=3", "read 6 times", "- - 0 - - 0");
+        row("after two", "silent@after=2", "read 4 times", "- - 0 0");
+        row("twice at most", "silent@count=2", "read 4 times", "0 0 - -");
+        row("after, every, count together", "silent@after=1,every=2,count=2", "read 8 times",
+            "- - 0 - 0 - - -");
+        row("units", "silent@unit=2/5-7",
+            "1:0300000001 2:0300000001 5:0300000001 7:0300000001 8:0300000001", "- 0 0 0 -");
+        row("function codes", "silent@fc=03/10",
+            "1:0300000001 1:0400000001 1:100000000102FFFF 1:07", "0 - 0 -");
+        // The places each request touches, at the range's ends: a read, a
+        // write, a mask write, the write and the read of 17; none of 08 or of a
+        // request cut short.
+        row("places touched", "silent@addr=100-109",
+            "1:030058000A 1:03005B000A 1:0600690001 1:06006E0001 1:16006D00F20025 "
+            "1:16006E00F20025 1:1700000001006D00010200FF 1:1700640001000000010200FF 1:080000A537 "
+            "1:03006401",
+            "- 0 0 - 0 - 0 0 - -");
+        row("every counts the requests that meet the rest", "crc@fc=03,every=2",
+            "1:0300000001 1:0400000001 1:0300000001 1:0400000001 1:0300000001 1:0300000001",
+            "- - 0 - - 0");
+        row("rules count on their own", "exception=04@fc=03 crc@every=2",
+            "1:0300000001 1:0400000001 1:0300000001 1:0400000001", "0 1 0 1");
+        row("the first given wins", "silent@every=2 crc@every=2", "read 4 times", "- 0 - 0");
+        row("count counts the times applied", "silent@count=1 crc@count=2", "read 4 times",
+            "0 1 1 -");
     }
     void picks()
     {

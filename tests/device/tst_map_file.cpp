@@ -46,39 +46,40 @@ private slots:
         QTest::addColumn<int>("first");
         QTest::addColumn<QString>("places");
         const QByteArray header = "table,address,type,value\n";
-        QTest::newRow("one register") << header + "holding,7,u16,0x1234\n"
-                                      << int(Table::Holding) << 6 << "- 1234 -";
-        QTest::newRow("range each the same") << header + "input,10-12,i16,-2\n"
-                                             << int(Table::Input) << 10 << "fffe fffe fffe -";
-        QTest::newRow("range of floats") << header + "holding,100-103,f32,1.5\n"
-                                         << int(Table::Holding) << 100 << "3fc0 0000 3fc0 0000 -";
-        QTest::newRow("one address, a wide type")
-            << header + "holding,0,u64,1\n"
-            << int(Table::Holding) << 0 << "0000 0000 0000 0001 -";
-        QTest::newRow("bits") << header + "coil,0-2,bit,1\ndiscrete,0,bit,1\n"
-                              << int(Table::Coil) << 0 << "1 1 1 -";
-        QTest::newRow("columns in any order and case, order and access")
-            << QByteArray(
-                   "Name,ORDER,Value,Type,Address,Table,access\nflow,CDAB,1.5,f32,4,holding,r\n")
-            << int(Table::Holding) << 4 << "0000 3fc0 -";
-        QTest::newRow("byte order mark, CRLF, blank lines, blanks around fields")
-            << QByteArray(
-                   "\xEF\xBB\xBFtable,address,type,value\r\n\r\n holding , 1 , u16 , 5 \r\n\r\n")
-            << int(Table::Holding) << 1 << "0005 -";
-        QTest::newRow("quoted fields, commas and quotes in them")
-            << QByteArray("table,address,type,value,name\n\"holding\",2,str:3,\"a,\"\"b\",\"pump, "
-                          "\"\"main\"\"\"\n")
-            << int(Table::Holding) << 2 << "612c 2262 0000 -";
-        QTest::newRow("a line break inside quotes")
-            << QByteArray("table,address,type,value,name\nholding,0,u16,1,\"two\nlines\"\nholding,"
-                          "1,u16,2\n")
-            << int(Table::Holding) << 0 << "0001 0002 -";
-        QTest::newRow("fewer fields than the header, trailing empty ones")
-            << QByteArray("table,address,type,value,order,access,name\nholding,0,u16,9\nholding,1,"
-                          "u16,8,,,,\n,,,,\n")
-            << int(Table::Holding) << 0 << "0009 0008 -";
-        QTest::newRow("the last place")
-            << header + "input,65534-65535,u16,3" << int(Table::Input) << 65533 << "- 0003 0003";
+        const auto row = [](const char *name, const QByteArray &csv, Table table, int first,
+                            const char *places) {
+            QTest::newRow(name) << csv << int(table) << first << QString::fromUtf8(places);
+        };
+        row("one register", header + "holding,7,u16,0x1234\n", Table::Holding, 6, "- 1234 -");
+        row("range each the same", header + "input,10-12,i16,-2\n", Table::Input, 10,
+            "fffe fffe fffe -");
+        row("range of floats", header + "holding,100-103,f32,1.5\n", Table::Holding, 100,
+            "3fc0 0000 3fc0 0000 -");
+        row("one address, a wide type", header + "holding,0,u64,1\n", Table::Holding, 0,
+            "0000 0000 0000 0001 -");
+        row("bits", header + "coil,0-2,bit,1\ndiscrete,0,bit,1\n", Table::Coil, 0, "1 1 1 -");
+        row("columns in any order and case, order and access",
+            QByteArray(
+                "Name,ORDER,Value,Type,Address,Table,access\nflow,CDAB,1.5,f32,4,holding,r\n"),
+            Table::Holding, 4, "0000 3fc0 -");
+        row("byte order mark, CRLF, blank lines, blanks around fields",
+            QByteArray(
+                "\xEF\xBB\xBFtable,address,type,value\r\n\r\n holding , 1 , u16 , 5 \r\n\r\n"),
+            Table::Holding, 1, "0005 -");
+        row("quoted fields, commas and quotes in them",
+            QByteArray("table,address,type,value,name\n\"holding\",2,str:3,\"a,\"\"b\",\"pump, "
+                       "\"\"main\"\"\"\n"),
+            Table::Holding, 2, "612c 2262 0000 -");
+        row("a line break inside quotes",
+            QByteArray("table,address,type,value,name\nholding,0,u16,1,\"two\nlines\"\nholding,"
+                       "1,u16,2\n"),
+            Table::Holding, 0, "0001 0002 -");
+        row("fewer fields than the header, trailing empty ones",
+            QByteArray("table,address,type,value,order,access,name\nholding,0,u16,9\nholding,1,"
+                       "u16,8,,,,\n,,,,\n"),
+            Table::Holding, 0, "0009 0008 -");
+        row("the last place", header + "input,65534-65535,u16,3", Table::Input, 65533,
+            "- 0003 0003");
     }
     void reads()
     {
@@ -109,82 +110,58 @@ private slots:
         QTest::addColumn<QByteArray>("csv");
         QTest::addColumn<QString>("refusal");
         const QByteArray header = "table,address,type,value\n";
-        QTest::newRow("empty file") << QByteArray("\xEF\xBB\xBF\r\n")
-                                    << "pump.csv: no header row (table, address, type, value and "
-                                       "optional order, access, name)";
-        QTest::newRow("unknown column") << QByteArray("table,address,type,value,acess\n")
-                                        << "pump.csv:1: header: \"acess\" is not a column (table, "
-                                           "address, type, value and optional order, access, name)";
-        QTest::newRow("column twice") << QByteArray("table,address,type,value,Value\n")
-                                      << "pump.csv:1: header: \"Value\" twice";
-        QTest::newRow("column missing")
-            << QByteArray("table,address,value\n")
-            << "pump.csv:1: header: no \"type\" column (the columns are table, address, type, "
-               "value and optional order, access, name)";
-        QTest::newRow("not a type")
-            << header + "holding,0,u16,1\n\n\n\nholding,1,u16,1\nholding,2,f16,1\n"
-            << "pump.csv:7: type: \"f16\" is not a type (bit, u16, i16, u32, i32, f32, u64, i64, "
-               "f64, str:N)";
-        QTest::newRow("not a table")
-            << header + "holdings,0,u16,1\n"
-            << "pump.csv:2: table: \"holdings\" is not a table (coil, discrete, holding, input)";
-        QTest::newRow("register type in coils")
-            << header + "coil,0,u16,1\n"
-            << "pump.csv:2: type: coil holds bits: the type is bit";
-        QTest::newRow("bit in registers")
-            << header + "input,0,bit,1\n"
-            << "pump.csv:2: type: bit is for coil and discrete, not input";
-        QTest::newRow("address too big") << header + "holding,65536,u16,1\n"
-                                         << "pump.csv:2: address: \"65536\" is not an address (0 "
-                                            "to 65535) or a range of them (100-109)";
-        QTest::newRow("address negative") << header + "holding,-1,u16,1\n"
-                                          << "pump.csv:2: address: \"-1\" is not an address (0 to "
-                                             "65535) or a range of them (100-109)";
-        QTest::newRow("address hexadecimal") << header + "holding,0x10,u16,1\n"
-                                             << "pump.csv:2: address: \"0x10\" is not an address "
-                                                "(0 to 65535) or a range of them (100-109)";
-        QTest::newRow("address in full-width digits")
-            << header + "holding,\xef\xbc\x91,u16,1\n"
-            << QString::fromUtf8("pump.csv:2: address: \"\xef\xbc\x91\" is not an address (0 to "
-                                 "65535) or a range of them (100-109)");
-        QTest::newRow("range backwards")
-            << header + "holding,109-100,u16,1\n"
-            << "pump.csv:2: address: \"109-100\" ends before it begins";
-        QTest::newRow("range not whole values")
-            << header + "holding,100-106,f32,1\n"
-            << "pump.csv:2: address: 100-106 is 7 places, not a whole number of f32 (2 each)";
-        QTest::newRow("wide value past the end")
-            << header + "holding,65534,u64,1\n"
-            << "pump.csv:2: address: u64 at 65534 runs past 65535";
-        QTest::newRow("huge string past the end")
-            << header + "holding,1,str:65536,x\n"
-            << "pump.csv:2: address: str:65536 at 1 runs past 65535";
-        QTest::newRow("overlap") << header + "holding,100-109,u16,1\nholding,108-111,u32,2\n"
-                                 << "pump.csv:3: address: holding 108 is already defined on line 2";
-        QTest::newRow("overlap by width")
-            << header + "holding,10,u16,1\nholding,9,f32,2\n"
-            << "pump.csv:3: address: holding 10 is already defined on line 2";
-        QTest::newRow("value out of range")
-            << header + "holding,0,u16,70000\n"
-            << "pump.csv:2: value: \"70000\" is out of range for u16 (0 to 65535)";
-        QTest::newRow("value missing") << header + "holding,0,u16\n"
-                                       << "pump.csv:2: value: empty, and u16 needs a value";
-        QTest::newRow("not an order")
-            << QByteArray("table,address,type,value,order\nholding,0,u32,1,ABDC\n")
-            << "pump.csv:2: order: \"ABDC\" is not an order (ABCD, CDAB, BADC, DCBA)";
-        QTest::newRow("order of a string")
-            << QByteArray("table,address,type,value,order\nholding,0,str:2,ab,CDAB\n")
-            << "pump.csv:2: order: CDAB is for number types, not str:2";
-        QTest::newRow("not an access")
-            << QByteArray("table,address,type,value,access\nholding,0,u16,1,w\n")
-            << "pump.csv:2: access: \"w\" is not an access (r, rw)";
-        QTest::newRow("more fields than the header")
-            << header + "holding,0,u16,1,x\n"
-            << "pump.csv:2: 5 fields, where the header has 4";
-        QTest::newRow("quote never closes") << header + "holding,0,str:4,\"abc\n\n"
-                                            << "pump.csv:2: a quote that never closes";
-        QTest::newRow("text after a quote") << header + "holding,0,str:4,\"ab\"c\n"
-                                            << "pump.csv:2: text after a closing quote";
+        const auto row = [](const char *name, const QByteArray &csv, const char *refusal) {
+            QTest::newRow(name) << csv << QString::fromUtf8(refusal);
+        };
+        row("empty file", "\xEF\xBB\xBF\r\n",
+            "pump.csv: no header row (table, address, type, value and optional order, access, "
+            "name)");
+        row("unknown column", "table,address,type,value,acess\n",
+            "pump.csv:1: header: \"acess\" is not a column (table, address, type, value and "
+            "optional order, access, name)");
+        row("column twice", "table,address,type,value,Value\n",
+            "pump.csv:1: header: \"Value\" twice");
+        row("column missing", "table,address,value\n",
+            "pump.csv:1: header: no \"type\" column (the columns are table, address, type, value "
+            "and optional order, access, name)");
+        row("not a type", header + "holding,0,u16,1\n\n\n\nholding,1,u16,1\nholding,2,f16,1\n",
+            "pump.csv:7: type: \"f16\" is not a type (bit, u16, i16, u32, i32, f32, u64, i64, f64, "
+            "str:N)");
+        row("not a table", header + "holdings,0,u16,1\n",
+            "pump.csv:2: table: \"holdings\" is not a table (coil, discrete, holding, input)");
+        row("register type in coils", header + "coil,0,u16,1\n",
+            "pump.csv:2: type: coil holds bits: the type is bit");
+        row("bit in registers", header + "input,0,bit,1\n",
+            "pump.csv:2: type: bit is for coil and discrete, not input");
+        row("address too big", header + "holding,65536,u16,1\n",
+            "pump.csv:2: address: \"65536\" is not an address (0 to 65535) or a range of them "
+            "(100-109)");
+        row("range backwards", header + "holding,109-100,u16,1\n",
+            "pump.csv:2: address: \"109-100\" ends before it begins");
+        row("range not whole values", header + "holding,100-106,f32,1\n",
+            "pump.csv:2: address: 100-106 is 7 places, not a whole number of f32 (2 each)");
+        row("wide value past the end", header + "holding,65534,u64,1\n",
+            "pump.csv:2: address: u64 at 65534 runs past 65535");
+        row("overlap", header + "holding,100-109,u16,1\nholding,108-111,u32,2\n",
+            "pump.csv:3: address: holding 108 is already defined on line 2");
+        row("overlap by width", header + "holding,10,u16,1\nholding,9,f32,2\n",
+            "pump.csv:3: address: holding 10 is already defined on line 2");
+        row("value out of range", header + "holding,0,u16,70000\n",
+            "pump.csv:2: value: \"70000\" is out of range for u16 (0 to 65535)");
+        row("value missing", header + "holding,0,u16\n",
+            "pump.csv:2: value: empty, and u16 needs a value");
+        row("not an order", "table,address,type,value,order\nholding,0,u32,1,ABDC\n",
+            "pump.csv:2: order: \"ABDC\" is not an order (ABCD, CDAB, BADC, DCBA)");
+        row("order of a string", "table,address,type,value,order\nholding,0,str:2,ab,CDAB\n",
+            "pump.csv:2: order: CDAB is for number types, not str:2");
+        row("not an access", "table,address,type,value,access\nholding,0,u16,1,w\n",
+            "pump.csv:2: access: \"w\" is not an access (r, rw)");
+        row("more fields than the header", header + "holding,0,u16,1,x\n",
+            "pump.csv:2: 5 fields, where the header has 4");
+        row("quote never closes", header + "holding,0,str:4,\"abc\n\n",
+            "pump.csv:2: a quote that never closes");
+        row("text after a quote", header + "holding,0,str:4,\"ab\"c\n",
+            "pump.csv:2: text after a closing quote");
     }
     void refusals()
     {

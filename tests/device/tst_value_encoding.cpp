@@ -34,125 +34,43 @@ private slots:
         QTest::addColumn<QString>("order");
         QTest::addColumn<QString>("value");
         QTest::addColumn<QByteArray>("registers");
-        QTest::newRow("u16 12345 ABCD") << "u16"
-                                        << "ABCD"
-                                        << "12345" << QByteArray("3039");
-        QTest::newRow("u16 12345 BADC") << "u16"
-                                        << "BADC"
-                                        << "12345" << QByteArray("3930");
-        QTest::newRow("u16 65535 ABCD") << "u16"
-                                        << "ABCD"
-                                        << "65535" << QByteArray("FFFF");
-        QTest::newRow("i16 -2 ABCD") << "i16"
-                                     << "ABCD"
-                                     << "-2" << QByteArray("FFFE");
-        QTest::newRow("i16 -32768 DCBA") << "i16"
-                                         << "DCBA"
-                                         << "-32768" << QByteArray("0080");
-        QTest::newRow("u32 305419896 ABCD") << "u32"
-                                            << "ABCD"
-                                            << "305419896" << QByteArray("12345678");
-        QTest::newRow("u32 305419896 CDAB") << "u32"
-                                            << "CDAB"
-                                            << "305419896" << QByteArray("56781234");
-        QTest::newRow("u32 305419896 BADC") << "u32"
-                                            << "BADC"
-                                            << "305419896" << QByteArray("34127856");
-        QTest::newRow("u32 305419896 DCBA") << "u32"
-                                            << "DCBA"
-                                            << "305419896" << QByteArray("78563412");
-        QTest::newRow("i32 -123456789 ABCD") << "i32"
-                                             << "ABCD"
-                                             << "-123456789" << QByteArray("F8A432EB");
-        QTest::newRow("i32 -123456789 CDAB") << "i32"
-                                             << "CDAB"
-                                             << "-123456789" << QByteArray("32EBF8A4");
-        QTest::newRow("f32 1.5 ABCD") << "f32"
-                                      << "ABCD"
-                                      << "1.5" << QByteArray("3FC00000");
-        QTest::newRow("f32 1.5 CDAB") << "f32"
-                                      << "CDAB"
-                                      << "1.5" << QByteArray("00003FC0");
-        QTest::newRow("f32 1.5 BADC") << "f32"
-                                      << "BADC"
-                                      << "1.5" << QByteArray("C03F0000");
-        QTest::newRow("f32 1.5 DCBA") << "f32"
-                                      << "DCBA"
-                                      << "1.5" << QByteArray("0000C03F");
-        QTest::newRow("f32 -0.1 ABCD") << "f32"
-                                       << "ABCD"
-                                       << "-0.1" << QByteArray("BDCCCCCD");
-        QTest::newRow("f32 inf CDAB") << "f32"
-                                      << "CDAB"
-                                      << "inf" << QByteArray("00007F80");
-        QTest::newRow("f32 3.4028235e38 ABCD") << "f32"
-                                               << "ABCD"
-                                               << "3.4028235e38" << QByteArray("7F7FFFFF");
-        QTest::newRow("u64 72623859790382856 ABCD")
-            << "u64"
-            << "ABCD"
-            << "72623859790382856" << QByteArray("0102030405060708");
-        QTest::newRow("u64 72623859790382856 CDAB")
-            << "u64"
-            << "CDAB"
-            << "72623859790382856" << QByteArray("0708050603040102");
-        QTest::newRow("u64 72623859790382856 BADC")
-            << "u64"
-            << "BADC"
-            << "72623859790382856" << QByteArray("0201040306050807");
-        QTest::newRow("u64 72623859790382856 DCBA")
-            << "u64"
-            << "DCBA"
-            << "72623859790382856" << QByteArray("0807060504030201");
-        QTest::newRow("u64 18446744073709551615 ABCD")
-            << "u64"
-            << "ABCD"
-            << "18446744073709551615" << QByteArray("FFFFFFFFFFFFFFFF");
-        QTest::newRow("i64 -9223372036854775808 ABCD")
-            << "i64"
-            << "ABCD"
-            << "-9223372036854775808" << QByteArray("8000000000000000");
-        QTest::newRow("i64 -2 CDAB") << "i64"
-                                     << "CDAB"
-                                     << "-2" << QByteArray("FFFEFFFFFFFFFFFF");
-        QTest::newRow("f64 -1e300 ABCD") << "f64"
-                                         << "ABCD"
-                                         << "-1e300" << QByteArray("FE37E43C8800759C");
-        QTest::newRow("f64 -1e300 CDAB") << "f64"
-                                         << "CDAB"
-                                         << "-1e300" << QByteArray("759C8800E43CFE37");
-        QTest::newRow("f64 -1e300 BADC") << "f64"
-                                         << "BADC"
-                                         << "-1e300" << QByteArray("37FE3CE400889C75");
-        QTest::newRow("f64 -1e300 DCBA") << "f64"
-                                         << "DCBA"
-                                         << "-1e300" << QByteArray("9C7500883CE437FE");
-        QTest::newRow("f64 3.141592653589793 ABCD")
-            << "f64"
-            << "ABCD"
-            << "3.141592653589793" << QByteArray("400921FB54442D18");
+        const auto row = [](const char *name, const char *type, const char *order,
+                            const char *value, const char *registers) {
+            QTest::newRow(name) << QString::fromUtf8(type) << QString::fromUtf8(order)
+                                << QString::fromUtf8(value) << QByteArray(registers);
+        };
+        row("u16 12345 ABCD", "u16", "ABCD", "12345", "3039");
+        row("u16 12345 BADC", "u16", "BADC", "12345", "3930");
+        row("i16 -2 ABCD", "i16", "ABCD", "-2", "FFFE");
+        row("i16 -32768 DCBA", "i16", "DCBA", "-32768", "0080");
+        row("u32 305419896 ABCD", "u32", "ABCD", "305419896", "12345678");
+        row("u32 305419896 CDAB", "u32", "CDAB", "305419896", "56781234");
+        row("u32 305419896 BADC", "u32", "BADC", "305419896", "34127856");
+        row("u32 305419896 DCBA", "u32", "DCBA", "305419896", "78563412");
+        row("i32 -123456789 CDAB", "i32", "CDAB", "-123456789", "32EBF8A4");
+        row("f32 1.5 ABCD", "f32", "ABCD", "1.5", "3FC00000");
+        row("f32 -0.1 ABCD", "f32", "ABCD", "-0.1", "BDCCCCCD");
+        row("f32 inf CDAB", "f32", "CDAB", "inf", "00007F80");
+        row("f32 3.4028235e38 ABCD", "f32", "ABCD", "3.4028235e38", "7F7FFFFF");
+        row("u64 72623859790382856 ABCD", "u64", "ABCD", "72623859790382856", "0102030405060708");
+        row("u64 72623859790382856 CDAB", "u64", "CDAB", "72623859790382856", "0708050603040102");
+        row("u64 72623859790382856 BADC", "u64", "BADC", "72623859790382856", "0201040306050807");
+        row("u64 72623859790382856 DCBA", "u64", "DCBA", "72623859790382856", "0807060504030201");
+        row("u64 18446744073709551615 ABCD", "u64", "ABCD", "18446744073709551615",
+            "FFFFFFFFFFFFFFFF");
+        row("i64 -9223372036854775808 ABCD", "i64", "ABCD", "-9223372036854775808",
+            "8000000000000000");
+        row("i64 -2 CDAB", "i64", "CDAB", "-2", "FFFEFFFFFFFFFFFF");
+        row("f64 -1e300 ABCD", "f64", "ABCD", "-1e300", "FE37E43C8800759C");
+        row("f64 3.141592653589793 ABCD", "f64", "ABCD", "3.141592653589793", "400921FB54442D18");
         // Hexadecimal is the raw bytes, of a float too; text fills str:N with NUL.
-        QTest::newRow("f32 raw NaN") << "f32"
-                                     << "ABCD"
-                                     << "0x7FC00001" << QByteArray("7FC00001");
-        QTest::newRow("u32 short hex") << "u32"
-                                       << "CDAB"
-                                       << "0x1" << QByteArray("00010000");
-        QTest::newRow("str:3") << "str:3"
-                               << "ABCD"
-                               << "abc" << QByteArray("616263000000");
-        QTest::newRow("STR:2 UTF-8") << "STR:2"
-                                     << "ABCD"
-                                     << "é" << QByteArray("C3A90000");
-        QTest::newRow("str raw") << "str:1"
-                                 << "ABCD"
-                                 << "0x00FF" << QByteArray("00FF");
-        QTest::newRow("bit raw") << "bit"
-                                 << "ABCD"
-                                 << "0x01" << QByteArray("01");
-        QTest::newRow("bit") << "bit"
-                             << "ABCD"
-                             << "1" << QByteArray("01");
+        row("f32 raw NaN", "f32", "ABCD", "0x7FC00001", "7FC00001");
+        row("u32 short hex", "u32", "CDAB", "0x1", "00010000");
+        row("str:3", "str:3", "ABCD", "abc", "616263000000");
+        row("STR:2 UTF-8", "STR:2", "ABCD", "é", "C3A90000");
+        row("str raw", "str:1", "ABCD", "0x00FF", "00FF");
+        row("bit raw", "bit", "ABCD", "0x01", "01");
+        row("bit", "bit", "ABCD", "1", "01");
     }
     void orders()
     {
@@ -172,65 +90,33 @@ private slots:
         QTest::addColumn<QString>("type");
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("u16 too big") << "u16"
-                                     << "65536"
-                                     << "\"65536\" is out of range for u16 (0 to 65535)";
-        QTest::newRow("u16 negative") << "u16"
-                                      << "-1"
-                                      << "\"-1\" is out of range for u16 (0 to 65535)";
-        QTest::newRow("i16 too big") << "i16"
-                                     << "32768"
-                                     << "\"32768\" is out of range for i16 (-32768 to 32767)";
-        QTest::newRow("u64 too big")
-            << "u64"
-            << "18446744073709551616"
-            << "\"18446744073709551616\" is out of range for u64 (0 to 18446744073709551615)";
-        QTest::newRow("i16 too small") << "i16"
-                                       << "-32769"
-                                       << "\"-32769\" is out of range for i16 (-32768 to 32767)";
-        QTest::newRow("i64 too small") << "i64"
-                                       << "-9223372036854775809"
-                                       << "\"-9223372036854775809\" is out of range for i64 "
-                                          "(-9223372036854775808 to 9223372036854775807)";
-        QTest::newRow("minus inside") << "u16"
-                                      << "1-2"
-                                      << "\"1-2\" is not a whole number";
-        QTest::newRow("digits of another script")
-            << "u16" << QString::fromUtf8("\xd9\xa3")
-            << QString::fromUtf8("\"\xd9\xa3\" is not a whole number");
-        QTest::newRow("i32 fraction") << "i32"
-                                      << "1.5"
-                                      << "\"1.5\" is not a whole number";
-        QTest::newRow("u16 text") << "u16"
-                                  << "abc"
-                                  << "\"abc\" is not a whole number";
-        QTest::newRow("u16 empty") << "u16"
-                                   << ""
-                                   << "empty, and u16 needs a value";
-        QTest::newRow("hex too wide") << "u16"
-                                      << "0x10000"
-                                      << "\"0x10000\" does not fit u16 (4 hexadecimal digits)";
-        QTest::newRow("hex not hex") << "u32"
-                                     << "0x12G4"
-                                     << "\"0x12G4\" is not a hexadecimal number";
-        QTest::newRow("f32 too big") << "f32"
-                                     << "1e39"
-                                     << "\"1e39\" is not a number that f32 holds";
-        QTest::newRow("f64 comma") << "f64"
-                                   << "1,5"
-                                   << "\"1,5\" is not a number that f64 holds";
-        QTest::newRow("bit 2") << "bit"
-                               << "2"
-                               << "\"2\" is not a bit (0 or 1)";
-        QTest::newRow("bit 0x2") << "bit"
-                                 << "0x2"
-                                 << "\"0x2\" is not a bit (0 or 1)";
-        QTest::newRow("str too long") << "str:2"
-                                      << "abcde"
-                                      << "\"abcde\" is longer than str:2 (4 bytes)";
-        QTest::newRow("str odd hex") << "str:2"
-                                     << "0xABC"
-                                     << "\"0xABC\" is not hexadecimal bytes";
+        const auto row = [](const char *name, const char *type, const char *value,
+                            const char *reason) {
+            QTest::newRow(name) << QString::fromUtf8(type) << QString::fromUtf8(value)
+                                << QString::fromUtf8(reason);
+        };
+        row("u16 too big", "u16", "65536", "\"65536\" is out of range for u16 (0 to 65535)");
+        row("u16 negative", "u16", "-1", "\"-1\" is out of range for u16 (0 to 65535)");
+        row("u64 too big", "u64", "18446744073709551616",
+            "\"18446744073709551616\" is out of range for u64 (0 to 18446744073709551615)");
+        row("i16 too small", "i16", "-32769",
+            "\"-32769\" is out of range for i16 (-32768 to 32767)");
+        row("i64 too small", "i64", "-9223372036854775809",
+            "\"-9223372036854775809\" is out of range for i64 (-9223372036854775808 to "
+            "9223372036854775807)");
+        row("minus inside", "u16", "1-2", "\"1-2\" is not a whole number");
+        row("i32 fraction", "i32", "1.5", "\"1.5\" is not a whole number");
+        row("u16 empty", "u16", "", "empty, and u16 needs a value");
+        row("hex too wide", "u16", "0x10000",
+            "\"0x10000\" does not fit u16 (4 hexadecimal digits)");
+        row("hex not hex", "u32", "0x12G4", "\"0x12G4\" is not a hexadecimal number");
+        row("f32 too big", "f32", "1e39", "\"1e39\" is not a number that f32 holds");
+        row("f64 comma", "f64", "1,5", "\"1,5\" is not a number that f64 holds");
+        row("bit 2", "bit", "2", "\"2\" is not a bit (0 or 1)");
+        row("bit 0x2", "bit", "0x2", "\"0x2\" is not a bit (0 or 1)");
+        row("str too long", "str:2", "abcde", "\"abcde\" is longer than str:2 (4 bytes)");
+        row("str odd hex", "str:2", "0xABC", "\"0xABC\" is not hexadecimal bytes");
+        row("digits of another script", "u16", "\xd9\xa3", "\"\xd9\xa3\" is not a whole number");
     }
     void refusals()
     {

@@ -58,6 +58,25 @@ QStringList entriesOf(const QByteArray &out)
     return entries;
 }
 
+// The exchange records among JSON Lines, each as "RESULT REPLY" (the reply
+// when `withReply`), and the requests as they went out.
+QStringList resultsOf(const QByteArray &jsonLines, bool withReply = false,
+                      QStringList *requests = nullptr)
+{
+    QStringList results;
+    for (const QByteArray &line : jsonLines.split('\n')) {
+        const QJsonObject record = QJsonDocument::fromJson(line).object();
+        if (!record.contains("result"))
+            continue;
+        results << (record.value("result").toString() + u' ' +
+                    (withReply ? record.value("reply").toString() : QString()))
+                       .trimmed();
+        if (requests)
+            *requests << record.value("request").toString();
+    }
+    return results;
+}
+
 class Runner : public ProgramProcess
 {
 public:
@@ -134,12 +153,8 @@ private slots:
         row("pty: --send 2 at 19200 baud, lines as typed", "pty", "CMD1=010300010001D5CA",
             "--serial %serial --serial-settings 19200,n,8,1 --send 2 --no-crc", 0,
             {"傳送CMD2： > 010300010001D5CA", reply2, closing});
-        // libmodbus drops a request whose CRC is wrong: no reply.
         const QString noReply =
             QStringLiteral("tallowick-run: line 1: no-reply: nothing within 300 ms\n");
-        row("pty: a wrong CRC typed, no reply", "pty", "CMD0=0103000000010000 TIMEOUT=300",
-            "--serial %serial --send 1 --no-crc", 1,
-            {"傳送CMD1： > 0103000000010000", "--------無回應--------", closing}, noReply);
         row("pty: a silent device", "silent", "TIMEOUT=300 REPEAT_CNT=1 REPEAT_STOP=1",
             "--serial %serial", 1, {send1, "--------無回應--------", closing}, noReply);
         // Told at once, with the system's reason, not after the time-out.
@@ -244,20 +259,6 @@ private slots:
             "tallowick-run: cannot read %folder/missing.ini: No such file or directory\n");
         row("a folder as the file", "", "--file-folder",
             "tallowick-run: cannot read %folder: Is a directory\n");
-        row("line 16", "", "--send 16", run + "--send takes 1 to 15, not \"16\"" + usage);
-        row("--passes 32768", "", "--passes 32768",
-            run + "--passes takes 1 to 32767, not \"32768\"" + usage);
-        row("--lines 4-1", "", "--lines 4-1",
-            run + "--lines takes lines 1 to 15, the first not after the last, not \"4-1\"" + usage);
-        row("serial settings the port cannot take", "TIMEOUT=60000",
-            "--serial %serial --serial-settings 9600,x,8,1",
-            run +
-                "--serial-settings takes baud,parity,data,stop such as 9600,n,8,1, not "
-                "\"9600,x,8,1\"" +
-                usage);
-        row("a serial port that is no port", "", "--serial 0",
-            run + "--serial takes a port number from 1, a device path or a device name, not \"0\"" +
-                usage);
         row("--json into no folder", "", "--json /nonexistent-folder/r.jsonl",
             "tallowick-run: cannot write /nonexistent-folder/r.jsonl: No such file or directory\n");
         row("--junit into no folder", "", "--junit /nonexistent-folder/r.xml",
@@ -267,9 +268,6 @@ private slots:
         const QString repeatCount = QStringLiteral("Tallowick: Repeat count error!\n");
         row("the file's repeat count", "REPEAT_CNT=0", "",
             repeatCount + run + "REPEAT_CNT (--passes) takes 1 to 32767, not \"0\"\n",
-            {"----輸入重複次數----"});
-        row("no repeat count at all", "REPEAT_CNT=", "",
-            repeatCount + run + "REPEAT_CNT (--passes) takes 1 to 32767, not \"\"\n",
             {"----輸入重複次數----"});
         row("the pause", "REPEAT=0", "",
             repeatCount + run + "REPEAT (--pause) takes 1 to 2147483647 ms, not \"0\"\n",
@@ -288,9 +286,6 @@ private slots:
         LoopbackPeer peer(QByteArray::fromHex("01030200057847"));
         int connections = 0;
         connect(&peer.server, &QTcpServer::newConnection, this, [&connections] { ++connections; });
-        PtyPair pty;
-        QVERIFY(pty.isValid());
-        args.replaceInStrings(QStringLiteral("%serial"), pty.slavePath());
         const QString slot = writeSlot(changes, peer.port());
         if (args.contains(QStringLiteral("--file-missing")))
             args = QStringList{m_folder.filePath(QStringLiteral("missing.ini"))};
@@ -305,7 +300,6 @@ private slots:
         QTEST(run.entries, "entries");
         QCOMPARE(run.status, 2);
         QCOMPARE(connections, 0);
-        QCOMPARE(pty.read(0, 0), QByteArray());
     }
 
     // A bare name not found where the run stands is a slot of the slot
@@ -360,14 +354,11 @@ private slots:
         peer.answer = [&] { return QByteArray::fromHex(answers[asked++ % answers.size()]); };
         const QString json = m_folder.filePath(QStringLiteral("records.jsonl"));
         const QString junit = m_folder.filePath(QStringLiteral("report.xml"));
-        QStringList args{"--tcp",        "127.0.0.1:" + peer.port(),
-                         "--lines",      "1-6",
-                         "--passes",     "3",
-                         "--timeout",    "300",
-                         "--keep-going", "--expect",
-                         "5=0103020005", "--summary",
-                         "--json",       json,
-                         "--junit",      junit};
+        QStringList args = QStringLiteral("--lines 1-6 --passes 3 --timeout 300 --keep-going "
+                                          "--expect 5=0103020005 --summary")
+                               .split(u' ');
+        args << "--tcp"
+             << "127.0.0.1:" + peer.port() << "--json" << json << "--junit" << junit;
         for (int line = 1; line <= 6; ++line)
             args << "--line" << QStringLiteral("%1=010300000001").arg(line);
         const Finished run = Runner(args).finish();
@@ -399,42 +390,19 @@ private slots:
             QCOMPARE(record.value("response_us").isNull(), reply.isEmpty());
             if (!reply.isEmpty())
                 times << record.value("response_us").toInteger();
-            QVERIFY(
-                QRegularExpression(
-                    QStringLiteral(
-                        "^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{6}[+-]\\d\\d:\\d\\d$"))
-                    .match(record.value("time").toString())
-                    .hasMatch());
+            // Its form is tst_time_stamp's.
+            QVERIFY(!record.value("time").toString().isEmpty());
         }
-        const QJsonObject total = QJsonDocument::fromJson(lines[18])
-                                      .object()
-                                      .value("summary")
-                                      .toObject()
-                                      .value("total")
-                                      .toObject();
+        const QJsonObject total =
+            QJsonDocument::fromJson(lines[18]).object()[u"summary"][u"total"].toObject();
         QCOMPARE(total.value("exchanges").toInt(), 18);
         for (const QString &result : results)
             QCOMPARE(total.value(result).toInt(), 3);
-        // Nearest rank, from the records: 15 times.
+        // The summary's times are the records' (its ranks are tst_response_times').
         std::sort(times.begin(), times.end());
-        // The one shape of every summary's response times.
         const QJsonObject response = total.value("response_us").toObject();
         QCOMPARE(response.value("min").toInteger(), times.first());
         QCOMPARE(response.value("max").toInteger(), times.last());
-        QCOMPARE(response.value("p99").toInteger(), times.last());
-        const qint64 median = times[7];
-        // Above 2048 us the histogram keeps a time to 1/2048 of itself.
-        QVERIFY(qAbs(response.value("median").toInteger() - median) <= median / 2048);
-
-        // The table: its total row, after the log.
-        const QStringList out = QString::fromUtf8(run.out).split(u'\n', Qt::SkipEmptyParts);
-        QCOMPARE(out.at(out.size() - 8).split(u' ', Qt::SkipEmptyParts).mid(0, 4),
-                 (QStringList{"line", "exchanges", "ok", "wrong-crc"}));
-        QCOMPARE(out.at(out.size() - 2).split(u' ', Qt::SkipEmptyParts).mid(7),
-                 (QStringList{"3", "0", "0", "0", "-", "-", "-", "-"}));
-        const QStringList totalRow = out.last().split(u' ', Qt::SkipEmptyParts);
-        QCOMPARE(totalRow.mid(0, 8), (QStringList{"total", "18", "3", "3", "3", "3", "3", "3"}));
-        QCOMPARE(totalRow.at(11), QString::number(times.first() / 1000.0, 'f', 3));
 
         // Six test cases, five failing.
         QProcess python;
@@ -480,40 +448,19 @@ private slots:
         QFETCH(QStringList, results);
         SlavePeer server(QStringLiteral("mbap"));
         QVERIFY(server.isRunning());
-        const Finished run = Runner(args << "--line"
-                                         << "1=010300000001"
-                                         << "--line"
-                                         << "2=01030000000B"
-                                         << "--line"
-                                         << "3=010300010001"
-                                         << "--lines"
-                                         << "1-3"
-                                         << "--passes"
-                                         << "1"
-                                         << "--timeout"
-                                         << "2000"
-                                         << "--keep-going"
-                                         << "--keep-link"
-                                         << "--json"
-                                         << "-"
-                                         << "--tcp"
-                                         << "127.0.0.1:" + server.where())
-                                 .finish();
+        const Finished run =
+            Runner(args + QStringList{"--line", "1=010300000001", "--line", "2=01030000000B",
+                                      "--line", "3=010300010001", "--lines", "1-3", "--passes", "1",
+                                      "--timeout", "2000", "--keep-going", "--keep-link", "--json",
+                                      "-", "--tcp", "127.0.0.1:" + server.where()})
+                .finish();
         // The log goes to standard error, the records taking standard output.
         QCOMPARE(entriesOf(run.errors.section(u'\n', 0, 0).toUtf8()),
                  QStringList{"IP:127.0.0.1:" + server.where()});
         QFETCH(QString, failure);
         QCOMPARE(run.errors.split(u'\n').filter(QStringLiteral("tallowick-run: ")).value(0),
                  "tallowick-run: " + failure);
-        QStringList seen;
-        for (const QByteArray &line : run.out.split('\n')) {
-            const QJsonObject record = QJsonDocument::fromJson(line).object();
-            if (record.contains("result"))
-                seen << (record.value("result").toString() + u' ' +
-                         record.value("reply").toString())
-                            .trimmed();
-        }
-        QCOMPARE(seen.mid(0, results.size()), results);
+        QCOMPARE(resultsOf(run.out, true).mid(0, results.size()), results);
         QCOMPARE(run.status, 1);
     }
 
@@ -522,20 +469,13 @@ private slots:
     void mbapFaults()
     {
         const QList<QByteArray> answers{
-            "000100000005"
-            "0103020005", // right
-            "000300000005"
-            "0103020005", // another transaction id
-            "000300010005"
-            "0103020005", // protocol 1
-            "000400000005"
-            "0203020005", // another unit
-            "000500000005"
-            "0103", // cut short
-            "000600000000"
-            "01", // a length no frame has
-            "000700000002"
-            "0103", // a length that leaves no byte count
+            "0001000000050103020005", // right
+            "0003000000050103020005", // another transaction id
+            "0003000100050103020005", // protocol 1
+            "0004000000050203020005", // another unit
+            "0005000000050103",       // cut short
+            "00060000000001",         // a length no frame has
+            "0007000000020103",       // a length that leaves no byte count
         };
         LoopbackPeer peer;
         int asked = 0;
@@ -545,19 +485,11 @@ private slots:
                     "--pause", "1", "--timeout", "300", "--keep-going", "--json", "-", "--tcp",
                     "127.0.0.1:" + peer.port()})
                 .finish();
-        QStringList seen;
-        for (const QByteArray &line : run.out.split('\n')) {
-            const QJsonObject record = QJsonDocument::fromJson(line).object();
-            if (record.contains("result")) {
-                seen << record.value("result").toString();
-                // The request as it went out: its header, then the line
-                // without a CRC.
-                QCOMPARE(record.value("request").toString().mid(4),
-                         QStringLiteral("00000006010300000001"));
-            }
-        }
-        QCOMPARE(seen, (QStringList{"ok", "bad-header", "bad-header", "bad-header", "too-short",
-                                    "bad-header", "too-short"}));
+        // The requests as they went out: a header, then the line without a CRC.
+        QStringList requests;
+        QCOMPARE(resultsOf(run.out, false, &requests),
+                 (QStringList{"ok", "bad-header", "bad-header", "bad-header", "too-short",
+                              "bad-header", "too-short"}));
         // Each told on standard error with what the header got wrong.
         QCOMPARE(run.errors.split(u'\n').filter(QStringLiteral("tallowick-run: ")),
                  (QStringList{"tallowick-run: line 1: bad-header: MBAP transaction 3, expected 2",
@@ -569,8 +501,9 @@ private slots:
                               "tallowick-run: line 1: too-short: reply 0007000000020103 is too "
                               "short: its function needs more than the MBAP length of 2 leaves"}));
         QCOMPARE(run.status, 1);
-        // What went out: the header, then the line without a CRC.
         QCOMPARE(peer.received.left(12).toHex(), QByteArray("000100000006010300000001"));
+        for (const QString &request : std::as_const(requests))
+            QCOMPARE(request.mid(4), QStringLiteral("00000006010300000001"));
     }
 
     // Each record option alone, and what it changes on its own. Standard
@@ -582,22 +515,18 @@ private slots:
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("lastLine"); // of standard output; "log" an entry
         QTest::addColumn<QString>("errors");   // "log ..." the log, then the rest
-        const QString unexpected =
-            QStringLiteral("tallowick-run: line 1: unexpected: reply 0103020005 does not match ");
-        QTest::newRow("none") << QStringList{} << 0 << "log" << QString();
-        QTest::newRow("--expect, another value")
-            << QStringList{"--expect", "1=0103020006"} << 1 << "log" << unexpected + "0103020006\n";
-        QTest::newRow("--expect, the value")
-            << QStringList{"--expect", "1=01030200.."} << 0 << "log" << QString();
-        QTest::newRow("--expect, an exception")
-            << QStringList{"--expect", "1=exception"} << 1 << "log" << unexpected + "exception\n";
-        QTest::newRow("--summary") << QStringList{"--summary"} << 0 << "total" << QString();
-        QTest::newRow("--json -") << QStringList{"--json", "-"} << 0 << "{\"summary\""
-                                  << QStringLiteral("log");
-        QTest::newRow("--json - --summary") << QStringList{"--json", "-", "--summary"} << 0
-                                            << "{\"summary\"" << QStringLiteral("log total");
-        QTest::newRow("--json to a file")
-            << QStringList{"--json", "%folder/a.jsonl"} << 0 << "log" << QString();
+        // --expect that fails is a row of records(); a pattern's forms are tst_reply_pattern's.
+        const auto row = [](const char *name, const char *args, int status, const char *lastLine,
+                            const char *errors) {
+            QTest::newRow(name) << QString::fromUtf8(args).split(u' ', Qt::SkipEmptyParts) << status
+                                << lastLine << errors;
+        };
+        row("none", "", 0, "log", "");
+        row("--expect, the value", "--expect 1=01030200..", 0, "log", "");
+        row("--summary", "--summary", 0, "total", "");
+        row("--json -", "--json -", 0, "{\"summary\"", "log");
+        row("--json - --summary", "--json - --summary", 0, "{\"summary\"", "log total");
+        row("--json to a file", "--json %folder/a.jsonl", 0, "log", "");
     }
 
     void recordOptionsAlone()
@@ -668,15 +597,8 @@ private slots:
         const QJsonObject record = QJsonDocument::fromJson(lines[0]).object();
         QCOMPARE(record.value("result").toString(), QStringLiteral("interrupted"));
         QVERIFY(record.value("reply").isNull());
-        QCOMPARE(QJsonDocument::fromJson(lines[1])
-                     .object()
-                     .value("summary")
-                     .toObject()
-                     .value("total")
-                     .toObject()
-                     .value("interrupted")
-                     .toInt(),
-                 1);
+        const QJsonObject summary = QJsonDocument::fromJson(lines[1]).object();
+        QCOMPARE(summary[u"summary"][u"total"][u"interrupted"].toInt(), 1);
         QVERIFY(readFile(junit).contains("<testcase name=\"CMD1\""));
         // Cut short, the exchange says nothing of the device.
         QVERIFY(!readFile(junit).contains("<failure"));
@@ -737,36 +659,25 @@ private slots:
         QTest::addColumn<QString>("xmlAt");    // a JUnit report complete there
         const QString full = QStringLiteral("tallowick-run: cannot write %1: No space left on "
                                             "device\n");
-        QTest::newRow("--json to a full device")
-            << QStringList{"--json", "%dir/full"} << "" << 3 << full.arg("%dir/full") << ""
-            << "";
-        QTest::newRow("standard output to a full device")
-            << QStringList{"--json", "%dir/r.jsonl"} << "%dir/full" << 3
-            << full.arg("standard output") << "%dir/r.jsonl"
-            << "";
-        QTest::newRow("--junit to a full device")
-            << QStringList{"--junit", "%dir/full", "--json", "%dir/r.jsonl"} << "" << 3
-            << full.arg("%dir/full") << "%dir/r.jsonl"
-            << "";
-        QTest::newRow("--junit to a null device")
-            << QStringList{"--junit", "%dir/null"} << "" << 0 << ""
-            << ""
-            << "";
-        QTest::newRow("--json to a null device")
-            << QStringList{"--json", "%dir/null"} << "" << 0 << ""
-            << ""
-            << "";
-        QTest::newRow("--junit and --json through symbolic links")
-            << QStringList{"--junit", "%dir/report-link", "--json", "%dir/json-link"} << "" << 0
-            << ""
-            << "%dir/json-target"
-            << "%dir/report-target";
+        // Arguments a blank apart.
+        const auto row = [](const char *name, const char *args, const char *stdoutTo, int status,
+                            const QString &errors, const char *complete, const char *xmlAt) {
+            QTest::newRow(name) << QString::fromUtf8(args).split(u' ') << stdoutTo << status
+                                << errors << complete << xmlAt;
+        };
+        row("--json to a full device", "--json %dir/full", "", 3, full.arg("%dir/full"), "", "");
+        row("standard output to a full device", "--json %dir/r.jsonl", "%dir/full", 3,
+            full.arg("standard output"), "%dir/r.jsonl", "");
+        row("--junit to a full device", "--junit %dir/full --json %dir/r.jsonl", "", 3,
+            full.arg("%dir/full"), "%dir/r.jsonl", "");
+        row("--junit to a null device", "--junit %dir/null", "", 0, "", "", "");
+        row("--json to a null device", "--json %dir/null", "", 0, "", "", "");
+        row("--junit and --json through symbolic links",
+            "--junit %dir/report-link --json %dir/json-link", "", 0, "", "%dir/json-target",
+            "%dir/report-target");
         // Nobody left to tell: no word, the status of SIGPIPE, the files whole.
-        QTest::newRow("standard output closed by its reader")
-            << QStringList{"--json", "%dir/r.jsonl", "--junit", "%dir/r.xml"} << "closed" << 141
-            << ""
-            << "%dir/r.jsonl"
-            << "%dir/r.xml";
+        row("standard output closed by its reader", "--json %dir/r.jsonl --junit %dir/r.xml",
+            "closed", 141, "", "%dir/r.jsonl", "%dir/r.xml");
     }
 
     void outputs()
@@ -861,12 +772,7 @@ private slots:
                                 .arg(peer.port());
         QCOMPARE(run.errors, closeInstead ? cut.repeated(4) : QString());
         QCOMPARE(run.status, closeInstead ? 1 : 0);
-        QStringList results;
-        for (const QByteArray &line : readFile(json).split('\n')) {
-            const QJsonObject record = QJsonDocument::fromJson(line).object();
-            if (record.contains("result"))
-                results << record.value("result").toString();
-        }
+        const QStringList results = resultsOf(readFile(json));
         QCOMPARE(results.size(), 2 * passes);
         for (int i = 0; i < results.size(); ++i)
             QCOMPARE(results[i], closeInstead && (i + 1) % 10 == 0 ? "link-failed" : "ok");

@@ -145,6 +145,8 @@ private slots:
         row("--send 16", {"--send", "16", "f.ini"}, "--send takes 1 to 15, not \"16\"");
         row("--send, hexadecimal", {"--send", "&H3", "f.ini"}, "--send takes 1 to 15, not \"&H3\"");
         row("--passes 0", {"--passes", "0", "f.ini"}, "--passes takes 1 to 32767, not \"0\"");
+        row("--passes 32768", {"--passes", "32768", "f.ini"},
+            "--passes takes 1 to 32767, not \"32768\"");
         row("--pause 2^31", {"--pause", "2147483648", "f.ini"},
             "--pause takes 1 to 2147483647, not \"2147483648\"");
         row("--timeout, twenty digits", {"--timeout", "99999999999999999999", "f.ini"},
