@@ -153,7 +153,7 @@ private slots:
                  QStringList{shown.replace(QStringLiteral("%dir"), dir.path())});
         QVERIFY(QFileInfo(dir.filePath(QStringLiteral("link"))).isSymLink());
         QVERIFY(QFileInfo(dir.filePath(QStringLiteral("link2"))).isSymLink());
-        for (const QString node : {QStringLiteral("null"), QStringLiteral("full")})
+        for (const QString &node : {QStringLiteral("null"), QStringLiteral("full")})
             QVERIFY(isMemoryDevice(dir.filePath(node), node));
         if (target.startsWith(u"link"))
             QVERIFY(readFile(dir.filePath(QStringLiteral("file"))).contains("an entry"));

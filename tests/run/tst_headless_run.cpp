@@ -725,7 +725,7 @@ private slots:
         if (!xmlAt.isEmpty())
             QVERIFY(readFile(at(xmlAt)).trimmed().endsWith("</testsuites>"));
         // What was given as an output is what it was.
-        for (const QString node : {QStringLiteral("null"), QStringLiteral("full")})
+        for (const QString &node : {QStringLiteral("null"), QStringLiteral("full")})
             QVERIFY(isMemoryDevice(dir.filePath(node), node));
         for (const char *link : {"%dir/report-link", "%dir/json-link"})
             QVERIFY(QFileInfo(at(QString::fromLatin1(link))).isSymLink());

@@ -64,7 +64,7 @@ unsigned memoryMinor(const QString &name)
 
 bool makeMemoryDevices(const QString &folder)
 {
-    for (const QString name : {QStringLiteral("null"), QStringLiteral("full")}) {
+    for (const QString &name : {QStringLiteral("null"), QStringLiteral("full")}) {
         const QByteArray path = QFile::encodeName(QDir(folder).filePath(name));
         if (::mknod(path.constData(), S_IFCHR | 0666, makedev(1, memoryMinor(name))) != 0)
             return false;
