@@ -6,11 +6,6 @@ namespace tallowick {
 
 namespace {
 
-quint16 word(QByteArrayView pdu, qsizetype at)
-{
-    return quint16(quint8(pdu[at]) << 8 | quint8(pdu[at + 1]));
-}
-
 void appendWord(QByteArray &bytes, quint16 value)
 {
     bytes += char(value >> 8);
@@ -96,7 +91,7 @@ QByteArray readRegisters(const DeviceMap &map, Table table, int first, int count
 void writeRegisters(DeviceMap &map, int first, QByteArrayView values)
 {
     for (qsizetype i = 0; i + 1 < values.size(); i += 2)
-        map.setValue(Table::Holding, quint16(first + i / 2), word(values, i));
+        map.setValue(Table::Holding, quint16(first + i / 2), bigEndian16(values, i));
 }
 
 QByteArray answerChecked(DeviceMap &map, QByteArrayView pdu)
@@ -109,8 +104,8 @@ QByteArray answerChecked(DeviceMap &map, QByteArrayView pdu)
     case 0x03:
     case 0x04: {
         const bool bits = function <= 0x02;
-        const int first = word(pdu, 1);
-        const int count = word(pdu, 3);
+        const int first = bigEndian16(pdu, 1);
+        const int count = bigEndian16(pdu, 3);
         if (count < 1 || count > (bits ? 2000 : 125))
             return failed(illegalDataValue);
         const Table table = readTable(function);
@@ -122,24 +117,24 @@ QByteArray answerChecked(DeviceMap &map, QByteArrayView pdu)
         return reply;
     }
     case 0x05: {
-        const quint16 value = word(pdu, 3);
+        const quint16 value = bigEndian16(pdu, 3);
         if (value != 0x0000 && value != 0xFF00)
             return failed(illegalDataValue);
-        if (!map.writable(Table::Coil, word(pdu, 1), 1))
+        if (!map.writable(Table::Coil, bigEndian16(pdu, 1), 1))
             return failed(illegalDataAddress);
-        map.setValue(Table::Coil, word(pdu, 1), value != 0);
+        map.setValue(Table::Coil, bigEndian16(pdu, 1), value != 0);
         return pdu.toByteArray();
     }
     case 0x06:
-        if (!map.writable(Table::Holding, word(pdu, 1), 1))
+        if (!map.writable(Table::Holding, bigEndian16(pdu, 1), 1))
             return failed(illegalDataAddress);
-        map.setValue(Table::Holding, word(pdu, 1), word(pdu, 3));
+        map.setValue(Table::Holding, bigEndian16(pdu, 1), bigEndian16(pdu, 3));
         return pdu.toByteArray();
     case 0x0F:
     case 0x10: {
         const bool bits = function == 0x0F;
-        const int first = word(pdu, 1);
-        const int count = word(pdu, 3);
+        const int first = bigEndian16(pdu, 1);
+        const int count = bigEndian16(pdu, 3);
         const int byteCount = quint8(pdu[5]);
         if (count < 1 || count > (bits ? 1968 : 123) ||
             byteCount != (bits ? (count + 7) / 8 : 2 * count))
@@ -156,20 +151,20 @@ QByteArray answerChecked(DeviceMap &map, QByteArrayView pdu)
         return pdu.first(5).toByteArray();
     }
     case 0x16: {
-        const quint16 address = word(pdu, 1);
+        const quint16 address = bigEndian16(pdu, 1);
         if (!map.writable(Table::Holding, address, 1))
             return failed(illegalDataAddress);
-        const quint16 andMask = word(pdu, 3);
-        const quint16 orMask = word(pdu, 5);
+        const quint16 andMask = bigEndian16(pdu, 3);
+        const quint16 orMask = bigEndian16(pdu, 5);
         const quint16 current = map.value(Table::Holding, address);
         map.setValue(Table::Holding, address, quint16((current & andMask) | (orMask & ~andMask)));
         return pdu.toByteArray();
     }
     case 0x17: {
-        const int readFirst = word(pdu, 1);
-        const int readCount = word(pdu, 3);
-        const int writeFirst = word(pdu, 5);
-        const int writeCount = word(pdu, 7);
+        const int readFirst = bigEndian16(pdu, 1);
+        const int readCount = bigEndian16(pdu, 3);
+        const int writeFirst = bigEndian16(pdu, 5);
+        const int writeCount = bigEndian16(pdu, 7);
         if (readCount < 1 || readCount > 125 || writeCount < 1 || writeCount > 121 ||
             quint8(pdu[9]) != 2 * writeCount)
             return failed(illegalDataValue);
@@ -182,7 +177,7 @@ QByteArray answerChecked(DeviceMap &map, QByteArrayView pdu)
         return reply;
     }
     case 0x08:
-        if (word(pdu, 1) != 0x0000)
+        if (bigEndian16(pdu, 1) != 0x0000)
             return failed(illegalFunction);
         return pdu.toByteArray();
     default:
@@ -225,11 +220,12 @@ std::vector<AddressSpan> requestAddresses(QByteArrayView pdu)
     case 0x05:
     case 0x06:
     case 0x16:
-        return {{word(pdu, 1), 1}};
+        return {{bigEndian16(pdu, 1), 1}};
     case 0x17:
-        return {{word(pdu, 1), word(pdu, 3)}, {word(pdu, 5), word(pdu, 7)}};
+        return {{bigEndian16(pdu, 1), bigEndian16(pdu, 3)},
+                {bigEndian16(pdu, 5), bigEndian16(pdu, 7)}};
     default:
-        return {{word(pdu, 1), word(pdu, 3)}};
+        return {{bigEndian16(pdu, 1), bigEndian16(pdu, 3)}};
     }
 }
 

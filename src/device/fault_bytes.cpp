@@ -2,6 +2,7 @@
 
 #include "device/answers.h"
 #include "frames/crc.h"
+#include "frames/modbus_pdu.h"
 
 namespace tallowick {
 
@@ -67,7 +68,7 @@ QByteArray appliedToFrame(const FaultAction &action, Framing framing, QByteArray
         frame[frame.size() - 1] = char(~quint8(frame[frame.size() - 1]));
         break;
     case FaultAction::Tid: {
-        const quint16 id = quint16(quint8(frame[0]) << 8 | quint8(frame[1])) + 1;
+        const quint16 id = bigEndian16(frame, 0) + 1;
         frame[0] = char(id >> 8);
         frame[1] = char(id & 0xFF);
         break;

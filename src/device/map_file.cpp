@@ -2,6 +2,7 @@
 
 #include "device/csv_reader.h"
 #include "device/text_forms.h"
+#include "frames/modbus_pdu.h"
 
 #include <QFile>
 #include <algorithm>
@@ -189,7 +190,7 @@ std::variant<FieldError, std::pair<MapRow, std::vector<quint16>>> RowReader::rea
         one.push_back(quint16(ordered[0]));
     } else {
         for (qsizetype i = 0; i < ordered.size(); i += 2)
-            one.push_back(quint16(quint8(ordered[i]) << 8 | quint8(ordered[i + 1])));
+            one.push_back(bigEndian16(ordered, i));
     }
     std::vector<quint16> content;
     content.reserve(std::size_t(count));

@@ -2,8 +2,6 @@
 
 #include "frames/modbus_pdu.h"
 
-#include <utility>
-
 namespace tallowick {
 
 QByteArray MbapFraming::request(QByteArrayView frame)
@@ -11,14 +9,12 @@ QByteArray MbapFraming::request(QByteArrayView frame)
     m_transactionId = nextTransactionId(m_transactionId);
     m_unit = frame.isEmpty() ? 0 : quint8(frame.front());
     m_reader.clear();
-    m_came.clear();
     return mbapRequest(m_transactionId, frame);
 }
 
 std::optional<FramedReply> MbapFraming::take(QByteArrayView bytes)
 {
     m_reader.feed(bytes);
-    m_came += bytes;
     const MbapRead read = m_reader.take();
     if (std::holds_alternative<MbapNeedMore>(read))
         return std::nullopt;
@@ -26,16 +22,13 @@ std::optional<FramedReply> MbapFraming::take(QByteArrayView bytes)
     if (const auto *bad = std::get_if<MbapBadLength>(&read)) {
         reply.verdict = FramedReply::BadHeader;
         reply.reason = bad->reason;
-        reply.bytes = std::exchange(m_came, {});
-        m_reader.clear();
+        reply.bytes = bad->held;
         return reply;
     }
     const auto &frame = std::get<MbapFrame>(read);
-    // The frame's own bytes; what followed it in the same arrival is the
+    // What followed the frame in the same arrival stays with the reader: the
     // start of another.
-    const qsizetype length = mbapLengthEnd + frame.unitAndPdu.size();
-    reply.bytes = m_came.left(length);
-    m_came.remove(0, length);
+    reply.bytes = frame.adu;
     reply.frame = frame.unitAndPdu;
     if (const MbapCheck check = checkMbapReply(frame, m_transactionId, m_unit); !check.ok) {
         reply.verdict = FramedReply::BadHeader;
@@ -56,16 +49,16 @@ std::optional<FramedReply> MbapFraming::take(QByteArrayView bytes)
 
 std::optional<FramedReply> MbapFraming::end()
 {
-    m_reader.clear();
-    if (m_came.isEmpty())
+    if (m_reader.buffered() == 0)
         return std::nullopt;
     FramedReply reply;
     reply.verdict = FramedReply::TooShort;
-    reply.bytes = std::exchange(m_came, {});
+    reply.bytes = m_reader.held();
+    m_reader.clear();
     // The header's length counts the bytes after its own field.
     if (reply.bytes.size() >= mbapLengthEnd)
         reply.reason = QStringLiteral("its MBAP length is %1, and %2 bytes of it came")
-                           .arg(quint16(quint8(reply.bytes[4]) << 8 | quint8(reply.bytes[5])))
+                           .arg(bigEndian16(reply.bytes, 4))
                            .arg(reply.bytes.size() - mbapLengthEnd);
     else
         reply.reason = QStringLiteral("%1 bytes of its MBAP header came").arg(reply.bytes.size());

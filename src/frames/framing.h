@@ -56,7 +56,6 @@ public:
 
 private:
     MbapReader m_reader;
-    QByteArray m_came; // the bytes of the reply being read, as they came
     quint16 m_transactionId = 0;
     quint8 m_unit = 0;
 };

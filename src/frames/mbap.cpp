@@ -5,6 +5,7 @@
 #include "frames/modbus_pdu.h"
 
 #include <limits>
+#include <utility>
 
 namespace tallowick {
 
@@ -42,11 +43,12 @@ MbapRead MbapReader::take()
         return MbapNeedMore{};
     const quint16 length = bigEndian16(m_buffer, 4);
     if (length < mbapLeastLength || length > mbapGreatestLength) {
-        m_buffer.clear();
-        return MbapBadLength{length, QStringLiteral("MBAP length %1, not from %2 to %3")
-                                         .arg(length)
-                                         .arg(mbapLeastLength)
-                                         .arg(mbapGreatestLength)};
+        return MbapBadLength{length,
+                             QStringLiteral("MBAP length %1, not from %2 to %3")
+                                 .arg(length)
+                                 .arg(mbapLeastLength)
+                                 .arg(mbapGreatestLength),
+                             std::exchange(m_buffer, {})};
     }
     const qsizetype size = mbapLengthEnd + length;
     if (m_buffer.size() < size)
@@ -56,6 +58,7 @@ MbapRead MbapReader::take()
     frame.protocol = bigEndian16(m_buffer, 2);
     frame.unit = quint8(m_buffer[mbapLengthEnd]);
     frame.unitAndPdu = m_buffer.sliced(mbapLengthEnd, length);
+    frame.adu = m_buffer.first(size);
     m_buffer.remove(0, size);
     return frame;
 }

@@ -41,6 +41,7 @@ struct MbapFrame
     quint16 protocol = 0;
     quint8 unit = 0;
     QByteArray unitAndPdu; // what follows the length field: the reply without CRC
+    QByteArray adu;        // the whole frame as it came, header and all
 };
 
 // A header whose length no Modbus frame can have: the stream cannot be framed.
@@ -48,6 +49,7 @@ struct MbapBadLength
 {
     quint16 length = 0;
     QString reason;
+    QByteArray held; // the bytes dropped with it, as they came
 };
 
 struct MbapNeedMore
@@ -70,6 +72,7 @@ public:
     // Bytes held that do not yet make a frame (a reply cut short when the link
     // ends, for instance).
     qsizetype buffered() const { return m_buffer.size(); }
+    const QByteArray &held() const { return m_buffer; }
     void clear() { m_buffer.clear(); }
 
 private:
