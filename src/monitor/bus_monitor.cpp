@@ -90,25 +90,16 @@ std::optional<QString> BusMonitor::open()
                                                                       : m_standardOutput.get();
     for (OutputFile *output : {m_standardOutput.get(), m_jsonFile.get(), m_pcapFile.get()}) {
         if (output)
-            output->onFault([this](const OutputFault &fault) { outputFailed(fault); });
+            output->onFault([this](const OutputFault &fault) {
+                m_outputFaults.note(fault);
+                // Told from inside a write: the watch ends once that is over.
+                QTimer::singleShot(0, this, [this] { finish(m_outputFaults.status()); });
+            });
     }
     // Lines that go to /dev/null are not made: formatting them was much of
     // the monitor's time a frame.
     m_frameLines = m_text && !m_options.quiet && !m_text->writesNowhere();
     return std::nullopt;
-}
-
-void BusMonitor::outputFailed(const OutputFault &fault)
-{
-    if (fault.readerGone) {
-        m_outputStatus = std::max(m_outputStatus, int(ReaderGone));
-    } else {
-        writeUtf8(stderr, QStringLiteral("tallowick-monitor: cannot write %1: %2\n")
-                              .arg(fault.name, fault.reason));
-        m_outputStatus = OutputFailed;
-    }
-    // Told from inside a write: the watch ends once that is over.
-    QTimer::singleShot(0, this, [this] { finish(m_outputStatus); });
 }
 
 void BusMonitor::flushOutputs()
@@ -277,9 +268,7 @@ void BusMonitor::finish(int status)
     }
     m_standardError->flush();
     m_text = m_json = m_pcap = nullptr;
-    if (m_outputStatus == OutputFailed || (m_outputStatus == ReaderGone && status < 128))
-        status = m_outputStatus;
-    emit finished(status);
+    emit finished(m_outputFaults.exitStatus(status));
 }
 
 } // namespace tallowick

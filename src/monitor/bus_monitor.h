@@ -4,7 +4,6 @@
 #include "monitor/frame_pairing.h"
 #include "monitor/frame_record.h"
 #include "monitor/monitor_options.h"
-#include "platform/command_line.h"
 #include "platform/output_file.h"
 #include "platform/precise_timer.h"
 
@@ -30,8 +29,6 @@ public:
         Done = 0,
         PortLost = 1,
         Refused = 2,
-        OutputFailed = outputNotWritten,
-        ReaderGone = 128 + 13, // as if ended by SIGPIPE
     };
 
     explicit BusMonitor(const MonitorOptions &options, QObject *parent = nullptr);
@@ -56,7 +53,6 @@ private:
     void handle(std::vector<CutFrame> frames);
     void armSilence();
     void warnOfLatencyTimer();
-    void outputFailed(const OutputFault &fault);
     void flushOutputs();
 
     MonitorOptions m_options;
@@ -77,7 +73,7 @@ private:
     bool m_frameLines = false; // a line a frame on m_text
     OutputFile *m_json = nullptr;
     OutputFile *m_pcap = nullptr;
-    int m_outputStatus = Done;
+    OutputFaults m_outputFaults{QStringLiteral("tallowick-monitor")};
     bool m_createdPcap = false;
     qint64 m_wallMinusMonotonicUs = 0;
     bool m_finished = false;

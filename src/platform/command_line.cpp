@@ -1,7 +1,5 @@
 #include "platform/command_line.h"
 
-#include "platform/output_file.h"
-
 #include <csignal>
 
 namespace tallowick {
@@ -49,9 +47,9 @@ int answerCommandLine(const std::variant<ProgramRequest, UsageError> &notRun,
                        : program + u' ' + version + u'\n');
     if (out->close() || out->fault()->readerGone)
         return 0;
-    writeUtf8(stderr, QStringLiteral("%1: cannot write %2: %3\n")
-                          .arg(program, out->fault()->name, out->fault()->reason));
-    return outputNotWritten;
+    OutputFaults faults(program);
+    faults.note(*out->fault());
+    return faults.status();
 }
 
 } // namespace tallowick

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/line_writer.h"
+#include "platform/output_file.h"
 #include "platform/stop_signals.h"
 
 #include <QCommandLineParser>
@@ -14,10 +15,6 @@ namespace tallowick {
 
 // What a command line asks for besides a run.
 enum class ProgramRequest { Help, Version };
-
-// The exit status of a program whose output could not be written (a full
-// disk, an I/O error), the same in every program.
-inline constexpr int outputNotWritten = 3;
 
 // Why a command line cannot be run.
 struct UsageError

@@ -1,6 +1,10 @@
 #include "platform/output_file.h"
 
+#include "platform/line_writer.h"
+
 #include <QFile>
+
+#include <algorithm>
 
 #include <cerrno>
 #include <cstring>
@@ -64,8 +68,12 @@ void OutputFile::onFault(std::function<void(const OutputFault &)> handler)
 
 bool OutputFile::writesNowhere() const
 {
-    struct stat written{};
-    struct stat null{};
+    struct stat written
+    {
+    };
+    struct stat null
+    {
+    };
     return m_fd >= 0 && ::fstat(m_fd, &written) == 0 && ::stat("/dev/null", &null) == 0 &&
            written.st_dev == null.st_dev && written.st_ino == null.st_ino;
 }
@@ -141,6 +149,25 @@ void OutputFile::fail(int error)
     m_fault = OutputFault{m_name, systemReason(error), error == EPIPE};
     if (m_onFault)
         m_onFault(*m_fault);
+}
+
+void OutputFaults::note(const OutputFault &fault)
+{
+    if (fault.readerGone) {
+        m_status = std::max(m_status, readerGone);
+        return;
+    }
+    writeUtf8(stderr,
+              QStringLiteral("%1: cannot write %2: %3\n").arg(m_program, fault.name, fault.reason));
+    m_status = notWritten;
+}
+
+int OutputFaults::exitStatus(int status) const
+{
+    // A signal that ended the program before its reader went is its status.
+    if (m_status == notWritten || (m_status == readerGone && status < 128))
+        return m_status;
+    return status;
 }
 
 } // namespace tallowick

@@ -79,4 +79,27 @@ private:
     std::function<void(const OutputFault &)> m_onFault;
 };
 
+// What the faults of a program's outputs make of its end. The reader of
+// standard output gone is the status of SIGPIPE, with no word; any other
+// fault is told on standard error, naming the output and the system's
+// reason, and is the status of an output not written, which no other outcome
+// of the program outweighs.
+class OutputFaults
+{
+public:
+    static constexpr int readerGone = 128 + 13;
+    static constexpr int notWritten = 3;
+
+    explicit OutputFaults(QString program) : m_program(std::move(program)) {}
+    void note(const OutputFault &fault);
+    // 0 before any fault.
+    int status() const { return m_status; }
+    // The program's exit status, its own being `status`.
+    int exitStatus(int status) const;
+
+private:
+    QString m_program;
+    int m_status = 0;
+};
+
 } // namespace tallowick

@@ -5,7 +5,6 @@
 #include "frames/framing.h"
 #include "frames/reply_pattern.h"
 #include "links/serial_link.h"
-#include "platform/command_line.h"
 #include "platform/output_file.h"
 #include "run/exchange_record.h"
 
@@ -50,10 +49,6 @@ public:
     static constexpr int AllReplied = 0;
     static constexpr int SomeFailed = 1;
     static constexpr int Refused = 2;
-    static constexpr int OutputFailed = outputNotWritten;
-    // The reader of standard output went away, as if the program had been
-    // ended by SIGPIPE.
-    static constexpr int ReaderGone = 128 + 13;
 
     HeadlessRun(const ExchangeInputs &inputs, bool serialMode, bool singleSend, OutputFile *log,
                 std::FILE *err, RunRecording recording = {}, QObject *parent = nullptr);

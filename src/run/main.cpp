@@ -19,7 +19,6 @@
 #include <QFileInfo>
 #include <QTimer>
 
-#include <algorithm>
 #include <memory>
 #include <optional>
 
@@ -106,17 +105,11 @@ int replay(const RunOptions &options)
                      [&run](int signal) { run.interrupt(128 + signal); });
     QObject::connect(&run, &HeadlessRun::finished, qApp,
                      [](int status) { QCoreApplication::exit(status); });
-    // An output that fails ends the run at once, the others completed: the
-    // reader of standard output gone quietly, anything else with a word.
-    int outputStatus = 0;
-    const auto failed = [&run, &outputStatus, &cannotWrite](const OutputFault &fault) {
-        if (fault.readerGone) {
-            outputStatus = std::max(outputStatus, int(HeadlessRun::ReaderGone));
-        } else {
-            cannotWrite(fault.name, fault.reason);
-            outputStatus = HeadlessRun::OutputFailed;
-        }
-        QTimer::singleShot(0, &run, [&run, &outputStatus] { run.interrupt(outputStatus); });
+    // An output that fails ends the run at once, the others completed.
+    OutputFaults faults(QStringLiteral("tallowick-run"));
+    const auto failed = [&run, &faults](const OutputFault &fault) {
+        faults.note(fault);
+        QTimer::singleShot(0, &run, [&run, &faults] { run.interrupt(faults.status()); });
     };
     for (OutputFile *output : {standardOutput.get(), jsonFile.get()}) {
         if (output)
@@ -132,15 +125,9 @@ int replay(const RunOptions &options)
         jsonFile->close();
     standardOutput->close();
     standardError->flush();
-    if (junit && !junit->error().isEmpty()) {
-        cannotWrite(*options.junitPath, junit->error());
-        outputStatus = HeadlessRun::OutputFailed;
-    }
-    if (outputStatus == HeadlessRun::OutputFailed)
-        return outputStatus;
-    if (outputStatus == HeadlessRun::ReaderGone && status < 128)
-        return outputStatus;
-    return status;
+    if (junit && !junit->error().isEmpty())
+        faults.note({*options.junitPath, junit->error()});
+    return faults.exitStatus(status);
 }
 
 } // namespace
