@@ -120,8 +120,8 @@ void HeadlessRun::linkFailed()
     // Told from inside the link's own signal: the exchange ends once that is
     // over, unless a reply ended it first and another began.
     if (m_engine->isWaiting()) {
-        QTimer::singleShot(0, this, [this, ended = m_ended] {
-            if (m_ended == ended)
+        QTimer::singleShot(0, this, [this, ended = m_exchanges] {
+            if (m_exchanges == ended)
                 m_engine->endWait();
         });
         return;
@@ -202,7 +202,6 @@ void HeadlessRun::record(const ExchangeReport &report)
 void HeadlessRun::noteEnd(ExchangeResult result)
 {
     ++m_exchanges;
-    ++m_ended;
     if (result != ExchangeResult::Reply && m_outcome == Outcome::AllReplied)
         m_outcome = Outcome::SomeFailed;
     if (m_singleSend)

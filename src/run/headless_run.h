@@ -86,8 +86,7 @@ private:
     enum class Outcome { AllReplied, SomeFailed, Refused, Interrupted };
     Outcome m_outcome = Outcome::AllReplied;
     int m_interruptStatus = 0;
-    int m_exchanges = 0;
-    quint64 m_ended = 0; // exchanges the engine told the end of
+    int m_exchanges = 0; // the engine told of their end
     bool m_finished = false;
     RunRecording m_recording;
     std::optional<MbapFraming> m_mbap; // Modbus TCP on the TCP link
