@@ -79,7 +79,6 @@ void ExchangeEngine::setExchange(Exchange next)
         m_report.emplace();
         m_report->begun = m_now();
         m_lastArrival.reset();
-        m_reportWrite = 0;
         emit waitingChanged(true);
     }
 }
@@ -324,13 +323,11 @@ void ExchangeEngine::transmitLine(bool crcOnly)
         !serialMode() && m_tcpFraming ? m_tcpFraming->request(frame->bytes) : frame->bytes;
     if (bytes.isEmpty() || !link.write(bytes))
         return;
-    // Every write's departure is told, in turn, whoever awaits it.
-    const quint64 write = link.tellsDeparture() ? ++m_departing : 0;
     if (m_report && isWaiting()) {
         m_report->line = line + 1;
         m_report->request = bytes;
-        m_reportWrite = write;
-        if (!write)
+        // A link that tells when the request left is asked at the end.
+        if (!link.tellsDeparture())
             m_report->sent = m_now();
     }
 }
@@ -526,9 +523,10 @@ void ExchangeEngine::endExchange(ExchangeResult result)
     // Taken before the pass goes on, which may begin the next exchange.
     std::optional<ExchangeReport> report = std::exchange(m_report, std::nullopt);
     const std::optional<ExchangeReport::Moment> lastArrival = m_lastArrival;
-    // Asked before the next request can go out on the link.
-    if (report && !report->sent && m_reportWrite)
-        report->sent = (serialMode() ? m_serial : m_tcp).departureOf(m_reportWrite);
+    // Asked before the next request can go out on the link: until then the
+    // exchange's request is the link's latest write.
+    if (report && !report->request.isEmpty() && !report->sent)
+        report->sent = (serialMode() ? m_serial : m_tcp).lastDeparture();
     setExchange(Exchange::Idle);
     // A repeat pass waiting for this exchange goes on before anyone else
     // hears of the end.

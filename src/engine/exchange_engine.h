@@ -205,9 +205,6 @@ private:
     // The report of the exchange under way, from the start of its wait.
     std::optional<ExchangeReport> m_report;
     std::function<ExchangeReport::Moment()> m_now;
-    quint64 m_departing = 0;   // writes to a link that tells of their departure
-    quint64 m_departed = 0;    // of those, how many it told of
-    quint64 m_reportWrite = 0; // the write that was the report's request
     std::optional<ExchangeReport::Moment> m_lastArrival;
 
     RepeatRun m_run = RepeatRun::Off;

@@ -79,15 +79,12 @@ public:
     // system's words; empty when neither happened.
     virtual QString lastError() const { return {}; }
     // Whether the link tells when each write's last byte has left
-    // (departureOf()); elsewhere a frame has left once write() returns.
+    // (lastDeparture()); elsewhere a frame has left once write() returns.
     virtual bool tellsDeparture() const { return false; }
-    // When the last byte of the nth write (counting from 1 the writes made
-    // while the link tells departures) left: asked of the latest write, it
-    // waits for that to be known, which takes no longer than the rest of the
-    // frame on the line; nothing for an older write.
-    virtual std::optional<std::chrono::steady_clock::time_point> departureOf(quint64 write)
+    // When the last byte of the latest write left. It waits for that to be
+    // known, which takes no longer than the rest of the frame on the line.
+    virtual std::optional<std::chrono::steady_clock::time_point> lastDeparture()
     {
-        Q_UNUSED(write);
         return std::nullopt;
     }
 

@@ -99,7 +99,7 @@ void SerialLink::drainAfterWrite()
 {
     // A frame still leaving goes out before this one anyway.
     awaitDrain();
-    ++m_drainedWrites;
+    m_departedAt.reset();
     // Its own descriptor: the port may be closed while the frame leaves.
     const int fd = ::dup(int(m_port.handle()));
     m_drainer = std::thread([this, fd, drain = m_drain] {
@@ -109,10 +109,8 @@ void SerialLink::drainAfterWrite()
     });
 }
 
-std::optional<std::chrono::steady_clock::time_point> SerialLink::departureOf(quint64 write)
+std::optional<std::chrono::steady_clock::time_point> SerialLink::lastDeparture()
 {
-    if (write == 0 || write != m_drainedWrites)
-        return std::nullopt;
     awaitDrain();
     return m_departedAt;
 }

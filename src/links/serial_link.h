@@ -25,7 +25,7 @@ public:
     // tcdrain(): returns once the last bit is on the line.
     static std::chrono::steady_clock::time_point drainOutput(int fd);
     // After each write, drains the port off this thread and tells the moment
-    // (departureOf()): a request's time runs from its last byte leaving, which at
+    // (lastDeparture()): a request's time runs from its last byte leaving, which at
     // 9600 baud is ~1 ms a byte after the write returned. The window does not
     // ask for it.
     void watchDrain(Drain drain);
@@ -41,7 +41,7 @@ public:
     // the port, in the system's words.
     QString lastError() const override { return m_lastError; }
     bool tellsDeparture() const override { return bool(m_drain); }
-    std::optional<std::chrono::steady_clock::time_point> departureOf(quint64 write) override;
+    std::optional<std::chrono::steady_clock::time_point> lastDeparture() override;
 
 private:
     void onError(QSerialPort::SerialPortError error);
@@ -52,9 +52,8 @@ private:
     std::optional<LineSettings> m_settings; // while open
     Drain m_drain;
     std::thread m_drainer;
-    quint64 m_drainedWrites = 0; // writes handed to a drain
     // The latest drain's moment, written by its thread, read once it is joined.
-    std::chrono::steady_clock::time_point m_departedAt;
+    std::optional<std::chrono::steady_clock::time_point> m_departedAt;
     QString m_path; // the device path of the port last opened
     QString m_lastError;
 };
