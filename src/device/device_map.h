@@ -27,7 +27,7 @@ struct MapRow
     Table table = Table::Holding;
     quint16 first = 0;
     quint16 last = 0;
-    TypeSpec type;
+    ValueKind type;
     ByteOrder order = ByteOrder::ABCD;
     bool writable = true;
     QString name;

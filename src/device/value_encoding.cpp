@@ -34,9 +34,9 @@ constexpr std::array<TypeInfo, 9> fixedTypes{{
 
 constexpr std::array<const char *, 4> orderNames{"ABCD", "CDAB", "BADC", "DCBA"};
 
-int byteWidth(const TypeSpec &spec)
+int byteWidth(const ValueKind &kind)
 {
-    return spec.type == ValueType::Bit ? 1 : 2 * spec.registers;
+    return kind.type == ValueType::Bit ? 1 : 2 * kind.registers;
 }
 
 bool isSigned(ValueType type)
@@ -65,17 +65,17 @@ quint64 fromBigEndian(QByteArrayView bytes)
     return bits;
 }
 
-QString outOfRange(QStringView text, const TypeSpec &spec, const QString &range)
+QString outOfRange(QStringView text, const ValueKind &kind, const QString &range)
 {
-    return QStringLiteral("\"%1\" is out of range for %2 (%3)").arg(text, typeName(spec), range);
+    return QStringLiteral("\"%1\" is out of range for %2 (%3)").arg(text, typeName(kind), range);
 }
 
 // 0x digits as the raw bytes of a number of the width: fewer digits are
 // padded on the left, more than the width holds are refused.
-std::variant<QByteArray, QString> rawNumber(QStringView text, const TypeSpec &spec)
+std::variant<QByteArray, QString> rawNumber(QStringView text, const ValueKind &kind)
 {
     const QStringView digits = text.sliced(2);
-    const int width = byteWidth(spec);
+    const int width = byteWidth(kind);
     bool ok = !digits.isEmpty();
     for (QChar c : digits)
         ok = ok && hexDigit(c) >= 0;
@@ -86,7 +86,7 @@ std::variant<QByteArray, QString> rawNumber(QStringView text, const TypeSpec &sp
         significant = significant.sliced(1);
     if (significant.size() > 2 * width)
         return QStringLiteral("\"%1\" does not fit %2 (%3 hexadecimal digits)")
-            .arg(text, typeName(spec))
+            .arg(text, typeName(kind))
             .arg(2 * width);
     quint64 bits = 0;
     for (QChar c : significant)
@@ -104,9 +104,9 @@ template <typename T> std::optional<T> fromChars(const std::string &text)
     return value;
 }
 
-std::variant<QByteArray, QString> decimalInteger(QStringView text, const TypeSpec &spec)
+std::variant<QByteArray, QString> decimalInteger(QStringView text, const ValueKind &kind)
 {
-    const int bits = 8 * byteWidth(spec);
+    const int bits = 8 * byteWidth(kind);
     QStringView digits = text;
     const bool negative = digits.startsWith(u'-');
     if (negative || digits.startsWith(u'+'))
@@ -119,26 +119,26 @@ std::variant<QByteArray, QString> decimalInteger(QStringView text, const TypeSpe
     // a signed type, 2^bits - 1 for an unsigned one (and 0 below zero).
     const quint64 half = quint64(1) << (bits - 1);
     const quint64 most =
-        isSigned(spec.type) ? (negative ? half : half - 1) : (negative ? 0 : half - 1 + half);
+        isSigned(kind.type) ? (negative ? half : half - 1) : (negative ? 0 : half - 1 + half);
     const auto magnitude = decimalNumber(digits, most);
     if (!magnitude) {
         const QString range =
-            isSigned(spec.type)
+            isSigned(kind.type)
                 ? QStringLiteral("%1 to %2").arg(-qint64(half - 1) - 1).arg(half - 1)
                 : QStringLiteral("0 to %1").arg(half - 1 + half);
-        return outOfRange(text, spec, range);
+        return outOfRange(text, kind, range);
     }
-    return bigEndian(negative ? quint64(0) - *magnitude : *magnitude, byteWidth(spec));
+    return bigEndian(negative ? quint64(0) - *magnitude : *magnitude, byteWidth(kind));
 }
 
-std::variant<QByteArray, QString> decimalFloat(QStringView text, const TypeSpec &spec)
+std::variant<QByteArray, QString> decimalFloat(QStringView text, const ValueKind &kind)
 {
     std::string digits = text.toString().toStdString();
     if (!digits.empty() && digits.front() == '+')
         digits.erase(0, 1);
     // from_chars reads "inf" and "nan" in any case, and a number with an
     // exponent; it does not depend on the locale.
-    if (spec.type == ValueType::F32) {
+    if (kind.type == ValueType::F32) {
         const auto value = fromChars<float>(digits);
         if (!value)
             return QStringLiteral("\"%1\" is not a number that f32 holds").arg(text);
@@ -180,25 +180,25 @@ bool startsWithHexPrefix(QStringView text)
 
 } // namespace
 
-std::optional<TypeSpec> parseType(QStringView text)
+std::optional<ValueKind> parseType(QStringView text)
 {
     for (const TypeInfo &info : fixedTypes) {
         if (text.compare(QLatin1StringView(info.name), Qt::CaseInsensitive) == 0)
-            return TypeSpec{info.type, info.registers};
+            return ValueKind{info.type, info.registers};
     }
     if (text.size() > 4 && text.first(4).compare(u"str:", Qt::CaseInsensitive) == 0) {
         const auto n = decimalNumber(text.sliced(4), 65536);
         if (n && *n >= 1)
-            return TypeSpec{ValueType::Str, int(*n)};
+            return ValueKind{ValueType::Str, int(*n)};
     }
     return std::nullopt;
 }
 
-QString typeName(const TypeSpec &spec)
+QString typeName(const ValueKind &kind)
 {
-    if (spec.type == ValueType::Str)
-        return QStringLiteral("str:%1").arg(spec.registers);
-    return QLatin1StringView(fixedTypes[std::size_t(spec.type)].name).toString();
+    if (kind.type == ValueType::Str)
+        return QStringLiteral("str:%1").arg(kind.registers);
+    return QLatin1StringView(fixedTypes[std::size_t(kind.type)].name).toString();
 }
 
 QString typeNames()
@@ -223,9 +223,9 @@ bool isNumber(ValueType type)
     return type != ValueType::Bit && type != ValueType::Str;
 }
 
-std::variant<QByteArray, QString> valueBytes(QStringView text, const TypeSpec &spec)
+std::variant<QByteArray, QString> valueBytes(QStringView text, const ValueKind &kind)
 {
-    if (spec.type == ValueType::Str) {
+    if (kind.type == ValueType::Str) {
         QByteArray bytes;
         if (startsWithHexPrefix(text)) {
             const auto raw = hexBytes(text.sliced(2));
@@ -235,18 +235,18 @@ std::variant<QByteArray, QString> valueBytes(QStringView text, const TypeSpec &s
         } else {
             bytes = text.toUtf8();
         }
-        if (bytes.size() > byteWidth(spec))
+        if (bytes.size() > byteWidth(kind))
             return QStringLiteral("\"%1\" is longer than %2 (%3 bytes)")
-                .arg(text, typeName(spec))
-                .arg(byteWidth(spec));
-        bytes.resize(byteWidth(spec), '\0');
+                .arg(text, typeName(kind))
+                .arg(byteWidth(kind));
+        bytes.resize(byteWidth(kind), '\0');
         return bytes;
     }
     if (text.isEmpty())
-        return QStringLiteral("empty, and %1 needs a value").arg(typeName(spec));
-    if (spec.type == ValueType::Bit) {
+        return QStringLiteral("empty, and %1 needs a value").arg(typeName(kind));
+    if (kind.type == ValueType::Bit) {
         // 0x0 and 0x1 as well: a bit's raw byte is 0 or 1 too.
-        const auto raw = startsWithHexPrefix(text) ? rawNumber(text, spec)
+        const auto raw = startsWithHexPrefix(text) ? rawNumber(text, kind)
                                                    : std::variant<QByteArray, QString>(QString());
         const auto *byte = std::get_if<QByteArray>(&raw);
         if (text == u"0" || text == u"1" || (byte && quint8(byte->at(0)) <= 1))
@@ -254,16 +254,16 @@ std::variant<QByteArray, QString> valueBytes(QStringView text, const TypeSpec &s
         return QStringLiteral("\"%1\" is not a bit (0 or 1)").arg(text);
     }
     if (startsWithHexPrefix(text))
-        return rawNumber(text, spec);
-    if (isFloat(spec.type))
-        return decimalFloat(text, spec);
-    return decimalInteger(text, spec);
+        return rawNumber(text, kind);
+    if (isFloat(kind.type))
+        return decimalFloat(text, kind);
+    return decimalInteger(text, kind);
 }
 
-QString valueText(QByteArrayView bytes, const TypeSpec &spec)
+QString valueText(QByteArrayView bytes, const ValueKind &kind)
 {
     const quint64 bits = fromBigEndian(bytes);
-    switch (spec.type) {
+    switch (kind.type) {
     case ValueType::Bit:
         return bits != 0 ? QStringLiteral("1") : QStringLiteral("0");
     case ValueType::U16:

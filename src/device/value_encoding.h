@@ -26,16 +26,16 @@ enum class ValueType : quint8 { Bit, U16, I16, U32, I32, F32, U64, I64, F64, Str
 enum class ByteOrder : quint8 { ABCD, CDAB, BADC, DCBA };
 
 // A type with its width: str:N takes N registers, the others their own size.
-struct TypeSpec
+struct ValueKind
 {
     ValueType type = ValueType::U16;
     int registers = 1; // a bit takes one coil or input
-    bool operator==(const TypeSpec &) const = default;
+    bool operator==(const ValueKind &) const = default;
 };
 
 // "f32" or "str:8", in any case; nothing when the text names no type.
-std::optional<TypeSpec> parseType(QStringView text);
-QString typeName(const TypeSpec &spec);
+std::optional<ValueKind> parseType(QStringView text);
+QString typeName(const ValueKind &kind);
 // The list a refusal ends with.
 QString typeNames();
 
@@ -50,10 +50,10 @@ bool isNumber(ValueType type);
 // bytes, so that every register content has a text (a float's NaN payload, a
 // string with NUL inside). Floats are decimal, nan or inf. Text of str is
 // UTF-8, padded with NUL.
-std::variant<QByteArray, QString> valueBytes(QStringView text, const TypeSpec &spec);
+std::variant<QByteArray, QString> valueBytes(QStringView text, const ValueKind &kind);
 
 // The text valueBytes() reads back as the same bytes.
-QString valueText(QByteArrayView bytes, const TypeSpec &spec);
+QString valueText(QByteArrayView bytes, const ValueKind &kind);
 
 // Bytes high first put in the order, or back (each order is its own inverse).
 QByteArray reordered(QByteArrayView bytes, ByteOrder order);

@@ -12,11 +12,11 @@ namespace {
 
 QByteArray registersOf(const QString &type, const QString &order, const QString &text)
 {
-    const auto spec = parseType(type);
+    const auto kind = parseType(type);
     const auto byteOrder = parseOrder(order);
-    if (!spec || !byteOrder)
+    if (!kind || !byteOrder)
         return "no type or order";
-    const auto bytes = valueBytes(text, *spec);
+    const auto bytes = valueBytes(text, *kind);
     if (const auto *reason = std::get_if<QString>(&bytes))
         return reason->toUtf8();
     return reordered(std::get<QByteArray>(bytes), *byteOrder).toHex().toUpper();
@@ -80,9 +80,9 @@ private slots:
         QFETCH(QByteArray, registers);
         QCOMPARE(registersOf(type, order, value), registers);
         // What a save writes reads back as the same bytes.
-        const TypeSpec spec = *parseType(type);
-        const QByteArray bytes = std::get<QByteArray>(valueBytes(value, spec));
-        QCOMPARE(std::get<QByteArray>(valueBytes(valueText(bytes, spec), spec)), bytes);
+        const ValueKind kind = *parseType(type);
+        const QByteArray bytes = std::get<QByteArray>(valueBytes(value, kind));
+        QCOMPARE(std::get<QByteArray>(valueBytes(valueText(bytes, kind), kind)), bytes);
     }
 
     void refusals_data()
@@ -144,8 +144,8 @@ private slots:
     {
         QFETCH(QString, text);
         QFETCH(int, registers);
-        const auto spec = parseType(text);
-        QCOMPARE(spec ? spec->registers : 0, registers);
+        const auto kind = parseType(text);
+        QCOMPARE(kind ? kind->registers : 0, registers);
     }
 };
 
