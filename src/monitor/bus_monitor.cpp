@@ -11,7 +11,6 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tallowick {
@@ -98,7 +97,7 @@ std::optional<QString> BusMonitor::open()
     }
     // Lines that go to /dev/null are not made: formatting them was much of
     // the monitor's time a frame.
-    m_frameLines = m_text && !m_options.quiet && !m_text->writesNowhere();
+    m_frameLines = !m_options.quiet && !m_text->writesNowhere();
     return std::nullopt;
 }
 
@@ -257,8 +256,7 @@ void BusMonitor::finish(int status)
     m_notifier.reset();
     tellUnanswered(m_pairing.expire(monotonicNowUs()));
     m_summary.pairing = m_pairing.counts();
-    (m_text ? m_text : m_standardError.get())
-        ->writeText(QStringLiteral("-- ") + summaryText(m_summary) + u'\n');
+    m_text->writeText(QStringLiteral("-- ") + summaryText(m_summary) + u'\n');
     if (m_json)
         m_json->writeText(summaryJsonLine(m_summary) + u'\n');
     // The status of an output that failed, also in closing, is the program's.
