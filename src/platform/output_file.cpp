@@ -78,11 +78,6 @@ bool OutputFile::writesNowhere() const
            written.st_dev == null.st_dev && written.st_ino == null.st_ino;
 }
 
-QString OutputFile::displayName() const
-{
-    return m_name;
-}
-
 void OutputFile::write(QByteArrayView bytes)
 {
     if (m_fault)

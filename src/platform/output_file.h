@@ -58,11 +58,8 @@ public:
     // errors reports them here). False once failed.
     bool close();
 
-    bool isStandard() const { return m_standard; }
     // The output is /dev/null: a writer may spare itself making what it writes.
     bool writesNowhere() const;
-    // How the output is named in a message: "standard output" or its path.
-    QString displayName() const;
     const std::optional<OutputFault> &fault() const { return m_fault; }
 
     static constexpr qsizetype bufferSize = 64 * 1024;
