@@ -6,6 +6,12 @@ namespace {
 constexpr char digits[] = "0123456789ABCDEF";
 } // namespace
 
+QString crcText(quint16 crc)
+{
+    const char bytes[] = {char(crc & 0xFF), char(crc >> 8)};
+    return frameText(QByteArrayView(bytes, 2), false);
+}
+
 int hexDigit(QChar c)
 {
     const char16_t u = c.unicode();

@@ -36,11 +36,6 @@ MonitoredFrame monitoredFrame(quint64 number, CutFrame cut, qint64 wallMinusMono
     return frame;
 }
 
-QString crcText(quint16 crc)
-{
-    return hex2(quint8(crc & 0xFF)) + hex2(quint8(crc >> 8));
-}
-
 QString frameDescription(QByteArrayView frame, FrameRole role)
 {
     if (frame.size() < 2)

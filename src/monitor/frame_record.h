@@ -27,9 +27,6 @@ struct MonitoredFrame
 MonitoredFrame monitoredFrame(quint64 number, CutFrame cut, qint64 wallMinusMonotonicUs,
                               const Judgement &judgement);
 
-// The CRC as it stands on the line, low byte first: "840A".
-QString crcText(quint16 crc);
-
 // "unit 1, 03 read holding registers, register 0, count 2" and the like.
 QString frameDescription(QByteArrayView frame, FrameRole role);
 

@@ -225,12 +225,10 @@ void HeadlessRun::tellFailure(const ExchangeRecord &record) const
     const QByteArrayView body = replyBody(reply);
     QString why;
     switch (record.outcome) {
-    case ExchangeOutcome::WrongCrc: {
-        const quint16 crc = CRC16(reply);
-        const char due[] = {char(crc & 0xFF), char(crc >> 8)};
+    case ExchangeOutcome::WrongCrc:
         why = QStringLiteral("reply %1 ends in %2 where its CRC is %3")
-                  .arg(hex(reply), hex(reply.right(2)), hex(QByteArrayView(due, 2)));
-    } break;
+                  .arg(hex(reply), hex(reply.right(2)), crcText(CRC16(reply)));
+        break;
     case ExchangeOutcome::TooShort:
         why = QStringLiteral("reply %1 is too short").arg(hex(reply));
         if (!record.replyFault.isEmpty())
