@@ -40,7 +40,7 @@ void check(const QString &text)
     const QByteArray rtu = QByteArray::fromHex("01030200057847");
     const QByteArray tcp = QByteArray::fromHex("0001000000050103020005");
     for (const QByteArray &frame : {rtu, tcp}) {
-        const Framing framing = frame == rtu ? Framing::Rtu : Framing::Mbap;
+        const ReplyFraming framing = frame == rtu ? ReplyFraming::Rtu : ReplyFraming::Mbap;
         const QByteArray sent = appliedToFrame(rule.action, framing, frame);
         switch (rule.action.kind) {
         case FaultAction::Truncate:

@@ -12,7 +12,7 @@ set(allowed_engine engine links frames config platform)
 set(allowed_run run engine links frames config platform log)
 set(allowed_ui ui engine links frames config platform log decoder)
 set(allowed_monitor monitor frames platform links log)
-set(allowed_device device frames platform)
+set(allowed_device device frames platform links log)
 
 set(faults "")
 foreach(folder frames platform log config links decoder engine run ui monitor device)

@@ -195,7 +195,7 @@ QByteArray exceptionReply(quint8 function, quint8 code)
     return reply;
 }
 
-Answer answer(DeviceMap &map, QByteArrayView pdu)
+std::optional<MalformedRequest> malformedRequest(QByteArrayView pdu)
 {
     if (pdu.isEmpty())
         return MalformedRequest{MalformedRequest::TooShort, QStringLiteral("no function code")};
@@ -206,9 +206,17 @@ Answer answer(DeviceMap &map, QByteArrayView pdu)
                                 QStringLiteral("%1 bytes, more than a PDU holds").arg(pdu.size())};
     const auto function = quint8(pdu[0]);
     if (function != 0x08 && !hasLayout(function))
-        return exceptionReply(function, illegalFunction);
-    if (auto malformed = checkLength(function, pdu))
+        return std::nullopt;
+    return checkLength(function, pdu);
+}
+
+Answer answer(DeviceMap &map, QByteArrayView pdu)
+{
+    if (auto malformed = malformedRequest(pdu))
         return *malformed;
+    const auto function = quint8(pdu[0]);
+    if (function != 0x08 && !hasLayout(function))
+        return exceptionReply(function, illegalFunction);
     return answerChecked(map, pdu);
 }
 

@@ -16,6 +16,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <optional>
 #include <variant>
 #include <vector>
 
@@ -34,6 +35,9 @@ struct MalformedRequest
 using Answer = std::variant<QByteArray, MalformedRequest>;
 
 Answer answer(DeviceMap &map, QByteArrayView pdu);
+// Why answer() would refuse the request; nothing when it answers it (an
+// unknown function included, with exception 01).
+std::optional<MalformedRequest> malformedRequest(QByteArrayView pdu);
 
 // Function code with bit 0x80 set, then the code.
 QByteArray exceptionReply(quint8 function, quint8 code);

@@ -8,13 +8,6 @@ namespace tallowick {
 
 namespace {
 
-void fillCrc(QByteArray &frame)
-{
-    const quint16 crc = CRC16(frame);
-    frame[frame.size() - 2] = char(crc & 0xFF);
-    frame[frame.size() - 1] = char(crc >> 8);
-}
-
 // Another unit than the one asked, never 0 (a broadcast, which nobody answers).
 quint8 otherUnit(quint8 unit)
 {
@@ -37,13 +30,13 @@ std::optional<QByteArray> replyInstead(const FaultAction &action, QByteArrayView
     return exceptionReply(quint8(requestPdu[0]), action.exceptionCode);
 }
 
-bool changesBytes(FaultAction::Kind kind, Framing framing)
+bool changesBytes(FaultAction::Kind kind, ReplyFraming framing)
 {
     switch (kind) {
     case FaultAction::Crc:
-        return framing == Framing::Rtu;
+        return framing == ReplyFraming::Rtu;
     case FaultAction::Tid:
-        return framing == Framing::Mbap;
+        return framing == ReplyFraming::Mbap;
     case FaultAction::Truncate:
     case FaultAction::WrongUnit:
     case FaultAction::WrongFunction:
@@ -54,9 +47,9 @@ bool changesBytes(FaultAction::Kind kind, Framing framing)
     }
 }
 
-QByteArray appliedToFrame(const FaultAction &action, Framing framing, QByteArray frame)
+QByteArray appliedToFrame(const FaultAction &action, ReplyFraming framing, QByteArray frame)
 {
-    const bool rtu = framing == Framing::Rtu;
+    const bool rtu = framing == ReplyFraming::Rtu;
     const qsizetype unitAt = rtu ? 0 : 6;
     // The shortest frame each field is in: a reply of the device always is.
     const qsizetype least = rtu ? 4 : 8;

@@ -16,7 +16,7 @@
 
 namespace tallowick {
 
-enum class Framing : quint8 { Rtu, Mbap };
+enum class ReplyFraming : quint8 { Rtu, Mbap };
 
 // The reply PDU exception=CC sends in the place of the answer: the request's
 // function code with bit 0x80 set, then CC. Nothing for any other action.
@@ -24,11 +24,11 @@ std::optional<QByteArray> replyInstead(const FaultAction &action, QByteArrayView
 
 // Whether the action changes a reply's bytes on this framing: crc does not on
 // Modbus TCP, which has no CRC, tid only on Modbus TCP.
-bool changesBytes(FaultAction::Kind kind, Framing framing);
+bool changesBytes(FaultAction::Kind kind, ReplyFraming framing);
 
 // The frame with the action applied; as it was for an action that changes no
 // bytes. wrong-unit and wrong-function leave a good CRC on the changed frame,
 // so that the one fault is the one the master sees.
-QByteArray appliedToFrame(const FaultAction &action, Framing framing, QByteArray frame);
+QByteArray appliedToFrame(const FaultAction &action, ReplyFraming framing, QByteArray frame);
 
 } // namespace tallowick

@@ -28,14 +28,7 @@ std::optional<QByteArray> textToFrame(QStringView commandText)
 
 QByteArray buildFrame(const QByteArray &data, bool withCrc)
 {
-    if (!withCrc)
-        return data;
-    QByteArray frame = data;
-    frame.append(2, '\0');
-    const quint16 crc = CRC16(frame);
-    frame[frame.size() - 2] = char(crc & 0xFF);
-    frame[frame.size() - 1] = char(crc >> 8);
-    return frame;
+    return withCrc ? tallowick::withCrc(data) : data;
 }
 
 std::optional<BuiltFrame> commandFrame(QStringView commandText, bool withCrc)

@@ -24,4 +24,19 @@ bool endsInGoodCrc(QByteArrayView frame)
     return endsInCrc(frame, CRC16(frame));
 }
 
+QByteArray withCrc(QByteArrayView bytes)
+{
+    QByteArray frame = bytes.toByteArray();
+    frame.append(2, '\0');
+    fillCrc(frame);
+    return frame;
+}
+
+void fillCrc(QByteArray &frame)
+{
+    const quint16 crc = CRC16(frame);
+    frame[frame.size() - 2] = char(crc & 0xFF);
+    frame[frame.size() - 1] = char(crc >> 8);
+}
+
 } // namespace tallowick

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QByteArrayView>
 
 namespace tallowick {
@@ -12,5 +13,10 @@ quint16 CRC16(QByteArrayView bytes);
 // frame of fewer than two bytes has no CRC and never ends in a good one.
 bool endsInCrc(QByteArrayView frame, quint16 crc);
 bool endsInGoodCrc(QByteArrayView frame);
+
+// The bytes with their CRC appended, low byte first: an RTU frame.
+QByteArray withCrc(QByteArrayView bytes);
+// The last two bytes of the frame set to the CRC of the others.
+void fillCrc(QByteArray &frame);
 
 } // namespace tallowick

@@ -58,6 +58,14 @@ std::optional<QString> setLine(int fd, const LineSettings &settings)
     tio.c_cc[VTIME] = 0;
     ::cfsetispeed(&tio, *speed);
     ::cfsetospeed(&tio, *speed);
+    // Some kernels refuse parity on a pty still at its default speed: the
+    // speed goes first, on its own.
+    termios speedOnly{};
+    if (::tcgetattr(fd, &speedOnly) == 0) {
+        ::cfsetispeed(&speedOnly, *speed);
+        ::cfsetospeed(&speedOnly, *speed);
+        ::tcsetattr(fd, TCSANOW, &speedOnly);
+    }
     if (::tcsetattr(fd, TCSANOW, &tio) != 0)
         return QStringLiteral("the port refuses the settings (%1)").arg(systemReason());
     return std::nullopt;
@@ -83,10 +91,11 @@ std::optional<speed_t> lineSpeed(qint32 baudRate)
     return std::nullopt;
 }
 
-std::variant<int, QString> openLineForReading(const QString &path, const LineSettings &settings)
+std::variant<int, QString> openLine(const QString &path, const LineSettings &settings, LineUse use)
 {
+    const int access = use == LineUse::Listen ? O_RDONLY : O_RDWR;
     const int fd =
-        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        ::open(QFile::encodeName(path).constData(), access | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return QStringLiteral("cannot open %1: %2").arg(path, systemReason());
     if (const auto refused = setLine(fd, settings)) {

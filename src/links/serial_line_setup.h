@@ -1,8 +1,9 @@
 #pragma once
 
-// A serial port opened for reading the line alone, set up with termios: raw
-// bytes at the given settings, the modem lines left as opening the device
-// set them. For a listener that must never write (the bus monitor).
+// A serial port set up with termios: raw bytes at the given settings, the
+// modem lines left as opening the device set them. A listener that must never
+// write (the bus monitor) opens it for reading alone; a device that answers
+// on the line, for both.
 
 #include "links/serial_settings.h"
 
@@ -20,6 +21,7 @@ std::optional<speed_t> lineSpeed(qint32 baudRate);
 // "PATH: not a serial port (reason)", "PATH: the port does not take N baud",
 // "PATH: the port refuses the settings (reason)". Bytes from before the
 // settings are in place are dropped.
-std::variant<int, QString> openLineForReading(const QString &path, const LineSettings &settings);
+enum class LineUse : quint8 { Listen, Answer };
+std::variant<int, QString> openLine(const QString &path, const LineSettings &settings, LineUse use);
 
 } // namespace tallowick

@@ -99,4 +99,21 @@ std::optional<LineSettings> parseLineSettings(const QString &configCom)
     return settings;
 }
 
+QString lineSettingsText(const LineSettings &settings)
+{
+    const char parity = settings.parity == QSerialPort::EvenParity    ? 'e'
+                        : settings.parity == QSerialPort::OddParity   ? 'o'
+                        : settings.parity == QSerialPort::MarkParity  ? 'm'
+                        : settings.parity == QSerialPort::SpaceParity ? 's'
+                                                                      : 'n';
+    const QString stop = settings.stopBits == QSerialPort::TwoStop          ? QStringLiteral("2")
+                         : settings.stopBits == QSerialPort::OneAndHalfStop ? QStringLiteral("1.5")
+                                                                            : QStringLiteral("1");
+    return QStringLiteral("%1,%2,%3,%4")
+        .arg(settings.baudRate)
+        .arg(QLatin1Char(parity))
+        .arg(int(settings.dataBits))
+        .arg(stop);
+}
+
 } // namespace tallowick

@@ -23,6 +23,8 @@ struct LineSettings
 // "baud,parity,data bits,stop bits", e.g. "9600,n,8,1". Parity is one of
 // n, e, o, m, s in either case; data bits 5 to 8; stop bits 1, 1.5 or 2.
 std::optional<LineSettings> parseLineSettings(const QString &configCom);
+// The settings as --serial-settings takes them: "9600,n,8,1".
+QString lineSettingsText(const LineSettings &settings);
 
 // The baud rates a Linux serial port is set to by name (B9600 ...).
 bool isLineBaudRate(qint32 baudRate);

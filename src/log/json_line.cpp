@@ -72,6 +72,23 @@ JsonLine &JsonLine::boolean(const char *name, bool value)
 JsonLine &JsonLine::text(const char *name, QStringView value)
 {
     key(name);
+    putString(value);
+    return *this;
+}
+
+JsonLine &JsonLine::number(QStringView name, qint64 value)
+{
+    put(m_used == 1 ? "" : ",");
+    putString(name);
+    put(":");
+    char digits[24];
+    put(std::string_view(digits,
+                         std::to_chars(digits, digits + sizeof digits, value).ptr - digits));
+    return *this;
+}
+
+void JsonLine::putString(QStringView value)
+{
     put("\"");
     // A record's texts (its time, its result) are printable ASCII: copied as
     // they are.
@@ -96,7 +113,6 @@ JsonLine &JsonLine::text(const char *name, QStringView value)
         }
     }
     put("\"");
-    return *this;
 }
 
 JsonLine &JsonLine::bytes(const char *name, QByteArrayView frame)

@@ -22,6 +22,9 @@ public:
     JsonLine &number(const char *key, std::optional<qint64> value);
     JsonLine &boolean(const char *key, bool value);
     JsonLine &text(const char *key, QStringView value);
+    // A count under a key that is text of the user's (a link, a rule as
+    // given), escaped as a text is.
+    JsonLine &number(QStringView key, qint64 value);
     JsonLine &bytes(const char *key, QByteArrayView frame);
     JsonLine &bytesOrNull(const char *key, const std::optional<QByteArray> &frame);
     // {"min":..,"median":..,"p99":..,"max":..} in microseconds, or null when
@@ -40,6 +43,7 @@ private:
     // The next `bytes` of the line, to be written.
     char *room(qsizetype bytes);
     void put(std::string_view text);
+    void putString(QStringView value);
 
     QByteArray m_json;
     qsizetype m_used; // of m_json, the bytes written

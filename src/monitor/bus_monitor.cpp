@@ -15,22 +15,6 @@
 
 namespace tallowick {
 
-namespace {
-
-qint64 clockUs(clockid_t clock)
-{
-    timespec now{};
-    ::clock_gettime(clock, &now);
-    return qint64(now.tv_sec) * 1'000'000 + now.tv_nsec / 1000;
-}
-
-} // namespace
-
-qint64 monotonicNowUs()
-{
-    return clockUs(CLOCK_MONOTONIC);
-}
-
 BusMonitor::BusMonitor(const MonitorOptions &options, QObject *parent)
     : QObject(parent), m_options(options), m_cutter(lineTiming(options.settings, options.gap)),
       m_pairing(options.timeout)
@@ -50,7 +34,7 @@ BusMonitor::~BusMonitor()
 
 std::optional<QString> BusMonitor::open()
 {
-    const auto line = openLineForReading(m_options.devicePath, m_options.settings);
+    const auto line = openLine(m_options.devicePath, m_options.settings, LineUse::Listen);
     if (const auto *refused = std::get_if<QString>(&line))
         return *refused;
     m_fd = std::get<int>(line);
@@ -116,7 +100,7 @@ void BusMonitor::start()
         m_pcap->flush();
     }
     warnOfLatencyTimer();
-    m_wallMinusMonotonicUs = clockUs(CLOCK_REALTIME) - clockUs(CLOCK_MONOTONIC);
+    m_wallMinusMonotonicUs = wallNowUs() - monotonicNowUs();
     m_notifier = std::make_unique<QSocketNotifier>(m_fd, QSocketNotifier::Read);
     connect(m_notifier.get(), &QSocketNotifier::activated, this, &BusMonitor::readable);
     if (m_options.duration)

@@ -16,9 +16,6 @@ class QSocketNotifier;
 
 namespace tallowick {
 
-// Microseconds on the monotonic clock, the clock of the precise timer.
-qint64 monotonicNowUs();
-
 // Watches a serial line for tallowick-monitor: reads it, never writes it,
 // and writes each frame as it ends.
 class BusMonitor : public QObject

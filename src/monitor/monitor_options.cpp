@@ -10,17 +10,6 @@ namespace tallowick {
 
 namespace {
 
-// A positive (or, with zeroAllowed, non-negative) decimal number below a
-// limit that keeps every product in range.
-std::optional<double> number(const QString &text, bool zeroAllowed, double limit)
-{
-    bool ok = false;
-    const double value = text.trimmed().toDouble(&ok);
-    if (!ok || !std::isfinite(value) || value > limit || value < 0 || (!zeroAllowed && value == 0))
-        return std::nullopt;
-    return value;
-}
-
 // Milliseconds to the microsecond, without trailing zeros: "3.646", "1.75", "1000".
 QString milliseconds(std::chrono::microseconds us)
 {
@@ -32,30 +21,12 @@ QString milliseconds(std::chrono::microseconds us)
     return text;
 }
 
-// As --serial-settings takes them: "9600,n,8,1".
-QString settingsText(const LineSettings &settings)
-{
-    const char parity = settings.parity == QSerialPort::EvenParity    ? 'e'
-                        : settings.parity == QSerialPort::OddParity   ? 'o'
-                        : settings.parity == QSerialPort::MarkParity  ? 'm'
-                        : settings.parity == QSerialPort::SpaceParity ? 's'
-                                                                      : 'n';
-    const QString stop = settings.stopBits == QSerialPort::TwoStop          ? QStringLiteral("2")
-                         : settings.stopBits == QSerialPort::OneAndHalfStop ? QStringLiteral("1.5")
-                                                                            : QStringLiteral("1");
-    return QStringLiteral("%1,%2,%3,%4")
-        .arg(settings.baudRate)
-        .arg(QLatin1Char(parity))
-        .arg(int(settings.dataBits))
-        .arg(stop);
-}
-
 } // namespace
 
 QString monitorStartLine(const MonitorOptions &options)
 {
     return QStringLiteral("tallowick-monitor: listening on %1, %2, gap %3 ms, time-out %4 ms")
-        .arg(options.devicePath, settingsText(options.settings), milliseconds(options.gap),
+        .arg(options.devicePath, lineSettingsText(options.settings), milliseconds(options.gap),
              milliseconds(options.timeout));
 }
 
@@ -131,14 +102,14 @@ ParsedMonitorCommandLine parseMonitorCommandLine(const QStringList &args)
     constexpr double dayMs = 86'400'000;
     options.gap = lineTiming(options.settings).t35;
     if (parser.isSet(gap)) {
-        const auto ms = number(parser.value(gap), false, dayMs);
+        const auto ms = optionNumber(parser.value(gap), false, dayMs);
         if (!ms || std::llround(*ms * 1000) < 1)
             return MonitorUsageError{
                 QStringLiteral("--gap takes milliseconds above 0, such as 4.01")};
         options.gap = std::chrono::microseconds(std::llround(*ms * 1000));
     }
     if (parser.isSet(timeout)) {
-        const auto ms = number(parser.value(timeout), true, dayMs);
+        const auto ms = optionNumber(parser.value(timeout), true, dayMs);
         if (!ms)
             return MonitorUsageError{QStringLiteral("--timeout takes milliseconds, such as 1000")};
         options.timeout = std::chrono::microseconds(std::llround(*ms * 1000));
@@ -151,7 +122,7 @@ ParsedMonitorCommandLine parseMonitorCommandLine(const QStringList &args)
         options.frames = n;
     }
     if (parser.isSet(duration)) {
-        const auto seconds = number(parser.value(duration), false, 86'400.0 * 365);
+        const auto seconds = optionNumber(parser.value(duration), false, 86'400.0 * 365);
         if (!seconds || std::llround(*seconds * 1000) < 1)
             return MonitorUsageError{QStringLiteral("--duration takes seconds above 0")};
         options.duration = std::chrono::milliseconds(std::llround(*seconds * 1000));

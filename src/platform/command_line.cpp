@@ -1,5 +1,7 @@
 #include "platform/command_line.h"
 
+#include <cmath>
+
 #include <csignal>
 
 namespace tallowick {
@@ -25,6 +27,15 @@ parseCommandLine(QCommandLineParser &parser, const QString &program, const QStri
             return UsageError{QStringLiteral("--%1 given more than once").arg(name)};
     }
     return std::nullopt;
+}
+
+std::optional<double> optionNumber(const QString &text, bool zeroAllowed, double limit)
+{
+    bool ok = false;
+    const double value = text.trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(value) || value > limit || value < 0 || (!zeroAllowed && value == 0))
+        return std::nullopt;
+    return value;
 }
 
 void ignoreBrokenPipes()

@@ -35,6 +35,10 @@ parseCommandLine(QCommandLineParser &parser, const QString &program, const QStri
 
 void ignoreBrokenPipes();
 
+// A positive (or, with zeroAllowed, non-negative) decimal number of an
+// option, below a limit that keeps every product of it in range.
+std::optional<double> optionNumber(const QString &text, bool zeroAllowed, double limit);
+
 // Prints what a command line that is no run asks for, as the platform's
 // programs do: the usage or the version on standard output (status 0), or
 // the error with a hint on standard error (status `refused`).

@@ -1,10 +1,32 @@
 #include "platform/precise_timer.h"
 
 #include <algorithm>
+#include <ctime>
 #include <sys/timerfd.h>
 #include <unistd.h>
 
 namespace tallowick {
+
+namespace {
+
+qint64 clockUs(clockid_t clock)
+{
+    timespec now{};
+    ::clock_gettime(clock, &now);
+    return qint64(now.tv_sec) * 1'000'000 + now.tv_nsec / 1000;
+}
+
+} // namespace
+
+qint64 monotonicNowUs()
+{
+    return clockUs(CLOCK_MONOTONIC);
+}
+
+qint64 wallNowUs()
+{
+    return clockUs(CLOCK_REALTIME);
+}
 
 PreciseTimer::PreciseTimer(QObject *parent)
     : OneShotTimer(parent),

@@ -9,6 +9,11 @@
 
 namespace tallowick {
 
+// Microseconds on the monotonic clock, the clock of the precise timer.
+qint64 monotonicNowUs();
+// Microseconds since the epoch.
+qint64 wallNowUs();
+
 // A one-shot timer with microsecond resolution. QTimer counts whole
 // milliseconds, which turns the 4.01 ms end-of-frame silence at 9600 baud into
 // 5 ms; a timerfd on the monotonic clock, watched by the event loop, expires

@@ -49,7 +49,7 @@ private slots:
         QFETCH(QByteArray, sent);
         const FaultAction action = std::get<FaultRule>(parseFaultRule(rule)).action;
         const QByteArray out =
-            appliedToFrame(action, mbap ? Framing::Mbap : Framing::Rtu, QByteArray::fromHex(frame));
+            appliedToFrame(action, mbap ? ReplyFraming::Mbap : ReplyFraming::Rtu, QByteArray::fromHex(frame));
         QCOMPARE(out.toHex().toUpper(), sent);
     }
 

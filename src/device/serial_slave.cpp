@@ -1,0 +1,155 @@
+#include "device/serial_slave.h"
+
+#include "frames/modbus_pdu.h"
+
+#include <QSocketNotifier>
+
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
+
+namespace tallowick {
+
+namespace {
+
+// A run of bytes without a silence longer than any frame is noise: it is cut
+// here, so that a line that never pauses costs bounded memory.
+constexpr qsizetype longestRun = 1024;
+
+QString systemReason(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+} // namespace
+
+SerialSlave::SerialSlave(int fd, const QString &path, const LineTiming &timing, SlaveHost &host,
+                         QObject *parent)
+    : QObject(parent), m_fd(fd), m_path(path), m_name(QStringLiteral("serial ") + path),
+      m_timing(timing), m_host(host), m_silence(host.newTimer(this)),
+      m_replies(new ReplyQueue(host,
+                               {m_name,
+                                {},
+                                [this](QByteArrayView bytes) { write(bytes); },
+                                [this](qsizetype bytes) { return m_timing.wireTime(bytes); },
+                                {},
+                                m_timing.t35},
+                               this))
+{
+    connect(m_silence, &OneShotTimer::timeout, this, &SerialSlave::silenceEnded);
+}
+
+SerialSlave::~SerialSlave()
+{
+    m_reader.reset();
+    m_writer.reset();
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+void SerialSlave::start()
+{
+    m_reader = std::make_unique<QSocketNotifier>(m_fd, QSocketNotifier::Read);
+    connect(m_reader.get(), &QSocketNotifier::activated, this, &SerialSlave::readable);
+}
+
+void SerialSlave::readable()
+{
+    if (readLine() && !m_request.isEmpty())
+        m_silence->start(m_timing.t35);
+}
+
+bool SerialSlave::readLine()
+{
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
+        if (n > 0) {
+            const qint64 now = m_host.nowUs();
+            // The silence before these bytes: their delivery less the one
+            // before, less their own time on the wire.
+            const qint64 silenceUs =
+                now - m_lastDeliveryUs -
+                std::chrono::duration_cast<std::chrono::microseconds>(m_timing.wireTime(n)).count();
+            if (!m_request.isEmpty() && silenceUs >= m_timing.t35.count())
+                endRequest();
+            m_request.append(buffer, n);
+            m_lastDeliveryUs = now;
+            if (m_request.size() > longestRun)
+                endRequest();
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            return true;
+        const int error = n < 0 ? errno : 0;
+        if (!m_lost) {
+            m_lost = true;
+            m_reader.reset();
+            m_silence->stop();
+            emit lost(m_path + QStringLiteral(" went away") +
+                      (error != 0 ? QStringLiteral(": ") + systemReason(error) : QString()));
+        }
+        return false;
+    }
+}
+
+void SerialSlave::silenceEnded()
+{
+    // Bytes that came while this wake-up was on its way belong to the
+    // request, with the silence they bring.
+    if (!readLine() || m_request.isEmpty())
+        return;
+    const qint64 quietUs = m_host.nowUs() - m_lastDeliveryUs;
+    if (quietUs < m_timing.t35.count()) {
+        m_silence->start(std::chrono::microseconds(m_timing.t35.count() - quietUs));
+        return;
+    }
+    endRequest();
+}
+
+void SerialSlave::endRequest()
+{
+    const QByteArray request = std::exchange(m_request, {});
+    m_replies->push(m_host.serve(LinkKind::Serial, request), m_lastDeliveryUs);
+}
+
+void SerialSlave::write(QByteArrayView bytes)
+{
+    if (m_lost)
+        return;
+    if (!m_unwritten.isEmpty()) {
+        m_unwritten += bytes;
+        return;
+    }
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(m_fd, bytes.data() + done, std::size_t(bytes.size() - done));
+        if (n > 0) {
+            done += n;
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            // The line's buffer is full: the rest goes as it drains.
+            m_unwritten = bytes.sliced(done).toByteArray();
+            m_writer = std::make_unique<QSocketNotifier>(m_fd, QSocketNotifier::Write);
+            connect(m_writer.get(), &QSocketNotifier::activated, this, &SerialSlave::writable);
+            return;
+        }
+        // The line is gone: reading it says so.
+        return;
+    }
+}
+
+void SerialSlave::writable()
+{
+    m_writer.reset();
+    write(std::exchange(m_unwritten, {}));
+}
+
+} // namespace tallowick
+
+#include "moc_serial_slave.cpp"

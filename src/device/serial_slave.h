@@ -1,0 +1,58 @@
+#pragma once
+
+// The device on a serial line: the bytes the line delivers are cut into
+// requests by the line's silence (a request ends when t3.5 has passed since
+// its last byte was delivered, a UART delivering a byte when its stop bit
+// ends), each answered through the reply queue.
+
+#include "device/reply_queue.h"
+#include "links/line_timing.h"
+
+#include <QObject>
+#include <memory>
+
+class QSocketNotifier;
+
+namespace tallowick {
+
+class SerialSlave : public QObject
+{
+    Q_OBJECT
+public:
+    // Takes the open, non-blocking descriptor of the line.
+    SerialSlave(int fd, const QString &path, const LineTiming &timing, SlaveHost &host,
+                QObject *parent = nullptr);
+    ~SerialSlave() override;
+
+    QString name() const { return m_name; }
+    void start();
+
+signals:
+    // The line is gone (unplugged, its other end closed), in the system's words.
+    void lost(const QString &reason);
+
+private:
+    void readable();
+    // Reads what the line holds; false when it is gone.
+    bool readLine();
+    void silenceEnded();
+    void endRequest();
+    void write(QByteArrayView bytes);
+    void writable();
+
+    int m_fd;
+    QString m_path;
+    QString m_name;
+    LineTiming m_timing;
+    SlaveHost &m_host;
+    OneShotTimer *m_silence;
+    ReplyQueue *m_replies;
+    std::unique_ptr<QSocketNotifier> m_reader;
+    std::unique_ptr<QSocketNotifier> m_writer;
+    QByteArray m_request;
+    qint64 m_lastDeliveryUs = 0;
+    QByteArray m_unwritten; // what the line did not take at once
+    bool m_lost = false;
+};
+
+} // namespace tallowick

@@ -1,0 +1,147 @@
+#include "device/tcp_slave.h"
+
+#include "device/reply_queue.h"
+#include "frames/mbap.h"
+#include "frames/modbus_pdu.h"
+
+#include <QTcpSocket>
+
+namespace tallowick {
+
+// One client: its bytes cut into requests, its replies in order. Lives as
+// long as its socket.
+class TcpSlave::Connection : public QObject
+{
+public:
+    Connection(LinkKind kind, QTcpSocket *socket, const QString &link, SlaveHost &host,
+               QObject *parent)
+        : QObject(parent), m_kind(kind), m_socket(socket), m_host(host),
+          m_partial(host.newTimer(this)),
+          m_replies(new ReplyQueue(
+              host,
+              {link, listenText(socket->peerAddress().toString(), socket->peerPort()),
+               [this](QByteArrayView bytes) { m_socket->write(bytes.data(), bytes.size()); },
+               [](qsizetype) { return std::chrono::nanoseconds(0); }, [this] { m_socket->abort(); },
+               std::chrono::microseconds(0)},
+              this))
+    {
+        socket->setParent(this);
+        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        connect(socket, &QTcpSocket::readyRead, this, &Connection::readable);
+        connect(socket, &QTcpSocket::disconnected, this, &Connection::ended);
+        connect(m_partial, &OneShotTimer::timeout, this, &Connection::partialEnded);
+    }
+
+private:
+    void readable()
+    {
+        const QByteArray bytes = m_socket->readAll();
+        const qint64 now = m_host.nowUs();
+        if (m_kind == LinkKind::Mbap)
+            takeMbap(bytes, now);
+        else
+            takeRtu(bytes, now);
+        if (m_buffer.isEmpty() && m_mbap.buffered() == 0)
+            m_partial->stop();
+        else
+            m_partial->start(partialFrameWait);
+    }
+
+    void takeMbap(const QByteArray &bytes, qint64 now)
+    {
+        m_mbap.feed(bytes);
+        for (;;) {
+            MbapRead read = m_mbap.take();
+            if (auto *frame = std::get_if<MbapFrame>(&read)) {
+                m_replies->push(m_host.serve(LinkKind::Mbap, frame->adu), now);
+                continue;
+            }
+            if (auto *bad = std::get_if<MbapBadLength>(&read)) {
+                // Nothing after a length no frame has can be framed again.
+                m_replies->push(m_host.refuse(bad->length < mbapLeastLength ? Result::TooShort
+                                                                            : Result::TooLong,
+                                              bad->held),
+                                now);
+                m_replies->drop();
+                m_socket->abort();
+            }
+            return;
+        }
+    }
+
+    // RTU frames on a stream have no silences: each is as long as its
+    // function's layout says. Bytes with no layout are taken as they came.
+    void takeRtu(const QByteArray &bytes, qint64 now)
+    {
+        m_buffer += bytes;
+        while (!m_buffer.isEmpty()) {
+            const FrameLength length = rtuFrameLength(m_buffer, PduRole::Request);
+            qsizetype take = m_buffer.size();
+            if (length.status == FrameLength::NeedMore ||
+                (length.status == FrameLength::Known && length.bytes > m_buffer.size()))
+                return;
+            if (length.status == FrameLength::Known)
+                take = length.bytes;
+            const QByteArray request = m_buffer.left(take);
+            m_buffer.remove(0, take);
+            m_replies->push(m_host.serve(LinkKind::RtuOverTcp, request), now);
+        }
+    }
+
+    void partialEnded()
+    {
+        const QByteArray held = m_kind == LinkKind::Mbap ? m_mbap.held() : m_buffer;
+        m_mbap.clear();
+        m_buffer.clear();
+        if (!held.isEmpty())
+            m_replies->push(m_host.refuse(Result::TooShort, held), m_host.nowUs());
+    }
+
+    void ended()
+    {
+        m_partial->stop();
+        partialEnded();
+        m_replies->drop();
+        deleteLater();
+    }
+
+    LinkKind m_kind;
+    QTcpSocket *m_socket;
+    SlaveHost &m_host;
+    OneShotTimer *m_partial;
+    ReplyQueue *m_replies;
+    QByteArray m_buffer;
+    MbapReader m_mbap;
+};
+
+TcpSlave::TcpSlave(LinkKind kind, SlaveHost &host, QObject *parent)
+    : QObject(parent), m_kind(kind), m_host(host)
+{
+    connect(&m_server, &QTcpServer::newConnection, this, &TcpSlave::accept);
+}
+
+TcpSlave::~TcpSlave() = default;
+
+std::optional<QString> TcpSlave::listen(const ListenAddress &address)
+{
+    QHostAddress host;
+    if (!host.setAddress(address.host))
+        return QStringLiteral("cannot listen on %1: not an IP address")
+            .arg(listenText(address.host, address.port));
+    if (!m_server.listen(host, address.port))
+        return QStringLiteral("cannot listen on %1: %2")
+            .arg(listenText(address.host, address.port), m_server.errorString());
+    m_name = (m_kind == LinkKind::Mbap ? QStringLiteral("mbap ") : QStringLiteral("tcp ")) +
+             listenText(address.host, m_server.serverPort());
+    return std::nullopt;
+}
+
+void TcpSlave::accept()
+{
+    while (QTcpSocket *socket = m_server.nextPendingConnection())
+        new Connection(m_kind, socket, m_name, m_host, this);
+}
+
+} // namespace tallowick
+
+#include "moc_tcp_slave.cpp"
