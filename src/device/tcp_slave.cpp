@@ -20,7 +20,12 @@ public:
           m_replies(new ReplyQueue(
               host,
               {link, listenText(socket->peerAddress().toString(), socket->peerPort()),
-               [this](QByteArrayView bytes) { m_socket->write(bytes.data(), bytes.size()); },
+               [this](QByteArrayView bytes) {
+                   // Handed to the system at once: a reply recorded as sent
+                   // is on its way even if the device ends right after.
+                   m_socket->write(bytes.data(), bytes.size());
+                   m_socket->flush();
+               },
                [](qsizetype) { return std::chrono::nanoseconds(0); }, [this] { m_socket->abort(); },
                std::chrono::microseconds(0)},
               this))

@@ -1,0 +1,271 @@
+// tallowick-device as a program: what it refuses before it listens, many
+// clients at once on Modbus TCP, requests cut by the silence of a line,
+// its records, --save, and its end by a signal or a full disk.
+#include "support/pty_pair.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+
+using namespace tallowick::test;
+
+namespace {
+
+// The device, started at construction and killed if a test leaves it running.
+class Device
+{
+public:
+    explicit Device(const QStringList &args)
+    {
+        m_process.setProgram(QStringLiteral(TALLOWICK_DEVICE));
+        m_process.setArguments(args);
+        m_process.start();
+    }
+    ~Device()
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished(10000);
+        }
+    }
+
+    // Waits for the line that names the links; false if it ended first.
+    bool serving()
+    {
+        while (!m_errors.contains(u'\n')) {
+            if (!m_process.waitForReadyRead(30000) && m_process.state() == QProcess::NotRunning)
+                return false;
+            m_errors += QString::fromUtf8(m_process.readAllStandardError());
+        }
+        return m_errors.startsWith(u"tallowick-device: serving");
+    }
+    quint16 port(const QString &link) const
+    {
+        const auto match =
+            QRegularExpression(link + QStringLiteral(R"( 127\.0\.0\.1:(\d+))")).match(m_errors);
+        return match.hasMatch() ? match.captured(1).toUShort() : 0;
+    }
+    void signal(int number) { ::kill(pid_t(m_process.processId()), number); }
+    // The exit status, -1 if it did not end in time.
+    int finish()
+    {
+        if (!m_process.waitForFinished(60000))
+            return -1;
+        m_errors += QString::fromUtf8(m_process.readAllStandardError());
+        return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -2;
+    }
+    QByteArray out() { return m_process.readAllStandardOutput(); }
+    QString errors() const { return m_errors; }
+
+private:
+    QProcess m_process;
+    QString m_errors;
+};
+
+QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &content)
+{
+    QFile file(dir.filePath(name));
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
+        return {};
+    return file.fileName();
+}
+
+const QByteArray mapCsv = "table,address,type,value\nholding,0-9,u16,7\n";
+
+// Reads until `bytes` have come or the wait ends.
+QByteArray readExactly(QTcpSocket &socket, qsizetype bytes)
+{
+    QByteArray got;
+    while (got.size() < bytes && (socket.bytesAvailable() > 0 || socket.waitForReadyRead(10000)))
+        got += socket.read(bytes - got.size());
+    return got;
+}
+
+QList<QJsonObject> jsonLines(const QByteArray &text)
+{
+    QList<QJsonObject> objects;
+    for (const QByteArray &line : text.split('\n')) {
+        if (line.isEmpty())
+            continue;
+        QJsonParseError error;
+        const QJsonDocument document = QJsonDocument::fromJson(line, &error);
+        if (error.error != QJsonParseError::NoError || !document.isObject())
+            return {};
+        objects += document.object();
+    }
+    return objects;
+}
+
+} // namespace
+
+class TestDeviceProgram : public QObject
+{
+    Q_OBJECT
+private slots:
+    // Each refusal names what it refuses and why, with exit status 2.
+    void refused_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no link") << QStringList{"MAP"} << "nowhere to answer";
+        QTest::newRow("bad row") << QStringList{"--mbap", "0", "BAD"} << "bad.csv:2: type";
+        QTest::newRow("bad rule") << QStringList{"--mbap", "0", "--fault", "crc@evry=2", "MAP"}
+                                  << "--fault \"crc@evry=2\": \"evry\" is not a condition";
+        QTest::newRow("unit 0") << QStringList{"--mbap", "0", "--unit", "0", "MAP"} << "--unit";
+        QTest::newRow("port absent")
+            << QStringList{"--serial", "/nonexistent/ttyUSB9", "MAP"}
+            << "cannot open /nonexistent/ttyUSB9: No such file or directory";
+        QTest::newRow("not a serial port")
+            << QStringList{"--serial", "/dev/null", "MAP"} << "/dev/null: not a serial port";
+        QTest::newRow("records cannot be created")
+            << QStringList{"--mbap", "0", "--json", "/nonexistent/r.jsonl", "MAP"}
+            << "cannot write /nonexistent/r.jsonl: No such file or directory";
+        QTest::newRow("save cannot be created")
+            << QStringList{"--mbap", "0", "--save", "/nonexistent/s.csv", "MAP"}
+            << "cannot write /nonexistent/s.csv";
+        QTest::newRow("port busy") << QStringList{"--tcp", "0", "--mbap", "BUSY", "MAP"}
+                                   << "cannot listen on 127.0.0.1:BUSY";
+    }
+    void refused()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, message);
+        QTemporaryDir dir;
+        QTcpServer busy;
+        QVERIFY(busy.listen(QHostAddress::LocalHost));
+        const QString busyPort = QString::number(busy.serverPort());
+        for (QString &arg : args) {
+            if (arg == u"MAP")
+                arg = writeFile(dir, QStringLiteral("map.csv"), mapCsv);
+            else if (arg == u"BAD")
+                arg = writeFile(dir, QStringLiteral("bad.csv"),
+                                "table,address,type,value\nholding,0,f16,1\n");
+            else if (arg == u"BUSY")
+                arg = busyPort;
+        }
+        message.replace(QStringLiteral("BUSY"), busyPort);
+        Device device(args);
+        QCOMPARE(device.finish(), 2);
+        QVERIFY2(device.errors().contains(message), qPrintable(device.errors()));
+        QVERIFY(!device.errors().contains(u"serving"));
+    }
+
+    // A silent client and one that sent half a frame hold up nobody; two
+    // requests in one write get two replies in order.
+    void manyClients()
+    {
+        QTemporaryDir dir;
+        const QString json = dir.filePath(QStringLiteral("r.jsonl"));
+        Device device({QStringLiteral("--mbap"), QStringLiteral("0"), QStringLiteral("--json"),
+                       json, writeFile(dir, QStringLiteral("map.csv"), mapCsv)});
+        QVERIFY(device.serving());
+        const quint16 port = device.port(QStringLiteral("mbap"));
+        QTcpSocket silent, half, twice, once;
+        for (QTcpSocket *socket : {&silent, &half, &twice, &once}) {
+            socket->connectToHost(QHostAddress::LocalHost, port);
+            QVERIFY(socket->waitForConnected(10000));
+        }
+        half.write(QByteArray::fromHex("0009000000060103"));
+        QVERIFY(half.waitForBytesWritten(10000));
+        twice.write(QByteArray::fromHex("000100000006010300000001"
+                                        "000200000006010300010002"));
+        once.write(QByteArray::fromHex("000300000006010300090001"));
+        QCOMPARE(readExactly(twice, 11 + 13).toHex().toUpper(),
+                 QByteArray("0001000000050103020007"
+                            "00020000000701030400070007"));
+        QCOMPARE(readExactly(once, 11).toHex().toUpper(), QByteArray("0003000000050103020007"));
+        device.signal(SIGTERM);
+        QCOMPARE(device.finish(), 143);
+        QFile records(json);
+        QVERIFY(records.open(QIODevice::ReadOnly));
+        const QList<QJsonObject> lines = jsonLines(records.readAll());
+        QCOMPARE(lines.size(), 4);
+        QCOMPARE(lines.last().value(u"summary").toObject().value(u"requests").toInt(), 3);
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(lines[i].value(u"result").toString(), QStringLiteral("answered"));
+    }
+
+    // At 300 baud t3.5 is 128 ms: a pause of a few inside a request keeps it
+    // one, a pause of half a second ends it. The reply never comes before
+    // t3.5 has passed. --json - leaves standard output to the records.
+    void requestsCutBySilence()
+    {
+        PtyPair pty;
+        QVERIFY(pty.isValid());
+        QTemporaryDir dir;
+        Device device({QStringLiteral("--serial"), pty.slavePath(),
+                       QStringLiteral("--serial-settings"), QStringLiteral("300,e,8,1"),
+                       QStringLiteral("--requests"), QStringLiteral("2"), QStringLiteral("--json"),
+                       QStringLiteral("-"), writeFile(dir, QStringLiteral("map.csv"), mapCsv)});
+        QVERIFY(device.serving());
+        const QByteArray request = QByteArray::fromHex("010300000002C40B");
+        pty.write(request.first(3));
+        QTest::qSleep(5);
+        pty.write(request.sliced(3));
+        QCOMPARE(pty.read(10000, 500).toHex().toUpper(), QByteArray("010304000700070A30"));
+        pty.write(request);
+        QCOMPARE(pty.read(10000, 500).toHex().toUpper(), QByteArray("010304000700070A30"));
+        QCOMPARE(device.finish(), 0);
+        const QList<QJsonObject> lines = jsonLines(device.out());
+        QCOMPARE(lines.size(), 3);
+        for (int i = 0; i < 2; ++i) {
+            QCOMPARE(lines[i].value(u"request").toString(), QStringLiteral("010300000002C40B"));
+            QCOMPARE(lines[i].value(u"result").toString(), QStringLiteral("answered"));
+            QVERIFY(lines[i].value(u"response_us").toInteger() >= 128'334);
+        }
+    }
+
+    // The values a master wrote are in --save after SIGINT, and the records
+    // end in their summary.
+    void savedOnSignal()
+    {
+        QTemporaryDir dir;
+        const QString saved = dir.filePath(QStringLiteral("saved.csv"));
+        Device device({QStringLiteral("--mbap"), QStringLiteral("0"), QStringLiteral("--save"),
+                       saved, writeFile(dir, QStringLiteral("map.csv"), mapCsv)});
+        QVERIFY(device.serving());
+        QTcpSocket master;
+        master.connectToHost(QHostAddress::LocalHost, device.port(QStringLiteral("mbap")));
+        QVERIFY(master.waitForConnected(10000));
+        master.write(QByteArray::fromHex("00010000000601060003002A"));
+        QCOMPARE(readExactly(master, 12).toHex().toUpper(), QByteArray("00010000000601060003002A"));
+        device.signal(SIGINT);
+        QCOMPARE(device.finish(), 130);
+        QVERIFY(device.out().contains("\n-- 1 requests: 1 answered"));
+        QFile file(saved);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray csv = file.readAll();
+        QVERIFY2(csv.contains("holding,3,u16,42,"), csv.constData());
+        QVERIFY2(csv.contains("holding,4,u16,7,"), csv.constData());
+    }
+
+    void fullDisk()
+    {
+        QTemporaryDir dir;
+        Device device({QStringLiteral("--mbap"), QStringLiteral("0"), QStringLiteral("--json"),
+                       QStringLiteral("/dev/full"),
+                       writeFile(dir, QStringLiteral("map.csv"), mapCsv)});
+        QVERIFY(device.serving());
+        QTcpSocket master;
+        master.connectToHost(QHostAddress::LocalHost, device.port(QStringLiteral("mbap")));
+        QVERIFY(master.waitForConnected(10000));
+        master.write(QByteArray::fromHex("000100000006010300000001"));
+        // The reply recorded is the reply sent, though the record was not written.
+        QCOMPARE(readExactly(master, 11).toHex().toUpper(), QByteArray("0001000000050103020007"));
+        QCOMPARE(device.finish(), 3);
+        QVERIFY2(device.errors().contains(
+                     u"tallowick-device: cannot write /dev/full: No space left on device"),
+                 qPrintable(device.errors()));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDeviceProgram)
+#include "tst_device_program.moc"
