@@ -7,6 +7,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
+#include <QSet>
 #include <cmath>
 
 namespace tallowick {
@@ -46,6 +47,9 @@ private:
     // unit and PDU, or null for one that is no request for the book.
     QHash<qint64, QByteArray> m_waiting;
     qint64 m_lastNumber = 0;
+    // The replies read so far, each once: a device polled for hours gives the
+    // same few replies over and over, and the book keeps one copy of each.
+    QSet<QByteArray> m_distinctReplies;
 };
 
 std::optional<Reason> CaptureReader::read(const QJsonObject &record)
@@ -109,7 +113,7 @@ std::optional<Reason> CaptureReader::readReply(const QJsonObject &record, const 
     // request's measured end; it cannot be sent earlier than at once.
     const std::chrono::microseconds after{std::max<qint64>(std::get<qint64>(responseUs), 0)};
     if (!request->isNull())
-        m_book.record(*request, {bytes, after});
+        m_book.record(*request, {*m_distinctReplies.insert(bytes), after});
     m_waiting.erase(request);
     return std::nullopt;
 }

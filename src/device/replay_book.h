@@ -15,8 +15,9 @@
 // wrong CRC is replayed as recorded, since the recorded device sent it so.
 // The summary line ends a capture: a capture appended after it numbers its
 // frames from 1 again. A line that is not a JSON object, or a record without
-// the keys the book needs, refuses the file. The book holds each reply once,
-// so it is never bigger than the file.
+// the keys the book needs, refuses the file. The book keeps the bytes of each
+// distinct reply once, and a time for each recorded one, so it is never
+// bigger than the file.
 
 #include "device/map_file.h"
 
