@@ -28,7 +28,8 @@ tallowick_harness(reply_pattern LIBRARIES tallowick_frames)
 tallowick_harness(mbap_reader LIBRARIES tallowick_frames)
 # The bus monitor: the frame cutter and the request pairing of the monitor.
 tallowick_harness(bus_monitor LIBRARIES tallowick_monitor)
-# The device's map reader, its answers and its fault rules.
+# The device's map reader, its answers, its fault rules and its replay book.
 tallowick_harness(device_map LIBRARIES tallowick_device)
 tallowick_harness(device_answers LIBRARIES tallowick_device)
 tallowick_harness(fault_rule LIBRARIES tallowick_device)
+tallowick_harness(device_replay LIBRARIES tallowick_device)
