@@ -40,6 +40,7 @@ public:
     // Waits for the line that names the links; false if it ended first.
     bool serving()
     {
+        m_process.setReadChannel(QProcess::StandardError);
         while (!m_errors.contains(u'\n')) {
             if (!m_process.waitForReadyRead(30000) && m_process.state() == QProcess::NotRunning)
                 return false;
