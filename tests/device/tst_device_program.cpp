@@ -248,6 +248,43 @@ private slots:
         QVERIFY2(csv.contains("holding,4,u16,7,"), csv.constData());
     }
 
+    // A recorded device answers as it was recorded, its replies to a request
+    // in turn, on the line byte for byte and on Modbus TCP by unit and PDU;
+    // without a map, what it was never asked goes unanswered.
+    void replay()
+    {
+        PtyPair pty;
+        QVERIFY(pty.isValid());
+        Device device({QStringLiteral("--serial"), pty.slavePath(), QStringLiteral("--mbap"),
+                       QStringLiteral("0"), QStringLiteral("--replay"),
+                       QStringLiteral(TALLOWICK_REPLAY_FIXTURE), QStringLiteral("--requests"),
+                       QStringLiteral("5"), QStringLiteral("--json"), QStringLiteral("-"),
+                       QStringLiteral("-")});
+        QVERIFY(device.serving());
+        const QByteArray read = QByteArray::fromHex("010300000002C40B");
+        for (const char *recorded :
+             {"01030400050000EA32", "01030400050007ABF0", "01030400050007ABF0"}) {
+            pty.write(read);
+            QCOMPARE(pty.read(10000, 200).toHex().toUpper(), QByteArray(recorded));
+        }
+        pty.write(QByteArray::fromHex("010300C8000105F4"));
+        QCOMPARE(pty.read(500, 100), QByteArray());
+        QTcpSocket master;
+        master.connectToHost(QHostAddress::LocalHost, device.port(QStringLiteral("mbap")));
+        QVERIFY(master.waitForConnected(10000));
+        master.write(QByteArray::fromHex("000700000006010300000002"));
+        QCOMPARE(readExactly(master, 13).toHex().toUpper(),
+                 QByteArray("00070000000701030400050000"));
+        QCOMPARE(device.finish(), 0);
+        const QList<QJsonObject> lines = jsonLines(device.out());
+        QCOMPARE(lines.size(), 6);
+        QCOMPARE(lines[3].value(u"result").toString(), QStringLiteral("unknown"));
+        const QJsonObject counts =
+            lines[5].value(u"summary").toObject().value(u"replay").toObject();
+        QCOMPARE(counts.value(u"replayed").toInt(), 4);
+        QCOMPARE(counts.value(u"unknown").toInt(), 1);
+    }
+
     void fullDisk()
     {
         QTemporaryDir dir;
