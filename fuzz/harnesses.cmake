@@ -33,3 +33,5 @@ tallowick_harness(device_map LIBRARIES tallowick_device)
 tallowick_harness(device_answers LIBRARIES tallowick_device)
 tallowick_harness(fault_rule LIBRARIES tallowick_device)
 tallowick_harness(device_replay LIBRARIES tallowick_device)
+# The device on any bytes of a line, an RTU stream or Modbus TCP, with and without rules.
+tallowick_harness(device_requests LIBRARIES tallowick_device)

@@ -1,7 +1,5 @@
 #include "device/serial_slave.h"
 
-#include "frames/modbus_pdu.h"
-
 #include <QSocketNotifier>
 
 #include <cerrno>

@@ -1,8 +1,8 @@
 #include "device/tcp_slave.h"
 
 #include "device/reply_queue.h"
+#include "device/request_stream.h"
 #include "frames/mbap.h"
-#include "frames/modbus_pdu.h"
 
 #include <QTcpSocket>
 
@@ -46,7 +46,7 @@ private:
             takeMbap(bytes, now);
         else
             takeRtu(bytes, now);
-        if (m_buffer.isEmpty() && m_mbap.buffered() == 0)
+        if (m_rtu.held().isEmpty() && m_mbap.buffered() == 0)
             m_partial->stop();
         else
             m_partial->start(partialFrameWait);
@@ -74,30 +74,18 @@ private:
         }
     }
 
-    // RTU frames on a stream have no silences: each is as long as its
-    // function's layout says. Bytes with no layout are taken as they came.
     void takeRtu(const QByteArray &bytes, qint64 now)
     {
-        m_buffer += bytes;
-        while (!m_buffer.isEmpty()) {
-            const FrameLength length = rtuFrameLength(m_buffer, PduRole::Request);
-            qsizetype take = m_buffer.size();
-            if (length.status == FrameLength::NeedMore ||
-                (length.status == FrameLength::Known && length.bytes > m_buffer.size()))
-                return;
-            if (length.status == FrameLength::Known)
-                take = length.bytes;
-            const QByteArray request = m_buffer.left(take);
-            m_buffer.remove(0, take);
-            m_replies->push(m_host.serve(LinkKind::RtuOverTcp, request), now);
-        }
+        m_rtu.feed(bytes);
+        while (const auto request = m_rtu.take())
+            m_replies->push(m_host.serve(LinkKind::RtuOverTcp, *request), now);
     }
 
     void partialEnded()
     {
-        const QByteArray held = m_kind == LinkKind::Mbap ? m_mbap.held() : m_buffer;
+        const QByteArray held = m_kind == LinkKind::Mbap ? m_mbap.held() : m_rtu.held();
         m_mbap.clear();
-        m_buffer.clear();
+        m_rtu.clear();
         if (!held.isEmpty())
             m_replies->push(m_host.refuse(Result::TooShort, held), m_host.nowUs());
     }
@@ -115,7 +103,7 @@ private:
     SlaveHost &m_host;
     OneShotTimer *m_partial;
     ReplyQueue *m_replies;
-    QByteArray m_buffer;
+    RtuRequestStream m_rtu;
     MbapReader m_mbap;
 };
 
