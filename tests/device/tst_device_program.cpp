@@ -285,6 +285,22 @@ private slots:
         QCOMPARE(counts.value(u"unknown").toInt(), 1);
     }
 
+    // The adapter pulled: the records end in their summary, exit status 1.
+    void lineGone()
+    {
+        PtyPair pty;
+        QVERIFY(pty.isValid());
+        QTemporaryDir dir;
+        Device device({QStringLiteral("--serial"), pty.slavePath(),
+                       writeFile(dir, QStringLiteral("map.csv"), mapCsv)});
+        QVERIFY(device.serving());
+        pty.hangUp();
+        QCOMPARE(device.finish(), 1);
+        QVERIFY2(device.errors().contains(pty.slavePath() + QStringLiteral(" went away")),
+                 qPrintable(device.errors()));
+        QVERIFY(device.out().endsWith("-- 0 requests\n"));
+    }
+
     void fullDisk()
     {
         QTemporaryDir dir;
