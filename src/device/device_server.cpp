@@ -61,7 +61,8 @@ std::optional<QString> DeviceServer::open()
                                                  lineTiming(m_options.settings), *this);
         connect(m_serial.get(), &SerialSlave::lost, this, [this](const QString &reason) {
             writeUtf8(stderr, QStringLiteral("tallowick-device: ") + reason + u'\n');
-            finish(PortLost);
+            // Told from inside the line's read: the device ends once that is over.
+            QTimer::singleShot(0, this, [this] { finish(PortLost); });
         });
     }
     for (const auto &[address, slave, kind] :
@@ -185,6 +186,12 @@ void DeviceServer::finish(int status)
     if (m_finished)
         return;
     // No link answers any more; what waited for its reply is recorded unsent.
+    if (m_serial)
+        m_serial->stop();
+    for (TcpSlave *slave : {m_tcp.get(), m_mbap.get()}) {
+        if (slave)
+            slave->stop();
+    }
     m_serial.reset();
     m_tcp.reset();
     m_mbap.reset();

@@ -51,6 +51,13 @@ void SerialSlave::start()
     connect(m_reader.get(), &QSocketNotifier::activated, this, &SerialSlave::readable);
 }
 
+void SerialSlave::stop()
+{
+    m_reader.reset();
+    m_silence->stop();
+    m_replies->drop();
+}
+
 void SerialSlave::readable()
 {
     if (readLine() && !m_request.isEmpty())

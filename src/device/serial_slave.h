@@ -26,6 +26,8 @@ public:
 
     QString name() const { return m_name; }
     void start();
+    // The device ends: replies still waiting are done, unsent.
+    void stop();
 
 signals:
     // The line is gone (unplugged, its other end closed), in the system's words.

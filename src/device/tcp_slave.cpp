@@ -37,6 +37,12 @@ public:
         connect(m_partial, &OneShotTimer::timeout, this, &Connection::partialEnded);
     }
 
+    void stop()
+    {
+        m_partial->stop();
+        m_replies->drop();
+    }
+
 private:
     void readable()
     {
@@ -129,10 +135,18 @@ std::optional<QString> TcpSlave::listen(const ListenAddress &address)
     return std::nullopt;
 }
 
+void TcpSlave::stop()
+{
+    m_server.close();
+    emit stopping();
+}
+
 void TcpSlave::accept()
 {
-    while (QTcpSocket *socket = m_server.nextPendingConnection())
-        new Connection(m_kind, socket, m_name, m_host, this);
+    while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+        auto *connection = new Connection(m_kind, socket, m_name, m_host, this);
+        connect(this, &TcpSlave::stopping, connection, &Connection::stop);
+    }
 }
 
 } // namespace tallowick

@@ -24,10 +24,16 @@ public:
     std::optional<QString> listen(const ListenAddress &address);
     // "tcp 127.0.0.1:5020" or "mbap 127.0.0.1:5502", the port as bound.
     QString name() const { return m_name; }
+    // The device ends: no more connections; the replies still waiting on
+    // each are done, unsent.
+    void stop();
 
     // An RTU frame on a socket that stops coming for this long is cut short:
     // its bytes are counted as too short, and the next frame starts afresh.
     static constexpr std::chrono::seconds partialFrameWait{1};
+
+signals:
+    void stopping();
 
 private:
     class Connection;

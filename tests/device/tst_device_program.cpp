@@ -285,6 +285,29 @@ private slots:
         QCOMPARE(counts.value(u"unknown").toInt(), 1);
     }
 
+    // A reply still waiting when the device is stopped is recorded, unsent.
+    void pendingOnSignal()
+    {
+        QTemporaryDir dir;
+        Device device({QStringLiteral("--mbap"), QStringLiteral("0"), QStringLiteral("--fault"),
+                       QStringLiteral("delay=60000@every=2"), QStringLiteral("--json"),
+                       QStringLiteral("-"), writeFile(dir, QStringLiteral("map.csv"), mapCsv)});
+        QVERIFY(device.serving());
+        QTcpSocket master;
+        master.connectToHost(QHostAddress::LocalHost, device.port(QStringLiteral("mbap")));
+        QVERIFY(master.waitForConnected(10000));
+        // The first reply tells that the device has read both requests.
+        master.write(QByteArray::fromHex("000100000006010300000001"
+                                         "000200000006010300000001"));
+        QCOMPARE(readExactly(master, 11).size(), 11);
+        device.signal(SIGTERM);
+        QCOMPARE(device.finish(), 143);
+        const QList<QJsonObject> lines = jsonLines(device.out());
+        QCOMPARE(lines.size(), 3);
+        QCOMPARE(lines[1].value(u"fault").toString(), QStringLiteral("delay=60000@every=2"));
+        QVERIFY(lines[1].value(u"response_us").isNull());
+    }
+
     // The adapter pulled: the records end in their summary, exit status 1.
     void lineGone()
     {
