@@ -31,7 +31,7 @@ SerialSlave::SerialSlave(int fd, const QString &path, const LineTiming &timing, 
                                 [this](QByteArrayView bytes) { write(bytes); },
                                 [this](qsizetype bytes) { return m_timing.wireTime(bytes); },
                                 {},
-                                m_timing.t35},
+                                frameEndUs()},
                                this))
 {
     connect(m_silence, &OneShotTimer::timeout, this, &SerialSlave::silenceEnded);
@@ -51,6 +51,11 @@ void SerialSlave::start()
     connect(m_reader.get(), &QSocketNotifier::activated, this, &SerialSlave::readable);
 }
 
+std::chrono::microseconds SerialSlave::frameEndUs() const
+{
+    return std::chrono::ceil<std::chrono::microseconds>(m_timing.frameEnd());
+}
+
 void SerialSlave::stop()
 {
     m_reader.reset();
@@ -61,7 +66,7 @@ void SerialSlave::stop()
 void SerialSlave::readable()
 {
     if (readLine() && !m_request.isEmpty())
-        m_silence->start(m_timing.t35);
+        m_silence->start(frameEndUs());
 }
 
 bool SerialSlave::readLine()
@@ -107,8 +112,8 @@ void SerialSlave::silenceEnded()
     if (!readLine() || m_request.isEmpty())
         return;
     const qint64 quietUs = m_host.nowUs() - m_lastDeliveryUs;
-    if (quietUs < m_timing.t35.count()) {
-        m_silence->start(std::chrono::microseconds(m_timing.t35.count() - quietUs));
+    if (quietUs < frameEndUs().count()) {
+        m_silence->start(frameEndUs() - std::chrono::microseconds(quietUs));
         return;
     }
     endRequest();

@@ -1,9 +1,11 @@
 #pragma once
 
 // The device on a serial line: the bytes the line delivers are cut into
-// requests by the line's silence (a request ends when t3.5 has passed since
-// its last byte was delivered, a UART delivering a byte when its stop bit
-// ends), each answered through the reply queue.
+// requests by the line's silence, each answered through the reply queue. A
+// UART delivers a byte when its stop bit ends: a silence between deliveries
+// is their distance less the wire time of the later ones, and a request has
+// ended once t3.5 and one character have passed since its last delivery with
+// nothing new (a byte begun within t3.5 would have been delivered by then).
 
 #include "device/reply_queue.h"
 #include "links/line_timing.h"
@@ -34,6 +36,7 @@ signals:
     void lost(const QString &reason);
 
 private:
+    std::chrono::microseconds frameEndUs() const;
     void readable();
     // Reads what the line holds; false when it is gone.
     bool readLine();
