@@ -81,6 +81,12 @@ QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArra
 
 const QByteArray mapCsv = "table,address,type,value\nholding,0-9,u16,7\n";
 
+bool connectTo(QTcpSocket &socket, quint16 port)
+{
+    socket.connectToHost(QHostAddress::LocalHost, port);
+    return socket.waitForConnected(10000);
+}
+
 // Reads until `bytes` have come or the wait ends.
 QByteArray readExactly(QTcpSocket &socket, qsizetype bytes)
 {
@@ -170,10 +176,8 @@ private slots:
         QVERIFY(device.serving());
         const quint16 port = device.port(QStringLiteral("mbap"));
         QTcpSocket silent, half, twice, once;
-        for (QTcpSocket *socket : {&silent, &half, &twice, &once}) {
-            socket->connectToHost(QHostAddress::LocalHost, port);
-            QVERIFY(socket->waitForConnected(10000));
-        }
+        for (QTcpSocket *socket : {&silent, &half, &twice, &once})
+            QVERIFY(connectTo(*socket, port));
         half.write(QByteArray::fromHex("0009000000060103"));
         QVERIFY(half.waitForBytesWritten(10000));
         twice.write(QByteArray::fromHex("000100000006010300000001"
@@ -235,8 +239,7 @@ private slots:
                        saved, writeFile(dir, QStringLiteral("map.csv"), mapCsv)});
         QVERIFY(device.serving());
         QTcpSocket master;
-        master.connectToHost(QHostAddress::LocalHost, device.port(QStringLiteral("mbap")));
-        QVERIFY(master.waitForConnected(10000));
+        QVERIFY(connectTo(master, device.port(QStringLiteral("mbap"))));
         master.write(QByteArray::fromHex("00010000000601060003002A"));
         QCOMPARE(readExactly(master, 12).toHex().toUpper(), QByteArray("00010000000601060003002A"));
         device.signal(SIGINT);
@@ -271,8 +274,7 @@ private slots:
         pty.write(QByteArray::fromHex("010300C8000105F4"));
         QCOMPARE(pty.read(500, 100), QByteArray());
         QTcpSocket master;
-        master.connectToHost(QHostAddress::LocalHost, device.port(QStringLiteral("mbap")));
-        QVERIFY(master.waitForConnected(10000));
+        QVERIFY(connectTo(master, device.port(QStringLiteral("mbap"))));
         master.write(QByteArray::fromHex("000700000006010300000002"));
         QCOMPARE(readExactly(master, 13).toHex().toUpper(),
                  QByteArray("00070000000701030400050000"));
@@ -295,8 +297,7 @@ private slots:
                        QStringLiteral("-"), writeFile(dir, QStringLiteral("map.csv"), mapCsv)});
         QVERIFY(device.serving());
         QTcpSocket master;
-        master.connectToHost(QHostAddress::LocalHost, device.port(QStringLiteral("mbap")));
-        QVERIFY(master.waitForConnected(10000));
+        QVERIFY(connectTo(master, device.port(QStringLiteral("mbap"))));
         // The first reply tells that the device has read both requests.
         master.write(QByteArray::fromHex("000100000006010300000001"
                                          "000200000006010300000001"));
@@ -333,8 +334,7 @@ private slots:
                        writeFile(dir, QStringLiteral("map.csv"), mapCsv)});
         QVERIFY(device.serving());
         QTcpSocket master;
-        master.connectToHost(QHostAddress::LocalHost, device.port(QStringLiteral("mbap")));
-        QVERIFY(master.waitForConnected(10000));
+        QVERIFY(connectTo(master, device.port(QStringLiteral("mbap"))));
         master.write(QByteArray::fromHex("000100000006010300000001"));
         // The reply recorded is the reply sent, though the record was not written.
         QCOMPARE(readExactly(master, 11).toHex().toUpper(), QByteArray("0001000000050103020007"));

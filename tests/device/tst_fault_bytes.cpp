@@ -48,8 +48,8 @@ private slots:
         QFETCH(QByteArray, frame);
         QFETCH(QByteArray, sent);
         const FaultAction action = std::get<FaultRule>(parseFaultRule(rule)).action;
-        const QByteArray out =
-            appliedToFrame(action, mbap ? ReplyFraming::Mbap : ReplyFraming::Rtu, QByteArray::fromHex(frame));
+        const QByteArray out = appliedToFrame(action, mbap ? ReplyFraming::Mbap : ReplyFraming::Rtu,
+                                              QByteArray::fromHex(frame));
         QCOMPARE(out.toHex().toUpper(), sent);
     }
 

@@ -29,6 +29,22 @@ public:
     OneShotTimer *newTimer(QObject *parent) override { return clock.newTimer(parent); }
     qint64 nowUs() const override { return clock.now().count(); }
 
+    // A link whose writes are told with their moment.
+    ReplyQueue::Link link(std::function<std::chrono::nanoseconds(qsizetype)> wireTime,
+                          std::chrono::microseconds least = 0us)
+    {
+        return {
+            QStringLiteral("line"),
+            {},
+            [this](QByteArrayView bytes) {
+                events +=
+                    QStringLiteral("write %1 at %2").arg(QString::fromLatin1(bytes)).arg(nowUs());
+            },
+            std::move(wireTime),
+            {},
+            least};
+    }
+
     test::ManualClock clock;
     QStringList events;
 };
@@ -71,16 +87,8 @@ private slots:
         QFETCH(int, leastUs);
         QFETCH(QStringList, events);
         Recorder host;
-        ReplyQueue queue(host, {QStringLiteral("line"),
-                                {},
-                                [&host](QByteArrayView bytes) {
-                                    host.events += QStringLiteral("write %1 at %2")
-                                                       .arg(QString::fromLatin1(bytes))
-                                                       .arg(host.nowUs());
-                                },
-                                [](qsizetype) { return 0ns; },
-                                {},
-                                std::chrono::microseconds(leastUs)});
+        ReplyQueue queue(
+            host, host.link([](qsizetype) { return 0ns; }, std::chrono::microseconds(leastUs)));
         queue.push(request(1, "abcd", 1ms), 0);
         // No reply: done as soon as the one before it is.
         queue.push(request(2, "", 0us), 0);
@@ -93,17 +101,8 @@ private slots:
     void gap()
     {
         Recorder host;
-        ReplyQueue queue(host, {QStringLiteral("line"),
-                                {},
-                                [&host](QByteArrayView bytes) {
-                                    host.events += QStringLiteral("write %1 at %2")
-                                                       .arg(QString::fromLatin1(bytes))
-                                                       .arg(host.nowUs());
-                                },
-                                // 1 ms a byte: the pause starts when the first two are out.
-                                [](qsizetype bytes) { return bytes * 1ms; },
-                                {},
-                                0us});
+        // 1 ms a byte: the pause starts when the first two are out.
+        ReplyQueue queue(host, host.link([](qsizetype bytes) { return bytes * 1ms; }));
         ServedRequest served = request(1, "abcdef", 0us);
         served.plan.gap = 5ms;
         served.plan.gapAfter = 2;
