@@ -1,5 +1,7 @@
 #include "device/serial_slave.h"
 
+#include "frames/crc.h"
+
 #include <QSocketNotifier>
 
 #include <cerrno>
@@ -25,6 +27,7 @@ SerialSlave::SerialSlave(int fd, const QString &path, const LineTiming &timing, 
                          QObject *parent)
     : QObject(parent), m_fd(fd), m_path(path), m_name(QStringLiteral("serial ") + path),
       m_timing(timing), m_host(host), m_silence(host.newTimer(this)),
+      m_holdBack(host.newTimer(this)),
       m_replies(new ReplyQueue(host,
                                {m_name,
                                 {},
@@ -35,6 +38,7 @@ SerialSlave::SerialSlave(int fd, const QString &path, const LineTiming &timing, 
                                this))
 {
     connect(m_silence, &OneShotTimer::timeout, this, &SerialSlave::silenceEnded);
+    connect(m_holdBack, &OneShotTimer::timeout, this, &SerialSlave::releaseHeld);
 }
 
 SerialSlave::~SerialSlave()
@@ -60,6 +64,7 @@ void SerialSlave::stop()
 {
     m_reader.reset();
     m_silence->stop();
+    releaseHeld();
     m_replies->drop();
 }
 
@@ -121,8 +126,31 @@ void SerialSlave::silenceEnded()
 
 void SerialSlave::endRequest()
 {
-    const QByteArray request = std::exchange(m_request, {});
+    QByteArray request = std::exchange(m_request, {});
+    if (!endsInGoodCrc(request)) {
+        // A piece: an adapter or a busy system may have held back the rest
+        // of its frame. Two pieces that together end in a good CRC are the
+        // request they were sent as.
+        if (!m_held.isEmpty() && endsInGoodCrc(m_held + request)) {
+            request = std::exchange(m_held, {}) + request;
+            m_holdBack->stop();
+        } else {
+            releaseHeld();
+            m_held = request;
+            m_heldEndUs = m_lastDeliveryUs;
+            m_holdBack->start(adapterHoldBack);
+            return;
+        }
+    }
+    releaseHeld();
     m_replies->push(m_host.serve(LinkKind::Serial, request), m_lastDeliveryUs);
+}
+
+void SerialSlave::releaseHeld()
+{
+    m_holdBack->stop();
+    if (!m_held.isEmpty())
+        m_replies->push(m_host.serve(LinkKind::Serial, std::exchange(m_held, {})), m_heldEndUs);
 }
 
 void SerialSlave::write(QByteArrayView bytes)

@@ -6,6 +6,9 @@
 // is their distance less the wire time of the later ones, and a request has
 // ended once t3.5 and one character have passed since its last delivery with
 // nothing new (a byte begun within t3.5 would have been delivered by then).
+// A piece that does not end in a good CRC waits a little for the rest of its
+// frame: USB adapters hand bytes over in batches, and a loaded system reads
+// them late, so a silence measured between two reads may be neither's.
 
 #include "device/reply_queue.h"
 #include "links/line_timing.h"
@@ -28,6 +31,7 @@ public:
 
     QString name() const { return m_name; }
     void start();
+
     // The device ends: replies still waiting are done, unsent.
     void stop();
 
@@ -42,6 +46,8 @@ private:
     bool readLine();
     void silenceEnded();
     void endRequest();
+    // The piece held, as the request it is.
+    void releaseHeld();
     void write(QByteArrayView bytes);
     void writable();
 
@@ -51,11 +57,14 @@ private:
     LineTiming m_timing;
     SlaveHost &m_host;
     OneShotTimer *m_silence;
+    OneShotTimer *m_holdBack;
     ReplyQueue *m_replies;
     std::unique_ptr<QSocketNotifier> m_reader;
     std::unique_ptr<QSocketNotifier> m_writer;
     QByteArray m_request;
     qint64 m_lastDeliveryUs = 0;
+    QByteArray m_held; // a piece with a wrong CRC, waiting for its rest
+    qint64 m_heldEndUs = 0;
     QByteArray m_unwritten; // what the line did not take at once
     bool m_lost = false;
 };

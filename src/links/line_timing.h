@@ -28,6 +28,11 @@ struct LineTiming
 
 LineTiming lineTiming(const LineSettings &settings);
 
+// The longest an adapter holds bytes back: whoever cuts frames by silences
+// lets a piece with a wrong CRC wait this long after its end for the piece
+// that completes it.
+inline constexpr std::chrono::milliseconds adapterHoldBack{20};
+
 // The same with t3.5 given (a listener's own choice), t1.5 in proportion.
 LineTiming lineTiming(const LineSettings &settings, std::chrono::microseconds t35);
 

@@ -57,9 +57,6 @@ public:
     // No Modbus frame is longer than 256 bytes: a run without a silence that
     // grows beyond this is cut here, so that a noisy line costs bounded memory.
     static constexpr qsizetype longestRun = 1024;
-    // The longest an adapter holds bytes back: a piece with a wrong CRC waits
-    // this long after its end for the piece that completes it.
-    static constexpr std::chrono::milliseconds adapterHoldBack{20};
     // The longest RTU frame: address, 253 bytes of PDU, CRC.
     static constexpr qsizetype longestFrame = 256;
 

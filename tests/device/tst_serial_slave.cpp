@@ -1,0 +1,119 @@
+// Requests cut from a line by its silences, on the manual clock: bytes go
+// into a real pty at moments the test chooses, and the slave stamps each
+// delivery with the clock's time. At 9600,n,8,1 a character is 1.042 ms,
+// t3.5 3.646 ms, and a request ends 4.688 ms after its last delivery.
+#include "device/map_file.h"
+#include "device/serial_slave.h"
+#include "links/serial_line_setup.h"
+
+#include "support/manual_clock.h"
+#include "support/pty_pair.h"
+
+#include <QTest>
+
+#include <poll.h>
+
+using namespace tallowick;
+using namespace std::chrono_literals;
+
+namespace {
+
+class Host : public SlaveHost
+{
+public:
+    Host()
+        : m_core(std::get<DeviceMap>(
+                     parseMap("table,address,type,value\nholding,0-9,u16,7\n", QString())),
+                 {}, FaultRules({}, 1))
+    {
+    }
+    ServedRequest serve(LinkKind kind, QByteArrayView request) override
+    {
+        return m_core.serve(kind, request);
+    }
+    ServedRequest refuse(Result result, QByteArrayView bytes) override
+    {
+        return m_core.refuse(result, bytes);
+    }
+    void done(const ServedRequest &served, const QString &, const QString &, qint64 endUs,
+              std::optional<qint64> responseUs) override
+    {
+        records += QStringLiteral("%1 %2 end %3 after %4")
+                       .arg(QString::fromLatin1(served.request.toHex().toUpper()),
+                            resultName(served.result))
+                       .arg(endUs)
+                       .arg(responseUs ? QString::number(*responseUs) : QStringLiteral("-"));
+    }
+    OneShotTimer *newTimer(QObject *parent) override { return clock.newTimer(parent); }
+    qint64 nowUs() const override { return clock.now().count(); }
+
+    test::ManualClock clock;
+    QStringList records;
+
+private:
+    DeviceCore m_core;
+};
+
+} // namespace
+
+class TestSerialSlave : public QObject
+{
+    Q_OBJECT
+private slots:
+    void cut_data()
+    {
+        // Deliveries: "AT_US:HEX" (the clock's time, the bytes written then).
+        QTest::addColumn<QStringList>("deliveries");
+        QTest::addColumn<QStringList>("records");
+        const QString read = QStringLiteral("010300000002C40B");
+        const QString answered = read + QStringLiteral(" answered");
+        QTest::newRow("one delivery")
+            << QStringList{"0:" + read} << QStringList{answered + " end 0 after 4688"};
+        // The second half came 4.5 ms after the first: 4.167 ms of it were
+        // its own four characters, the silence only 0.333 ms.
+        QTest::newRow("a silence is what the bytes' wire time leaves")
+            << QStringList{"0:01030000", "4500:0002C40B"}
+            << QStringList{answered + " end 4500 after 4688"};
+        // 10 ms between the halves is a silence past t3.5 (a late read, a
+        // batching adapter): the halves together end in a good CRC.
+        QTest::newRow("two pieces, one request") << QStringList{"0:01030000", "10000:0002C40B"}
+                                                 << QStringList{answered + " end 10000 after 4688"};
+        QTest::newRow("pieces too far apart stay pieces")
+            << QStringList{"0:01030000", "40000:0002C40B"}
+            << QStringList{"01030000 bad-crc end 0 after -", "0002C40B bad-crc end 40000 after -"};
+        QTest::newRow("two requests after a silence")
+            << QStringList{"0:" + read, "8000:" + read}
+            << QStringList{answered + " end 0 after 4688", answered + " end 8000 after 4688"};
+        QTest::newRow("noise, then a request")
+            << QStringList{"0:FF", "10000:" + read}
+            << QStringList{"FF too-short end 0 after -", answered + " end 10000 after 4688"};
+    }
+    void cut()
+    {
+        QFETCH(QStringList, deliveries);
+        QFETCH(QStringList, records);
+        test::PtyPair pty;
+        QVERIFY(pty.isValid());
+        const auto line = openLine(pty.slavePath(), LineSettings{}, LineUse::Answer);
+        QVERIFY(std::holds_alternative<int>(line));
+        const int fd = std::get<int>(line);
+        Host host;
+        SerialSlave slave(fd, pty.slavePath(), lineTiming(LineSettings{}), host);
+        slave.start();
+        for (const QString &delivery : deliveries) {
+            const qsizetype colon = delivery.indexOf(u':');
+            host.clock.advance(std::chrono::microseconds(delivery.left(colon).toLongLong()) -
+                               host.clock.now());
+            pty.write(QByteArray::fromHex(delivery.mid(colon + 1).toLatin1()));
+            // The bytes are there to read: the slave reads them in its turn.
+            pollfd readable{fd, POLLIN, 0};
+            QVERIFY(::poll(&readable, 1, 10000) == 1);
+            QCoreApplication::processEvents();
+        }
+        host.clock.runOut();
+        QCOMPARE(host.records, records);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSerialSlave)
+#include "tst_serial_slave.moc"
