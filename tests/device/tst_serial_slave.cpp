@@ -74,6 +74,11 @@ private slots:
         QTest::newRow("a silence is what the bytes' wire time leaves")
             << QStringList{"0:01030000", "4500:0002C40B"}
             << QStringList{answered + " end 4500 after 4688"};
+        // The same with a wrong CRC: one frame, not two pieces the hold-back
+        // could not join.
+        QTest::newRow("a short silence keeps a bad frame one")
+            << QStringList{"0:01030000", "4500:0002C40C"}
+            << QStringList{"010300000002C40C bad-crc end 4500 after -"};
         // 10 ms between the halves is a silence past t3.5 (a late read, a
         // batching adapter): the halves together end in a good CRC.
         QTest::newRow("two pieces, one request") << QStringList{"0:01030000", "10000:0002C40B"}
