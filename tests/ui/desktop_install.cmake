@@ -55,8 +55,8 @@ foreach(size 16 32 48 64 128)
 endforeach()
 
 # The manual pages, compressed as the package has them, each naming the other
-# two programs under SEE ALSO.
-set(programs tallowick tallowick-run tallowick-monitor)
+# programs under SEE ALSO.
+set(programs tallowick tallowick-run tallowick-monitor tallowick-device)
 foreach(name IN LISTS programs)
   set(page "${PREFIX}/share/man/man1/${name}.1.gz")
   execute_process(COMMAND gzip -dc "${page}" RESULT_VARIABLE result OUTPUT_VARIABLE text
@@ -75,6 +75,11 @@ foreach(name IN LISTS programs)
     endif()
   endforeach()
 endforeach()
+
+# The device's example map, where its manual page sends the reader.
+if(NOT EXISTS "${PREFIX}/share/doc/tallowick/examples/pump.csv")
+  fail("no example map in ${PREFIX}/share/doc/tallowick/examples")
+endif()
 
 set(entry "${PREFIX}/share/applications/tallowick.desktop")
 if(NOT EXISTS "${entry}")
