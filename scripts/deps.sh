@@ -5,8 +5,10 @@
 #   scripts/deps.sh            what building and running the program needs (lld
 #                              links faster than the default linker)
 #   scripts/deps.sh --test     also what the test suite needs (libmodbus for its
-#                              independent Modbus slave, desktop-file-validate,
-#                              tshark, which reads the monitor's captures)
+#                              independent Modbus slave and master,
+#                              desktop-file-validate, tshark, which reads the
+#                              monitor's captures, mbpoll, a master the device
+#                              is tested against)
 #   scripts/deps.sh --fuzz     also clang and its sanitizer and fuzzer runtimes
 #   scripts/deps.sh --package  also what making and checking the Debian package
 #                              needs (scripts/package, and the test suite's
@@ -23,7 +25,7 @@ packages=(
 )
 for option in "$@"; do
   case "$option" in
-    --test) packages+=(libmodbus-dev desktop-file-utils python3 tshark) ;;
+    --test) packages+=(libmodbus-dev desktop-file-utils python3 tshark mbpoll) ;;
     --fuzz) packages+=(clang libclang-rt-14-dev) ;;
     --package) packages+=(dpkg-dev file lintian appstream) ;;
     *) echo "usage: $0 [--test] [--fuzz] [--package]" >&2; exit 2 ;;
