@@ -207,6 +207,17 @@ private slots:
         const MapRead read = readMap(QStringLiteral("/nonexistent/map.csv"));
         QVERIFY(std::get<MapError>(read).text.startsWith(u"/nonexistent/map.csv: "));
     }
+
+    // The example the package ships and the manual page starts from reads,
+    // and holds the byte orders the page shows for 1.5.
+    void shippedExample()
+    {
+        const MapRead read = readMap(QStringLiteral(TALLOWICK_EXAMPLE_MAP));
+        const auto *error = std::get_if<MapError>(&read);
+        QVERIFY2(!error, error ? qPrintable(error->text) : "");
+        QCOMPARE(places(std::get<DeviceMap>(read), Table::Holding, 10, 8),
+                 QStringLiteral("3fc0 0000 0000 3fc0 c03f 0000 0000 c03f"));
+    }
 };
 
 QTEST_APPLESS_MAIN(TestMapFile)
