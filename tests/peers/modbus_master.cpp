@@ -4,6 +4,8 @@
 //                               (the master side of its pty pair)
 //   modbus_master rtu PATH BAUD PARITY   RTU on a serial port libmodbus opens
 //                               and sets (PARITY N, E or O)
+//   modbus_master tcp HOST PORT          RTU frames over TCP (libmodbus's RTU
+//                               on a socket connected here)
 //   modbus_master mbap HOST PORT         Modbus TCP
 //
 // Then one command a line on standard input, one result line each on
@@ -31,15 +33,18 @@
 #include <modbus.h>
 
 #include <algorithm>
+#include <arpa/inet.h>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <netinet/in.h>
 #include <optional>
 #include <poll.h>
 #include <sstream>
 #include <string>
+#include <sys/socket.h>
 #include <unistd.h>
 #include <vector>
 
@@ -263,6 +268,20 @@ int main(int argc, char **argv)
             std::fprintf(stderr, "modbus_master: %s: %s\n", argv[2], modbus_strerror(errno));
             return 2;
         }
+    } else if (mode == "tcp" && argc == 4) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(uint16_t(std::atoi(argv[3])));
+        const int fd = socket(AF_INET, SOCK_STREAM, 0);
+        if (inet_pton(AF_INET, argv[2], &address.sin_addr) != 1 ||
+            connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0) {
+            std::fprintf(stderr, "modbus_master: %s:%s: %s\n", argv[2], argv[3],
+                         std::strerror(errno));
+            return 2;
+        }
+        ctx = modbus_new_rtu("/dev/null", 9600, 'N', 8, 1);
+        if (ctx)
+            modbus_set_socket(ctx, fd);
     } else if (mode == "mbap" && argc == 4) {
         ctx = modbus_new_tcp(argv[2], std::atoi(argv[3]));
         if (ctx && modbus_connect(ctx) < 0) {
@@ -271,7 +290,9 @@ int main(int argc, char **argv)
             return 2;
         }
     } else {
-        std::fprintf(stderr, "usage: modbus_master fd N | rtu PATH BAUD PARITY | mbap HOST PORT\n");
+        std::fprintf(
+            stderr,
+            "usage: modbus_master fd N | rtu PATH BAUD PARITY | tcp HOST PORT | mbap HOST PORT\n");
         return 2;
     }
     if (!ctx)
@@ -283,8 +304,9 @@ int main(int argc, char **argv)
         if (!line.empty())
             run(master, line);
     }
-    // A descriptor handed over is the test's to close.
-    if (mode != "fd")
+    // A descriptor handed over is the test's to close; a socket of RTU over
+    // TCP ends with the process.
+    if (mode == "rtu" || mode == "mbap")
         modbus_close(ctx);
     modbus_free(ctx);
     return 0;
