@@ -6,7 +6,6 @@
 #   CPACK: cpack   BUILD_DIR: the build tree   WORK_DIR: scratch folder, emptied first
 #   VERSION: the project's version   APP_ID: the application id
 #   RTU_SLAVE: the tests' libmodbus slave (tests/peers)
-#   DEVICE: 1 when the build has tallowick-device
 
 function(fail what)
   message(FATAL_ERROR "deb package: ${what}")
@@ -66,12 +65,8 @@ foreach(size 128 16 32 48 64)
   list(APPEND expected
     "-rw-r--r-- root/root ./usr/share/icons/hicolor/${size}x${size}/apps/${APP_ID}.png")
 endforeach()
-set(programs tallowick tallowick-run tallowick-monitor)
-if(DEVICE)
-  list(APPEND programs tallowick-device)
-  list(APPEND expected "-rwxr-xr-x root/root ./usr/bin/tallowick-device")
-endif()
 list(APPEND expected
+  "-rwxr-xr-x root/root ./usr/bin/tallowick-device"
   "-rw-r--r-- root/root ./usr/share/man/man1/tallowick-device.1.gz"
   "-rw-r--r-- root/root ./usr/share/doc/tallowick/examples/pump.csv"
   "-rw-r--r-- root/root ./usr/share/lintian/overrides/tallowick"
@@ -118,7 +113,7 @@ set(root "${WORK_DIR}/root")
 run(output "${dpkg_deb}" -x "${deb}" "${root}")
 set(no_display "${CMAKE_COMMAND}" -E env --unset=DISPLAY --unset=WAYLAND_DISPLAY
     --unset=QT_QPA_PLATFORM)
-foreach(program IN LISTS programs)
+foreach(program tallowick tallowick-run tallowick-monitor tallowick-device)
   run(output ${no_display} "${root}/usr/bin/${program}" --version)
   if(NOT output STREQUAL "${program} ${VERSION}\n")
     fail("${program} --version says: ${output}")
@@ -171,31 +166,29 @@ endif()
 # TCP request from it on loopback: holding registers 10 and 11, the float 1.5
 # in the order ABCD, 3FC0 0000. The port is the one the system chose, from the
 # line it writes once it listens.
-if(DEVICE)
-  execute_process(COMMAND ${no_display} bash -c [=[
-      coproc device { exec "$1" --mbap 127.0.0.1:0 --requests 1 "$2" 2>&1; }
-      # bash forgets a coprocess's descriptor and id once it has ended.
-      exec 4<&"${device[0]}"
-      pid=$device_PID
-      port=
-      while read -r -t 10 line <&4; do
-        echo "$line"
-        if [[ $line =~ mbap\ 127\.0\.0\.1:([0-9]+) ]]; then port=${BASH_REMATCH[1]}; break; fi
-      done
-      [ -n "$port" ] || exit 10
-      exec 3<>"/dev/tcp/127.0.0.1/$port"
-      printf '\x00\x01\x00\x00\x00\x06\x01\x03\x00\x0a\x00\x02' >&3
-      echo "REPLY $(timeout 10 head -c 13 <&3 | od -An -tx1 | tr -d ' \n')"
-      exec 3<&-
-      timeout 10 cat <&4
-      wait "$pid"
-      exit $?]=]
-    bash "${root}/usr/bin/tallowick-device" "${root}/usr/share/doc/tallowick/examples/pump.csv"
-    WORKING_DIRECTORY "${WORK_DIR}" RESULT_VARIABLE result OUTPUT_VARIABLE output
-    ERROR_VARIABLE errors)
-  if(NOT result EQUAL 0 OR NOT output MATCHES "\nREPLY 0001000000070103043fc00000\n")
-    fail("tallowick-device did not serve its example map (${result}):\n${output}${errors}")
-  endif()
+execute_process(COMMAND ${no_display} bash -c [=[
+    coproc device { exec "$1" --mbap 127.0.0.1:0 --requests 1 "$2" 2>&1; }
+    # bash forgets a coprocess's descriptor and id once it has ended.
+    exec 4<&"${device[0]}"
+    pid=$device_PID
+    port=
+    while read -r -t 10 line <&4; do
+      echo "$line"
+      if [[ $line =~ mbap\ 127\.0\.0\.1:([0-9]+) ]]; then port=${BASH_REMATCH[1]}; break; fi
+    done
+    [ -n "$port" ] || exit 10
+    exec 3<>"/dev/tcp/127.0.0.1/$port"
+    printf '\x00\x01\x00\x00\x00\x06\x01\x03\x00\x0a\x00\x02' >&3
+    echo "REPLY $(timeout 10 head -c 13 <&3 | od -An -tx1 | tr -d ' \n')"
+    exec 3<&-
+    timeout 10 cat <&4
+    wait "$pid"
+    exit $?]=]
+  bash "${root}/usr/bin/tallowick-device" "${root}/usr/share/doc/tallowick/examples/pump.csv"
+  WORKING_DIRECTORY "${WORK_DIR}" RESULT_VARIABLE result OUTPUT_VARIABLE output
+  ERROR_VARIABLE errors)
+if(NOT result EQUAL 0 OR NOT output MATCHES "\nREPLY 0001000000070103043fc00000\n")
+  fail("tallowick-device did not serve its example map (${result}):\n${output}${errors}")
 endif()
 
 find_program(lintian lintian)
