@@ -397,6 +397,58 @@ private slots:
         }
     }
 
+    // Each rule as libmodbus reports it, on the link where it means something:
+    // the device on the pty, RTU over TCP and Modbus TCP, one request a line.
+    void faultsAsLibmodbusSees_data()
+    {
+        QTest::addColumn<QString>("rule");
+        QTest::addColumn<QString>("link");
+        QTest::addColumn<QStringList>("commands");
+        QTest::addColumn<QStringList>("results");
+        const auto row = [](const char *name, const char *rule, const char *link,
+                            const QStringList &commands, const QStringList &results) {
+            QTest::newRow(name) << QString::fromLatin1(rule) << QString::fromLatin1(link)
+                                << commands << results;
+        };
+        const QString read = QStringLiteral("03 9 2");
+        const QString answer = QStringLiteral("ok 0000 1234");
+        const QString timeout = QStringLiteral("timeout 300");
+        row("crc on the line", "crc", "pty", {read}, {"error Invalid CRC"});
+        row("crc, RTU over TCP", "crc", "tcp", {read}, {"error Invalid CRC"});
+        row("crc means nothing on Modbus TCP", "crc", "mbap", {read}, {answer});
+        row("every second", "crc@every=2", "pty", {read, read, read, read},
+            {answer, "error Invalid CRC", answer, "error Invalid CRC"});
+        row("exception by function and place", "exception=04@fc=03,addr=10-19", "mbap",
+            {read, "03 0 2", "06 9 0000"}, {"exception 04", "ok 0000 0000", "ok"});
+        row("wrong unit", "wrong-unit", "pty", {read}, {"error Response not from requested slave"});
+        row("silent", "silent", "mbap", {timeout, read}, {"ok", "error Connection timed out"});
+        row("delay past the time-out", "delay=600", "pty", {timeout, read},
+            {"ok", "error Connection timed out"});
+        row("after two, twice", "silent@after=2,count=2", "tcp",
+            {timeout, read, read, read, read, read},
+            {"ok", answer, answer, "error Connection timed out", "error Connection timed out",
+             answer});
+    }
+    void faultsAsLibmodbusSees()
+    {
+        QFETCH(QString, rule);
+        QFETCH(QString, link);
+        QFETCH(QStringList, commands);
+        QFETCH(QStringList, results);
+        PtyPair pty;
+        QVERIFY(pty.isValid());
+        Device device(m_map, {QStringLiteral("--serial"), pty.slavePath(), QStringLiteral("--tcp"),
+                              QStringLiteral("127.0.0.1:0"), QStringLiteral("--mbap"),
+                              QStringLiteral("127.0.0.1:0"), QStringLiteral("--fault"), rule});
+        QVERIFY2(device.serving(), qPrintable(device.line()));
+        if (link == u"pty")
+            QCOMPARE(masterOnPty(pty, commands), results);
+        else if (link == u"tcp")
+            QCOMPARE(masterOnTcp("tcp", device.tcpPort(), commands), results);
+        else
+            QCOMPARE(masterOnTcp("mbap", device.mbapPort(), commands), results);
+    }
+
     void cleanupTestCase() { m_device.reset(); }
 
 private:
