@@ -363,11 +363,15 @@ private slots:
         PtyPair master;
         QVERIFY(device.isValid() && master.isValid());
         PtyBridge bridge(device, master);
+        // Even parity, mbpoll's default, on both ptys: each program sets its
+        // own end's speed and parity.
         Device program(m_map, {QStringLiteral("--serial"), device.slavePath(),
+                               QStringLiteral("--serial-settings"), QStringLiteral("19200,e,8,1"),
                                QStringLiteral("--mbap"), QStringLiteral("127.0.0.1:0")});
         QVERIFY2(program.serving(), qPrintable(program.line()));
-        const QStringList links[] = {{"-m", "tcp", "-p", program.mbapPort(), "127.0.0.1"},
-                                     {"-m", "rtu", "-b", "9600", "-P", "none", master.slavePath()}};
+        const QStringList links[] = {
+            {"-m", "tcp", "-p", program.mbapPort(), "127.0.0.1"},
+            {"-m", "rtu", "-b", "19200", "-P", "even", master.slavePath()}};
         for (const QStringList &link : links) {
             const auto run = [&](const QStringList &args) {
                 QProcess poll;
