@@ -81,6 +81,34 @@ bool DeviceCore::isUnit(quint8 unit) const
     });
 }
 
+QStringList DeviceCore::rowNames(quint8 function, const std::vector<AddressSpan> &spans) const
+{
+    const Table table = function == 0x01 || function == 0x05 || function == 0x0F ? Table::Coil
+                        : function == 0x02                                       ? Table::Discrete
+                        : function == 0x04                                       ? Table::Input
+                                                                                 : Table::Holding;
+    QStringList names;
+    for (const AddressSpan &span : spans) {
+        for (int a = span.first; a < span.first + span.count && a < DeviceMap::places; ++a) {
+            const auto row = m_map.rowAt(table, quint16(a));
+            if (!row)
+                continue;
+            const QString &name = m_map.rows()[std::size_t(*row)].name;
+            if (!name.isEmpty() && !names.contains(name))
+                names += name;
+        }
+    }
+    return names;
+}
+
+void DeviceCore::noteAnswer(ServedRequest &served, QByteArrayView replyPdu)
+{
+    const bool exception = !replyPdu.isEmpty() && (quint8(replyPdu[0]) & 0x80) != 0;
+    served.result = exception ? Result::Exception : Result::Answered;
+    if (exception && replyPdu.size() > 1)
+        served.exception = quint8(replyPdu[1]);
+}
+
 ServedRequest DeviceCore::refuse(Result result, QByteArrayView bytes)
 {
     ServedRequest served;
@@ -122,6 +150,7 @@ ServedRequest DeviceCore::serve(LinkKind kind, QByteArrayView request)
         return served;
     }
     served.addresses = requestAddresses(pdu);
+    served.names = rowNames(quint8(pdu[0]), served.addresses);
     answerRequest(served, kind, unit, pdu, mbap ? QByteArrayView() : request);
     return served;
 }
@@ -135,11 +164,10 @@ void DeviceCore::answerRequest(ServedRequest &served, LinkKind kind, quint8 unit
         const auto recorded = mbap ? m_replay->replyToPdu(unit, pdu) : m_replay->replyTo(asCame);
         if (recorded) {
             served.source = AnswerSource::Replay;
-            // Unit id, then the function, on either framing.
-            const auto function = quint8(recorded->reply.size() > 1 ? recorded->reply[1] : 0);
             served.rule = m_rules.pick({unit, quint8(pdu[0]), served.addresses});
             QByteArray reply = mbap ? mbapFrame(served.request, recorded->reply) : recorded->reply;
-            served.result = (function & 0x80) != 0 ? Result::Exception : Result::Answered;
+            // Unit id, then the PDU, on either framing.
+            noteAnswer(served, QByteArrayView(recorded->reply).sliced(1));
             planReply(served, kind, reply, recorded->after);
             return;
         }
@@ -173,7 +201,7 @@ void DeviceCore::answerRequest(ServedRequest &served, LinkKind kind, quint8 unit
         replyPdu = *instead;
     else
         replyPdu = std::get<QByteArray>(answer(m_map, pdu));
-    served.result = (quint8(replyPdu[0]) & 0x80) != 0 ? Result::Exception : Result::Answered;
+    noteAnswer(served, replyPdu);
     const QByteArray unitAndPdu = char(unit) + replyPdu;
     const QByteArray reply = mbap ? mbapFrame(served.request, unitAndPdu) : withCrc(unitAndPdu);
     planReply(served, kind, reply, std::nullopt);

@@ -14,6 +14,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <chrono>
 #include <optional>
 #include <vector>
@@ -60,7 +61,9 @@ struct ServedRequest
     std::optional<quint8> unit;
     std::optional<quint8> function;
     std::vector<AddressSpan> addresses;
+    QStringList names; // of the map's rows the request touches, as the map names them
     Result result = Result::Answered;
+    std::optional<quint8> exception; // the code of an exception answered
     AnswerSource source = AnswerSource::Map;
     std::optional<std::size_t> rule; // the fault rule applied
     ReplyPlan plan;
@@ -98,6 +101,9 @@ public:
 
 private:
     bool isUnit(quint8 unit) const;
+    // The result of a reply PDU: answered, or an exception and its code.
+    static void noteAnswer(ServedRequest &served, QByteArrayView replyPdu);
+    QStringList rowNames(quint8 function, const std::vector<AddressSpan> &spans) const;
     // `asCame` is the RTU frame, for a replay to find byte for byte.
     void answerRequest(ServedRequest &served, LinkKind kind, quint8 unit, QByteArrayView pdu,
                        QByteArrayView asCame);

@@ -50,7 +50,14 @@ QString deviceTextLine(const DeviceRecord &record, const FaultRules &rules)
     }
     if (!served.addresses.empty())
         line += u' ' + spansText(served.addresses);
+    if (!served.names.isEmpty())
+        line += QStringLiteral(" (") + served.names.join(QStringLiteral(", ")) + u')';
     line += QStringLiteral("  ") + resultName(served.result);
+    if (served.exception) {
+        line += QStringLiteral(" %1").arg(*served.exception, 2, 16, QLatin1Char('0')).toUpper();
+        if (const QString name = exceptionName(*served.exception); !name.isEmpty())
+            line += u' ' + name;
+    }
     if (served.plan.reply)
         line += QStringLiteral("  ") + frameText(*served.plan.reply, isRtu(record));
     else if (served.result == Result::BadCrc || served.result == Result::TooShort ||
@@ -78,6 +85,10 @@ QByteArray deviceJsonLine(const DeviceRecord &record, const FaultRules &rules)
         .bytes("request", served.request)
         .bytesOrNull("reply", served.plan.reply)
         .text("result", resultName(served.result));
+    if (served.names.isEmpty())
+        json.number("name", std::nullopt);
+    else
+        json.text("name", served.names.join(QStringLiteral(", ")));
     if (served.rule)
         json.text("fault", ruleText(served, rules));
     else

@@ -288,6 +288,32 @@ private slots:
         QCOMPARE(counts.value(u"unknown").toInt(), 1);
     }
 
+    // A text line names the map's rows a request touches and spells out its
+    // exception; the JSON record has the names too.
+    void recordsName()
+    {
+        QTemporaryDir dir;
+        const QString json = dir.filePath(QStringLiteral("r.jsonl"));
+        Device device({QStringLiteral("--mbap"), QStringLiteral("0"), QStringLiteral("--requests"),
+                       QStringLiteral("1"), QStringLiteral("--json"), json,
+                       writeFile(dir, QStringLiteral("map.csv"),
+                                 "table,address,type,value,access,name\n"
+                                 "holding,3,u16,7,r,\"limit, upper\"\n")});
+        QVERIFY(device.serving());
+        QTcpSocket master;
+        QVERIFY(connectTo(master, device.port(QStringLiteral("mbap"))));
+        master.write(QByteArray::fromHex("00010000000601060003002A"));
+        QCOMPARE(readExactly(master, 9).size(), 9);
+        QCOMPARE(device.finish(), 0);
+        QVERIFY2(device.out().contains("  unit 1  06 write single register 3 (limit, upper)  "
+                                       "exception 02 illegal data address  000100000003018602"),
+                 device.out().constData());
+        QFile records(json);
+        QVERIFY(records.open(QIODevice::ReadOnly));
+        QCOMPARE(jsonLines(records.readAll()).first().value(u"name").toString(),
+                 QStringLiteral("limit, upper"));
+    }
+
     // A reply still waiting when the device is stopped is recorded, unsent.
     void pendingOnSignal()
     {
