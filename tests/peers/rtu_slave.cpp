@@ -3,6 +3,9 @@
 //   rtu_slave pty   serves on a new pseudo-terminal; prints "PATH <slave path>"
 //   rtu_slave tcp   serves RTU frames (no MBAP header) over TCP on 127.0.0.1,
 //                   one client at a time; prints "PORT <n>"
+//   rtu_slave tcp-once  likewise, but stops listening once its first client is
+//                   accepted and ends when that client goes: a peer gone after
+//                   one connection, with no moment for a test to wait for
 //   rtu_slave mbap  serves Modbus TCP (libmodbus's own TCP framing, MBAP
 //                   header and no CRC) likewise
 //
@@ -48,6 +51,7 @@ void serve(modbus_t *ctx, modbus_mapping_t *mapping, int fd)
 int main(int argc, char **argv)
 {
     const bool mbap = argc == 2 && std::strcmp(argv[1], "mbap") == 0;
+    const bool once = argc == 2 && std::strcmp(argv[1], "tcp-once") == 0;
     // The device name is never opened: the descriptor is handed over directly.
     // libmodbus's TCP context answers unit ids of any value, as a gateway's
     // devices would be: unit 1 is set all the same.
@@ -77,11 +81,11 @@ int main(int argc, char **argv)
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t size = sizeof address;
-    if (argc != 2 || (std::strcmp(argv[1], "tcp") != 0 && !mbap) ||
+    if (argc != 2 || (std::strcmp(argv[1], "tcp") != 0 && !mbap && !once) ||
         bind(listener, reinterpret_cast<sockaddr *>(&address), size) != 0 ||
         listen(listener, 4) != 0 ||
         getsockname(listener, reinterpret_cast<sockaddr *>(&address), &size) != 0) {
-        std::fprintf(stderr, "usage: %s pty | tcp | mbap\n", argv[0]);
+        std::fprintf(stderr, "usage: %s pty | tcp | tcp-once | mbap\n", argv[0]);
         return 2;
     }
     std::printf("PORT %d\n", ntohs(address.sin_port));
@@ -93,8 +97,13 @@ int main(int argc, char **argv)
             return 0;
         const int client = (p[0].revents & POLLIN) ? accept(listener, nullptr, nullptr) : -1;
         if (client >= 0) {
+            // A second connection is refused from the moment the first is in.
+            if (once)
+                close(listener);
             serve(ctx, mapping, client);
             close(client);
+            if (once)
+                return 0;
         }
     }
 }
