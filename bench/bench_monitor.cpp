@@ -211,32 +211,6 @@ private:
     QString m_path;
 };
 
-// CPU time of a process, user and system, every thread, in clock ticks.
-qint64 cpuTicksOf(qint64 pid)
-{
-    QFile file(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!file.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray stat = file.readAll();
-    // After the name in parentheses: state is field 3, utime 14, stime 15.
-    const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
-    if (fields.size() < 13)
-        return -1;
-    return fields[11].toLongLong() + fields[12].toLongLong();
-}
-
-qint64 residentKiBOf(qint64 pid)
-{
-    QFile file(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!file.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : file.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-    }
-    return -1;
-}
-
 // tallowick-monitor as a child process with no display; what it prints goes
 // nowhere, its frames into files in `folder`.
 class MonitorChild
@@ -879,11 +853,11 @@ std::vector<Row> millionFrames(const Plan &plan, const QString &folder)
         }
         reported = monotonicNs();
         if (warmKiB < 0 && sent >= warmUp)
-            warmKiB = residentKiBOf(monitor.pid());
+            warmKiB = residentKiB(monitor.pid());
     }
     // The last batch ends with the silence after it.
     QThread::msleep(50);
-    const qint64 endKiB = residentKiBOf(monitor.pid());
+    const qint64 endKiB = residentKiB(monitor.pid());
     const double seconds = double(monotonicNs() - begun) / 1e9;
     const int status = monitor.interrupt();
 
