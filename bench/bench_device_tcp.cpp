@@ -6,6 +6,7 @@
 #include "bench_scenarios.h"
 
 #include <atomic>
+#include <functional>
 #include <latch>
 #include <thread>
 
@@ -48,31 +49,35 @@ double exchangesPerSecond(quint16 port, bool mbap, int count)
     return count / (double(monotonicNs() - start) / 1e9);
 }
 
-Row throughput(const Plan &plan, const Framing &framing)
+// The device on the framing's link and the bare responder beside it: the
+// row `measure` makes of their ports, or why they could not be had.
+Row againstResponder(const QString &scenario, const Framing &framing,
+                     const std::function<Row(quint16 devicePort, quint16 responderPort)> &measure)
 {
-    const QString scenario =
-        QStringLiteral("Device: %1 exchanges a second, one raw blocking client")
-            .arg(QLatin1String(framing.name));
     DevicePeer device({QLatin1String(framing.option), QStringLiteral("0")});
     if (!device.trouble().isEmpty())
         return setupFailed(scenario, device.trouble());
     const test::PeerProcess responder = startResponder(0, framing.mbap);
     if (!responder.isRunning())
         return setupFailed(scenario, QStringLiteral("the responder did not start"));
-    const quint16 devicePort = device.port(QLatin1String(framing.option).mid(2));
+    return measure(device.port(QLatin1String(framing.option).mid(2)), responder.port());
+}
 
+Row throughput(const Plan &plan, const Framing &framing, quint16 devicePort, quint16 responderPort)
+{
     // In turns, so that a change in the machine's load falls on both.
     std::vector<double> deviceRates, responderRates;
     for (int r = 0; r < plan.deviceTcpRepetitions; ++r) {
         deviceRates.push_back(
             exchangesPerSecond(devicePort, framing.mbap, plan.deviceTcpExchanges));
         responderRates.push_back(
-            exchangesPerSecond(responder.port(), framing.mbap, plan.deviceTcpExchanges));
+            exchangesPerSecond(responderPort, framing.mbap, plan.deviceTcpExchanges));
     }
     const Stats ofDevice = statsOf(deviceRates);
     const Stats ofResponder = statsOf(responderRates);
     const double ratio = ofResponder.median > 0 ? ofDevice.median / ofResponder.median : 0;
-    return {scenario,
+    return {QStringLiteral("Device: %1 exchanges a second, one raw blocking client")
+                .arg(QLatin1String(framing.name)),
             formatStats(ofDevice, QStringLiteral("/s"), 0),
             formatStats(ofResponder, QStringLiteral("/s (the bare responder)"), 0),
             QString::number(ratio, 'f', 2),
@@ -122,28 +127,21 @@ QString slowestAndFastest(const std::vector<qint64> &counts)
     return QStringLiteral("slowest %1, fastest %2 exchanges").arg(*slowest).arg(*fastest);
 }
 
-Row manyClients(const Plan &plan, const Framing &framing)
+Row manyClients(const Plan &plan, const Framing &framing, quint16 devicePort, quint16 responderPort)
 {
-    const QString scenario = QStringLiteral("Device: %1 clients at once, %2")
-                                 .arg(plan.deviceClients)
-                                 .arg(QLatin1String(framing.name));
-    DevicePeer device({QLatin1String(framing.option), QStringLiteral("0")});
-    if (!device.trouble().isEmpty())
-        return setupFailed(scenario, device.trouble());
-    const test::PeerProcess responder = startResponder(0, framing.mbap);
-    if (!responder.isRunning())
-        return setupFailed(scenario, QStringLiteral("the responder did not start"));
     const auto time = std::chrono::milliseconds(plan.deviceClientsMs);
-    const std::vector<qint64> ofDevice = clientCounts(
-        device.port(QLatin1String(framing.option).mid(2)), framing.mbap, plan.deviceClients, time);
+    const std::vector<qint64> ofDevice =
+        clientCounts(devicePort, framing.mbap, plan.deviceClients, time);
     const std::vector<qint64> ofResponder =
-        clientCounts(responder.port(), framing.mbap, plan.deviceClients, time);
+        clientCounts(responderPort, framing.mbap, plan.deviceClients, time);
     const auto [slowest, fastest] = std::minmax_element(ofDevice.begin(), ofDevice.end());
     const double ratio = *fastest > 0 ? double(*slowest) / double(*fastest) : 0;
     qint64 total = 0;
     for (const qint64 count : ofDevice)
         total += std::max<qint64>(count, 0);
-    return {scenario,
+    return {QStringLiteral("Device: %1 clients at once, %2")
+                .arg(plan.deviceClients)
+                .arg(QLatin1String(framing.name)),
             slowestAndFastest(ofDevice),
             slowestAndFastest(ofResponder) + QStringLiteral(" (the bare responder)"),
             QString::number(ratio, 'f', 2),
@@ -160,16 +158,26 @@ Row manyClients(const Plan &plan, const Framing &framing)
 std::vector<Row> deviceTcp(const Plan &plan)
 {
     std::vector<Row> rows;
-    for (const Framing &framing : framings)
-        rows.push_back(throughput(plan, framing));
+    for (const Framing &framing : framings) {
+        rows.push_back(againstResponder(
+            QStringLiteral("Device: %1 exchanges a second").arg(QLatin1String(framing.name)),
+            framing, [&](quint16 device, quint16 responder) {
+                return throughput(plan, framing, device, responder);
+            }));
+    }
     return rows;
 }
 
 std::vector<Row> deviceClients(const Plan &plan)
 {
     std::vector<Row> rows;
-    for (const Framing &framing : framings)
-        rows.push_back(manyClients(plan, framing));
+    for (const Framing &framing : framings) {
+        rows.push_back(againstResponder(
+            QStringLiteral("Device: many clients at once, %1").arg(QLatin1String(framing.name)),
+            framing, [&](quint16 device, quint16 responder) {
+                return manyClients(plan, framing, device, responder);
+            }));
+    }
     return rows;
 }
 
