@@ -6,7 +6,6 @@
 #include "bench_scenarios.h"
 
 #include <atomic>
-#include <functional>
 #include <latch>
 #include <thread>
 
@@ -47,20 +46,6 @@ double exchangesPerSecond(quint16 port, bool mbap, int count)
             return 0;
     }
     return count / (double(monotonicNs() - start) / 1e9);
-}
-
-// The device on the framing's link and the bare responder beside it: the
-// row `measure` makes of their ports, or why they could not be had.
-Row againstResponder(const QString &scenario, const Framing &framing,
-                     const std::function<Row(quint16 devicePort, quint16 responderPort)> &measure)
-{
-    DevicePeer device({QLatin1String(framing.option), QStringLiteral("0")});
-    if (!device.trouble().isEmpty())
-        return setupFailed(scenario, device.trouble());
-    const test::PeerProcess responder = startResponder(0, framing.mbap);
-    if (!responder.isRunning())
-        return setupFailed(scenario, QStringLiteral("the responder did not start"));
-    return measure(device.port(QLatin1String(framing.option).mid(2)), responder.port());
 }
 
 Row throughput(const Plan &plan, const Framing &framing, quint16 devicePort, quint16 responderPort)
@@ -153,32 +138,38 @@ Row manyClients(const Plan &plan, const Framing &framing, quint16 devicePort, qu
                 .arg(double(total) * 1000 / plan.deviceClientsMs, 0, 'f', 0)};
 }
 
-} // namespace
+using Measure = Row (*)(const Plan &, const Framing &, quint16 devicePort, quint16 responderPort);
 
-std::vector<Row> deviceTcp(const Plan &plan)
+// For each kind of TCP link, the device on it and the bare responder beside
+// it: the row `measure` makes of their ports, or why they could not be had.
+std::vector<Row> againstResponder(const Plan &plan, const QString &what, Measure measure)
 {
     std::vector<Row> rows;
     for (const Framing &framing : framings) {
-        rows.push_back(againstResponder(
-            QStringLiteral("Device: %1 exchanges a second").arg(QLatin1String(framing.name)),
-            framing, [&](quint16 device, quint16 responder) {
-                return throughput(plan, framing, device, responder);
-            }));
+        const QString scenario = what.arg(QLatin1String(framing.name));
+        DevicePeer device({QLatin1String(framing.option), QStringLiteral("0")});
+        const test::PeerProcess responder = startResponder(0, framing.mbap);
+        if (!device.trouble().isEmpty())
+            rows.push_back(setupFailed(scenario, device.trouble()));
+        else if (!responder.isRunning())
+            rows.push_back(setupFailed(scenario, QStringLiteral("the responder did not start")));
+        else
+            rows.push_back(measure(plan, framing, device.port(QLatin1String(framing.option).mid(2)),
+                                   responder.port()));
     }
     return rows;
 }
 
+} // namespace
+
+std::vector<Row> deviceTcp(const Plan &plan)
+{
+    return againstResponder(plan, QStringLiteral("Device: %1 exchanges a second"), throughput);
+}
+
 std::vector<Row> deviceClients(const Plan &plan)
 {
-    std::vector<Row> rows;
-    for (const Framing &framing : framings) {
-        rows.push_back(againstResponder(
-            QStringLiteral("Device: many clients at once, %1").arg(QLatin1String(framing.name)),
-            framing, [&](quint16 device, quint16 responder) {
-                return manyClients(plan, framing, device, responder);
-            }));
-    }
-    return rows;
+    return againstResponder(plan, QStringLiteral("Device: many clients at once, %1"), manyClients);
 }
 
 } // namespace tallowick::bench
