@@ -41,11 +41,7 @@ QByteArray pdu(int i)
 
 QByteArray rtuRequest(int i)
 {
-    QByteArray frame = '\x01' + pdu(i);
-    const quint16 crc = CRC16(frame);
-    frame.append(char(crc & 0xFF));
-    frame.append(char(crc >> 8));
-    return frame;
+    return withCrc('\x01' + pdu(i));
 }
 
 QByteArray mbapRequest(int i)

@@ -55,15 +55,6 @@ QString thousands(qint64 n)
     return QLocale(QLocale::English).toString(n);
 }
 
-QByteArray withCrc(QByteArray body)
-{
-    body.append(2, '\0');
-    const quint16 crc = CRC16(body);
-    body[body.size() - 2] = char(crc & 0xFF);
-    body[body.size() - 1] = char(crc >> 8);
-    return body;
-}
-
 void append16(QByteArray &bytes, int value)
 {
     bytes.append(char((value >> 8) & 0xFF));
