@@ -24,12 +24,6 @@
 #include <cmath>
 #include <cstdio>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 namespace tallowick::bench {
 
 namespace {
@@ -52,52 +46,6 @@ QByteArray unknownLengthAnswer()
     answer[7] = char(crc >> 8);
     return answer;
 }
-
-// A plain blocking socket client: one request, wait for the whole answer, next.
-class BlockingClient
-{
-public:
-    explicit BlockingClient(quint16 port)
-    {
-        m_fd = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(port);
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        const int yes = 1;
-        setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
-        if (::connect(m_fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0) {
-            ::close(m_fd);
-            m_fd = -1;
-        }
-    }
-    ~BlockingClient()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    BlockingClient(const BlockingClient &) = delete;
-    BlockingClient &operator=(const BlockingClient &) = delete;
-
-    bool exchange(const QByteArray &request, qsizetype answerLength)
-    {
-        if (m_fd < 0 ||
-            ::write(m_fd, request.constData(), size_t(request.size())) != request.size())
-            return false;
-        char answer[256];
-        qsizetype got = 0;
-        while (got < answerLength) {
-            const ssize_t n = ::read(m_fd, answer + got, size_t(answerLength - got));
-            if (n <= 0)
-                return false;
-            got += n;
-        }
-        return true;
-    }
-
-private:
-    int m_fd = -1;
-};
 
 // Exchanges a second inside the passes of 15 lines, from the end times of
 // the exchanges: an exchange costs the time from the end of the one before;

@@ -3,7 +3,8 @@
 //
 //   tallowick-bench [--smoke]
 //                   [--only startup,tcp,repeat,serial,timer,idle,log,flood,soak,runner-soak,
-//                          hostile,ports,monitor,device-map]
+//                          hostile,ports,monitor,device-map,device-serial,device-tcp,
+//                          device-clients,device-soak,device-idle]
 //
 // It drives the real main window offscreen, clicking its controls, and starts
 // its own peers on loopback and on pty pairs. The same executable serves as
@@ -53,6 +54,13 @@ Plan Plan::smoke()
     plan.monitorIdleMs = 500;
     plan.monitorSoakFrames = 2'000;
     plan.deviceMapLoads = 2;
+    plan.deviceSerialRequests = 3;
+    plan.deviceTcpRepetitions = 1;
+    plan.deviceTcpExchanges = 50;
+    plan.deviceClients = 5;
+    plan.deviceClientsMs = 200;
+    plan.deviceSoakRequests = 2000;
+    plan.deviceIdleMs = 200;
     return plan;
 }
 
@@ -133,6 +141,11 @@ int runBenchmark(const QStringList &arguments)
     run("ports", [&] { return portList(plan); });
     run("monitor", [&] { return busMonitor(plan); });
     run("device-map", [&] { return deviceMapLoad(plan); });
+    run("device-serial", [&] { return deviceSerialTurnaround(plan); });
+    run("device-tcp", [&] { return deviceTcp(plan); });
+    run("device-clients", [&] { return deviceClients(plan); });
+    run("device-soak", [&] { return deviceSoak(plan); });
+    run("device-idle", [&] { return deviceIdle(plan); });
 
     print(QStringLiteral("\n| Scenario | Program (min / median / max) | Baseline in the same run "
                          "| Ratio | Goal | Met | Note |\n|---|---|---|---|---|---|---|\n"));
@@ -178,7 +191,8 @@ int main(int argc, char *argv[])
 {
     using namespace tallowick::bench;
     if (argc >= 2 && std::strcmp(argv[1], "--responder") == 0)
-        return runResponder(argc >= 3 ? std::atoll(argv[2]) : 0);
+        return runResponder(argc >= 3 ? std::atoll(argv[2]) : 0,
+                            argc >= 4 && std::strcmp(argv[3], "mbap") == 0);
     // Offscreen unless told otherwise; the children inherit it.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -191,7 +205,8 @@ int main(int argc, char *argv[])
         std::puts(
             "usage: tallowick-bench [--smoke] [--passes N] [--log-size N]\n"
             "         [--only startup,tcp,repeat,serial,timer,idle,log,flood,soak,runner-soak,\n"
-            "                 hostile,ports,monitor,device-map]");
+            "                 hostile,ports,monitor,device-map,device-serial,device-tcp,\n"
+            "                 device-clients,device-soak,device-idle]");
         return 0;
     }
     return runBenchmark(arguments);

@@ -55,15 +55,6 @@ QString thousands(qint64 n)
     return QLocale(QLocale::English).toString(n);
 }
 
-QByteArray withCrc(QByteArray body)
-{
-    body.append(2, '\0');
-    const quint16 crc = CRC16(body);
-    body[body.size() - 2] = char(crc & 0xFF);
-    body[body.size() - 1] = char(crc >> 8);
-    return body;
-}
-
 void append16(QByteArray &bytes, int value)
 {
     bytes.append(char((value >> 8) & 0xFF));
@@ -210,32 +201,6 @@ private:
     int m_slave = -1;
     QString m_path;
 };
-
-// CPU time of a process, user and system, every thread, in clock ticks.
-qint64 cpuTicksOf(qint64 pid)
-{
-    QFile file(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!file.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray stat = file.readAll();
-    // After the name in parentheses: state is field 3, utime 14, stime 15.
-    const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
-    if (fields.size() < 13)
-        return -1;
-    return fields[11].toLongLong() + fields[12].toLongLong();
-}
-
-qint64 residentKiBOf(qint64 pid)
-{
-    QFile file(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!file.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : file.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-    }
-    return -1;
-}
 
 // tallowick-monitor as a child process with no display; what it prints goes
 // nowhere, its frames into files in `folder`.
@@ -879,11 +844,11 @@ std::vector<Row> millionFrames(const Plan &plan, const QString &folder)
         }
         reported = monotonicNs();
         if (warmKiB < 0 && sent >= warmUp)
-            warmKiB = residentKiBOf(monitor.pid());
+            warmKiB = residentKiB(monitor.pid());
     }
     // The last batch ends with the silence after it.
     QThread::msleep(50);
-    const qint64 endKiB = residentKiBOf(monitor.pid());
+    const qint64 endKiB = residentKiB(monitor.pid());
     const double seconds = double(monotonicNs() - begun) / 1e9;
     const int status = monitor.interrupt();
 

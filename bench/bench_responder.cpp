@@ -38,13 +38,39 @@ bool writeAll(int fd, const QByteArray &bytes)
     return true;
 }
 
+// How many bytes of `buffer` the first Modbus TCP request takes (its MBAP
+// header says); 0 while incomplete.
+qsizetype mbapRequestLength(QByteArrayView buffer)
+{
+    if (buffer.size() < 6)
+        return 0;
+    const qsizetype length = 6 + (quint8(buffer[4]) << 8 | quint8(buffer[5]));
+    return buffer.size() >= length ? length : 0;
+}
+
+// The RTU answer to the unit and PDU of a Modbus TCP request, its CRC dropped,
+// behind the request's header with the new length.
+QByteArray mbapAnswer(QByteArrayView request)
+{
+    QByteArray rtu = request.sliced(6).toByteArray();
+    rtu.append(2, '\0');
+    QByteArray answer = request.first(4).toByteArray();
+    const QByteArray body = rtuAnswer(rtu).chopped(2);
+    answer.append(char(body.size() >> 8));
+    answer.append(char(body.size() & 0xFF));
+    return answer + body;
+}
+
 // Answers every whole request in `buffer`, with the flood when there is one,
 // and counts it; false when the client is gone.
-bool serveRequests(int fd, QByteArray &buffer, const QByteArray &flood, quint64 &answered)
+bool serveRequests(int fd, QByteArray &buffer, const QByteArray &flood, bool mbap,
+                   quint64 &answered)
 {
-    while (const qsizetype length = rtuRequestLength(buffer)) {
-        const QByteArray answer =
-            flood.isEmpty() ? rtuAnswer(QByteArrayView(buffer).first(length)) : flood;
+    while (const qsizetype length = mbap ? mbapRequestLength(buffer) : rtuRequestLength(buffer)) {
+        const QByteArrayView request = QByteArrayView(buffer).first(length);
+        const QByteArray answer = !flood.isEmpty() ? flood
+                                  : mbap           ? mbapAnswer(request)
+                                                   : rtuAnswer(request);
         if (!writeAll(fd, answer))
             return false;
         ++answered;
@@ -55,7 +81,7 @@ bool serveRequests(int fd, QByteArray &buffer, const QByteArray &flood, quint64 
 
 } // namespace
 
-int runResponder(qsizetype floodBytes)
+int runResponder(qsizetype floodBytes, bool mbap)
 {
     const QByteArray flood = floodBytes > 0 ? floodPattern(floodBytes) : QByteArray();
     const int listener = socket(AF_INET, SOCK_STREAM, 0);
@@ -65,7 +91,7 @@ int runResponder(qsizetype floodBytes)
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     if (bind(listener, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 ||
-        listen(listener, 16) != 0)
+        listen(listener, 64) != 0)
         return 1;
     socklen_t size = sizeof address;
     getsockname(listener, reinterpret_cast<sockaddr *>(&address), &size);
@@ -108,7 +134,7 @@ int runResponder(qsizetype floodBytes)
             if (n > 0)
                 buffer.append(chunk, n);
             if (n == 0 || (n < 0 && errno != EINTR && errno != EAGAIN) ||
-                !serveRequests(fd, buffer, flood, answered)) {
+                !serveRequests(fd, buffer, flood, mbap, answered)) {
                 ::close(fd);
                 clients.erase(fd);
             }

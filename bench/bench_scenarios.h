@@ -34,6 +34,13 @@ struct Plan
     int monitorIdleMs = 20'000;
     int monitorSoakFrames = 1'000'000;
     int deviceMapLoads = 21;
+    int deviceSerialRequests = 200; // at each speed and delay
+    int deviceTcpRepetitions = 7;
+    int deviceTcpExchanges = 5000; // a repetition
+    int deviceClients = 50;
+    int deviceClientsMs = 3000;
+    int deviceSoakRequests = 1'000'000;
+    int deviceIdleMs = 10'000;
 
     static Plan smoke();
 };
@@ -82,6 +89,11 @@ std::vector<Row> hostileInput(const Plan &plan);
 std::vector<Row> portList(const Plan &plan);
 std::vector<Row> busMonitor(const Plan &plan);
 std::vector<Row> deviceMapLoad(const Plan &plan);
+std::vector<Row> deviceSerialTurnaround(const Plan &plan);
+std::vector<Row> deviceTcp(const Plan &plan);
+std::vector<Row> deviceClients(const Plan &plan);
+std::vector<Row> deviceSoak(const Plan &plan);
+std::vector<Row> deviceIdle(const Plan &plan);
 
 // The start-up child: this executable started again as the program would be
 // (main.cpp), reporting when its main window has been painted.

@@ -15,7 +15,12 @@
 #include <cstdio>
 #include <ctime>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace tallowick::bench {
 
@@ -54,6 +59,19 @@ qint64 residentKiB(qint64 pid)
             return line.mid(6).trimmed().split(' ').value(0).toLongLong();
     }
     return 0;
+}
+
+qint64 cpuTicksOf(qint64 pid)
+{
+    QFile file(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray stat = file.readAll();
+    // After the name in parentheses: state is field 3, utime 14, stime 15.
+    const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13)
+        return -1;
+    return fields[11].toLongLong() + fields[12].toLongLong();
 }
 
 double loadAverage()
@@ -169,10 +187,53 @@ QByteArray fullConfigFile(quint16 port)
 
 // --- peers and the window ---------------------------------------------------
 
-test::PeerProcess startResponder(qsizetype floodBytes)
+test::PeerProcess startResponder(qsizetype floodBytes, bool mbap)
 {
-    return test::PeerProcess(QCoreApplication::applicationFilePath(),
-                             {QStringLiteral("--responder"), QString::number(floodBytes)});
+    QStringList arguments{QStringLiteral("--responder"), QString::number(floodBytes)};
+    if (mbap)
+        arguments << QStringLiteral("mbap");
+    return test::PeerProcess(QCoreApplication::applicationFilePath(), arguments);
+}
+
+BlockingClient::BlockingClient(quint16 port)
+{
+    m_fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const int yes = 1;
+    setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
+    if (::connect(m_fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+}
+
+BlockingClient::~BlockingClient()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+bool BlockingClient::exchange(const QByteArray &request, qsizetype answerLength, char *answer)
+{
+    // A peer that has gone fails the exchange rather than end the benchmark.
+    if (m_fd < 0 ||
+        ::send(m_fd, request.constData(), size_t(request.size()), MSG_NOSIGNAL) != request.size())
+        return false;
+    char buffer[256];
+    if (!answer)
+        answer = buffer;
+    answerLength = std::min<qsizetype>(answerLength, sizeof buffer);
+    qsizetype got = 0;
+    while (got < answerLength) {
+        const ssize_t n = ::read(m_fd, answer + got, size_t(answerLength - got));
+        if (n <= 0)
+            return false;
+        got += n;
+    }
+    return true;
 }
 
 Window::Window(quint16 port) : WindowFixture(true, fullConfigFile(port))

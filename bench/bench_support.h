@@ -27,6 +27,9 @@ std::chrono::microseconds childrenCpuTime();
 // Resident set size of this process, or of the process `pid`, in KiB (VmRSS);
 // 0 when it cannot be read.
 qint64 residentKiB(qint64 pid = 0);
+// User and system time of the process `pid`, every thread, in clock ticks
+// (/proc/PID/stat); -1 when it cannot be read.
+qint64 cpuTicksOf(qint64 pid);
 // The one-minute load average of the machine.
 double loadAverage();
 
@@ -64,8 +67,27 @@ QByteArray fullConfigFile(quint16 port);
 
 // This executable started again as the RTU-over-TCP responder on loopback
 // (bench_responder.cpp). With `floodBytes`, every request is answered with
-// that many bytes of floodPattern().
-test::PeerProcess startResponder(qsizetype floodBytes = 0);
+// that many bytes of floodPattern(); with `mbap`, it serves Modbus TCP.
+test::PeerProcess startResponder(qsizetype floodBytes = 0, bool mbap = false);
+
+// A plain blocking socket client on loopback: one request, wait for the whole
+// answer, next. The baseline of every TCP figure.
+class BlockingClient
+{
+public:
+    explicit BlockingClient(quint16 port);
+    ~BlockingClient();
+    BlockingClient(const BlockingClient &) = delete;
+    BlockingClient &operator=(const BlockingClient &) = delete;
+
+    bool isConnected() const { return m_fd >= 0; }
+    // Sends the request and reads `answerLength` bytes of answer (at most 256),
+    // into `answer` when given; false when the peer closed or failed.
+    bool exchange(const QByteArray &request, qsizetype answerLength, char *answer = nullptr);
+
+private:
+    int m_fd = -1;
+};
 
 // The real main window, shown offscreen, started in a temporary program
 // folder that holds a full config1.ini pointing at `port` on loopback, CRC on.
