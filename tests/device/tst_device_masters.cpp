@@ -5,12 +5,12 @@
 // byte order read back as libmodbus decodes it, and the values masters wrote
 // in the map the device saves. The expected registers were worked out with
 // Python's struct module, not with the device's encoder.
+#include "support/device_process.h"
 #include "support/files.h"
 #include "support/peers.h"
 #include "support/pty_pair.h"
 
 #include <QProcess>
-#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSocketNotifier>
 #include <QStandardPaths>
@@ -46,42 +46,12 @@ const QByteArray mapText = "table,address,type,value,order,access,name\n"
                            "input,0,u16,7,,r,\n"
                            "input,1,f32,-2.25,DCBA,r,\n";
 
-// A device started on the map with the links given; the ports it bound are
-// read from the one line it writes once every link is open.
-class Device : public ProgramProcess
+// A device started on the map with the links given.
+std::unique_ptr<DeviceProcess> startDevice(const QString &map, const QStringList &links)
 {
-public:
-    Device(const QString &map, const QStringList &links)
-        : ProgramProcess(QStringLiteral(TALLOWICK_DEVICE), links + QStringList{map})
-    {
-    }
-
-    // Waits for the line; false when the device ended or never wrote it.
-    bool serving()
-    {
-        QProcess &device = process();
-        device.setReadChannel(QProcess::StandardError);
-        while (!device.canReadLine()) {
-            if (!device.waitForReadyRead(20000))
-                return false;
-        }
-        m_line = QString::fromUtf8(device.readLine());
-        static const QRegularExpression bound(QStringLiteral("(tcp|mbap) (\\S+):(\\d+)"));
-        for (auto found = bound.globalMatch(m_line); found.hasNext();) {
-            const auto match = found.next();
-            (match.captured(1) == u"tcp" ? m_tcp : m_mbap) = match.captured(3);
-        }
-        return m_line.contains(QStringLiteral(" serving "));
-    }
-    QString line() const { return m_line; }
-    QString tcpPort() const { return m_tcp; }
-    QString mbapPort() const { return m_mbap; }
-
-private:
-    QString m_line;
-    QString m_tcp;
-    QString m_mbap;
-};
+    return std::make_unique<DeviceProcess>(QStringLiteral(TALLOWICK_DEVICE),
+                                           links + QStringList{map});
+}
 
 // The libmodbus master with its commands, one result line each.
 QStringList master(const QStringList &link, const QStringList &commands,
@@ -117,9 +87,10 @@ QStringList masterOnPty(const PtyPair &pty, const QStringList &commands)
 }
 
 // "tcp" (RTU frames) or "mbap" (Modbus TCP) to the device on loopback.
-QStringList masterOnTcp(const char *kind, const QString &port, const QStringList &commands)
+QStringList masterOnTcp(const char *kind, quint16 port, const QStringList &commands)
 {
-    return master({QLatin1String(kind), QStringLiteral("127.0.0.1"), port}, commands);
+    return master({QLatin1String(kind), QStringLiteral("127.0.0.1"), QString::number(port)},
+                  commands);
 }
 
 // A raw write of function 0F or 10 from address 0 with its count and byte
@@ -171,12 +142,12 @@ private slots:
         QVERIFY(m_pty.isValid());
         m_map = m_dir.filePath(QStringLiteral("bench.csv"));
         QVERIFY(writeFile(m_map, mapText));
-        m_device = std::make_unique<Device>(
+        m_device = startDevice(
             m_map, QStringList{QStringLiteral("--serial"), m_pty.slavePath(),
                                QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:0"),
                                QStringLiteral("--mbap"), QStringLiteral("127.0.0.1:0")});
-        QVERIFY2(m_device->serving(), qPrintable(m_device->line()));
-        QVERIFY(!m_device->tcpPort().isEmpty() && !m_device->mbapPort().isEmpty());
+        QVERIFY2(m_device->waitServing(), qPrintable(m_device->errors()));
+        QVERIFY(m_device->port(QStringLiteral("tcp")) && m_device->port(QStringLiteral("mbap")));
     }
 
     // Each row runs on the pty (RTU), over RTU over TCP and over Modbus TCP
@@ -247,8 +218,8 @@ private slots:
         QFETCH(QStringList, commands);
         QFETCH(QStringList, results);
         QCOMPARE(masterOnPty(m_pty, commands), results);
-        QCOMPARE(masterOnTcp("tcp", m_device->tcpPort(), commands), results);
-        QCOMPARE(masterOnTcp("mbap", m_device->mbapPort(), commands), results);
+        QCOMPARE(masterOnTcp("tcp", m_device->port(QStringLiteral("tcp")), commands), results);
+        QCOMPARE(masterOnTcp("mbap", m_device->port(QStringLiteral("mbap")), commands), results);
     }
 
     // The registers of each type and order as a master reads them, and the
@@ -282,8 +253,10 @@ private slots:
         QFETCH(QString, command);
         QFETCH(QString, result);
         QCOMPARE(masterOnPty(m_pty, {command}), QStringList{result});
-        QCOMPARE(masterOnTcp("tcp", m_device->tcpPort(), {command}), QStringList{result});
-        QCOMPARE(masterOnTcp("mbap", m_device->mbapPort(), {command}), QStringList{result});
+        QCOMPARE(masterOnTcp("tcp", m_device->port(QStringLiteral("tcp")), {command}),
+                 QStringList{result});
+        QCOMPARE(masterOnTcp("mbap", m_device->port(QStringLiteral("mbap")), {command}),
+                 QStringList{result});
     }
 
     // What masters wrote is in the map the device saves as it ends, by its
@@ -300,16 +273,18 @@ private slots:
         QFETCH(bool, terminate);
         const QString saved = m_dir.filePath(QStringLiteral("saved.csv"));
         QFile::remove(saved);
-        Device device(m_map, {QStringLiteral("--mbap"), QStringLiteral("127.0.0.1:0"),
-                              QStringLiteral("--save"), saved, QStringLiteral("--requests"),
-                              terminate ? QStringLiteral("100") : QStringLiteral("3")});
-        QVERIFY2(device.serving(), qPrintable(device.line()));
+        const auto device =
+            startDevice(m_map, {QStringLiteral("--mbap"), QStringLiteral("127.0.0.1:0"),
+                                QStringLiteral("--save"), saved, QStringLiteral("--requests"),
+                                terminate ? QStringLiteral("100") : QStringLiteral("3")});
+        QVERIFY2(device->waitServing(), qPrintable(device->errors()));
         // 1234, the float 3.125 (40480000) in the order ABCD, a coil.
-        QCOMPARE(masterOnTcp("mbap", device.mbapPort(), {"06 1 04D2", "10 20 4048 0000", "05 3 1"}),
+        QCOMPARE(masterOnTcp("mbap", device->port(QStringLiteral("mbap")),
+                             {"06 1 04D2", "10 20 4048 0000", "05 3 1"}),
                  QStringList({"ok", "ok", "ok"}));
         if (terminate)
-            device.process().terminate();
-        const ProgramEnded ended = device.finish();
+            device->process().terminate();
+        const ProgramEnded ended = device->finish();
         QTEST(ended.status, "status");
         const QStringList rows = QString::fromUtf8(readFile(saved)).split(QStringLiteral("\r\n"));
         for (const char *row :
@@ -365,12 +340,14 @@ private slots:
         PtyBridge bridge(device, master);
         // Even parity, mbpoll's default, on both ptys: each program sets its
         // own end's speed and parity.
-        Device program(m_map, {QStringLiteral("--serial"), device.slavePath(),
-                               QStringLiteral("--serial-settings"), QStringLiteral("19200,e,8,1"),
-                               QStringLiteral("--mbap"), QStringLiteral("127.0.0.1:0")});
-        QVERIFY2(program.serving(), qPrintable(program.line()));
+        const auto program =
+            startDevice(m_map, {QStringLiteral("--serial"), device.slavePath(),
+                                QStringLiteral("--serial-settings"), QStringLiteral("19200,e,8,1"),
+                                QStringLiteral("--mbap"), QStringLiteral("127.0.0.1:0")});
+        QVERIFY2(program->waitServing(), qPrintable(program->errors()));
         const QStringList links[] = {
-            {"-m", "tcp", "-p", program.mbapPort(), "127.0.0.1"},
+            {"-m", "tcp", "-p", QString::number(program->port(QStringLiteral("mbap"))),
+             "127.0.0.1"},
             {"-m", "rtu", "-b", "19200", "-P", "even", master.slavePath()}};
         for (const QStringList &link : links) {
             const auto run = [&](const QStringList &args) {
@@ -441,16 +418,17 @@ private slots:
         QFETCH(QStringList, results);
         PtyPair pty;
         QVERIFY(pty.isValid());
-        Device device(m_map, {QStringLiteral("--serial"), pty.slavePath(), QStringLiteral("--tcp"),
-                              QStringLiteral("127.0.0.1:0"), QStringLiteral("--mbap"),
-                              QStringLiteral("127.0.0.1:0"), QStringLiteral("--fault"), rule});
-        QVERIFY2(device.serving(), qPrintable(device.line()));
+        const auto device = startDevice(
+            m_map, {QStringLiteral("--serial"), pty.slavePath(), QStringLiteral("--tcp"),
+                    QStringLiteral("127.0.0.1:0"), QStringLiteral("--mbap"),
+                    QStringLiteral("127.0.0.1:0"), QStringLiteral("--fault"), rule});
+        QVERIFY2(device->waitServing(), qPrintable(device->errors()));
         if (link == u"pty")
             QCOMPARE(masterOnPty(pty, commands), results);
         else if (link == u"tcp")
-            QCOMPARE(masterOnTcp("tcp", device.tcpPort(), commands), results);
+            QCOMPARE(masterOnTcp("tcp", device->port(QStringLiteral("tcp")), commands), results);
         else
-            QCOMPARE(masterOnTcp("mbap", device.mbapPort(), commands), results);
+            QCOMPARE(masterOnTcp("mbap", device->port(QStringLiteral("mbap")), commands), results);
     }
 
     void cleanupTestCase() { m_device.reset(); }
@@ -459,7 +437,7 @@ private:
     QTemporaryDir m_dir;
     PtyPair m_pty;
     QString m_map;
-    std::unique_ptr<Device> m_device;
+    std::unique_ptr<DeviceProcess> m_device;
 };
 
 QTEST_GUILESS_MAIN(TestDeviceMasters)

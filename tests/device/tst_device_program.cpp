@@ -1,13 +1,11 @@
 // tallowick-device as a program: what it refuses before it listens, many
 // clients at once on Modbus TCP, requests cut by the silence of a line,
 // its records, --save, and its end by a signal or a full disk.
+#include "support/device_process.h"
 #include "support/pty_pair.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
-#include <QRegularExpression>
-#include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -18,58 +16,6 @@
 using namespace tallowick::test;
 
 namespace {
-
-// The device, started at construction and killed if a test leaves it running.
-class Device
-{
-public:
-    explicit Device(const QStringList &args)
-    {
-        m_process.setProgram(QStringLiteral(TALLOWICK_DEVICE));
-        m_process.setArguments(args);
-        m_process.start();
-    }
-    ~Device()
-    {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.kill();
-            m_process.waitForFinished(10000);
-        }
-    }
-
-    // Waits for the line that names the links; false if it ended first.
-    bool serving()
-    {
-        m_process.setReadChannel(QProcess::StandardError);
-        while (!m_errors.contains(u'\n')) {
-            if (!m_process.waitForReadyRead(30000) && m_process.state() == QProcess::NotRunning)
-                return false;
-            m_errors += QString::fromUtf8(m_process.readAllStandardError());
-        }
-        return m_errors.startsWith(u"tallowick-device: serving");
-    }
-    quint16 port(const QString &link) const
-    {
-        const auto match =
-            QRegularExpression(link + QStringLiteral(R"( 127\.0\.0\.1:(\d+))")).match(m_errors);
-        return match.hasMatch() ? match.captured(1).toUShort() : 0;
-    }
-    void signal(int number) { ::kill(pid_t(m_process.processId()), number); }
-    // The exit status, -1 if it did not end in time.
-    int finish()
-    {
-        if (!m_process.waitForFinished(60000))
-            return -1;
-        m_errors += QString::fromUtf8(m_process.readAllStandardError());
-        return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -2;
-    }
-    QByteArray out() { return m_process.readAllStandardOutput(); }
-    QString errors() const { return m_errors; }
-
-private:
-    QProcess m_process;
-    QString m_errors;
-};
 
 QString writeFile(const QTemporaryDir &dir, const QString &name, const QByteArray &content)
 {
@@ -159,10 +105,12 @@ private slots:
                 arg = busyPort;
         }
         message.replace(QStringLiteral("BUSY"), busyPort);
-        Device device(args);
-        QCOMPARE(device.finish(), 2);
-        QVERIFY2(device.errors().contains(message), qPrintable(device.errors()));
-        QVERIFY(!device.errors().contains(u"serving"));
+        DeviceProcess device(QStringLiteral(TALLOWICK_DEVICE), args);
+        const ProgramEnded ended = device.finish();
+        QCOMPARE(ended.status, 2);
+        QVERIFY2((device.errors() + ended.errors).contains(message),
+                 qPrintable((device.errors() + ended.errors)));
+        QVERIFY(!(device.errors() + ended.errors).contains(u"serving"));
     }
 
     // A silent client and one that sent half a frame hold up nobody; two
@@ -171,9 +119,11 @@ private slots:
     {
         QTemporaryDir dir;
         const QString json = dir.filePath(QStringLiteral("r.jsonl"));
-        Device device({QStringLiteral("--mbap"), QStringLiteral("0"), QStringLiteral("--json"),
-                       json, writeFile(dir, QStringLiteral("map.csv"), mapCsv)});
-        QVERIFY(device.serving());
+        DeviceProcess device(QStringLiteral(TALLOWICK_DEVICE),
+                             {QStringLiteral("--mbap"), QStringLiteral("0"),
+                              QStringLiteral("--json"), json,
+                              writeFile(dir, QStringLiteral("map.csv"), mapCsv)});
+        QVERIFY(device.waitServing());
         const quint16 port = device.port(QStringLiteral("mbap"));
         QTcpSocket silent, half, twice, once;
         for (QTcpSocket *socket : {&silent, &half, &twice, &once})
@@ -187,8 +137,9 @@ private slots:
                  QByteArray("0001000000050103020007"
                             "00020000000701030400070007"));
         QCOMPARE(readExactly(once, 11).toHex().toUpper(), QByteArray("0003000000050103020007"));
-        device.signal(SIGTERM);
-        QCOMPARE(device.finish(), 143);
+        ::kill(pid_t(device.pid()), SIGTERM);
+        const ProgramEnded ended = device.finish();
+        QCOMPARE(ended.status, 143);
         QFile records(json);
         QVERIFY(records.open(QIODevice::ReadOnly));
         const QList<QJsonObject> lines = jsonLines(records.readAll());
@@ -207,11 +158,13 @@ private slots:
         PtyPair pty;
         QVERIFY(pty.isValid());
         QTemporaryDir dir;
-        Device device({QStringLiteral("--serial"), pty.slavePath(),
-                       QStringLiteral("--serial-settings"), QStringLiteral("300,e,8,1"),
-                       QStringLiteral("--requests"), QStringLiteral("2"), QStringLiteral("--json"),
-                       QStringLiteral("-"), writeFile(dir, QStringLiteral("map.csv"), mapCsv)});
-        QVERIFY(device.serving());
+        DeviceProcess device(QStringLiteral(TALLOWICK_DEVICE),
+                             {QStringLiteral("--serial"), pty.slavePath(),
+                              QStringLiteral("--serial-settings"), QStringLiteral("300,e,8,1"),
+                              QStringLiteral("--requests"), QStringLiteral("2"),
+                              QStringLiteral("--json"), QStringLiteral("-"),
+                              writeFile(dir, QStringLiteral("map.csv"), mapCsv)});
+        QVERIFY(device.waitServing());
         const QByteArray request = QByteArray::fromHex("010300000002C40B");
         pty.write(request.first(3));
         QTest::qSleep(5);
@@ -219,8 +172,9 @@ private slots:
         QCOMPARE(pty.read(10000, 500).toHex().toUpper(), QByteArray("010304000700070A30"));
         pty.write(request);
         QCOMPARE(pty.read(10000, 500).toHex().toUpper(), QByteArray("010304000700070A30"));
-        QCOMPARE(device.finish(), 0);
-        const QList<QJsonObject> lines = jsonLines(device.out());
+        const ProgramEnded ended = device.finish();
+        QCOMPARE(ended.status, 0);
+        const QList<QJsonObject> lines = jsonLines(ended.out);
         QCOMPARE(lines.size(), 3);
         for (int i = 0; i < 2; ++i) {
             QCOMPARE(lines[i].value(u"request").toString(), QStringLiteral("010300000002C40B"));
@@ -235,16 +189,19 @@ private slots:
     {
         QTemporaryDir dir;
         const QString saved = dir.filePath(QStringLiteral("saved.csv"));
-        Device device({QStringLiteral("--mbap"), QStringLiteral("0"), QStringLiteral("--save"),
-                       saved, writeFile(dir, QStringLiteral("map.csv"), mapCsv)});
-        QVERIFY(device.serving());
+        DeviceProcess device(QStringLiteral(TALLOWICK_DEVICE),
+                             {QStringLiteral("--mbap"), QStringLiteral("0"),
+                              QStringLiteral("--save"), saved,
+                              writeFile(dir, QStringLiteral("map.csv"), mapCsv)});
+        QVERIFY(device.waitServing());
         QTcpSocket master;
         QVERIFY(connectTo(master, device.port(QStringLiteral("mbap"))));
         master.write(QByteArray::fromHex("00010000000601060003002A"));
         QCOMPARE(readExactly(master, 12).toHex().toUpper(), QByteArray("00010000000601060003002A"));
-        device.signal(SIGINT);
-        QCOMPARE(device.finish(), 130);
-        QVERIFY(device.out().contains("\n-- 1 requests: 1 answered"));
+        ::kill(pid_t(device.pid()), SIGINT);
+        const ProgramEnded ended = device.finish();
+        QCOMPARE(ended.status, 130);
+        QVERIFY(ended.out.contains("\n-- 1 requests: 1 answered"));
         QFile file(saved);
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray csv = file.readAll();
@@ -259,12 +216,13 @@ private slots:
     {
         PtyPair pty;
         QVERIFY(pty.isValid());
-        Device device({QStringLiteral("--serial"), pty.slavePath(), QStringLiteral("--mbap"),
-                       QStringLiteral("0"), QStringLiteral("--replay"),
-                       QStringLiteral(TALLOWICK_REPLAY_FIXTURE), QStringLiteral("--requests"),
-                       QStringLiteral("5"), QStringLiteral("--json"), QStringLiteral("-"),
-                       QStringLiteral("-")});
-        QVERIFY(device.serving());
+        DeviceProcess device(QStringLiteral(TALLOWICK_DEVICE),
+                             {QStringLiteral("--serial"), pty.slavePath(), QStringLiteral("--mbap"),
+                              QStringLiteral("0"), QStringLiteral("--replay"),
+                              QStringLiteral(TALLOWICK_REPLAY_FIXTURE),
+                              QStringLiteral("--requests"), QStringLiteral("5"),
+                              QStringLiteral("--json"), QStringLiteral("-"), QStringLiteral("-")});
+        QVERIFY(device.waitServing());
         const QByteArray read = QByteArray::fromHex("010300000002C40B");
         for (const char *recorded :
              {"01030400050000EA32", "01030400050007ABF0", "01030400050007ABF0"}) {
@@ -278,8 +236,9 @@ private slots:
         master.write(QByteArray::fromHex("000700000006010300000002"));
         QCOMPARE(readExactly(master, 13).toHex().toUpper(),
                  QByteArray("00070000000701030400050000"));
-        QCOMPARE(device.finish(), 0);
-        const QList<QJsonObject> lines = jsonLines(device.out());
+        const ProgramEnded ended = device.finish();
+        QCOMPARE(ended.status, 0);
+        const QList<QJsonObject> lines = jsonLines(ended.out);
         QCOMPARE(lines.size(), 6);
         QCOMPARE(lines[3].value(u"result").toString(), QStringLiteral("unknown"));
         const QJsonObject counts =
@@ -294,20 +253,23 @@ private slots:
     {
         QTemporaryDir dir;
         const QString json = dir.filePath(QStringLiteral("r.jsonl"));
-        Device device({QStringLiteral("--mbap"), QStringLiteral("0"), QStringLiteral("--requests"),
-                       QStringLiteral("1"), QStringLiteral("--json"), json,
-                       writeFile(dir, QStringLiteral("map.csv"),
-                                 "table,address,type,value,access,name\n"
-                                 "holding,3,u16,7,r,\"limit, upper\"\n")});
-        QVERIFY(device.serving());
+        DeviceProcess device(QStringLiteral(TALLOWICK_DEVICE),
+                             {QStringLiteral("--mbap"), QStringLiteral("0"),
+                              QStringLiteral("--requests"), QStringLiteral("1"),
+                              QStringLiteral("--json"), json,
+                              writeFile(dir, QStringLiteral("map.csv"),
+                                        "table,address,type,value,access,name\n"
+                                        "holding,3,u16,7,r,\"limit, upper\"\n")});
+        QVERIFY(device.waitServing());
         QTcpSocket master;
         QVERIFY(connectTo(master, device.port(QStringLiteral("mbap"))));
         master.write(QByteArray::fromHex("00010000000601060003002A"));
         QCOMPARE(readExactly(master, 9).size(), 9);
-        QCOMPARE(device.finish(), 0);
-        QVERIFY2(device.out().contains("  unit 1  06 write single register 3 (limit, upper)  "
-                                       "exception 02 illegal data address  000100000003018602"),
-                 device.out().constData());
+        const ProgramEnded ended = device.finish();
+        QCOMPARE(ended.status, 0);
+        QVERIFY2(ended.out.contains("  unit 1  06 write single register 3 (limit, upper)  "
+                                    "exception 02 illegal data address  000100000003018602"),
+                 ended.out.constData());
         QFile records(json);
         QVERIFY(records.open(QIODevice::ReadOnly));
         QCOMPARE(jsonLines(records.readAll()).first().value(u"name").toString(),
@@ -318,19 +280,22 @@ private slots:
     void pendingOnSignal()
     {
         QTemporaryDir dir;
-        Device device({QStringLiteral("--mbap"), QStringLiteral("0"), QStringLiteral("--fault"),
-                       QStringLiteral("delay=60000@every=2"), QStringLiteral("--json"),
-                       QStringLiteral("-"), writeFile(dir, QStringLiteral("map.csv"), mapCsv)});
-        QVERIFY(device.serving());
+        DeviceProcess device(QStringLiteral(TALLOWICK_DEVICE),
+                             {QStringLiteral("--mbap"), QStringLiteral("0"),
+                              QStringLiteral("--fault"), QStringLiteral("delay=60000@every=2"),
+                              QStringLiteral("--json"), QStringLiteral("-"),
+                              writeFile(dir, QStringLiteral("map.csv"), mapCsv)});
+        QVERIFY(device.waitServing());
         QTcpSocket master;
         QVERIFY(connectTo(master, device.port(QStringLiteral("mbap"))));
         // The first reply tells that the device has read both requests.
         master.write(QByteArray::fromHex("000100000006010300000001"
                                          "000200000006010300000001"));
         QCOMPARE(readExactly(master, 11).size(), 11);
-        device.signal(SIGTERM);
-        QCOMPARE(device.finish(), 143);
-        const QList<QJsonObject> lines = jsonLines(device.out());
+        ::kill(pid_t(device.pid()), SIGTERM);
+        const ProgramEnded ended = device.finish();
+        QCOMPARE(ended.status, 143);
+        const QList<QJsonObject> lines = jsonLines(ended.out);
         QCOMPARE(lines.size(), 3);
         QCOMPARE(lines[1].value(u"fault").toString(), QStringLiteral("delay=60000@every=2"));
         QVERIFY(lines[1].value(u"response_us").isNull());
@@ -342,32 +307,38 @@ private slots:
         PtyPair pty;
         QVERIFY(pty.isValid());
         QTemporaryDir dir;
-        Device device({QStringLiteral("--serial"), pty.slavePath(),
-                       writeFile(dir, QStringLiteral("map.csv"), mapCsv)});
-        QVERIFY(device.serving());
+        DeviceProcess device(QStringLiteral(TALLOWICK_DEVICE),
+                             {QStringLiteral("--serial"), pty.slavePath(),
+                              writeFile(dir, QStringLiteral("map.csv"), mapCsv)});
+        QVERIFY(device.waitServing());
         pty.hangUp();
-        QCOMPARE(device.finish(), 1);
-        QVERIFY2(device.errors().contains(pty.slavePath() + QStringLiteral(" went away")),
-                 qPrintable(device.errors()));
-        QVERIFY(device.out().endsWith("-- 0 requests\n"));
+        const ProgramEnded ended = device.finish();
+        QCOMPARE(ended.status, 1);
+        QVERIFY2((device.errors() + ended.errors)
+                     .contains(pty.slavePath() + QStringLiteral(" went away")),
+                 qPrintable((device.errors() + ended.errors)));
+        QVERIFY(ended.out.endsWith("-- 0 requests\n"));
     }
 
     void fullDisk()
     {
         QTemporaryDir dir;
-        Device device({QStringLiteral("--mbap"), QStringLiteral("0"), QStringLiteral("--json"),
-                       QStringLiteral("/dev/full"),
-                       writeFile(dir, QStringLiteral("map.csv"), mapCsv)});
-        QVERIFY(device.serving());
+        DeviceProcess device(QStringLiteral(TALLOWICK_DEVICE),
+                             {QStringLiteral("--mbap"), QStringLiteral("0"),
+                              QStringLiteral("--json"), QStringLiteral("/dev/full"),
+                              writeFile(dir, QStringLiteral("map.csv"), mapCsv)});
+        QVERIFY(device.waitServing());
         QTcpSocket master;
         QVERIFY(connectTo(master, device.port(QStringLiteral("mbap"))));
         master.write(QByteArray::fromHex("000100000006010300000001"));
         // The reply recorded is the reply sent, though the record was not written.
         QCOMPARE(readExactly(master, 11).toHex().toUpper(), QByteArray("0001000000050103020007"));
-        QCOMPARE(device.finish(), 3);
-        QVERIFY2(device.errors().contains(
-                     u"tallowick-device: cannot write /dev/full: No space left on device"),
-                 qPrintable(device.errors()));
+        const ProgramEnded ended = device.finish();
+        QCOMPARE(ended.status, 3);
+        QVERIFY2(
+            (device.errors() + ended.errors)
+                .contains(u"tallowick-device: cannot write /dev/full: No space left on device"),
+            qPrintable((device.errors() + ended.errors)));
     }
 };
 
