@@ -125,10 +125,6 @@ private slots:
             << QStringList{"--serial-settings", "9600,x,8,1", port}
             << "--serial-settings takes baud,parity,data,stop such as 9600,n,8,1, not "
                "\"9600,x,8,1\"";
-        QTest::newRow("a rate no port is set to")
-            << QStringList{"--serial-settings", "12345,n,8,1", port}
-            << "--serial-settings takes a baud rate a serial port is set to, 50 to 4000000 such "
-               "as 9600 or 115200, not \"12345,n,8,1\"";
         QTest::newRow("gap zero") << QStringList{"--gap", "0", port}
                                   << "--gap takes milliseconds above 0, such as 4.01";
         QTest::newRow("gap below a microsecond")
