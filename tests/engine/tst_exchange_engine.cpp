@@ -167,8 +167,6 @@ private slots:
              "box 16 Tallowick: Error Command Line Index., -----沒有指令 %1-----", "|");
         rows({"send", "mode; send"}, "set address=; %1", "box 16 Tallowick: IP is Null.",
              "Check IP setting. |");
-        row("label: empty address refused", "set address=; label 3",
-            "box 16 Tallowick: IP is Null.", "Send command3 |");
         row("label: empty time-out refused", "mode; set timeout=; label 3",
             "box 16 Tallowick: Timeout is Null.", "Send command3 |");
         rows({"", "16", "0.3", "0"}, "set address=; set sendCnt=%1; crc",

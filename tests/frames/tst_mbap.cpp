@@ -109,33 +109,26 @@ private slots:
         QTest::addColumn<QList<QByteArray>>("chunks");
         QTest::addColumn<QStringList>("seen");
         QTest::addColumn<int>("buffered");
+        const auto row = [](const char *name, const QList<QByteArray> &chunks,
+                            const QStringList &seen,
+                            int buffered) { QTest::newRow(name) << chunks << seen << buffered; };
         const QString ofLength = QStringLiteral(", not from 2 to 254");
-
-        QTest::newRow("one frame") << QList{reply1} << QStringList{"0: " + frame1} << 0;
-        QTest::newRow("two frames in one chunk")
-            << QList{reply1 + reply2} << QStringList{"0: " + frame1, "0: " + frame2} << 0;
-        QTest::newRow("a frame and half the next")
-            << QList{reply1 + reply2.first(8)} << QStringList{"0: " + frame1} << 8;
-        QTest::newRow("body cut short") << QList{reply1.first(12)} << QStringList{} << 12;
+        row("one frame", {reply1}, {"0: " + frame1}, 0);
+        row("two frames in one chunk", {reply1 + reply2}, {"0: " + frame1, "0: " + frame2}, 0);
+        row("a frame and half the next", {reply1 + reply2.first(8)}, {"0: " + frame1}, 8);
+        row("body cut short", {reply1.first(12)}, {}, 12);
         // A length no frame can have is refused as soon as it is read.
-        QTest::newRow("length 1") << QList{hex("00010000000101")}
-                                  << QStringList{"0: bad 1: MBAP length 1" + ofLength} << 0;
-        QTest::newRow("length 255") << QList{hex("0001000000ff")}
-                                    << QStringList{"0: bad 255: MBAP length 255" + ofLength} << 0;
-        QTest::newRow("huge length byte by byte")
-            << byteByByte(hex("00010000ffff0103"))
-            << QStringList{"5: bad 65535: MBAP length 65535" + ofLength} << 2;
-        QTest::newRow("bad length after a frame")
-            << QList{reply1 + hex("000200000000") + reply2}
-            << QStringList{"0: " + frame1, "0: bad 0: MBAP length 0" + ofLength} << 0;
-        QTest::newRow("a frame after a bad length")
-            << QList{hex("000200000000"), reply2}
-            << QStringList{"0: bad 0: MBAP length 0" + ofLength, "1: " + frame2} << 0;
+        row("length 1", {hex("00010000000101")}, {"0: bad 1: MBAP length 1" + ofLength}, 0);
+        row("length 255", {hex("0001000000ff")}, {"0: bad 255: MBAP length 255" + ofLength}, 0);
+        row("huge length byte by byte", byteByByte(hex("00010000ffff0103")),
+            {"5: bad 65535: MBAP length 65535" + ofLength}, 2);
+        row("bad length after a frame", {reply1 + hex("000200000000") + reply2},
+            {"0: " + frame1, "0: bad 0: MBAP length 0" + ofLength}, 0);
+        row("a frame after a bad length", {hex("000200000000"), reply2},
+            {"0: bad 0: MBAP length 0" + ofLength, "1: " + frame2}, 0);
         // The reader frames; the check judges protocol, transaction and unit.
-        QTest::newRow("protocol and length big-endian")
-            << QList{hex("12340100000311"
-                         "0304")}
-            << QStringList{"0: frame 4660 256 17 110304"} << 0;
+        row("protocol and length big-endian", {hex("123401000003110304")},
+            {"0: frame 4660 256 17 110304"}, 0);
     }
 
     void reader()
@@ -153,22 +146,15 @@ private slots:
         QTest::addColumn<int>("unit");
         QTest::addColumn<QString>("reason");
         QTest::newRow("answers") << reply1 << 1 << 1 << QString();
-        QTest::newRow("wrong transaction")
-            << reply2 << 1 << 1 << QStringLiteral("MBAP transaction 2, expected 1");
-        QTest::newRow("wrong unit")
-            << reply1 << 1 << 2 << QStringLiteral("MBAP unit 1, expected 2");
-        QTest::newRow("protocol 1") << hex("0001000100030103"
-                                           "00")
-                                    << 1 << 1 << QStringLiteral("MBAP protocol 1, not 0");
+        QTest::newRow("wrong transaction") << reply2 << 1 << 1 << "MBAP transaction 2, expected 1";
+        QTest::newRow("wrong unit") << reply1 << 1 << 2 << "MBAP unit 1, expected 2";
+        QTest::newRow("protocol 1")
+            << hex("000100010003010300") << 1 << 1 << "MBAP protocol 1, not 0";
         // The first of several faults is named.
         QTest::newRow("protocol, transaction, unit")
-            << hex("0009000100030903"
-                   "00")
-            << 1 << 1 << QStringLiteral("MBAP protocol 1, not 0");
+            << hex("000900010003090300") << 1 << 1 << "MBAP protocol 1, not 0";
         QTest::newRow("transaction and unit")
-            << hex("0009000000030903"
-                   "00")
-            << 1 << 1 << QStringLiteral("MBAP transaction 9, expected 1");
+            << hex("000900000003090300") << 1 << 1 << "MBAP transaction 9, expected 1";
     }
 
     void check()

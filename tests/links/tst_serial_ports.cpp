@@ -250,18 +250,19 @@ serial/by-id/loop->loop
         QTest::addColumn<QByteArray>("lock");  // %1: a live process, %2: this one
         QTest::addColumn<bool>("held");        // that process has the device open
         QTest::addColumn<bool>("inUse");
-        QTest::newRow("free") << "" << QByteArray() << false << false;
-        QTest::newRow("UUCP lock, live")
-            << "LCK..%1" << QByteArray("%1\n").rightJustified(11) << false << true;
-        QTest::newRow("QSerialPort lock, live")
-            << "LCK..%2" << QByteArray("%1\nsleep\nhost\n") << false << true;
-        QTest::newRow("binary lock, live") << "LCK..%1" << QByteArray("binary") << false << true;
-        QTest::newRow("stale lock") << "LCK..%1" << QByteArray("2147483646\n") << false << false;
-        QTest::newRow("lock of this program") << "LCK..%1" << QByteArray("%2\n") << false << false;
-        QTest::newRow("lock of another port")
-            << "LCK..ttyS9" << QByteArray("%1\n") << false << false;
-        QTest::newRow("garbage lock") << "LCK..%1" << QByteArray("tallowick") << false << false;
-        QTest::newRow("held open, no lock") << "" << QByteArray() << true << true;
+        const auto row = [](const char *name, const char *lockName, const QByteArray &lock,
+                            bool held, bool inUse) {
+            QTest::newRow(name) << QString::fromLatin1(lockName) << lock << held << inUse;
+        };
+        row("free", "", {}, false, false);
+        row("UUCP lock, live", "LCK..%1", QByteArray("%1\n").rightJustified(11), false, true);
+        row("QSerialPort lock, live", "LCK..%2", "%1\nsleep\nhost\n", false, true);
+        row("binary lock, live", "LCK..%1", "binary", false, true);
+        row("stale lock", "LCK..%1", "2147483646\n", false, false);
+        row("lock of this program", "LCK..%1", "%2\n", false, false);
+        row("lock of another port", "LCK..ttyS9", "%1\n", false, false);
+        row("garbage lock", "LCK..%1", "tallowick", false, false);
+        row("held open, no lock", "", {}, true, true);
     }
 
     void inUseMarks()

@@ -122,44 +122,41 @@ private slots:
         QTest::addColumn<QString>("counts");
         // The JSON on standard output, in place of the text.
         QTest::addColumn<bool>("jsonOnOutput");
-        QTest::newRow("wrong CRC, exception, broadcast")
-            << "9600,n,8,1"
-            << "010300000001840A 5000; 01030200057848 50000; 00060001000399DA 50000; "
-               "010300000001840A 5000; 018302C0F1 50000"
-            << QStringList{"request 010300000001840A", "reply 01030200057848 crc 7847 to 1",
-                           "request 00060001000399DA", "request 010300000001840A",
-                           "reply 018302C0F1 to 4 ex 2"}
-            << "3 2 0 1 1" << false;
-        QTest::newRow("unanswered")
-            << "19200,e,8,1"
-            << "010300000001840A 300000; 010300000001840A 5000; 01030200057847 0"
-            << QStringList{"request 010300000001840A", "request 010300000001840A",
-                           "reply 01030200057847 to 2"}
-            << "2 1 1 0 0" << false;
-        QTest::newRow("a retry within the time-out, the first unanswered when it passes")
-            << "9600,n,8,1"
-            << "010300000001840A 50000; 010300000001840A 5000; 01030200057847 200000; "
-               "010300000001840A 5000; 01030200057847 0"
-            << QStringList{"request 010300000001840A", "request 010300000001840A",
-                           "reply 01030200057847 to 2", "request 010300000001840A",
-                           "reply 01030200057847 to 4"}
-            << "3 2 1 0 0" << false;
+        const auto row = [](const char *name, const char *settings, const QString &script,
+                            const QStringList &frames, const char *counts, bool jsonOnOutput) {
+            QTest::newRow(name) << QString::fromLatin1(settings) << script << frames
+                                << QString::fromLatin1(counts) << jsonOnOutput;
+        };
+        row("wrong CRC, exception, broadcast", "9600,n,8,1",
+            "010300000001840A 5000; 01030200057848 50000; 00060001000399DA 50000; "
+            "010300000001840A 5000; 018302C0F1 50000",
+            {"request 010300000001840A", "reply 01030200057848 crc 7847 to 1",
+             "request 00060001000399DA", "request 010300000001840A", "reply 018302C0F1 to 4 ex 2"},
+            "3 2 0 1 1", false);
+        row("unanswered", "19200,e,8,1",
+            "010300000001840A 300000; 010300000001840A 5000; 01030200057847 0",
+            {"request 010300000001840A", "request 010300000001840A", "reply 01030200057847 to 2"},
+            "2 1 1 0 0", false);
+        row("a retry within the time-out, the first unanswered when it passes", "9600,n,8,1",
+            "010300000001840A 50000; 010300000001840A 5000; 01030200057847 200000; "
+            "010300000001840A 5000; 01030200057847 0",
+            {"request 010300000001840A", "request 010300000001840A", "reply 01030200057847 to 2",
+             "request 010300000001840A", "reply 01030200057847 to 4"},
+            "3 2 1 0 0", false);
         // Bytes one at a time as a UART delivers them, frames 50 ms apart: a
         // late writer only lengthens a silence, and a frame it parts is joined
         // again by its CRC. The sender's own pause of 8 ms inside the third
         // frame parts it for certain; joined, it shows the pause.
-        QTest::newRow("byte by byte at 9600")
-            << "9600,n,8,1"
-            << "010300000001840A 50000 bytes; 01030200057847 50000 bytes; "
-               "010600010003980B 50000 bytes 8000@3; 010600010003980B 0 bytes"
-            << QStringList{"request 010300000001840A", "reply 01030200057847 to 1",
-                           "request 010600010003980B paused", "reply 010600010003980B to 3"}
-            << "2 2 0 0 0" << false;
-        QTest::newRow("two frames in one batch split by their CRC")
-            << "9600,n,8,1"
-            << "010300000001840A01030200057847 50000"
-            << QStringList{"request 010300000001840A split", "reply 01030200057847 to 1 split"}
-            << "1 1 0 0 0" << false;
+        row("byte by byte at 9600", "9600,n,8,1",
+            "010300000001840A 50000 bytes; 01030200057847 50000 bytes; "
+            "010600010003980B 50000 bytes 8000@3; 010600010003980B 0 bytes",
+            {"request 010300000001840A", "reply 01030200057847 to 1",
+             "request 010600010003980B paused", "reply 010600010003980B to 3"},
+            "2 2 0 0 0", false);
+        row("two frames in one batch split by their CRC", "9600,n,8,1",
+            "010300000001840A01030200057847 50000",
+            {"request 010300000001840A split", "reply 01030200057847 to 1 split"}, "1 1 0 0 0",
+            false);
         // Frames t3.5 and a little apart stay apart. A machine too busy to read
         // each in time may hand two over at once; their CRCs still part them, so
         // the frames are checked, not how they were found.
@@ -172,8 +169,8 @@ private slots:
                 frames << "request 010300000001840A"
                        << QStringLiteral("reply 01030200057847 to %1").arg(2 * i - 1);
             }
-            QTest::addRow("kept apart at %s", settings)
-                << settings << script.join(u';') << frames << "10 10 0 0 0" << true;
+            row(qPrintable(QStringLiteral("kept apart at %1").arg(settings)), settings,
+                script.join(u';'), frames, "10 10 0 0 0", true);
         }
     }
     void bus()

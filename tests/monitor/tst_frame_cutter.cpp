@@ -62,70 +62,52 @@ private slots:
         QTest::addColumn<QStringList>("frames");
         const QString read = QStringLiteral("010300000001840A");
         const QString both = read + QStringLiteral("01030200057847");
-        QTest::newRow("9600: an inner silence of t3.5 less half a character")
-            << "9600,n,8,1"
-            << "B " + read + " 10000 3125@4; S 100000"
-            << QStringList{read + " 8958 20416 - inner 3125"};
-        QTest::newRow("9600: a silence of t3.5 and half a character")
-            << "9600,n,8,1"
-            << "B " + both + " 10000 4167@8; S 100000"
-            << QStringList{read + " 8958 17291 -", "01030200057847 21458 28750 4167"};
-        QTest::newRow("115200: an inner silence of t3.5 less half a character")
-            << "115200,e,8,1"
-            << "B " + read + " 10000 1702@4; S 100000"
-            << QStringList{read + " 9904 12370 - inner 1701"};
-        QTest::newRow("115200: a silence of t3.5 and half a character")
-            << "115200,e,8,1"
-            << "B " + both + " 10000 1798@8; S 100000"
-            << QStringList{read + " 9904 10668 -", "01030200057847 12465 13134 1797"};
-        QTest::newRow("a batch stays open until t3.5 and a character after it")
-            << "9600,n,8,1"
-            << "F " + read + " 10000; S 14687" << QStringList{};
-        QTest::newRow("a batch ended t3.5 and a character after it")
-            << "9600,n,8,1"
-            << "F " + read + " 10000; S 14688" << QStringList{read + " 1666 10000 -"};
-        QTest::newRow("request and reply in one batch, split by their CRC")
-            << "9600,n,8,1"
-            << "F " + both + " 30000; S 100000"
-            << QStringList{read + " 14375 22708 - split", "01030200057847 22708 30000 0 split"};
-        QTest::newRow("a late read: its bytes' own silence, shorter than t1.5")
-            << "9600,n,8,1"
-            << "F 0103 10000; R 00000001840A 16750; S 100000"
-            << QStringList{read + " 7916 16750 -"};
-        QTest::newRow("two pieces with wrong CRCs that make one frame")
-            << "9600,n,8,1"
-            << "F 0103000000 20000; F 01840A 33125; S 100000"
-            << QStringList{read + " 14791 33125 - inner 10000 joined"};
-        QTest::newRow("a frame parted twice")
-            << "9600,n,8,1"
-            << "F 0103 20000; F 000000 29125; F 01840A 38250; S 100000"
-            << QStringList{read + " 17916 38250 - inner 6000 joined"};
-        QTest::newRow("noise before the pieces stays apart")
-            << "9600,n,8,1"
-            << "F FF 10000; F 0103000000 20000; F 01840A 33125; S 100000"
-            << QStringList{"FF 8958 10000 -", read + " 14791 33125 4791 inner 10000 joined"};
-        QTest::newRow("a late delivery: a frame's last piece and the next frame")
-            << "9600,n,8,1"
-            << "F 0103000000 20000; F 01840A01030200057847 36417; S 100000"
-            << QStringList{read + " 14791 29125 - inner 6000 joined",
-                           "01030200057847 29125 36417 0 split"};
-        QTest::newRow("pieces further apart than an adapter holds bytes back")
-            << "9600,n,8,1"
-            << "F 0103000000 20000; F 01840A 44125; S 100000"
-            << QStringList{"0103000000 14791 20000 -", "01840A 41000 44125 21000"};
-        QTest::newRow("a wrong CRC that splits nowhere")
-            << "9600,n,8,1"
-            << "F 010300000001840B 10000; E" << QStringList{"010300000001840B 1666 10000 -"};
-        QTest::newRow("good CRCs at lengths the function code does not allow")
-            << "9600,n,8,1"
-            << "F 0141C0100141C010 10000; E" << QStringList{"0141C0100141C010 1666 10000 -"};
-        QTest::newRow("a bad first part with a good rest stays whole")
-            << "9600,n,8,1"
-            << "F 010300000001840B01030200057847 30000; E"
-            << QStringList{"010300000001840B01030200057847 14375 30000 -"};
-        QTest::newRow("bytes sooner than the line can carry them keep their order")
-            << "9600,n,8,1"
-            << "F 01 5000; F 03 5200; E" << QStringList{"0103 3958 5200 -"};
+        // At 9600,n,8,1 unless the row says otherwise.
+        const auto row = [](const char *name, const QString &script, const QStringList &frames,
+                            const char *settings = "9600,n,8,1") {
+            QTest::newRow(name) << QString::fromLatin1(settings) << script << frames;
+        };
+        row("9600: an inner silence of t3.5 less half a character",
+            "B " + read + " 10000 3125@4; S 100000", {read + " 8958 20416 - inner 3125"});
+        row("9600: a silence of t3.5 and half a character", "B " + both + " 10000 4167@8; S 100000",
+            {read + " 8958 17291 -", "01030200057847 21458 28750 4167"});
+        row("115200: an inner silence of t3.5 less half a character",
+            "B " + read + " 10000 1702@4; S 100000", {read + " 9904 12370 - inner 1701"},
+            "115200,e,8,1");
+        row("115200: a silence of t3.5 and half a character",
+            "B " + both + " 10000 1798@8; S 100000",
+            {read + " 9904 10668 -", "01030200057847 12465 13134 1797"}, "115200,e,8,1");
+        row("a batch stays open until t3.5 and a character after it",
+            "F " + read + " 10000; S 14687", {});
+        row("a batch ended t3.5 and a character after it", "F " + read + " 10000; S 14688",
+            {read + " 1666 10000 -"});
+        row("request and reply in one batch, split by their CRC", "F " + both + " 30000; S 100000",
+            {read + " 14375 22708 - split", "01030200057847 22708 30000 0 split"});
+        row("a late read: its bytes' own silence, shorter than t1.5",
+            "F 0103 10000; R 00000001840A 16750; S 100000", {read + " 7916 16750 -"});
+        row("two pieces with wrong CRCs that make one frame",
+            "F 0103000000 20000; F 01840A 33125; S 100000",
+            {read + " 14791 33125 - inner 10000 joined"});
+        row("a frame parted twice", "F 0103 20000; F 000000 29125; F 01840A 38250; S 100000",
+            {read + " 17916 38250 - inner 6000 joined"});
+        row("noise before the pieces stays apart",
+            "F FF 10000; F 0103000000 20000; F 01840A 33125; S 100000",
+            {"FF 8958 10000 -", read + " 14791 33125 4791 inner 10000 joined"});
+        row("a late delivery: a frame's last piece and the next frame",
+            "F 0103000000 20000; F 01840A01030200057847 36417; S 100000",
+            {read + " 14791 29125 - inner 6000 joined", "01030200057847 29125 36417 0 split"});
+        row("pieces further apart than an adapter holds bytes back",
+            "F 0103000000 20000; F 01840A 44125; S 100000",
+            {"0103000000 14791 20000 -", "01840A 41000 44125 21000"});
+        row("a wrong CRC that splits nowhere", "F 010300000001840B 10000; E",
+            {"010300000001840B 1666 10000 -"});
+        row("good CRCs at lengths the function code does not allow", "F 0141C0100141C010 10000; E",
+            {"0141C0100141C010 1666 10000 -"});
+        row("a bad first part with a good rest stays whole",
+            "F 010300000001840B01030200057847 30000; E",
+            {"010300000001840B01030200057847 14375 30000 -"});
+        row("bytes sooner than the line can carry them keep their order", "F 01 5000; F 03 5200; E",
+            {"0103 3958 5200 -"});
     }
     void cuts()
     {

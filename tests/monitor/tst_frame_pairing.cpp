@@ -26,62 +26,53 @@ private slots:
         QTest::addColumn<QString>("counts");
         const QString read1 = QStringLiteral("010300000001840A");
         const QString reply1 = QStringLiteral("01030200057847");
-        QTest::newRow("03 request and reply")
-            << QStringList{read1 + " 0 8000", reply1 + " 10000 17000"} << qint64(20000)
-            << QStringList{"request", "reply 1 2000"} << "1 1 0 0";
-        QTest::newRow("a retry within the time-out is a request, the first unanswered")
-            << QStringList{read1 + " 0 8000", read1 + " 100000 108000", reply1 + " 110000 117000"}
-            << qint64(5000000) << QStringList{"request", "request", "reply 2 2000", "#1 unanswered"}
-            << "2 1 1 0";
-        QTest::newRow("a reply with the wrong byte count is not paired")
-            << QStringList{read1 + " 0 8000", "010304000500000000 10000 19000"} << qint64(5000000)
-            << QStringList{"request", "reply", "#1 unanswered"} << "1 1 1 0";
-        QTest::newRow("exception reply")
-            << QStringList{read1 + " 0 8000", "018302C0F1 9000 14000"} << qint64(20000)
-            << QStringList{"request", "reply 1 1000 ex2"} << "1 1 0 1";
-        QTest::newRow("06 and its echo before any pairing")
-            << QStringList{"010600010003980B 0 8000", "010600010003980B 9500 17500"}
-            << qint64(20000) << QStringList{"unknown", "reply 1 1500"} << "1 1 0 0";
-        QTest::newRow("a write's echo with another value is none")
-            << QStringList{read1 + " 0 8000", reply1 + " 10000 17000",
-                           "010600010003980B 30000 38000", "010600010004D9C9 40000 48000"}
-            << qint64(50000) << QStringList{"request", "reply 1 2000", "request", "request"}
-            << "3 1 0 0";
-        QTest::newRow("10 and its echo")
-            << QStringList{"01100001000204000A01029230 0 13000", "0110000100021008 14000 22000"}
-            << qint64(30000) << QStringList{"request", "reply 1 1000"} << "1 1 0 0";
-        QTest::newRow("broadcast awaits nothing")
-            << QStringList{read1 + " 0 8000", reply1 + " 10000 17000",
-                           "00060001000399DA 30000 38000", read1 + " 3000000 3008000",
-                           reply1 + " 3010000 3017000"}
-            << qint64(9000000)
-            << QStringList{"request", "reply 1 2000", "request", "request", "reply 4 2000"}
-            << "3 2 0 0";
-        QTest::newRow("no reply within the time-out")
-            << QStringList{read1 + " 0 8000", read1 + " 2000000 2008000"} << qint64(4000000)
-            << QStringList{"request", "#1 unanswered", "request", "#2 unanswered"} << "2 0 2 0";
-        QTest::newRow("a reply after the time-out answers nothing")
-            << QStringList{read1 + " 0 8000", reply1 + " 1008001 1015001"} << qint64(2000000)
-            << QStringList{"request", "#1 unanswered", "reply"} << "1 1 1 0";
-        QTest::newRow("a reply just within the time-out")
-            << QStringList{read1 + " 0 8000", reply1 + " 1008000 1015000"} << qint64(2000000)
-            << QStringList{"request", "reply 1 1000000"} << "1 1 0 0";
-        QTest::newRow("of two units asked, the one that answers")
-            << QStringList{read1 + " 0 8000", "020300000001840A 20000 28000",
-                           reply1 + " 30000 37000"}
-            << qint64(50000) << QStringList{"request", "request", "reply 1 22000"} << "2 1 0 0";
-        QTest::newRow("a request to another unit leaves the first waiting out its time-out")
-            << QStringList{read1 + " 0 8000", "020300000001840A 20000 28000"} << qint64(2000000)
-            << QStringList{"request", "request", "#1 unanswered", "#2 unanswered"} << "2 0 2 0";
-        QTest::newRow("a reply before any request")
-            << QStringList{reply1 + " 0 7000", read1 + " 20000 28000"} << qint64(30000)
-            << QStringList{"reply", "request"} << "1 1 0 0";
-        QTest::newRow("too short to tell")
-            << QStringList{"01 0 1000", "0103 5000 7000"} << qint64(10000)
-            << QStringList{"unknown", "unknown"} << "0 0 0 0";
-        QTest::newRow("an unanswered 06 before any pairing is no request")
-            << QStringList{"010600010003980B 0 8000"} << qint64(5000000) << QStringList{"unknown"}
-            << "0 0 0 0";
+        const auto row = [](const char *name, const QStringList &frames, qint64 finishAt,
+                            const QStringList &roles, const char *counts) {
+            QTest::newRow(name) << frames << finishAt << roles << QString::fromLatin1(counts);
+        };
+        row("03 request and reply", {read1 + " 0 8000", reply1 + " 10000 17000"}, 20000,
+            {"request", "reply 1 2000"}, "1 1 0 0");
+        row("a retry within the time-out is a request, the first unanswered",
+            {read1 + " 0 8000", read1 + " 100000 108000", reply1 + " 110000 117000"}, 5000000,
+            {"request", "request", "reply 2 2000", "#1 unanswered"}, "2 1 1 0");
+        row("a reply with the wrong byte count is not paired",
+            {read1 + " 0 8000", "010304000500000000 10000 19000"}, 5000000,
+            {"request", "reply", "#1 unanswered"}, "1 1 1 0");
+        row("exception reply", {read1 + " 0 8000", "018302C0F1 9000 14000"}, 20000,
+            {"request", "reply 1 1000 ex2"}, "1 1 0 1");
+        row("06 and its echo before any pairing",
+            {"010600010003980B 0 8000", "010600010003980B 9500 17500"}, 20000,
+            {"unknown", "reply 1 1500"}, "1 1 0 0");
+        row("a write's echo with another value is none",
+            {read1 + " 0 8000", reply1 + " 10000 17000", "010600010003980B 30000 38000",
+             "010600010004D9C9 40000 48000"},
+            50000, {"request", "reply 1 2000", "request", "request"}, "3 1 0 0");
+        row("10 and its echo",
+            {"01100001000204000A01029230 0 13000", "0110000100021008 14000 22000"}, 30000,
+            {"request", "reply 1 1000"}, "1 1 0 0");
+        row("broadcast awaits nothing",
+            {read1 + " 0 8000", reply1 + " 10000 17000", "00060001000399DA 30000 38000",
+             read1 + " 3000000 3008000", reply1 + " 3010000 3017000"},
+            9000000, {"request", "reply 1 2000", "request", "request", "reply 4 2000"}, "3 2 0 0");
+        row("no reply within the time-out", {read1 + " 0 8000", read1 + " 2000000 2008000"},
+            4000000, {"request", "#1 unanswered", "request", "#2 unanswered"}, "2 0 2 0");
+        row("a reply after the time-out answers nothing",
+            {read1 + " 0 8000", reply1 + " 1008001 1015001"}, 2000000,
+            {"request", "#1 unanswered", "reply"}, "1 1 1 0");
+        row("a reply just within the time-out", {read1 + " 0 8000", reply1 + " 1008000 1015000"},
+            2000000, {"request", "reply 1 1000000"}, "1 1 0 0");
+        row("of two units asked, the one that answers",
+            {read1 + " 0 8000", "020300000001840A 20000 28000", reply1 + " 30000 37000"}, 50000,
+            {"request", "request", "reply 1 22000"}, "2 1 0 0");
+        row("a request to another unit leaves the first waiting out its time-out",
+            {read1 + " 0 8000", "020300000001840A 20000 28000"}, 2000000,
+            {"request", "request", "#1 unanswered", "#2 unanswered"}, "2 0 2 0");
+        row("a reply before any request", {reply1 + " 0 7000", read1 + " 20000 28000"}, 30000,
+            {"reply", "request"}, "1 1 0 0");
+        row("too short to tell", {"01 0 1000", "0103 5000 7000"}, 10000, {"unknown", "unknown"},
+            "0 0 0 0");
+        row("an unanswered 06 before any pairing is no request", {"010600010003980B 0 8000"},
+            5000000, {"unknown"}, "0 0 0 0");
     }
     void judge()
     {

@@ -21,14 +21,17 @@ Judgement replyTo(quint64 request, qint64 us, std::optional<quint8> exception = 
     return {FrameRole::Reply, request, us, exception};
 }
 
+const Judgement request{FrameRole::Request, {}, {}, {}};
+const Judgement unknown{FrameRole::Unknown, {}, {}, {}};
+
 struct MonitoredFrameRow
 {
     QString hex;
     std::optional<qint64> gapUs;
     Judgement judgement;
-    bool split;
-    bool joined;
-    std::optional<qint64> innerGapUs;
+    bool split = false;
+    bool joined = false;
+    std::optional<qint64> innerGapUs = {};
 };
 
 MonitoredFrame frameOf(const MonitoredFrameRow &row)
@@ -64,64 +67,43 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("json");
         QTest::newRow("first request")
-            << MonitoredFrameRow{"010300000001840A",
-                                 {},
-                                 {FrameRole::Request, {}, {}, {}},
-                                 false,
-                                 false,
-                                 {}}
+            << MonitoredFrameRow{"010300000001840A", {}, request}
             << "#7  22:13:20.123456  first  request  010300000001 840A  CRC ok  unit 1, 03 read "
                "holding registers, register 0, count 1"
             << R"({"n":7,"time":"2023-11-14T22:13:20.123456+00:00","gap_us":null,"bytes":"010300000001840A","crc_ok":true,"role":"request","split":false,"joined":false})";
         QTest::newRow("reply")
-            << MonitoredFrameRow{"0103040001000A2BF4", 1500, replyTo(6, 2345), false, false, {}}
+            << MonitoredFrameRow{"0103040001000A2BF4", 1500, replyTo(6, 2345)}
             << "#7  22:13:20.123456  +1.500 ms  reply  0103040001000A 2BF4  CRC ok  to #6 after "
                "2.345 ms  unit 1, 03 read holding registers, 4 bytes"
             << R"({"n":7,"time":"2023-11-14T22:13:20.123456+00:00","gap_us":1500,"bytes":"0103040001000A2BF4","crc_ok":true,"role":"reply","reply_to":6,"response_us":2345,"split":false,"joined":false})";
         QTest::newRow("wrong CRC")
-            << MonitoredFrameRow{"0106000100039809",
-                                 4011,
-                                 {FrameRole::Unknown, {}, {}, {}},
-                                 false,
-                                 false,
-                                 {}}
+            << MonitoredFrameRow{"0106000100039809", 4011, unknown}
             << "#7  22:13:20.123456  +4.011 ms  unknown  010600010003 9809  CRC wrong, should be "
                "980B  unit 1, 06 write single register, register 1, value 3"
             << R"({"n":7,"time":"2023-11-14T22:13:20.123456+00:00","gap_us":4011,"bytes":"0106000100039809","crc_ok":false,"expected_crc":"980B","role":"unknown","split":false,"joined":false})";
         QTest::newRow("exception, split")
-            << MonitoredFrameRow{"018302C0F1", 0, replyTo(6, 0, 2), true, false, {}}
+            << MonitoredFrameRow{"018302C0F1", 0, replyTo(6, 0, 2), true}
             << "#7  22:13:20.123456  +0.000 ms  reply  018302 C0F1  CRC ok  split  to #6 after "
                "0.000 ms  unit 1, 83 read holding registers, exception 02 illegal data address"
             << R"({"n":7,"time":"2023-11-14T22:13:20.123456+00:00","gap_us":0,"bytes":"018302C0F1","crc_ok":true,"role":"reply","reply_to":6,"response_us":0,"exception":2,"split":true,"joined":false})";
         QTest::newRow("joined, with a pause inside")
-            << MonitoredFrameRow{"010300000001840A",
-                                 5000,
-                                 {FrameRole::Request, {}, {}, {}},
-                                 false,
-                                 true,
-                                 10000}
+            << MonitoredFrameRow{"010300000001840A", 5000, request, false, true, 10000}
             << "#7  22:13:20.123456  +5.000 ms  request  010300000001 840A  CRC ok  joined  t1.5 "
                "exceeded (silent 10.000 ms inside)  unit 1, 03 read holding registers, register "
                "0, count 1"
             << R"({"n":7,"time":"2023-11-14T22:13:20.123456+00:00","gap_us":5000,"bytes":"010300000001840A","crc_ok":true,"role":"request","inner_gap_us":10000,"split":false,"joined":true})";
         QTest::newRow("10 request, unknown function")
-            << MonitoredFrameRow{"01100001000204000A01029230",
-                                 2000,
-                                 {FrameRole::Request, {}, {}, {}},
-                                 false,
-                                 false,
-                                 {}}
+            << MonitoredFrameRow{"01100001000204000A01029230", 2000, request}
             << "#7  22:13:20.123456  +2.000 ms  request  01100001000204000A0102 9230  CRC ok  unit "
                "1, 10 write multiple registers, register 1, count 2"
             << R"({"n":7,"time":"2023-11-14T22:13:20.123456+00:00","gap_us":2000,"bytes":"01100001000204000A01029230","crc_ok":true,"role":"request","split":false,"joined":false})";
         QTest::newRow("one byte")
-            << MonitoredFrameRow{"FF", 123456, {FrameRole::Unknown, {}, {}, {}}, false, false, {}}
+            << MonitoredFrameRow{"FF", 123456, unknown}
             << "#7  22:13:20.123456  +123.456 ms  unknown  FF  no CRC  too short for an address "
                "and a function code"
             << R"({"n":7,"time":"2023-11-14T22:13:20.123456+00:00","gap_us":123456,"bytes":"FF","crc_ok":false,"role":"unknown","split":false,"joined":false})";
         QTest::newRow("function without a name")
-            << MonitoredFrameRow{"0141C010", 2000,  {FrameRole::Unknown, {}, {}, {}},
-                                 false,      false, {}}
+            << MonitoredFrameRow{"0141C010", 2000, unknown}
             << "#7  22:13:20.123456  +2.000 ms  unknown  0141 C010  CRC ok  unit 1, 41"
             << R"({"n":7,"time":"2023-11-14T22:13:20.123456+00:00","gap_us":2000,"bytes":"0141C010","crc_ok":true,"role":"unknown","split":false,"joined":false})";
     }

@@ -47,25 +47,24 @@ private slots:
     {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QStringList>("fields");
-        QTest::newRow("bare") << QStringList{"/dev/ttyUSB0"} << QStringList{"device=/dev/ttyUSB0"};
+        // The options, then the port /dev/ttyUSB0.
+        const auto row = [](const char *name, const QStringList &options,
+                            const QStringList &fields) {
+            QTest::newRow(name) << options + QStringList{"/dev/ttyUSB0"} << fields;
+        };
+        const char *usb = "device=/dev/ttyUSB0";
+        row("bare", {}, {usb});
         QTest::newRow("port number") << QStringList{"3"} << QStringList{"device=/dev/ttyS2"};
         // The gap follows the settings (tst_line_timing has the rates).
-        QTest::newRow("settings") << QStringList{"--serial-settings", "19200,e,8,1", "/dev/ttyUSB0"}
-                                  << QStringList{"device=/dev/ttyUSB0", "baud=19200,parity=2",
-                                                 "gap=2006"};
-        QTest::newRow("gap in ms with decimals") << QStringList{"--gap", "4.0105", "/dev/ttyUSB0"}
-                                                 << QStringList{"device=/dev/ttyUSB0", "gap=4011"};
-        QTest::newRow("timeout") << QStringList{"--timeout", "250", "/dev/ttyUSB0"}
-                                 << QStringList{"device=/dev/ttyUSB0", "timeout=250000"};
-        QTest::newRow("timeout zero") << QStringList{"--timeout", "0", "/dev/ttyUSB0"}
-                                      << QStringList{"device=/dev/ttyUSB0", "timeout=0"};
-        QTest::newRow("files, count and duration")
-            << QStringList{"--pcap", "a.pcap",     "--json", "-",           "--frames",
-                           "10",     "--duration", "2.5",    "/dev/ttyUSB0"}
-            << QStringList{"device=/dev/ttyUSB0", "pcap=a.pcap", "json=-", "frames=10",
-                           "duration=2500"};
-        QTest::newRow("quiet") << QStringList{"--quiet", "/dev/ttyUSB0"}
-                               << QStringList{"device=/dev/ttyUSB0", "quiet"};
+        row("settings", {"--serial-settings", "19200,e,8,1"},
+            {usb, "baud=19200,parity=2", "gap=2006"});
+        row("gap in ms with decimals", {"--gap", "4.0105"}, {usb, "gap=4011"});
+        row("timeout", {"--timeout", "250"}, {usb, "timeout=250000"});
+        row("timeout zero", {"--timeout", "0"}, {usb, "timeout=0"});
+        row("files, count and duration",
+            {"--pcap", "a.pcap", "--json", "-", "--frames", "10", "--duration", "2.5"},
+            {usb, "pcap=a.pcap", "json=-", "frames=10", "duration=2500"});
+        row("quiet", {"--quiet"}, {usb, "quiet"});
     }
     void accepted()
     {
@@ -116,37 +115,28 @@ private slots:
     {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QString>("error");
-        const QString port = QStringLiteral("/dev/ttyUSB0");
+        // The options, then the port /dev/ttyUSB0.
+        const auto row = [](const char *name, const QStringList &options, const char *error) {
+            QTest::newRow(name) << options + QStringList{"/dev/ttyUSB0"}
+                                << QString::fromUtf8(error);
+        };
         QTest::newRow("no port") << QStringList{} << "no port given";
-        QTest::newRow("two ports") << QStringList{port, port} << "more than one port given";
+        row("two ports", {"/dev/ttyUSB1"}, "more than one port given");
         QTest::newRow("port zero") << QStringList{"0"} << "no such port: 0";
         // tallowick-run refuses the same with the same words.
-        QTest::newRow("bad settings")
-            << QStringList{"--serial-settings", "9600,x,8,1", port}
-            << "--serial-settings takes baud,parity,data,stop such as 9600,n,8,1, not "
-               "\"9600,x,8,1\"";
-        QTest::newRow("a rate no port is set to")
-            << QStringList{"--serial-settings", "12345,n,8,1", port}
-            << "--serial-settings takes a baud rate a serial port is set to, 50 to 4000000 such "
-               "as 9600 or 115200, not \"12345,n,8,1\"";
-        QTest::newRow("gap zero") << QStringList{"--gap", "0", port}
-                                  << "--gap takes milliseconds above 0, such as 4.01";
-        QTest::newRow("gap below a microsecond")
-            << QStringList{"--gap", "0.0004", port}
-            << "--gap takes milliseconds above 0, such as 4.01";
-        QTest::newRow("gap nan") << QStringList{"--gap", "nan", port}
-                                 << "--gap takes milliseconds above 0, such as 4.01";
-        QTest::newRow("timeout text") << QStringList{"--timeout", "soon", port}
-                                      << "--timeout takes milliseconds, such as 1000";
-        QTest::newRow("frames zero")
-            << QStringList{"--frames", "0", port} << "--frames takes a whole number above 0";
-        QTest::newRow("duration zero")
-            << QStringList{"--duration", "0", port} << "--duration takes seconds above 0";
-        QTest::newRow("one file for both") << QStringList{"--pcap", "x", "--json", "x", port}
-                                           << "--pcap and --json cannot share one file";
-        QTest::newRow("empty file name")
-            << QStringList{"--json", "", port} << "--pcap and --json take a file name or -";
-        QTest::newRow("unknown option") << QStringList{"--send", port} << "Unknown option 'send'.";
+        row("bad settings", {"--serial-settings", "9600,x,8,1"},
+            "--serial-settings takes baud,parity,data,stop such as 9600,n,8,1, not \"9600,x,8,1\"");
+        const char *gap = "--gap takes milliseconds above 0, such as 4.01";
+        row("gap zero", {"--gap", "0"}, gap);
+        row("gap below a microsecond", {"--gap", "0.0004"}, gap);
+        row("gap nan", {"--gap", "nan"}, gap);
+        row("timeout text", {"--timeout", "soon"}, "--timeout takes milliseconds, such as 1000");
+        row("frames zero", {"--frames", "0"}, "--frames takes a whole number above 0");
+        row("duration zero", {"--duration", "0"}, "--duration takes seconds above 0");
+        row("one file for both", {"--pcap", "x", "--json", "x"},
+            "--pcap and --json cannot share one file");
+        row("empty file name", {"--json", ""}, "--pcap and --json take a file name or -");
+        row("unknown option", {"--send"}, "Unknown option 'send'.");
     }
     void refused()
     {

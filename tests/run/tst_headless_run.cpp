@@ -142,9 +142,8 @@ private slots:
         row("tcp: two lines, two passes", "tcp", "", "", 0,
             tcpExchange1 + tcpExchange2 + tcpExchange1 + tcpExchange2);
         row("pty: two lines, two passes", "pty", "", "--serial %serial", 0, ptyPass + ptyPass);
-        row("tcp: --send 2", "tcp", "", "--send 2", 0, tcpExchange2);
-        row("tcp: --send 1, the link kept", "tcp", "", "--send 1 --keep-link", 0,
-            {ip, connecting, send1, reply1});
+        row("tcp: --send 2, the link kept", "tcp", "", "--send 2 --keep-link", 0,
+            {ip, connecting, send2, reply2});
         // The file's own values would refuse the run or send elsewhere.
         row("tcp: one pass of lines 1 and 2 kept open, the file's repeat settings overridden",
             "tcp", "PORT=1 REPEAT_CNT= TIMEOUT= REPEAT= REPEAT_START=2 REPEAT_STOP=3",

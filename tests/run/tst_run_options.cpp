@@ -244,13 +244,8 @@ private slots:
         row("a file named like an option, after --", {"--send", "3", "--", "--keep-link"},
             {"file=--keep-link", "send=3"});
 
-        row("--send", {"--send", "7", "f.ini"}, {"file=f.ini", "send=7"});
-        row("--lines", {"--lines", "3-12", "f.ini"}, {"file=f.ini", "first=3", "last=12"});
         row("--lines, blanks around its ends", {"--lines", " 4 - 9 ", "f.ini"},
             {"file=f.ini", "first=4", "last=9"});
-        row("--passes", {"--passes", "250", "f.ini"}, {"file=f.ini", "passes=250"});
-        row("--pause", {"--pause", "35", "f.ini"}, {"file=f.ini", "pause=35"});
-        row("--timeout", {"--timeout", "1500", "f.ini"}, {"file=f.ini", "timeout=1500"});
         row("--tcp", {"--tcp", "127.0.0.1:1502", "f.ini"},
             {"file=f.ini", "address=127.0.0.1", "port=1502"});
         row("--tcp, IPv6 in brackets", {"--tcp", "[::1]:1503", "f.ini"},

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <array>
+#include <utility>
 
 namespace tallowick::test {
 
@@ -35,26 +36,16 @@ struct FakeInputs : ExchangeInputs
     {
         if (which >= FirstCommandValue && which < FirstCommandValue + commandLineCount)
             return cmd.at(size_t(which - FirstCommandValue));
-        switch (which) {
-        case LineNumberValue:
-            return field[SendCnt];
-        case TimeoutValue:
-            return field[Timeout];
-        case AddressValue:
-            return field[Address];
-        case PortValue:
-            return field[Port];
-        case PassesValue:
-            return field[Count];
-        case FirstLineValue:
-            return field[Start];
-        case LastLineValue:
-            return field[Stop];
-        case PauseValue:
-            return field[Pause];
-        default:
-            return {};
+        // The value each field answers for; the other fields answer none.
+        static constexpr std::pair<ConfigValue, Field> answers[] = {
+            {LineNumberValue, SendCnt}, {TimeoutValue, Timeout}, {AddressValue, Address},
+            {PortValue, Port},          {PassesValue, Count},    {FirstLineValue, Start},
+            {LastLineValue, Stop},      {PauseValue, Pause}};
+        for (const auto &[answered, by] : answers) {
+            if (answered == which)
+                return field[by];
         }
+        return {};
     }
     QString lineCaption(int line) const override { return QStringLiteral("CMD%1：").arg(line + 1); }
     LinkChoices linkChoices() const override
