@@ -215,6 +215,15 @@ private slots:
         for (const QJsonObject &frame : objects)
             seen << described(frame, joined);
         QCOMPARE(seen, frames);
+        // The summary counts the frames its records mark, however the load
+        // made them come.
+        for (const char *mark : {"split", "joined"}) {
+            const auto marked =
+                std::count_if(objects.begin(), objects.end(), [mark](const auto &f) {
+                    return f[QLatin1StringView(mark)].toBool();
+                });
+            QCOMPARE(summary[QLatin1StringView(mark)].toInt(), int(marked));
+        }
         if (joined)
             QCOMPARE(summary[u"split"].toInt(), frames.size());
         QVERIFY(objects[0][u"gap_us"].isNull());
