@@ -54,10 +54,14 @@ std::optional<MalformedRequest> checkLength(quint8 function, QByteArrayView pdu)
     return std::nullopt;
 }
 
-Table readTable(quint8 function)
+} // namespace
+
+Table requestTable(quint8 function)
 {
     switch (function) {
     case 0x01:
+    case 0x05:
+    case 0x0F:
         return Table::Coil;
     case 0x02:
         return Table::Discrete;
@@ -67,6 +71,8 @@ Table readTable(quint8 function)
         return Table::Holding;
     }
 }
+
+namespace {
 
 QByteArray readBits(const DeviceMap &map, Table table, int first, int count)
 {
@@ -108,7 +114,7 @@ QByteArray answerChecked(DeviceMap &map, QByteArrayView pdu)
         const int count = bigEndian16(pdu, 3);
         if (count < 1 || count > (bits ? 2000 : 125))
             return failed(illegalDataValue);
-        const Table table = readTable(function);
+        const Table table = requestTable(function);
         if (!map.defined(table, first, count))
             return failed(illegalDataAddress);
         QByteArray reply =

@@ -57,4 +57,8 @@ struct AddressSpan
 
 std::vector<AddressSpan> requestAddresses(QByteArrayView pdu);
 
+// The table a function reads or writes: coils for 01, 05 and 0F, discrete
+// inputs for 02, input registers for 04, holding registers for the others.
+Table requestTable(quint8 function);
+
 } // namespace tallowick

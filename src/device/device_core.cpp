@@ -83,10 +83,7 @@ bool DeviceCore::isUnit(quint8 unit) const
 
 QStringList DeviceCore::rowNames(quint8 function, const std::vector<AddressSpan> &spans) const
 {
-    const Table table = function == 0x01 || function == 0x05 || function == 0x0F ? Table::Coil
-                        : function == 0x02                                       ? Table::Discrete
-                        : function == 0x04                                       ? Table::Input
-                                                                                 : Table::Holding;
+    const Table table = requestTable(function);
     QStringList names;
     for (const AddressSpan &span : spans) {
         for (int a = span.first; a < span.first + span.count && a < DeviceMap::places; ++a) {
