@@ -44,7 +44,7 @@ QByteArray rtuRequest(int i)
     return withCrc('\x01' + pdu(i));
 }
 
-QByteArray mbapRequest(int i)
+QByteArray mbapAdu(int i)
 {
     const QByteArray body = '\x01' + pdu(i);
     QByteArray frame;

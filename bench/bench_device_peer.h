@@ -36,7 +36,7 @@ private:
 // Request i of a run, unit 1: a read of one holding register and a write of
 // one in turn, over the first 100.
 QByteArray rtuRequest(int i);
-QByteArray mbapRequest(int i);
+QByteArray mbapAdu(int i);
 // The length of its answer when all is well.
 qsizetype rtuAnswerLength(int i);
 qsizetype mbapAnswerLength(int i);

@@ -45,7 +45,7 @@ qint64 exchangeOnBoth(BlockingClient &rtu, BlockingClient &mbap, int from, int c
     const auto run = [&](BlockingClient &client, bool isMbap) {
         for (int i = from; i < from + count; ++i) {
             char answer[256];
-            const QByteArray request = isMbap ? mbapRequest(i) : rtuRequest(i);
+            const QByteArray request = isMbap ? mbapAdu(i) : rtuRequest(i);
             if (!client.exchange(request, isMbap ? mbapAnswerLength(i) : rtuAnswerLength(i),
                                  answer) ||
                 answer[isMbap ? 7 : 1] != request[isMbap ? 7 : 1])

@@ -27,7 +27,7 @@ constexpr Framing framings[] = {{"Modbus TCP", "--mbap", true}, {"RTU over TCP",
 bool exchange(BlockingClient &client, bool mbap, int i)
 {
     char answer[256];
-    const QByteArray request = mbap ? mbapRequest(i) : rtuRequest(i);
+    const QByteArray request = mbap ? mbapAdu(i) : rtuRequest(i);
     const qsizetype length = mbap ? mbapAnswerLength(i) : rtuAnswerLength(i);
     if (!client.exchange(request, length, answer))
         return false;

@@ -17,7 +17,7 @@ QByteArray describe(const MbapRead &read)
         FUZZ_CHECK(frame->unitAndPdu.size() >= mbapLeastLength &&
                    frame->unitAndPdu.size() <= mbapGreatestLength);
         FUZZ_CHECK(quint8(frame->unitAndPdu[0]) == frame->unit);
-        QByteArray bytes = mbapRequest(frame->transactionId, frame->unitAndPdu);
+        QByteArray bytes = mbapAdu(frame->transactionId, frame->unitAndPdu);
         bytes[2] = char(frame->protocol >> 8);
         bytes[3] = char(frame->protocol & 0xFF);
         return "frame " + bytes.toHex();
@@ -73,7 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     // A request of the bytes reads back as itself, and answers itself.
     const quint16 id = size >= 2 ? quint16(data[0] << 8 | data[1]) : 1;
-    const QByteArray request = mbapRequest(id, stream);
+    const QByteArray request = mbapAdu(id, stream);
     if (size > 0xFFFF) {
         FUZZ_CHECK(request.isEmpty());
         return 0;

@@ -25,15 +25,11 @@ bool isWrite(quint8 function)
     }
 }
 
-// The reply behind the request's own header: its transaction and protocol
-// ids, the length of what follows.
-QByteArray mbapFrame(QByteArrayView request, QByteArrayView unitAndPdu)
+// The reply behind a header with the request's transaction id (its protocol
+// is 0: a request of another is not answered).
+QByteArray mbapReply(QByteArrayView request, QByteArrayView unitAndPdu)
 {
-    QByteArray frame = request.first(4).toByteArray();
-    frame += char(unitAndPdu.size() >> 8);
-    frame += char(unitAndPdu.size() & 0xFF);
-    frame += unitAndPdu;
-    return frame;
+    return mbapAdu(bigEndian16(request, 0), unitAndPdu);
 }
 
 Result malformedResult(const MalformedRequest &malformed)
@@ -162,7 +158,7 @@ void DeviceCore::answerRequest(ServedRequest &served, LinkKind kind, quint8 unit
         if (recorded) {
             served.source = AnswerSource::Replay;
             served.rule = m_rules.pick({unit, quint8(pdu[0]), served.addresses});
-            QByteArray reply = mbap ? mbapFrame(served.request, recorded->reply) : recorded->reply;
+            QByteArray reply = mbap ? mbapReply(served.request, recorded->reply) : recorded->reply;
             // Unit id, then the PDU, on either framing.
             noteAnswer(served, QByteArrayView(recorded->reply).sliced(1));
             planReply(served, kind, reply, recorded->after);
@@ -200,7 +196,7 @@ void DeviceCore::answerRequest(ServedRequest &served, LinkKind kind, quint8 unit
         replyPdu = std::get<QByteArray>(answer(m_map, pdu));
     noteAnswer(served, replyPdu);
     const QByteArray unitAndPdu = char(unit) + replyPdu;
-    const QByteArray reply = mbap ? mbapFrame(served.request, unitAndPdu) : withCrc(unitAndPdu);
+    const QByteArray reply = mbap ? mbapReply(served.request, unitAndPdu) : withCrc(unitAndPdu);
     planReply(served, kind, reply, std::nullopt);
 }
 

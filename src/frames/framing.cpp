@@ -9,7 +9,7 @@ QByteArray MbapFraming::request(QByteArrayView frame)
     m_transactionId = nextTransactionId(m_transactionId);
     m_unit = frame.isEmpty() ? 0 : quint8(frame.front());
     m_reader.clear();
-    return mbapRequest(m_transactionId, frame);
+    return mbapAdu(m_transactionId, frame);
 }
 
 std::optional<FramedReply> MbapFraming::take(QByteArrayView bytes)

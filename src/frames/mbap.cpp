@@ -19,7 +19,7 @@ void appendBigEndian16(QByteArray &bytes, quint16 value)
 
 } // namespace
 
-QByteArray mbapRequest(quint16 transactionId, QByteArrayView pduWithUnit)
+QByteArray mbapAdu(quint16 transactionId, QByteArrayView pduWithUnit)
 {
     if (pduWithUnit.size() > std::numeric_limits<quint16>::max())
         return {};

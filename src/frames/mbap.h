@@ -20,11 +20,11 @@ inline constexpr qsizetype mbapLengthEnd = 6;      // the bytes before the count
 inline constexpr quint16 mbapLeastLength = 2;      // unit id and function code
 inline constexpr quint16 mbapGreatestLength = 254; // a Modbus TCP ADU is at most 260 bytes
 
-// The request for a line: the header, then the line's bytes (unit id first),
-// without a CRC. The length field holds 16 bits: a line of more than 65535
+// A frame for a line or a reply: the header (protocol 0), then the bytes
+// (unit id first), without a CRC. The length field holds 16 bits: a line of more than 65535
 // bytes gives an empty array, nothing to send. Short or long lines are sent
 // as they are, since testing a device includes sending it what it must refuse.
-QByteArray mbapRequest(quint16 transactionId, QByteArrayView pduWithUnit);
+QByteArray mbapAdu(quint16 transactionId, QByteArrayView pduWithUnit);
 
 // The transaction id after this one. Ids count from 1 and, after 65535, from 1
 // again: a soak of a million exchanges wraps them, and 0 stays the id no

@@ -379,24 +379,24 @@ private slots:
             "1 010300000001840A - 3 @0 @0 - gone -");
         // Modbus TCP: the request behind its header, no CRC; the reply
         // framed by its MBAP length and kept as it came.
-        const QString mbapRequest = QStringLiteral("1 000100000006010300000001 ");
+        const QString mbapAdu = QStringLiteral("1 000100000006010300000001 ");
         row("mbap: a reply in two arrivals",
             "set crc=0; send; accept; wait 2; arrive 000100000005010302; wait 1; arrive 0005",
-            mbapRequest + "0001000000050103020005 0 @0 @0 3000 - -", true);
+            mbapAdu + "0001000000050103020005 0 @0 @0 3000 - -", true);
         row("mbap: another transaction id",
             "set crc=0; send; accept; arrive 0007000000050103020005",
-            mbapRequest + "0007000000050103020005 5 @0 @0 0 - MBAP transaction 7, expected 1",
+            mbapAdu + "0007000000050103020005 5 @0 @0 0 - MBAP transaction 7, expected 1",
             true);
         row("mbap: a length that leaves no byte count",
             "set crc=0; send; accept; arrive 0001000000020103",
-            mbapRequest + "0001000000020103 2 @0 @0 0 - its function needs more than the MBAP "
+            mbapAdu + "0001000000020103 2 @0 @0 0 - its function needs more than the MBAP "
                           "length of 2 leaves",
             true);
         row("mbap: an exception reply", "set crc=0; send; accept; arrive 000100000003018302",
-            mbapRequest + "000100000003018302 0 @0 @0 0 - -", true);
+            mbapAdu + "000100000003018302 0 @0 @0 0 - -", true);
         row("mbap: the peer closes inside a reply",
             "set crc=0; send; accept; arrive 00010000000501; close; next",
-            mbapRequest +
+            mbapAdu +
                 "00010000000501 2 @0 @0 - closed its MBAP length is 5, and 1 bytes of it came",
             true);
     }

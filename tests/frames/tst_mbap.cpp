@@ -87,7 +87,7 @@ private slots:
     {
         QFETCH(int, transactionId);
         QFETCH(QByteArray, pdu);
-        QTEST(mbapRequest(quint16(transactionId), pdu), "request");
+        QTEST(mbapAdu(quint16(transactionId), pdu), "request");
     }
 
     void transactionIds_data()
