@@ -49,18 +49,13 @@ QString resultName(Result result)
 
 std::variant<UnitList, QString> parseUnitList(QStringView text)
 {
-    UnitList units;
-    for (QStringView item : text.split(u',')) {
-        const qsizetype dash = item.indexOf(u'-');
-        const auto first = decimalNumber(dash < 0 ? item : item.first(dash), 255);
-        const auto last = dash < 0 ? first : decimalNumber(item.sliced(dash + 1), 255);
-        if (!first || !last || *first == 0 || *last < *first)
-            return QStringLiteral("takes unit ids from 1 to 255 and ranges of them, such as "
-                                  "1,5-7, not \"%1\"")
-                .arg(text);
-        units.push_back({int(*first), int(*last)});
-    }
-    return units;
+    auto units = numberSpans(text, u',', [](QStringView item) { return decimalNumber(item, 255); });
+    const auto broadcast = [](const NumberSpan &span) { return span.first == 0; };
+    if (!units || std::any_of(units->begin(), units->end(), broadcast))
+        return QStringLiteral("takes unit ids from 1 to 255 and ranges of them, such as "
+                              "1,5-7, not \"%1\"")
+            .arg(text);
+    return std::move(*units);
 }
 
 DeviceCore::DeviceCore(DeviceMap map, Setup setup, FaultRules rules,

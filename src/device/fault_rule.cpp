@@ -35,22 +35,6 @@ std::optional<quint64> hexadecimal(QStringView text)
     return n;
 }
 
-// "1/5-7": items separated by "/", each a number or a range.
-template <typename Number>
-std::optional<std::vector<NumberSpan>> spans(QStringView text, Number number)
-{
-    std::vector<NumberSpan> list;
-    for (QStringView item : text.split(u'/')) {
-        const qsizetype dash = item.indexOf(u'-');
-        const auto first = number(dash < 0 ? item : item.first(dash));
-        const auto last = dash < 0 ? first : number(item.sliced(dash + 1));
-        if (!first || !last || *last < *first)
-            return std::nullopt;
-        list.push_back({int(*first), int(*last)});
-    }
-    return list;
-}
-
 std::variant<FaultAction, Refusal> parseAction(QStringView text)
 {
     const qsizetype equals = text.indexOf(u'=');
@@ -148,21 +132,22 @@ std::optional<Refusal> parseCondition(QStringView text, FaultRule &rule, QString
         return [least, high](QStringView item) { return decimal(item, least, high); };
     };
     if (name == u"unit") {
-        const auto list = spans(value, number(0, 255));
+        const auto list = numberSpans(value, u'/', number(0, 255));
         if (!list)
             return QStringLiteral("unit= takes unit ids 0 to 255 and ranges, separated by /, not "
                                   "\"%1\"")
                 .arg(value);
         rule.units = *list;
     } else if (name == u"fc") {
-        const auto list = spans(value, [](QStringView item) { return hexadecimal(item); });
+        const auto list =
+            numberSpans(value, u'/', [](QStringView item) { return hexadecimal(item); });
         if (!list)
             return QStringLiteral("fc= takes function codes in hexadecimal (03, 10) and ranges, "
                                   "separated by /, not \"%1\"")
                 .arg(value);
         rule.functions = *list;
     } else if (name == u"addr") {
-        const auto list = spans(value, number(0, 65535));
+        const auto list = numberSpans(value, u'/', number(0, 65535));
         if (!list)
             return QStringLiteral("addr= takes addresses 0 to 65535 and ranges, separated by /, "
                                   "not \"%1\"")

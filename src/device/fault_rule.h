@@ -12,6 +12,8 @@
 //   exception=04@fc=03,addr=100-109
 //   delay=250@p=0.1
 
+#include "device/text_forms.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringView>
@@ -43,14 +45,6 @@ struct FaultAction
     int bytes = 0;                      // truncate=N: the bytes sent; gap=MS:K: K, before it
     QByteArray extra;                   // extra=HEX
     bool operator==(const FaultAction &) const = default;
-};
-
-// first..last, both included.
-struct NumberSpan
-{
-    int first = 0;
-    int last = 0;
-    bool operator==(const NumberSpan &) const = default;
 };
 
 struct FaultRule
