@@ -14,18 +14,17 @@ std::optional<ListenAddress> listenAddress(const QString &text)
 {
     ListenAddress address;
     QString port = text;
-    if (text.startsWith(u'[')) {
-        const qsizetype close = text.indexOf(QStringLiteral("]:"));
-        if (close < 0)
+    if (text.contains(u':')) {
+        const auto hostPort = splitHostPort(text);
+        if (!hostPort)
             return std::nullopt;
-        address.host = text.mid(1, close - 1);
-        port = text.mid(close + 2);
-    } else if (const qsizetype colon = text.lastIndexOf(u':'); colon >= 0) {
-        address.host = text.left(colon);
-        port = text.mid(colon + 1);
+        std::tie(address.host, port) = *hostPort;
+        // Brackets are an IPv6 address's alone.
+        if (text.startsWith(u'[') != address.host.contains(u':'))
+            return std::nullopt;
     }
     const auto number = decimalNumber(port, 65535);
-    if (!number || address.host.isEmpty() || address.host.contains(u':') != text.startsWith(u'['))
+    if (!number)
         return std::nullopt;
     address.port = quint16(*number);
     return address;

@@ -38,6 +38,21 @@ std::optional<double> optionNumber(const QString &text, bool zeroAllowed, double
     return value;
 }
 
+std::optional<std::pair<QString, QString>> splitHostPort(const QString &text)
+{
+    const qsizetype colon = text.lastIndexOf(u':');
+    if (colon <= 0 || colon == text.size() - 1)
+        return std::nullopt;
+    QString host = text.left(colon);
+    if (host.startsWith(u'[') && host.endsWith(u']'))
+        host = host.mid(1, host.size() - 2);
+    else if (host.contains(u':'))
+        return std::nullopt; // an IPv6 address needs its brackets
+    if (host.isEmpty())
+        return std::nullopt;
+    return std::pair{host, text.mid(colon + 1)};
+}
+
 void ignoreBrokenPipes()
 {
     std::signal(SIGPIPE, SIG_IGN);

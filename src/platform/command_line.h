@@ -35,6 +35,11 @@ parseCommandLine(QCommandLineParser &parser, const QString &program, const QStri
 
 void ignoreBrokenPipes();
 
+// "HOST:PORT" as an option gives it, the host possibly an IPv6 address in
+// brackets (taken off); nothing when either is missing or an IPv6 host has no
+// brackets.
+std::optional<std::pair<QString, QString>> splitHostPort(const QString &text);
+
 // A positive (or, with zeroAllowed, non-negative) decimal number of an
 // option, below a limit that keeps every product of it in range.
 std::optional<double> optionNumber(const QString &text, bool zeroAllowed, double limit);

@@ -13,22 +13,6 @@ namespace tallowick {
 
 namespace {
 
-// "HOST:PORT", the host possibly an IPv6 address in brackets.
-std::optional<std::pair<QString, QString>> splitHostPort(const QString &text)
-{
-    const qsizetype colon = text.lastIndexOf(u':');
-    if (colon <= 0 || colon == text.size() - 1)
-        return std::nullopt;
-    QString host = text.left(colon);
-    if (host.startsWith(u'[') && host.endsWith(u']'))
-        host = host.mid(1, host.size() - 2);
-    else if (host.contains(u':'))
-        return std::nullopt; // an IPv6 address needs its brackets
-    if (host.isEmpty())
-        return std::nullopt;
-    return std::pair{host, text.mid(colon + 1)};
-}
-
 // A whole number from minimum to maximum, written in decimal digits.
 std::optional<qint64> wholeIn(const QString &text, qint64 minimum, qint64 maximum)
 {
