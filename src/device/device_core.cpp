@@ -97,10 +97,11 @@ void DeviceCore::noteAnswer(ServedRequest &served, QByteArrayView replyPdu)
         served.exception = quint8(replyPdu[1]);
 }
 
-ServedRequest DeviceCore::refuse(Result result, QByteArrayView bytes)
+ServedRequest DeviceCore::refuse(LinkKind kind, Result result, QByteArrayView bytes)
 {
     ServedRequest served;
     served.number = ++m_served;
+    served.kind = kind;
     served.request = bytes.toByteArray();
     served.result = result;
     served.source = AnswerSource::None;
@@ -111,6 +112,7 @@ ServedRequest DeviceCore::serve(LinkKind kind, QByteArrayView request)
 {
     ServedRequest served;
     served.number = ++m_served;
+    served.kind = kind;
     served.request = request.toByteArray();
     served.source = AnswerSource::None;
     const bool mbap = kind == LinkKind::Mbap;

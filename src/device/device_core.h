@@ -57,6 +57,7 @@ struct ReplyPlan
 struct ServedRequest
 {
     quint64 number = 0; // from 1, over every link
+    LinkKind kind = LinkKind::Serial;
     QByteArray request; // as it came on the link
     std::optional<quint8> unit;
     std::optional<quint8> function;
@@ -93,7 +94,7 @@ public:
     ServedRequest serve(LinkKind kind, QByteArrayView request);
     // A request its link could not frame (a Modbus TCP length no frame has,
     // bytes left when a connection ended): counted, never answered.
-    ServedRequest refuse(Result result, QByteArrayView bytes);
+    ServedRequest refuse(LinkKind kind, Result result, QByteArrayView bytes);
 
     DeviceMap &map() { return m_map; }
     const FaultRules &rules() const { return m_rules; }

@@ -26,9 +26,10 @@ QString ruleText(const ServedRequest &served, const FaultRules &rules)
     return served.rule ? rules.rules()[*served.rule].text : QString();
 }
 
-bool isRtu(const DeviceRecord &record)
+// An RTU frame ends in a CRC, which its text sets apart.
+bool rtuFramed(const ServedRequest &served)
 {
-    return !record.link.startsWith(u"mbap");
+    return served.kind != LinkKind::Mbap;
 }
 
 } // namespace
@@ -59,10 +60,10 @@ QString deviceTextLine(const DeviceRecord &record, const FaultRules &rules)
             line += u' ' + name;
     }
     if (served.plan.reply)
-        line += QStringLiteral("  ") + frameText(*served.plan.reply, isRtu(record));
+        line += QStringLiteral("  ") + frameText(*served.plan.reply, rtuFramed(served));
     else if (served.result == Result::BadCrc || served.result == Result::TooShort ||
              served.result == Result::TooLong)
-        line += QStringLiteral("  ") + frameText(served.request, isRtu(record));
+        line += QStringLiteral("  ") + frameText(served.request, rtuFramed(served));
     if (served.rule)
         line += QStringLiteral("  fault ") + ruleText(served, rules);
     if (record.responseUs)

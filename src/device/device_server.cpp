@@ -146,9 +146,9 @@ ServedRequest DeviceServer::serve(LinkKind kind, QByteArrayView request)
     return m_core->serve(kind, request);
 }
 
-ServedRequest DeviceServer::refuse(Result result, QByteArrayView bytes)
+ServedRequest DeviceServer::refuse(LinkKind kind, Result result, QByteArrayView bytes)
 {
-    return m_core->refuse(result, bytes);
+    return m_core->refuse(kind, result, bytes);
 }
 
 void DeviceServer::done(const ServedRequest &served, const QString &link, const QString &peer,

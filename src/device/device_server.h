@@ -39,7 +39,7 @@ public:
     void finish(int status);
 
     ServedRequest serve(LinkKind kind, QByteArrayView request) override;
-    ServedRequest refuse(Result result, QByteArrayView bytes) override;
+    ServedRequest refuse(LinkKind kind, Result result, QByteArrayView bytes) override;
     void done(const ServedRequest &served, const QString &link, const QString &peer, qint64 endUs,
               std::optional<qint64> responseUs) override;
     OneShotTimer *newTimer(QObject *parent) override;

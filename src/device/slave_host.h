@@ -17,7 +17,7 @@ public:
     virtual ~SlaveHost() = default;
 
     virtual ServedRequest serve(LinkKind kind, QByteArrayView request) = 0;
-    virtual ServedRequest refuse(Result result, QByteArrayView bytes) = 0;
+    virtual ServedRequest refuse(LinkKind kind, Result result, QByteArrayView bytes) = 0;
     // The request is done: its reply sent, or none. `endUs` is when the
     // request ended, on the monotonic clock.
     virtual void done(const ServedRequest &served, const QString &link, const QString &peer,

@@ -69,7 +69,8 @@ private:
             }
             if (auto *bad = std::get_if<MbapBadLength>(&read)) {
                 // Nothing after a length no frame has can be framed again.
-                m_replies->push(m_host.refuse(bad->length < mbapLeastLength ? Result::TooShort
+                m_replies->push(m_host.refuse(m_kind,
+                                              bad->length < mbapLeastLength ? Result::TooShort
                                                                             : Result::TooLong,
                                               bad->held),
                                 now);
@@ -93,7 +94,7 @@ private:
         m_mbap.clear();
         m_rtu.clear();
         if (!held.isEmpty())
-            m_replies->push(m_host.refuse(Result::TooShort, held), m_host.nowUs());
+            m_replies->push(m_host.refuse(m_kind, Result::TooShort, held), m_host.nowUs());
     }
 
     void ended()

@@ -17,7 +17,7 @@ class Recorder : public SlaveHost
 {
 public:
     ServedRequest serve(LinkKind, QByteArrayView) override { return {}; }
-    ServedRequest refuse(Result, QByteArrayView) override { return {}; }
+    ServedRequest refuse(LinkKind, Result, QByteArrayView) override { return {}; }
     void done(const ServedRequest &served, const QString &, const QString &, qint64,
               std::optional<qint64> responseUs) override
     {

@@ -31,9 +31,9 @@ public:
     {
         return m_core.serve(kind, request);
     }
-    ServedRequest refuse(Result result, QByteArrayView bytes) override
+    ServedRequest refuse(LinkKind kind, Result result, QByteArrayView bytes) override
     {
-        return m_core.refuse(result, bytes);
+        return m_core.refuse(kind, result, bytes);
     }
     void done(const ServedRequest &served, const QString &, const QString &, qint64 endUs,
               std::optional<qint64> responseUs) override
