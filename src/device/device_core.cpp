@@ -104,7 +104,6 @@ ServedRequest DeviceCore::refuse(LinkKind kind, Result result, QByteArrayView by
     served.kind = kind;
     served.request = bytes.toByteArray();
     served.result = result;
-    served.source = AnswerSource::None;
     return served;
 }
 
@@ -114,7 +113,6 @@ ServedRequest DeviceCore::serve(LinkKind kind, QByteArrayView request)
     served.number = ++m_served;
     served.kind = kind;
     served.request = request.toByteArray();
-    served.source = AnswerSource::None;
     const bool mbap = kind == LinkKind::Mbap;
     if (mbap ? request.size() < mbapHeaderSize : request.size() < 4) {
         served.result = Result::TooShort;

@@ -65,7 +65,7 @@ struct ServedRequest
     QStringList names; // of the map's rows the request touches, as the map names them
     Result result = Result::Answered;
     std::optional<quint8> exception; // the code of an exception answered
-    AnswerSource source = AnswerSource::Map;
+    AnswerSource source = AnswerSource::None;
     std::optional<std::size_t> rule; // the fault rule applied
     ReplyPlan plan;
 };
