@@ -38,7 +38,7 @@ SerialSlave::SerialSlave(int fd, const QString &path, const LineTiming &timing, 
                                this))
 {
     connect(m_silence, &OneShotTimer::timeout, this, &SerialSlave::silenceEnded);
-    connect(m_holdBack, &OneShotTimer::timeout, this, &SerialSlave::releaseHeld);
+    connect(m_holdBack, &OneShotTimer::timeout, this, &SerialSlave::holdBackEnded);
 }
 
 SerialSlave::~SerialSlave()
@@ -122,6 +122,19 @@ void SerialSlave::silenceEnded()
         return;
     }
     endRequest();
+}
+
+void SerialSlave::holdBackEnded()
+{
+    // A slave woken late may find the rest of the held frame waiting in the
+    // line: the piece goes alone only if nothing came, else the request's
+    // end joins them.
+    if (!readLine())
+        return;
+    if (m_request.isEmpty())
+        releaseHeld();
+    else
+        silenceEnded();
 }
 
 void SerialSlave::endRequest()

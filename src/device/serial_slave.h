@@ -45,6 +45,7 @@ private:
     // Reads what the line holds; false when it is gone.
     bool readLine();
     void silenceEnded();
+    void holdBackEnded();
     void endRequest();
     // The piece held, as the request it is.
     void releaseHeld();

@@ -39,6 +39,31 @@ std::vector<qsizetype> crcSplit(QByteArrayView bytes)
     return {};
 }
 
+// The good frames a run starts with, then the rest as one part: a request
+// and a reply spoiled on the line that a busy reader got in one batch; empty
+// when the run does not start with a good frame.
+std::vector<qsizetype> leadingFrames(QByteArrayView bytes)
+{
+    std::vector<qsizetype> lengths;
+    qsizetype from = 0;
+    for (bool found = true; found && from < bytes.size();) {
+        found = false;
+        for (const PduRole role : {PduRole::Request, PduRole::Reply}) {
+            const FrameLength length = rtuFrameLength(bytes.sliced(from), role);
+            if (length.status == FrameLength::Known && from + length.bytes < bytes.size() &&
+                endsInGoodCrc(bytes.sliced(from, length.bytes))) {
+                lengths.push_back(length.bytes);
+                from += length.bytes;
+                found = true;
+                break;
+            }
+        }
+    }
+    if (!lengths.empty())
+        lengths.push_back(bytes.size() - from);
+    return lengths;
+}
+
 } // namespace
 
 FrameCutter::FrameCutter(const LineTiming &timing)
@@ -111,8 +136,11 @@ void FrameCutter::endFrame(std::vector<CutFrame> &out)
     if (m_bytes.isEmpty())
         return;
     std::vector<qsizetype> lengths;
-    if (!endsInGoodCrc(m_bytes))
+    if (!endsInGoodCrc(m_bytes)) {
         lengths = crcSplit(m_bytes);
+        if (lengths.empty())
+            lengths = leadingFrames(m_bytes);
+    }
     const bool split = lengths.size() > 1;
     if (!split)
         lengths = {m_bytes.size()};
@@ -143,10 +171,13 @@ void FrameCutter::endFrame(std::vector<CutFrame> &out)
 
 void FrameCutter::pass(CutFrame frame, std::vector<CutFrame> &out)
 {
-    const bool broken = !frame.split && !endsInGoodCrc(frame.bytes);
+    // The part a run's good frames leave may be the first piece of the next.
+    const bool broken = !endsInGoodCrc(frame.bytes);
     if (!m_held.empty()) {
-        const qint64 holdBackUs = std::chrono::microseconds(adapterHoldBack).count();
-        if (broken && frame.firstByteUs - m_held.back().endUs <= holdBackUs) {
+        // Pieces are let go once the line has been seen quiet for the
+        // hold-back (silence()), not by the stamps: a reader woken late
+        // stamps the rest of a frame late, and would part it for good.
+        if (broken) {
             if (join(frame, out))
                 return;
             // A frame parted more than once: its pieces wait together.

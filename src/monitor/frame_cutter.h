@@ -82,8 +82,8 @@ private:
     qint64 m_lastDeliveryNs = 0;
     qint64 m_longestInnerNs = 0;
     std::optional<qint64> m_previousEndUs;
-    // Pieces with wrong CRCs, each within adapterHoldBack of the one before,
-    // waiting for the piece that may complete them.
+    // Pieces with wrong CRCs, waiting for the piece that may complete them
+    // until the line has been seen quiet for adapterHoldBack after the last.
     std::vector<CutFrame> m_held;
 };
 

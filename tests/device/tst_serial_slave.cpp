@@ -62,7 +62,9 @@ class TestSerialSlave : public QObject
 private slots:
     void cut_data()
     {
-        // Deliveries: "AT_US:HEX" (the clock's time, the bytes written then).
+        // Deliveries: "AT_US:HEX" (the clock's time, the bytes written then),
+        // "AT_US:" the clock's time alone, or "~AT_US:HEX" the bytes written
+        // at once but the slave too busy to look before the clock reaches AT_US.
         QTest::addColumn<QStringList>("deliveries");
         QTest::addColumn<QStringList>("records");
         const QString read = QStringLiteral("010300000002C40B");
@@ -86,6 +88,10 @@ private slots:
         QTest::newRow("pieces too far apart stay pieces")
             << QStringList{"0:01030000", "40000:0002C40B"}
             << QStringList{"01030000 bad-crc end 0 after -", "0002C40B bad-crc end 40000 after -"};
+        // The hold-back ran out while the rest of the frame waited unread.
+        QTest::newRow("a slave woken late still joins the pieces")
+            << QStringList{"0:01030000", "10000:", "~30000:0002C40B"}
+            << QStringList{answered + " end 24688 after 4688"};
         QTest::newRow("two requests after a silence")
             << QStringList{"0:" + read, "8000:" + read}
             << QStringList{answered + " end 0 after 4688", answered + " end 8000 after 4688"};
@@ -107,12 +113,20 @@ private slots:
         slave.start();
         for (const QString &delivery : deliveries) {
             const qsizetype colon = delivery.indexOf(u':');
-            host.clock.advance(std::chrono::microseconds(delivery.left(colon).toLongLong()) -
-                               host.clock.now());
-            pty.write(QByteArray::fromHex(delivery.mid(colon + 1).toLatin1()));
+            const bool late = delivery.startsWith(u'~');
+            const auto at = std::chrono::microseconds(
+                delivery.sliced(late ? 1 : 0, colon - (late ? 1 : 0)).toLongLong());
+            if (!late)
+                host.clock.advance(at - host.clock.now());
+            const QByteArray bytes = QByteArray::fromHex(delivery.mid(colon + 1).toLatin1());
+            if (bytes.isEmpty())
+                continue;
+            pty.write(bytes);
             // The bytes are there to read: the slave reads them in its turn.
             pollfd readable{fd, POLLIN, 0};
             QVERIFY(::poll(&readable, 1, 10000) == 1);
+            if (late)
+                host.clock.advance(at - host.clock.now());
             QCoreApplication::processEvents();
         }
         host.clock.runOut();

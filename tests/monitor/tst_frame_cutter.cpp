@@ -77,6 +77,11 @@ private slots:
         row("115200: a silence of t3.5 and half a character",
             "B " + both + " 10000 1798@8; S 100000",
             {read + " 9904 10668 -", "01030200057847 12465 13134 1797"}, "115200,e,8,1");
+        // The reader slept through the hold-back: it never saw the line
+        // quiet that long, however late it stamps the rest.
+        row("a piece read late, after the hold-back, is still joined",
+            "F 0103000000 20000; R 01840A 44125; S 100000",
+            {read + " 14791 44125 - inner 21000 joined"});
         row("a batch stays open until t3.5 and a character after it",
             "F " + read + " 10000; S 14687", {});
         row("a batch ended t3.5 and a character after it", "F " + read + " 10000; S 14688",
@@ -103,6 +108,14 @@ private slots:
             {"010300000001840B 1666 10000 -"});
         row("good CRCs at lengths the function code does not allow", "F 0141C0100141C010 10000; E",
             {"0141C0100141C010 1666 10000 -"});
+        row("a good frame, then a bad one, in one batch: parted after the good one",
+            "F 010300000001840A01030200057848 30000; E",
+            {read + " 14375 22708 - split", "01030200057848 22708 30000 0 split"});
+        // Held, as any piece with a wrong CRC, for the rest an adapter kept.
+        row("a good frame and half a frame in one batch, the rest later",
+            "F 010300000001840A010302 25833; F 00057847 34125; S 100000",
+            {read + " 14374 22708 - split",
+             "01030200057847 22708 34125 0 inner 4125 split joined"});
         row("a bad first part with a good rest stays whole",
             "F 010300000001840B01030200057847 30000; E",
             {"010300000001840B01030200057847 14375 30000 -"});
