@@ -3,6 +3,8 @@
 #include "support/pty_pair.h"
 
 #include <ctime>
+#include <pthread.h>
+#include <sched.h>
 
 namespace tallowick::test {
 
@@ -36,25 +38,31 @@ ScriptedLine::~ScriptedLine()
 void ScriptedLine::start()
 {
     m_thread = std::thread([this] {
+        // A UART keeps its pace whatever the machine does; where the test may
+        // ask for real-time scheduling, the bus comes nearer to that.
+        const sched_param realTime{sched_get_priority_min(SCHED_FIFO)};
+        pthread_setschedparam(pthread_self(), SCHED_FIFO, &realTime);
         Clock::time_point lastWrite = Clock::now();
+        const auto waitFor = [&](std::chrono::nanoseconds length) {
+            const Clock::time_point when = lastWrite + length;
+            sleepUntil(when);
+            lastWrite = Clock::now();
+            m_latest = std::max(
+                m_latest, std::chrono::duration_cast<std::chrono::microseconds>(lastWrite - when));
+        };
         for (const LineStep &step : m_steps) {
             if (step.byteByByte) {
                 for (qsizetype i = 0; i < step.bytes.size(); ++i) {
-                    if (i == step.pauseBefore && step.pause.count() > 0) {
-                        sleepUntil(lastWrite + step.pause);
-                        lastWrite = Clock::now();
-                    }
-                    sleepUntil(lastWrite + m_characterTime);
+                    if (i == step.pauseBefore && step.pause.count() > 0)
+                        waitFor(step.pause);
+                    waitFor(m_characterTime);
                     m_pty.write(step.bytes.sliced(i, 1));
-                    lastWrite = Clock::now();
                 }
             } else {
-                sleepUntil(lastWrite + m_characterTime * step.bytes.size());
+                waitFor(m_characterTime * step.bytes.size());
                 m_pty.write(step.bytes);
-                lastWrite = Clock::now();
             }
-            sleepUntil(lastWrite + step.silenceAfter);
-            lastWrite = Clock::now();
+            waitFor(step.silenceAfter);
         }
     });
 }

@@ -15,7 +15,8 @@ class PtyPair;
 // characters), as an adapter hands a frame over, or byte by byte, each as its
 // stop bit ends, as a UART hands them over; then the line is silent for the
 // step's silence. Each write is timed from the moment the one before was
-// actually written, so a late wake-up never shortens a silence.
+// actually written, so a late wake-up never shortens a silence; how late the
+// latest was tells whether the bus was played as written.
 struct LineStep
 {
     QByteArray bytes;
@@ -37,12 +38,15 @@ public:
 
     void start();
     void wait();
+    // After wait(): the most any write came after its time.
+    std::chrono::microseconds latest() const { return m_latest; }
 
 private:
     PtyPair &m_pty;
     std::chrono::nanoseconds m_characterTime;
     QList<LineStep> m_steps;
     std::thread m_thread;
+    std::chrono::microseconds m_latest{0};
 };
 
 } // namespace tallowick::test
