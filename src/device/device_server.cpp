@@ -6,6 +6,7 @@
 #include "device/tcp_slave.h"
 #include "links/line_timing.h"
 #include "links/serial_line_setup.h"
+#include "platform/exit_status.h"
 #include "platform/line_writer.h"
 #include "platform/precise_timer.h"
 
@@ -21,7 +22,7 @@ DeviceServer::DeviceServer(const DeviceOptions &options, QObject *parent)
 {
     m_duration.setSingleShot(true);
     m_duration.setTimerType(Qt::PreciseTimer);
-    connect(&m_duration, &QTimer::timeout, this, [this] { finish(Done); });
+    connect(&m_duration, &QTimer::timeout, this, [this] { finish(exit_status::done); });
 }
 
 DeviceServer::~DeviceServer() = default;
@@ -62,7 +63,7 @@ std::optional<QString> DeviceServer::open()
         connect(m_serial.get(), &SerialSlave::lost, this, [this](const QString &reason) {
             writeUtf8(stderr, QStringLiteral("tallowick-device: ") + reason + u'\n');
             // Told from inside the line's read: the device ends once that is over.
-            QTimer::singleShot(0, this, [this] { finish(PortLost); });
+            QTimer::singleShot(0, this, [this] { finish(exit_status::failureSeen); });
         });
     }
     for (const auto &[address, slave, kind] :
@@ -168,7 +169,7 @@ void DeviceServer::done(const ServedRequest &served, const QString &link, const 
             output->flush();
     }
     if (m_options.requests && m_tally.requests() >= *m_options.requests)
-        QTimer::singleShot(0, this, [this] { finish(Done); });
+        QTimer::singleShot(0, this, [this] { finish(exit_status::done); });
 }
 
 OneShotTimer *DeviceServer::newTimer(QObject *parent)
@@ -214,8 +215,8 @@ void DeviceServer::finish(int status)
         if (const auto error = saveMap(m_options.savePath, m_core->map())) {
             writeUtf8(stderr, QStringLiteral("tallowick-device: cannot write %1: %2\n")
                                   .arg(m_options.savePath, error->reason));
-            if (exitStatus != OutputFaults::readerGone)
-                exitStatus = OutputFaults::notWritten;
+            if (exitStatus != exit_status::readerGone)
+                exitStatus = exit_status::outputNotWritten;
         }
     }
     m_text = m_json = nullptr;

@@ -21,12 +21,6 @@ class DeviceServer : public QObject, public SlaveHost
 {
     Q_OBJECT
 public:
-    enum Status {
-        Done = 0,
-        PortLost = 1,
-        Refused = 2,
-    };
-
     explicit DeviceServer(const DeviceOptions &options, QObject *parent = nullptr);
     ~DeviceServer() override;
 

@@ -16,15 +16,16 @@ int main(int argc, char *argv[])
 {
     return commandLineProgram(
         argc, argv, parseDeviceCommandLine, QStringLiteral("tallowick-device"), deviceUsage(),
-        QStringLiteral(TALLOWICK_VERSION), DeviceServer::Refused, [](const DeviceOptions &given) {
+        QStringLiteral(TALLOWICK_VERSION), [](const DeviceOptions &given) {
             DeviceServer device(given);
             if (const auto refused = device.open()) {
                 writeUtf8(stderr, QStringLiteral("tallowick-device: ") + *refused + u'\n');
-                return int(DeviceServer::Refused);
+                return exit_status::refused;
             }
             StopSignals stopSignals;
-            QObject::connect(&stopSignals, &StopSignals::received, &device,
-                             [&device](int signal) { device.finish(128 + signal); });
+            QObject::connect(&stopSignals, &StopSignals::received, &device, [&device](int signal) {
+                device.finish(exit_status::onSignal(signal));
+            });
             QObject::connect(&device, &DeviceServer::finished, qApp,
                              [](int status) { QCoreApplication::exit(status); });
             QTimer::singleShot(0, &device, &DeviceServer::start);

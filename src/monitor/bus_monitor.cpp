@@ -2,6 +2,7 @@
 
 #include "links/serial_line_setup.h"
 #include "monitor/pcap_format.h"
+#include "platform/exit_status.h"
 #include "platform/line_writer.h"
 
 #include <QFile>
@@ -22,7 +23,7 @@ BusMonitor::BusMonitor(const MonitorOptions &options, QObject *parent)
     connect(&m_silence, &OneShotTimer::timeout, this, &BusMonitor::silenceEnded);
     m_duration.setSingleShot(true);
     m_duration.setTimerType(Qt::PreciseTimer);
-    connect(&m_duration, &QTimer::timeout, this, [this] { finish(Done); });
+    connect(&m_duration, &QTimer::timeout, this, [this] { finish(exit_status::done); });
 }
 
 BusMonitor::~BusMonitor()
@@ -154,7 +155,7 @@ bool BusMonitor::readPort()
                                    n < 0 ? QStringLiteral(": ") +
                                                QString::fromLocal8Bit(std::strerror(errno))
                                          : QString()));
-        finish(PortLost);
+        finish(exit_status::failureSeen);
         return false;
     }
 }
@@ -218,7 +219,7 @@ void BusMonitor::handle(std::vector<CutFrame> frames)
         if (m_pcap)
             m_pcap->write(pcapRecord(frame.wallUs, frame.cut.bytes));
         if (m_options.frames && number >= *m_options.frames)
-            finish(Done);
+            finish(exit_status::done);
     }
     // Each frame reaches its readers as it ends.
     if (!m_finished)
@@ -230,7 +231,7 @@ void BusMonitor::finish(int status)
     if (m_finished)
         return;
     // A frame cut short by the end is still shown.
-    if (status != Done || !m_options.frames || m_summary.frames < *m_options.frames)
+    if (status != exit_status::done || !m_options.frames || m_summary.frames < *m_options.frames)
         handle(m_cutter.flush());
     if (m_finished)
         return;

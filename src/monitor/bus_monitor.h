@@ -22,12 +22,6 @@ class BusMonitor : public QObject
 {
     Q_OBJECT
 public:
-    enum Status {
-        Done = 0,
-        PortLost = 1,
-        Refused = 2,
-    };
-
     explicit BusMonitor(const MonitorOptions &options, QObject *parent = nullptr);
     ~BusMonitor() override;
 

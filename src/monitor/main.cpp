@@ -16,15 +16,16 @@ int main(int argc, char *argv[])
 {
     return commandLineProgram(
         argc, argv, parseMonitorCommandLine, QStringLiteral("tallowick-monitor"), monitorUsage(),
-        QStringLiteral(TALLOWICK_VERSION), BusMonitor::Refused, [](const MonitorOptions &given) {
+        QStringLiteral(TALLOWICK_VERSION), [](const MonitorOptions &given) {
             BusMonitor monitor(given);
             if (const auto refused = monitor.open()) {
                 writeUtf8(stderr, QStringLiteral("tallowick-monitor: ") + *refused + u'\n');
-                return int(BusMonitor::Refused);
+                return exit_status::refused;
             }
             StopSignals stopSignals;
-            QObject::connect(&stopSignals, &StopSignals::received, &monitor,
-                             [&monitor](int signal) { monitor.finish(128 + signal); });
+            QObject::connect(
+                &stopSignals, &StopSignals::received, &monitor,
+                [&monitor](int signal) { monitor.finish(exit_status::onSignal(signal)); });
             QObject::connect(&monitor, &BusMonitor::finished, qApp,
                              [](int status) { QCoreApplication::exit(status); });
             QTimer::singleShot(0, &monitor, &BusMonitor::start);

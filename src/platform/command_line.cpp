@@ -59,20 +59,19 @@ void ignoreBrokenPipes()
 }
 
 int answerCommandLine(const std::variant<ProgramRequest, UsageError> &notRun,
-                      const QString &program, const QString &usage, const QString &version,
-                      int refused)
+                      const QString &program, const QString &usage, const QString &version)
 {
     if (const auto *error = std::get_if<UsageError>(&notRun)) {
         writeUtf8(stderr, program + QStringLiteral(": ") + error->text +
                               QStringLiteral("\nTry '%1 --help'.\n").arg(program));
-        return refused;
+        return exit_status::refused;
     }
     const auto out = OutputFile::standardOutput();
     out->writeText(std::get<ProgramRequest>(notRun) == ProgramRequest::Help
                        ? usage
                        : program + u' ' + version + u'\n');
     if (out->close() || out->fault()->readerGone)
-        return 0;
+        return exit_status::done;
     OutputFaults faults(program);
     faults.note(*out->fault());
     return faults.status();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/exit_status.h"
 #include "platform/line_writer.h"
 #include "platform/output_file.h"
 #include "platform/stop_signals.h"
@@ -46,10 +47,9 @@ std::optional<double> optionNumber(const QString &text, bool zeroAllowed, double
 
 // Prints what a command line that is no run asks for, as the platform's
 // programs do: the usage or the version on standard output (status 0), or
-// the error with a hint on standard error (status `refused`).
+// the error with a hint on standard error (status refused).
 int answerCommandLine(const std::variant<ProgramRequest, UsageError> &notRun,
-                      const QString &program, const QString &usage, const QString &version,
-                      int refused);
+                      const QString &program, const QString &usage, const QString &version);
 
 // How a program without a window starts: the stop signals held back before
 // any thread exists (they are read from a descriptor), SIGPIPE ignored (a
@@ -60,7 +60,7 @@ int answerCommandLine(const std::variant<ProgramRequest, UsageError> &notRun,
 template <class Options, class Run>
 int commandLineProgram(int argc, char **argv, CommandLine<Options> (*parse)(const QStringList &),
                        const QString &program, const QString &usage, const QString &version,
-                       int refused, Run run)
+                       Run run)
 {
     StopSignals::block();
     ignoreBrokenPipes();
@@ -71,8 +71,8 @@ int commandLineProgram(int argc, char **argv, CommandLine<Options> (*parse)(cons
     if (const auto *options = std::get_if<Options>(&parsed))
         return run(*options);
     if (const auto *error = std::get_if<UsageError>(&parsed))
-        return answerCommandLine(*error, program, usage, version, refused);
-    return answerCommandLine(std::get<ProgramRequest>(parsed), program, usage, version, refused);
+        return answerCommandLine(*error, program, usage, version);
+    return answerCommandLine(std::get<ProgramRequest>(parsed), program, usage, version);
 }
 
 } // namespace tallowick

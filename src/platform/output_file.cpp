@@ -1,5 +1,6 @@
 #include "platform/output_file.h"
 
+#include "platform/exit_status.h"
 #include "platform/line_writer.h"
 
 #include <QFile>
@@ -149,18 +150,19 @@ void OutputFile::fail(int error)
 void OutputFaults::note(const OutputFault &fault)
 {
     if (fault.readerGone) {
-        m_status = std::max(m_status, readerGone);
+        m_status = std::max(m_status, exit_status::readerGone);
         return;
     }
     writeUtf8(stderr,
               QStringLiteral("%1: cannot write %2: %3\n").arg(m_program, fault.name, fault.reason));
-    m_status = notWritten;
+    m_status = exit_status::outputNotWritten;
 }
 
 int OutputFaults::exitStatus(int status) const
 {
     // A signal that ended the program before its reader went is its status.
-    if (m_status == notWritten || (m_status == readerGone && status < 128))
+    if (m_status == exit_status::outputNotWritten ||
+        (m_status == exit_status::readerGone && status < exit_status::onSignal(0)))
         return m_status;
     return status;
 }

@@ -84,9 +84,6 @@ private:
 class OutputFaults
 {
 public:
-    static constexpr int readerGone = 128 + 13;
-    static constexpr int notWritten = 3;
-
     explicit OutputFaults(QString program) : m_program(std::move(program)) {}
     void note(const OutputFault &fault);
     // 0 before any fault.

@@ -8,6 +8,7 @@
 #include "links/tcp_link.h"
 #include "log/log_entry.h"
 #include "log/time_stamp.h"
+#include "platform/exit_status.h"
 #include "platform/line_writer.h"
 #include "run/value_refusal.h"
 
@@ -291,11 +292,11 @@ int HeadlessRun::status() const
     switch (m_outcome) {
     case Outcome::AllReplied:
         // A run in which nothing was answered proved nothing.
-        return m_exchanges > 0 ? AllReplied : SomeFailed;
+        return m_exchanges > 0 ? exit_status::done : exit_status::failureSeen;
     case Outcome::SomeFailed:
-        return SomeFailed;
+        return exit_status::failureSeen;
     case Outcome::Refused:
-        return Refused;
+        return exit_status::refused;
     case Outcome::Interrupted:
         break;
     }

@@ -45,11 +45,6 @@ class HeadlessRun : public QObject
 {
     Q_OBJECT
 public:
-    // Exit statuses.
-    static constexpr int AllReplied = 0;
-    static constexpr int SomeFailed = 1;
-    static constexpr int Refused = 2;
-
     HeadlessRun(const ExchangeInputs &inputs, bool serialMode, bool singleSend, OutputFile *log,
                 std::FILE *err, RunRecording recording = {}, QObject *parent = nullptr);
     ~HeadlessRun() override;

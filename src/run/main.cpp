@@ -3,6 +3,7 @@
 // status. It needs no display.
 #include "config/config_io.h"
 #include "config/slot_folder.h"
+#include "platform/exit_status.h"
 #include "platform/line_writer.h"
 #include "platform/output_file.h"
 #include "platform/stop_signals.h"
@@ -49,7 +50,7 @@ int replay(const RunOptions &options)
         if (const auto *error = std::get_if<FileError>(&read)) {
             writeUtf8(stderr, QStringLiteral("tallowick-run: cannot read %1: %2\n")
                                   .arg(QDir::toNativeSeparators(path), error->reason));
-            return HeadlessRun::Refused;
+            return exit_status::refused;
         }
         fileValues = std::get<QStringList>(read);
     }
@@ -75,7 +76,7 @@ int replay(const RunOptions &options)
             auto opened = OutputFile::open(*options.jsonPath);
             if (const auto *error = std::get_if<FileError>(&opened)) {
                 cannotWrite(*options.jsonPath, error->reason);
-                return HeadlessRun::Refused;
+                return exit_status::refused;
             }
             jsonFile = std::move(std::get<std::unique_ptr<OutputFile>>(opened));
         }
@@ -87,7 +88,7 @@ int replay(const RunOptions &options)
         // it only at the end.
         if (const auto error = checkWritable(*options.junitPath)) {
             cannotWrite(*options.junitPath, error->reason);
-            return HeadlessRun::Refused;
+            return exit_status::refused;
         }
         const QString suite = options.slotFile.isEmpty()
                                   ? QStringLiteral("tallowick-run")
@@ -102,7 +103,7 @@ int replay(const RunOptions &options)
     HeadlessRun run(inputs, options.serialPort.has_value(), options.singleSend(), &log, stderr,
                     recording);
     QObject::connect(&stopSignals, &StopSignals::received, &run,
-                     [&run](int signal) { run.interrupt(128 + signal); });
+                     [&run](int signal) { run.interrupt(exit_status::onSignal(signal)); });
     QObject::connect(&run, &HeadlessRun::finished, qApp,
                      [](int status) { QCoreApplication::exit(status); });
     // An output that fails ends the run at once, the others completed.
@@ -139,6 +140,5 @@ int main(int argc, char *argv[])
     // names the folder.
     setSlotPlace(SlotPlace::TALLOWICK_SLOT_PLACE);
     return commandLineProgram(argc, argv, parseRunCommandLine, QStringLiteral("tallowick-run"),
-                              runUsage(), QStringLiteral(TALLOWICK_VERSION), HeadlessRun::Refused,
-                              replay);
+                              runUsage(), QStringLiteral(TALLOWICK_VERSION), replay);
 }
