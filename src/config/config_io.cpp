@@ -1,12 +1,12 @@
 #include "config/config_io.h"
 
 #include "config/code_page.h"
+#include "platform/system_reason.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <optional>
 #include <unistd.h>
@@ -17,7 +17,7 @@ namespace {
 
 FileError systemError(int error)
 {
-    return {QString::fromLocal8Bit(std::strerror(error))};
+    return {systemReason(error)};
 }
 
 std::variant<QByteArray, FileError> readFile(const QString &path)

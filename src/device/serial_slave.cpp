@@ -1,11 +1,11 @@
 #include "device/serial_slave.h"
 
 #include "frames/crc.h"
+#include "platform/system_reason.h"
 
 #include <QSocketNotifier>
 
 #include <cerrno>
-#include <cstring>
 #include <unistd.h>
 
 namespace tallowick {
@@ -15,11 +15,6 @@ namespace {
 // A run of bytes without a silence longer than any frame is noise: it is cut
 // here, so that a line that never pauses costs bounded memory.
 constexpr qsizetype longestRun = 1024;
-
-QString systemReason(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
 
 } // namespace
 

@@ -4,13 +4,13 @@
 #include "monitor/pcap_format.h"
 #include "platform/exit_status.h"
 #include "platform/line_writer.h"
+#include "platform/system_reason.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QSocketNotifier>
 
 #include <cerrno>
-#include <cstring>
 #include <ctime>
 #include <unistd.h>
 
@@ -152,9 +152,7 @@ bool BusMonitor::readPort()
         // End of file or an error: the device is gone.
         writeUtf8(stderr, QStringLiteral("tallowick-monitor: %1 went away%2\n")
                               .arg(m_options.devicePath,
-                                   n < 0 ? QStringLiteral(": ") +
-                                               QString::fromLocal8Bit(std::strerror(errno))
-                                         : QString()));
+                                   n < 0 ? QStringLiteral(": ") + systemReason(errno) : QString()));
         finish(exit_status::failureSeen);
         return false;
     }

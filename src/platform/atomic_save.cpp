@@ -1,12 +1,13 @@
 #include "platform/atomic_save.h"
 
+#include "platform/system_reason.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -60,11 +61,11 @@ std::optional<FileError> checkWritable(const QString &path)
         return std::nullopt;
     }
     if (errno != EEXIST)
-        return FileError{QString::fromLocal8Bit(std::strerror(errno))};
+        return FileError{systemReason(errno)};
     // There already: a FIFO opened for writing would wait for a reader.
     const int existing = ::open(name.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
     if (existing < 0 && errno != ENXIO)
-        return FileError{QString::fromLocal8Bit(std::strerror(errno))};
+        return FileError{systemReason(errno)};
     if (existing >= 0)
         ::close(existing);
     return std::nullopt;

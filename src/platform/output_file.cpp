@@ -2,13 +2,13 @@
 
 #include "platform/exit_status.h"
 #include "platform/line_writer.h"
+#include "platform/system_reason.h"
 
 #include <QFile>
 
 #include <algorithm>
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
@@ -17,11 +17,6 @@
 namespace tallowick {
 
 namespace {
-
-QString systemReason(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
 
 } // namespace
 
@@ -137,12 +132,17 @@ bool OutputFile::close()
     return flushed;
 }
 
+OutputFault OutputFault::ofError(QString name, int error)
+{
+    return {std::move(name), systemReason(error), error == EPIPE};
+}
+
 void OutputFile::fail(int error)
 {
     if (m_fault)
         return;
     m_buffer.clear();
-    m_fault = OutputFault{m_name, systemReason(error), error == EPIPE};
+    m_fault = OutputFault::ofError(m_name, error);
     if (m_onFault)
         m_onFault(*m_fault);
 }

@@ -20,6 +20,9 @@ struct OutputFault
     // The reader at the other end of a pipe went away (`| head`): nobody is
     // left to tell, so this ends a program quietly.
     bool readerGone = false;
+
+    // The output refused a write with the error (errno).
+    static OutputFault ofError(QString name, int error);
 };
 
 // An output of a program without a window: standard output ("-") or a file
