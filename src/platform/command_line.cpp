@@ -77,4 +77,14 @@ int answerCommandLine(const std::variant<ProgramRequest, UsageError> &notRun,
     return faults.status();
 }
 
+int withLostMessage(const QString &program, int status)
+{
+    const auto lost = lostMessage();
+    if (!lost)
+        return status;
+    OutputFaults faults(program);
+    faults.note(*lost);
+    return faults.exitStatus(status);
+}
+
 } // namespace tallowick

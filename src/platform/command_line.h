@@ -51,12 +51,17 @@ std::optional<double> optionNumber(const QString &text, bool zeroAllowed, double
 int answerCommandLine(const std::variant<ProgramRequest, UsageError> &notRun,
                       const QString &program, const QString &usage, const QString &version);
 
+// The program's exit status, its own being `status`, with a message it could
+// not write on standard error taken in as any output's fault.
+int withLostMessage(const QString &program, int status);
+
 // How a program without a window starts: the stop signals held back before
 // any thread exists (they are read from a descriptor), SIGPIPE ignored (a
 // write to a reader gone fails and says so instead of killing the program
 // with its other files half written), the application named, its command
 // line read. A command line that is a run goes to `run`, whose
-// status is the program's; one that is not is answered here.
+// status is the program's; one that is not is answered here. Either way a
+// message lost on standard error is not a success.
 template <class Options, class Run>
 int commandLineProgram(int argc, char **argv, CommandLine<Options> (*parse)(const QStringList &),
                        const QString &program, const QString &usage, const QString &version,
@@ -68,11 +73,14 @@ int commandLineProgram(int argc, char **argv, CommandLine<Options> (*parse)(cons
     QCoreApplication::setApplicationName(program);
     QCoreApplication::setApplicationVersion(version);
     const CommandLine<Options> parsed = parse(QCoreApplication::arguments().mid(1));
+    int status;
     if (const auto *options = std::get_if<Options>(&parsed))
-        return run(*options);
-    if (const auto *error = std::get_if<UsageError>(&parsed))
-        return answerCommandLine(*error, program, usage, version);
-    return answerCommandLine(std::get<ProgramRequest>(parsed), program, usage, version);
+        status = run(*options);
+    else if (const auto *error = std::get_if<UsageError>(&parsed))
+        status = answerCommandLine(*error, program, usage, version);
+    else
+        status = answerCommandLine(std::get<ProgramRequest>(parsed), program, usage, version);
+    return withLostMessage(program, status);
 }
 
 } // namespace tallowick

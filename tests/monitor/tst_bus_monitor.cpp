@@ -445,7 +445,8 @@ private slots:
     void outputs_data()
     {
         QTest::addColumn<QStringList>("args"); // %dir: the test's folder
-        QTest::addColumn<QString>("stdoutTo"); // a file, "head", or empty
+        // A file, "head", "2>FILE" (standard error to it) or empty.
+        QTest::addColumn<QString>("stdoutTo");
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("error"); // on standard error
         const QString full = QStringLiteral("cannot write %1: No space left on device");
@@ -459,6 +460,10 @@ private slots:
         QTest::newRow("standard output to a full device")
             << QStringList{"--json", "%dir/o.json", "--pcap", "%dir/o.pcap"} << "%dir/full" << 3
             << full.arg("standard output");
+        // The start line cannot be written: what was lost is not a success.
+        QTest::newRow("standard error to a full device")
+            << QStringList{"--json", "%dir/o.json", "--pcap", "%dir/o.pcap", "--frames", "2"}
+            << "2>%dir/full" << 3 << "";
         QTest::newRow("standard output closed by its reader")
             << QStringList{"--json", "%dir/o.json", "--pcap", "%dir/o.pcap"} << "head" << 141 << "";
         QTest::newRow("--json - and the text on standard error")
@@ -485,6 +490,8 @@ private slots:
         Monitor monitor(args << pty.slavePath(), [&](QProcess &process) {
             if (stdoutTo == u"head")
                 process.setStandardOutputProcess(&head);
+            else if (stdoutTo.startsWith(u"2>"))
+                process.setStandardErrorFile(at(stdoutTo.sliced(2)));
             else if (!stdoutTo.isEmpty())
                 process.setStandardOutputFile(at(stdoutTo));
         });
