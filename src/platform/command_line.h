@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <optional>
 #include <variant>
 
@@ -81,6 +82,27 @@ int commandLineProgram(int argc, char **argv, CommandLine<Options> (*parse)(cons
     else
         status = answerCommandLine(std::get<ProgramRequest>(parsed), program, usage, version);
     return withLostMessage(program, status);
+}
+
+// A program that opens what it serves, then runs in the event loop until it
+// finishes: a refusal is told on standard error (status refused); SIGINT and
+// SIGTERM finish it with the signal's status. `Served` has open() (the
+// refusal, if any), start(), finish(int) and the signal finished(int). Within
+// commandLineProgram's run, which names the application.
+template <class Served> int serveUntilFinished(Served &served)
+{
+    if (const auto refused = served.open()) {
+        writeUtf8(stderr,
+                  QCoreApplication::applicationName() + QStringLiteral(": ") + *refused + u'\n');
+        return exit_status::refused;
+    }
+    StopSignals stopSignals;
+    QObject::connect(&stopSignals, &StopSignals::received, &served,
+                     [&served](int signal) { served.finish(exit_status::onSignal(signal)); });
+    QObject::connect(&served, &Served::finished, qApp,
+                     [](int status) { QCoreApplication::exit(status); });
+    QTimer::singleShot(0, &served, &Served::start);
+    return QCoreApplication::exec();
 }
 
 } // namespace tallowick
