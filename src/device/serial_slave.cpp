@@ -1,6 +1,7 @@
 #include "device/serial_slave.h"
 
 #include "frames/crc.h"
+#include "platform/descriptor_write.h"
 #include "platform/system_reason.h"
 
 #include <QSocketNotifier>
@@ -169,25 +170,14 @@ void SerialSlave::write(QByteArrayView bytes)
         m_unwritten += bytes;
         return;
     }
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(m_fd, bytes.data() + done, std::size_t(bytes.size() - done));
-        if (n > 0) {
-            done += n;
-            continue;
-        }
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            // The line's buffer is full: the rest goes as it drains.
-            m_unwritten = bytes.sliced(done).toByteArray();
-            m_writer = std::make_unique<QSocketNotifier>(m_fd, QSocketNotifier::Write);
-            connect(m_writer.get(), &QSocketNotifier::activated, this, &SerialSlave::writable);
-            return;
-        }
-        // The line is gone: reading it says so.
-        return;
+    const DescriptorWrite written = writeWhatFits(m_fd, bytes);
+    if (written.error == EAGAIN) {
+        // The line's buffer is full: the rest goes as it drains.
+        m_unwritten = bytes.sliced(written.written).toByteArray();
+        m_writer = std::make_unique<QSocketNotifier>(m_fd, QSocketNotifier::Write);
+        connect(m_writer.get(), &QSocketNotifier::activated, this, &SerialSlave::writable);
     }
+    // Any other error: the line is gone, and reading it says so.
 }
 
 void SerialSlave::writable()

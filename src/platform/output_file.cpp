@@ -1,5 +1,6 @@
 #include "platform/output_file.h"
 
+#include "platform/descriptor_write.h"
 #include "platform/exit_status.h"
 #include "platform/line_writer.h"
 #include "platform/system_reason.h"
@@ -95,25 +96,19 @@ bool OutputFile::flush()
     if (m_fault)
         return false;
     qsizetype done = 0;
-    while (done < m_buffer.size()) {
-        const ssize_t n =
-            ::write(m_fd, m_buffer.constData() + done, size_t(m_buffer.size() - done));
-        if (n > 0) {
-            done += n;
-            continue;
+    for (;;) {
+        const DescriptorWrite write = writeWhatFits(m_fd, QByteArrayView(m_buffer).sliced(done));
+        done += write.written;
+        if (write.error == 0)
+            break;
+        if (write.error != EAGAIN) {
+            fail(write.error);
+            return false;
         }
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            // A descriptor shared with a shell that made it non-blocking:
-            // the reader is behind, so wait for room rather than drop bytes.
-            pollfd room{m_fd, POLLOUT, 0};
-            ::poll(&room, 1, -1);
-            continue;
-        }
-        // A write that takes nothing and says nothing is a full device.
-        fail(n < 0 ? errno : ENOSPC);
-        return false;
+        // A descriptor shared with a shell that made it non-blocking: the
+        // reader is behind, so wait for room rather than drop bytes.
+        pollfd room{m_fd, POLLOUT, 0};
+        ::poll(&room, 1, -1);
     }
     m_buffer.clear();
     return true;

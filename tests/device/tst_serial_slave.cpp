@@ -23,7 +23,7 @@ class Host : public SlaveHost
 public:
     Host()
         : m_core(std::get<DeviceMap>(
-                     parseMap("table,address,type,value\nholding,0-9,u16,7\n", QString())),
+                     parseMap("table,address,type,value\nholding,0-124,u16,7\n", QString())),
                  {}, FaultRules({}, 1))
     {
     }
@@ -131,6 +131,47 @@ private slots:
         }
         host.clock.runOut();
         QCOMPARE(host.records, records);
+    }
+
+    // Replies faster than the master reads them (125 registers each, 500 of
+    // them): the line's buffer fills, and what it did not take of a reply
+    // goes out as it drains, every reply whole and in order.
+    void fullLineBuffer()
+    {
+        test::PtyPair pty;
+        QVERIFY(pty.isValid());
+        const auto line = openLine(pty.slavePath(), LineSettings{}, LineUse::Answer);
+        QVERIFY(std::holds_alternative<int>(line));
+        const int fd = std::get<int>(line);
+        Host host;
+        SerialSlave slave(fd, pty.slavePath(), lineTiming(LineSettings{}), host);
+        slave.start();
+        constexpr int requests = 500;
+        for (int i = 0; i < requests; ++i) {
+            pty.write(QByteArray::fromHex("01030000007D85EB"));
+            pollfd readable{fd, POLLIN, 0};
+            QVERIFY(::poll(&readable, 1, 10000) == 1);
+            QCoreApplication::processEvents();
+            host.clock.advance(10ms);
+        }
+        QByteArray replies;
+        const auto take = [&pty, &replies] {
+            char buffer[65536];
+            for (pollfd ready{pty.masterFd(), POLLIN, 0}; ::poll(&ready, 1, 0) == 1;) {
+                const ssize_t n = ::read(pty.masterFd(), buffer, sizeof buffer);
+                if (n <= 0)
+                    break;
+                replies.append(buffer, n);
+            }
+            return replies.size();
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(take(), qsizetype(requests) * 255, 30000);
+        // 0103FA, 125 times 0007, and the CRC (from outside the code).
+        const QByteArray reply =
+            QByteArray::fromHex("0103FA") + QByteArray::fromHex("0007").repeated(125) +
+            QByteArray::fromHex("E290");
+        QCOMPARE(replies, reply.repeated(requests));
+        QCOMPARE(host.records.size(), requests);
     }
 };
 
