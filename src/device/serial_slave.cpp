@@ -1,7 +1,7 @@
 #include "device/serial_slave.h"
 
 #include "frames/crc.h"
-#include "platform/descriptor_write.h"
+#include "platform/descriptor_io.h"
 #include "platform/system_reason.h"
 
 #include <QSocketNotifier>
@@ -72,38 +72,32 @@ void SerialSlave::readable()
 
 bool SerialSlave::readLine()
 {
-    char buffer[4096];
-    for (;;) {
-        const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
-        if (n > 0) {
-            const qint64 now = m_host.nowUs();
-            // The silence before these bytes: their delivery less the one
-            // before, less their own time on the wire.
-            const qint64 silenceUs =
-                now - m_lastDeliveryUs -
-                std::chrono::duration_cast<std::chrono::microseconds>(m_timing.wireTime(n)).count();
-            if (!m_request.isEmpty() && silenceUs >= m_timing.t35.count())
-                endRequest();
-            m_request.append(buffer, n);
-            m_lastDeliveryUs = now;
-            if (m_request.size() > longestRun)
-                endRequest();
-            continue;
-        }
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
-            return true;
-        const int error = n < 0 ? errno : 0;
-        if (!m_lost) {
-            m_lost = true;
-            m_reader.reset();
-            m_silence->stop();
-            emit lost(m_path + QStringLiteral(" went away") +
-                      (error != 0 ? QStringLiteral(": ") + systemReason(error) : QString()));
-        }
-        return false;
+    const DescriptorRead read = readWhatIsThere(m_fd, [this](QByteArrayView bytes) {
+        const qint64 now = m_host.nowUs();
+        // The silence before these bytes: their delivery less the one
+        // before, less their own time on the wire.
+        const qint64 silenceUs =
+            now - m_lastDeliveryUs -
+            std::chrono::duration_cast<std::chrono::microseconds>(m_timing.wireTime(bytes.size()))
+                .count();
+        if (!m_request.isEmpty() && silenceUs >= m_timing.t35.count())
+            endRequest();
+        m_request.append(bytes);
+        m_lastDeliveryUs = now;
+        if (m_request.size() > longestRun)
+            endRequest();
+        return true;
+    });
+    if (!read.gone)
+        return true;
+    if (!m_lost) {
+        m_lost = true;
+        m_reader.reset();
+        m_silence->stop();
+        emit lost(m_path + QStringLiteral(" went away") +
+                  (read.error != 0 ? QStringLiteral(": ") + systemReason(read.error) : QString()));
     }
+    return false;
 }
 
 void SerialSlave::silenceEnded()

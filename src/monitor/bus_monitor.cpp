@@ -2,6 +2,7 @@
 
 #include "links/serial_line_setup.h"
 #include "monitor/pcap_format.h"
+#include "platform/descriptor_io.h"
 #include "platform/exit_status.h"
 #include "platform/line_writer.h"
 #include "platform/system_reason.h"
@@ -135,27 +136,22 @@ void BusMonitor::readable()
 
 bool BusMonitor::readPort()
 {
-    char buffer[4096];
-    for (;;) {
-        const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
-        if (n > 0) {
-            const qint64 now = monotonicNowUs();
-            handle(m_cutter.feed(QByteArrayView(buffer, n), now));
-            if (m_finished)
-                return false;
-            continue;
-        }
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
-            return true;
-        // End of file or an error: the device is gone.
-        writeUtf8(stderr, QStringLiteral("tallowick-monitor: %1 went away%2\n")
-                              .arg(m_options.devicePath,
-                                   n < 0 ? QStringLiteral(": ") + systemReason(errno) : QString()));
-        finish(exit_status::failureSeen);
+    // Nothing more is read once the watch has ended on a frame of it.
+    const DescriptorRead read = readWhatIsThere(m_fd, [this](QByteArrayView bytes) {
+        handle(m_cutter.feed(bytes, monotonicNowUs()));
+        return !m_finished;
+    });
+    if (m_finished)
         return false;
-    }
+    if (!read.gone)
+        return true;
+    // End of file or an error: the device is gone.
+    writeUtf8(stderr, QStringLiteral("tallowick-monitor: %1 went away%2\n")
+                          .arg(m_options.devicePath,
+                               read.error != 0 ? QStringLiteral(": ") + systemReason(read.error)
+                                               : QString()));
+    finish(exit_status::failureSeen);
+    return false;
 }
 
 void BusMonitor::armSilence()

@@ -1,6 +1,6 @@
 #include "platform/output_file.h"
 
-#include "platform/descriptor_write.h"
+#include "platform/descriptor_io.h"
 #include "platform/exit_status.h"
 #include "platform/line_writer.h"
 #include "platform/system_reason.h"

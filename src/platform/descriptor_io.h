@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArrayView>
+#include <functional>
 
 namespace tallowick {
 
@@ -17,5 +18,15 @@ struct DescriptorWrite
 // Writes as much of the bytes as the descriptor takes now, again after a
 // signal interrupted it.
 DescriptorWrite writeWhatFits(int fd, QByteArrayView bytes);
+
+// Reads what a non-blocking descriptor holds now, each read handed to `take`
+// as it comes (false from it: read no more now), again after a signal.
+// The descriptor is gone when it came to its end (error 0) or failed.
+struct DescriptorRead
+{
+    bool gone = false;
+    int error = 0;
+};
+DescriptorRead readWhatIsThere(int fd, const std::function<bool(QByteArrayView)> &take);
 
 } // namespace tallowick

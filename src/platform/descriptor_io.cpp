@@ -1,4 +1,4 @@
-#include "platform/descriptor_write.h"
+#include "platform/descriptor_io.h"
 
 #include <cerrno>
 #include <unistd.h>
@@ -21,6 +21,24 @@ DescriptorWrite writeWhatFits(int fd, QByteArrayView bytes)
         break;
     }
     return result;
+}
+
+DescriptorRead readWhatIsThere(int fd, const std::function<bool(QByteArrayView)> &take)
+{
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n > 0) {
+            if (!take(QByteArrayView(buffer, n)))
+                return {};
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            return {};
+        return {true, n < 0 ? errno : 0};
+    }
 }
 
 } // namespace tallowick
